@@ -1,0 +1,45 @@
+// Numbered status messages in English and Japanese, the current StatusCode and
+// its MessageBuffer, the language choice and the caption sets.
+//
+// StatusCode and MessageBuffer are written by the window thread and the flash
+// thread; both sit behind one lock, and SetStatus plus the read of the
+// buffer for showing happen as one locked step, so each thread's messages
+// appear in its own order and never torn.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+struct Program;
+class TForm1;
+
+inline constexpr std::size_t MESSAGE_BUFFER_SIZE = 132;
+
+class StatusMessages {
+ public:
+  // Sets StatusCode; fills MessageBuffer when the code has a row. Returns the
+  // buffer's text as it stands afterwards. Threads: any.
+  std::string SetStatus(uint8_t code, bool japanese);
+  int32_t StatusCode() const;
+  std::string MessageBuffer() const;  // CP932 bytes up to the terminating zero
+
+ private:
+  mutable std::mutex lock_;
+  int32_t statusCode_ = 0;
+  char messageBuffer_[MESSAGE_BUFFER_SIZE] = {};
+};
+
+// The table's text for a code in one language; nullptr for codes without a row.
+const char* StatusText(uint8_t code, bool japanese);
+
+// SetStatus in the current language.
+void SetStatus(Program& program, uint8_t code);
+// SetStatus, then RichEdit1 gets the MessageBuffer. Threads: any.
+void ShowStatus(Program& program, TForm1& form, uint8_t code);
+// As ShowStatus, and RichEdit1 is repainted before the call returns (flash thread).
+void ShowStatusNow(Program& program, TForm1& form, uint8_t code);
+
+// The start-up language step. Window thread.
+void ChooseLanguage(Program& program, TForm1& form);

@@ -1,0 +1,103 @@
+// Device access for the pass-through simulator: open a device by drive-letter
+// index, the three storage device controls with the Windows block layouts,
+// close, and the 1 ms sleep between attempts.
+//
+// Two implementations: SgDeviceLayer (Linux SCSI generic, real drives) and
+// the emulator's VirtualDeviceLayer (tests and the demo).
+// Threads: any; one device call per handle at a time (the simulator's worker
+// is the only caller after discovery).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+using DeviceHandle = std::intptr_t;
+inline constexpr DeviceHandle INVALID_HANDLE_VALUE = -1;
+
+inline constexpr uint32_t IOCTL_SCSI_GET_INQUIRY_DATA = 0x4100C;
+inline constexpr uint32_t IOCTL_SCSI_GET_CAPABILITIES = 0x41010;
+inline constexpr uint32_t IOCTL_SCSI_PASS_THROUGH_DIRECT = 0x4D014;
+
+inline constexpr uint8_t SCSI_IOCTL_DATA_OUT = 0;
+inline constexpr uint8_t SCSI_IOCTL_DATA_IN = 1;
+
+// SCSI_ADAPTER_BUS_INFO: NumberOfBuses at 0, then SCSI_BUS_DATA records
+// {NumberOfLogicalUnits, InitiatorBusId, InquiryDataOffset (32 bits)} from
+// offset 4, so the first InquiryDataOffset sits at offset 8.
+inline constexpr std::size_t BUS_INFO_FIRST_INQUIRY_OFFSET = 8;
+
+// SCSI_INQUIRY_DATA: PathId, TargetId, Lun, DeviceClaimed, InquiryDataLength,
+// NextInquiryDataOffset, then the standard INQUIRY bytes.
+struct SCSI_INQUIRY_DATA {
+  uint8_t PathId;
+  uint8_t TargetId;
+  uint8_t Lun;
+  uint8_t DeviceClaimed;
+  uint32_t InquiryDataLength;
+  uint32_t NextInquiryDataOffset;
+  uint8_t InquiryData[1];
+};
+static_assert(offsetof(SCSI_INQUIRY_DATA, InquiryData) == 12);
+
+struct IO_SCSI_CAPABILITIES {
+  uint32_t Length;
+  uint32_t MaximumTransferLength;
+  uint32_t MaximumPhysicalPages;
+  uint32_t SupportedAsynchronousEvents;
+  uint32_t AlignmentMask;
+  uint8_t TaggedQueuing;
+  uint8_t AdapterScansDown;
+  uint8_t AdapterUsesPio;
+};
+static_assert(sizeof(IO_SCSI_CAPABILITIES) == 24);
+
+template <typename Addr>
+struct SCSI_PASS_THROUGH_DIRECT_T {
+  uint16_t Length;
+  uint8_t ScsiStatus;
+  uint8_t PathId;
+  uint8_t TargetId;
+  uint8_t Lun;
+  uint8_t CdbLength;
+  uint8_t SenseInfoLength;
+  uint8_t DataIn;
+  uint32_t DataTransferLength;
+  uint32_t TimeOutValue;
+  Addr DataBuffer;
+  uint32_t SenseInfoOffset;
+  uint8_t Cdb[16];
+};
+
+// The block handed to IOCTL_SCSI_PASS_THROUGH_DIRECT as input and output:
+// the pass-through record, 4 bytes of zero, 32 sense bytes.
+template <typename Addr>
+struct SptdBlockT {
+  SCSI_PASS_THROUGH_DIRECT_T<Addr> sptd;
+  uint32_t Filler;
+  uint8_t SenseBuf[32];
+};
+
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT_T<uint32_t>) == 44);
+static_assert(offsetof(SptdBlockT<uint32_t>, SenseBuf) == 48);
+static_assert(sizeof(SptdBlockT<uint32_t>) == 80);
+
+using SCSI_PASS_THROUGH_DIRECT = SCSI_PASS_THROUGH_DIRECT_T<void*>;
+using SptdBlock = SptdBlockT<void*>;
+// Where the sense bytes lie in this build's block (48 on 32-bit builds).
+inline constexpr uint32_t SPTD_SENSE_OFFSET = offsetof(SptdBlock, SenseBuf);
+
+class DeviceLayer {
+ public:
+  virtual ~DeviceLayer() = default;
+  // Drive-letter index 0 = C ... 23 = Z; INVALID_HANDLE_VALUE when absent or not openable.
+  virtual DeviceHandle CreateFile(uint8_t driveLetterIndex) = 0;
+  // One of the three controls above, synchronous; true on success.
+  virtual bool DeviceIoControl(DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
+                               uint32_t outLen) = 0;
+  virtual void CloseHandle(DeviceHandle h) = 0;
+  virtual void Sleep(uint32_t ms) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+// System power-off, the shutdown privilege, and a lock that keeps the system
+// from sleeping or shutting down during a flash run. Behind an interface:
+// tests and the demo use a recording fake, and nothing in a test may power a
+// machine off.
+// Threads: window thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace platform {
+
+inline constexpr uint32_t EWX_SHUTDOWN = 0x1;
+
+class InhibitLock {
+ public:
+  virtual ~InhibitLock() = default;  // releases the lock
+};
+
+class PowerControl {
+ public:
+  virtual ~PowerControl() = default;
+  // The NT family's token step (SeShutdownPrivilege on or off); true on success.
+  virtual bool AdjustShutdownPrivilege(bool enable) = 0;
+  // Asks the system to shut down; the result is advisory only.
+  virtual bool ExitWindowsEx(uint32_t flags, uint32_t reserved) = 0;
+  // Blocks shutdown, sleep and idle until the returned lock is destroyed;
+  // nullptr when the system offers no such lock.
+  virtual std::unique_ptr<InhibitLock> InhibitShutdown() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,92 @@
+// Fake services for tests: a system that answers what the test says, a
+// power control that only records, dialogs that record instead of waiting
+// for a person, and no devices. TestProgram bundles them into a Program.
+// Threads: the recording fakes may be called from any thread.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+
+namespace fakes {
+
+class FakeSystemInfo final : public platform::SystemInfo {
+ public:
+  uint32_t platformId = platform::VER_PLATFORM_WIN32_NT;
+  uint16_t langId = platform::LANG_ID_ENGLISH_US;
+  std::string ownPath;
+  uint32_t PlatformId() override { return platformId; }
+  uint16_t SystemDefaultLangID() override { return langId; }
+  std::string OwnExecutablePath() override { return ownPath; }
+};
+
+class RecordingPower final : public platform::PowerControl {
+ public:
+  // One entry per call, in order: "privilege on", "privilege off", "exit 1", "inhibit", "release".
+  std::vector<std::string> Calls() const;
+  bool AdjustShutdownPrivilege(bool enable) override;
+  bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
+  std::unique_ptr<platform::InhibitLock> InhibitShutdown() override;
+  void Record(std::string call);
+
+ private:
+  mutable std::mutex lock_;
+  std::vector<std::string> calls_;
+};
+
+class RecordingDialogs final : public tk::Dialogs {
+ public:
+  struct Box {
+    std::string text;     // CP932
+    std::string caption;  // empty for plain boxes
+    bool fatal = false;
+  };
+  std::vector<Box> Boxes() const;
+  int Count(const std::string& text) const;
+  int Beeps() const;
+  void ShowMessage(std::string_view cp932) override;
+  void ShowFatalError(std::string_view text, std::string_view caption) override;
+  void Beep() override;
+
+ private:
+  mutable std::mutex lock_;
+  std::vector<Box> boxes_;
+  int beeps_ = 0;
+};
+
+class NoLibraries final : public platform::LibraryLoader {
+ public:
+  platform::LibraryHandle LoadLibrary(const std::string&) override { return nullptr; }
+  void* GetProcAddress(platform::LibraryHandle, const char*) override { return nullptr; }
+  void FreeLibrary(platform::LibraryHandle) override {}
+};
+
+class NoDevices final : public platform::DeviceLayer {
+ public:
+  platform::DeviceHandle CreateFile(uint8_t) override { return platform::INVALID_HANDLE_VALUE; }
+  bool DeviceIoControl(platform::DeviceHandle, uint32_t, void*, uint32_t, void*, uint32_t) override {
+    return false;
+  }
+  void CloseHandle(platform::DeviceHandle) override {}
+  void Sleep(uint32_t) override {}
+};
+
+// A Program over the fakes above (any of them may be swapped before use by
+// building Program from a custom Services instead). Waits are short.
+struct TestProgram {
+  FakeSystemInfo system;
+  RecordingPower power;
+  NoLibraries libraries;
+  NoDevices devices;
+  RecordingDialogs dialogs;
+  std::unique_ptr<Program> program;
+
+  TestProgram();
+  Program& operator*() { return *program; }
+  Program* operator->() { return program.get(); }
+};
+
+}  // namespace fakes
