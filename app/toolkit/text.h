@@ -11,5 +11,7 @@ namespace tk {
 
 QString FromCp932(std::string_view bytes);
 std::string ToCp932(const QString& text);
+// For texts kept readable (UTF-8) in the source: their CP932 bytes.
+std::string Cp932(std::string_view utf8);
 
 }  // namespace tk
