@@ -1,0 +1,29 @@
+// The firmware container at the end of the program's own file: the start-up
+// check that accepts or rejects it, and the full read into ContainerImage at
+// the start of each flash run.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "firmware/container_format.h"
+
+struct Program;
+class TForm1;
+
+// Fills program.container and the container-valid flag, sets Label23,
+// Label24, Label12 (only when accepted), RichEdit1 and Button1 (disabled on
+// rejection). Window thread, during start-up.
+void CheckContainer(Program& program, TForm1& form);
+
+// Reads the whole container from the own-file path kept by CheckContainer
+// into ContainerImage. False when the file cannot be opened, no longer holds
+// a whole container, or the read fails; ContainerImage is then not to be
+// sent. Flash thread.
+bool LoadContainerImage(Program& program);
+
+// The one buffer a flash run sends its blocks from. Static storage: a
+// back-end may still read a block after its wait ran out, so it must outlive
+// every run and every thread. Written by LoadContainerImage and read by the
+// flash thread (and the back-end it drives).
+std::span<uint8_t, CONTAINER_SIZE> ContainerImage();

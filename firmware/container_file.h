@@ -1,0 +1,33 @@
+// A file opened for reading as bytes and read at positions counted back from
+// its end, which is how a container appended to a file is addressed. Reads
+// never leave the file: a read that would reach before its first byte fails
+// instead of touching anything.
+// Threads: one object per thread; the file is closed when the object goes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <span>
+#include <string>
+
+class ContainerFile {
+ public:
+  // Opens `path`; anything that is not a readable regular file (a missing
+  // path, an empty path, a directory, a device) leaves the object closed.
+  explicit ContainerFile(const std::string& path);
+  ContainerFile(const ContainerFile&) = delete;
+  ContainerFile& operator=(const ContainerFile&) = delete;
+
+  bool IsOpen() const { return open_; }
+  // Length in bytes, as measured when the file was opened.
+  std::size_t Size() const { return size_; }
+  // Fills `out` from the byte `fromEnd` bytes before the end onwards. False
+  // when the range does not lie wholly inside the file or the read fails.
+  bool ReadFromEnd(std::size_t fromEnd, std::span<uint8_t> out);
+
+ private:
+  std::ifstream stream_;
+  bool open_ = false;
+  std::size_t size_ = 0;
+};

@@ -1,0 +1,65 @@
+// File-level work of the container packer: reading part images and raw
+// containers, appending a container to an executable, writing outputs
+// without ever leaving a half-written file, and looking inside any file that
+// ends in a container. Pure standard C++, no UI: the packer tool and the
+// tests use it in-process.
+// Threads: any; the functions share no state (two calls must not write the
+// same output path at once).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "firmware/container_format.h"
+
+// What went wrong, in one line meant for the person running the packer.
+struct PackError {
+  std::string message;
+};
+
+// "1.0B" (c1 '.' c2 c3) or "10B" (c1 c2 c3). Refuses other shapes and any
+// version the program would reject (c2 not '0').
+std::optional<PackError> ParseVersion(std::string_view text, VersionChars& out);
+
+// Reads a part's data image, which must be exactly the part's data size.
+std::optional<PackError> ReadPartImage(const std::string& path, int part, std::vector<uint8_t>& out);
+// Reads a whole raw container file (exactly CONTAINER_SIZE bytes) and
+// refuses one the program would reject, one whose part two tag is not
+// "R580", or one whose stored checksums disagree with its data.
+std::optional<PackError> ReadRawContainer(const std::string& path, std::vector<uint8_t>& out);
+// Refuses a container the program would reject or that is malformed, as
+// ReadRawContainer does, for containers built in memory.
+std::optional<PackError> ValidateContainer(const std::vector<uint8_t>& container);
+
+// Writes `path` through a temporary file in the same folder that is renamed
+// into place only when everything was written; on any failure the temporary
+// file is removed and `path` is left as it was. `write` returns false when
+// its own input failed. The file gets `perms` when given.
+std::optional<PackError> WriteFileAtomically(const std::string& path,
+                                             const std::function<bool(std::ostream&)>& write,
+                                             std::optional<std::filesystem::perms> perms = std::nullopt);
+
+// Writes `output` = the bytes of `executable` followed by `container`, with
+// the executable's permissions. Refuses an output that is the executable
+// itself and an executable that already ends in a container.
+std::optional<PackError> AppendContainer(const std::string& executable, const std::vector<uint8_t>& container,
+                                         const std::string& output);
+
+// What a file ending in a container carries.
+struct Inspection {
+  std::size_t fileSize = 0;
+  std::optional<ContainerFields> fields;  // empty when the file is shorter than a container
+  RecomputedChecksums recomputed;
+  Verdict verdict = Verdict::TooShort;
+  bool checksumsAgree = false;
+};
+std::optional<PackError> InspectFile(const std::string& path, Inspection& out);
+// The inspection as lines of text, with a clear warning for every stored
+// checksum that disagrees with its data.
+void PrintInspection(const std::string& path, const Inspection& inspection, std::ostream& out);

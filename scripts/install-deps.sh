@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running need on Debian 12.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+  g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev \
+  xvfb xauth fonts-ipafont-gothic imagemagick >/dev/null

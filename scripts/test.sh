@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds and runs every test.
+#   scripts/test.sh                      plain build in build/
+#   scripts/test.sh --sanitize address   AddressSanitizer + UndefinedBehaviorSanitizer
+#   scripts/test.sh --sanitize thread    ThreadSanitizer
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ "${ZX_SKIP_INSTALL:-0}" != "1" ]; then scripts/install-deps.sh; fi
+scripts/build.sh "$@"
+sanitize=""
+if [ "${1:-}" = "--sanitize" ]; then sanitize="$2"; fi
+dir="build${sanitize:+-$sanitize}"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
+ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300
