@@ -1,0 +1,77 @@
+#include "emulator/command_log.h"
+
+namespace emulator {
+
+namespace {
+
+std::string Hex(const uint8_t* bytes, std::size_t count) {
+  static constexpr char DIGITS[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(count * 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    text.push_back(DIGITS[bytes[i] >> 4]);
+    text.push_back(DIGITS[bytes[i] & 0x0F]);
+  }
+  return text;
+}
+
+const char* DirectionName(DataDirection direction) {
+  switch (direction) {
+    case DataDirection::In:
+      return "in";
+    case DataDirection::Out:
+      return "out";
+    default:
+      return "none";
+  }
+}
+
+}  // namespace
+
+CommandLogEntry MakeLogEntry(uint32_t adapter, const ScsiCommand& command) {
+  CommandLogEntry entry;
+  entry.adapter = adapter;
+  if (command.cdb != nullptr) entry.cdb.assign(command.cdb, command.cdb + command.cdbLen);
+  entry.direction = command.direction;
+  entry.length = command.dataLen;
+  if (command.direction == DataDirection::Out && command.data != nullptr)
+    entry.sentDigest = Sha256Of(command.data, command.dataLen);
+  return entry;
+}
+
+std::string FormatCommandLogLine(const CommandLogEntry& entry) {
+  std::string line = "ha=" + std::to_string(entry.adapter);
+  line += " cdb=" + Hex(entry.cdb.data(), entry.cdb.size());
+  line += std::string(" dir=") + DirectionName(entry.direction);
+  line += " len=" + std::to_string(entry.length);
+  line += " sha256=" + (entry.sentDigest ? ToHex(*entry.sentDigest) : std::string("-"));
+  return line;
+}
+
+void CommandLog::Append(CommandLogEntry entry) {
+  std::lock_guard guard(lock_);
+  if (listener_) listener_(entry);
+  entries_.push_back(std::move(entry));
+}
+
+std::vector<CommandLogEntry> CommandLog::Entries() const {
+  std::lock_guard guard(lock_);
+  return entries_;
+}
+
+std::size_t CommandLog::Size() const {
+  std::lock_guard guard(lock_);
+  return entries_.size();
+}
+
+void CommandLog::Clear() {
+  std::lock_guard guard(lock_);
+  entries_.clear();
+}
+
+void CommandLog::SetListener(Listener listener) {
+  std::lock_guard guard(lock_);
+  listener_ = std::move(listener);
+}
+
+}  // namespace emulator

@@ -1,0 +1,141 @@
+#include "emulator/virtual_drive.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "emulator/inquiry_data.h"
+
+namespace emulator {
+
+namespace {
+
+void FillOldFirmware(FlashMemory& memory, uint32_t seed) {
+  uint32_t x = seed == 0 ? 1 : seed;
+  for (uint8_t unit = 0; unit < UNIT_COUNT; ++unit) {
+    std::vector<uint8_t> cells(UNIT_RANGES[unit].size);
+    for (uint8_t& cell : cells) {
+      x ^= x << 13;  // xorshift32
+      x ^= x >> 17;
+      x ^= x << 5;
+      cell = static_cast<uint8_t>(x >> 24);
+    }
+    memory.Write(UNIT_RANGES[unit].base, cells.data(), static_cast<uint32_t>(cells.size()));
+  }
+}
+
+}  // namespace
+
+VirtualDrive::VirtualDrive(VirtualDriveOptions options)
+    : options_(std::move(options)), flash_(memory_, options_.flashCode) {
+  FillOldFirmware(memory_, options_.oldFirmwareSeed);
+  memory_.Write(FAMILY_TAG_ADDRESS, options_.familyTag.data(),
+                static_cast<uint32_t>(options_.familyTag.size()));
+}
+
+bool VirtualDrive::Execute(const ScsiCommand& command, ScsiReply& reply) {
+  std::lock_guard guard(lock_);
+  reply = ScsiReply{};
+  if (unitAttentionPending_) {
+    unitAttentionPending_ = false;
+    SetRefusal(reply, Refusal::ControllerRestarted);
+    return true;
+  }
+  const Decoded decoded = DecodeCommand(command);
+  if (const Refusal* refusal = std::get_if<Refusal>(&decoded)) {
+    SetRefusal(reply, *refusal);
+    return true;
+  }
+  Perform(std::get<DecodedCommand>(decoded), command, reply);
+  return true;
+}
+
+void VirtualDrive::Perform(const DecodedCommand& decoded, const ScsiCommand& command, ScsiReply& reply) {
+  Outcome outcome;
+  if (decoded.kind == CommandKind::Inquiry) {
+    AnswerInquiry(decoded, command, reply);
+  } else if (decoded.kind == CommandKind::Read) {
+    outcome = ReadMemory(decoded, command, reply);
+  } else {
+    outcome = PerformFlash(decoded, command);
+    if (!outcome && decoded.kind == CommandKind::Upload) reply.transferred = decoded.length;
+  }
+  if (outcome) SetRefusal(reply, *outcome);
+}
+
+Outcome VirtualDrive::PerformFlash(const DecodedCommand& d, const ScsiCommand& command) {
+  switch (d.kind) {
+    case CommandKind::FlashOn:
+      return flash_.FlashOn(d.unit, d.code);
+    case CommandKind::FlashOff: {
+      const Outcome outcome = flash_.FlashOff(d.unit, d.code);
+      if (!outcome && d.unit == 0) {
+        ++restarts_;
+        unitAttentionPending_ = options_.unitAttentionAfterRestart;
+      }
+      return outcome;
+    }
+    case CommandKind::Upload:
+      return flash_.Upload(d.unit, d.address, command.data, d.length);
+    case CommandKind::Verify:
+      return flash_.Verify(d.unit, d.checksum[0], d.checksum[1]);
+    case CommandKind::Erase:
+      return flash_.Erase(d.unit, d.mask);
+    case CommandKind::EraseUnit:
+      return flash_.EraseUnit(d.unit, d.mask);
+    case CommandKind::Program:
+      return flash_.Program(d.unit, d.mask);
+    default:
+      return Refusal::InvalidOpcode;
+  }
+}
+
+Outcome VirtualDrive::ReadMemory(const DecodedCommand& d, const ScsiCommand& command,
+                                 ScsiReply& reply) const {
+  if (!UnitHolding(d.address, d.length)) return Refusal::AddressOutOfRange;
+  if (d.length > 0) memory_.Read(d.address, d.length, command.data);
+  reply.transferred = d.length;
+  return std::nullopt;
+}
+
+void VirtualDrive::AnswerInquiry(const DecodedCommand& d, const ScsiCommand& command,
+                                 ScsiReply& reply) const {
+  const auto data = BuildInquiryData({.revision = options_.revision});
+  const uint32_t count = std::min({static_cast<uint32_t>(data.size()), d.length, command.dataLen});
+  if (count > 0 && command.data != nullptr) std::memcpy(command.data, data.data(), count);
+  reply.transferred = command.data != nullptr ? count : 0;
+}
+
+std::vector<uint8_t> VirtualDrive::ReadFlash(uint32_t address, uint32_t length) const {
+  std::lock_guard guard(lock_);
+  std::vector<uint8_t> bytes(length);
+  memory_.Read(address, length, bytes.data());
+  return bytes;
+}
+
+void VirtualDrive::WriteFlash(uint32_t address, const std::vector<uint8_t>& data) {
+  std::lock_guard guard(lock_);
+  memory_.Write(address, data.data(), static_cast<uint32_t>(data.size()));
+}
+
+bool VirtualDrive::InFlashMode(uint8_t unit) const {
+  std::lock_guard guard(lock_);
+  return unit < UNIT_COUNT && flash_.InFlashMode(unit);
+}
+
+void VirtualDrive::SetUnitAttentionAfterRestart(bool enabled) {
+  std::lock_guard guard(lock_);
+  options_.unitAttentionAfterRestart = enabled;
+  if (!enabled) unitAttentionPending_ = false;
+}
+
+void VirtualDrive::SetLosesUploadedData(bool loses) {
+  std::lock_guard guard(lock_);
+  flash_.SetLosesUploadedData(loses);
+}
+
+uint32_t VirtualDrive::Restarts() const {
+  std::lock_guard guard(lock_);
+  return restarts_;
+}
+
+}  // namespace emulator
