@@ -1,0 +1,75 @@
+// The request side of the virtual ASPI library: answers adapter questions at
+// once and carries execute requests out on its own worker thread, one at a
+// time in arrival order, against the drives it was given.
+//
+// A request's data is copied in when it is sent and copied back when it
+// completes, so between those points the engine touches neither the
+// caller's block nor its buffer. Completion writes the block and then
+// signals the caller's event (through the program's event table) or calls
+// its post routine. An abort of a request that is queued or being carried
+// out withdraws it: the block keeps SS_PENDING and, once the abort has
+// returned, is never touched again, even if the drive finishes the command
+// afterwards.
+// Threads: Send may be called from any thread; construction and destruction
+// belong to the thread that loads and unloads the library.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "emulator/scsi_device.h"
+
+namespace aspi_module {
+
+// Signals an event of the program's table; returns 1 on success.
+using SignalEventFn = int (*)(std::uintptr_t handle);
+
+struct AdapterSlot {
+  uint8_t target = 0;
+  std::unique_ptr<emulator::ScsiDevice> device;  // nullptr: no drive on this adapter
+};
+
+class RequestEngine {
+ public:
+  RequestEngine(std::vector<AdapterSlot> adapters, uint32_t latencyMs, SignalEventFn signal);
+  // Lets the request in progress finish, then fails every request still
+  // queued with SS_ABORTED and notifies it, so no caller waits for nothing.
+  ~RequestEngine();
+  RequestEngine(const RequestEngine&) = delete;
+  RequestEngine& operator=(const RequestEngine&) = delete;
+
+  // SendASPI32Command: the block's status; SS_PENDING for a queued execute request.
+  uint32_t Send(void* srb);
+
+  struct Request;
+
+ private:
+  uint32_t Inquire(void* srb);
+  uint32_t DeviceType(void* srb);
+  uint32_t Queue(void* srb);
+  uint32_t Abort(void* srb);
+  uint32_t Timeouts(void* srb);
+  emulator::ScsiDevice* DeviceAt(uint8_t haId, uint8_t target, uint8_t lun) const;
+  void Work();
+  void Complete(Request& request);
+
+  const std::vector<AdapterSlot> adapters_;
+  const uint32_t latencyMs_;
+  const SignalEventFn signal_;
+
+  std::mutex lock_;
+  std::condition_variable wake_;
+  std::deque<std::unique_ptr<Request>> queue_;
+  const void* current_ = nullptr;  // block of the request being carried out
+  bool currentWithdrawn_ = false;
+  bool stop_ = false;
+  uint32_t timeoutHalfSeconds_ = 0;
+  std::thread worker_;
+};
+
+}  // namespace aspi_module

@@ -1,0 +1,17 @@
+#include "platform/exit_process.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+namespace platform {
+
+void ExitProcess(uint32_t exitCode) {
+  std::cout.flush();
+  std::cerr.flush();
+  std::clog.flush();
+  std::fflush(nullptr);
+  std::_Exit(static_cast<int>(exitCode));
+}
+
+}  // namespace platform

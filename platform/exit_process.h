@@ -1,0 +1,16 @@
+// Ends the process at once with the given exit code.
+//
+// Used after a fatal error that has already been shown: pending output of
+// the C and C++ streams is flushed, but no static destructor and no atexit
+// handler runs, since other threads may still be using what they would tear
+// down.
+// Threads: any.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+[[noreturn]] void ExitProcess(uint32_t exitCode);
+
+}  // namespace platform

@@ -1,0 +1,103 @@
+#include "platform/event.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class EventTest : public ::testing::Test {
+ protected:
+  EventService& events = SystemEvents();
+};
+
+TEST_F(EventTest, NewEventIsUnsignalledAndWaitTimesOutAfterAboutTheGivenTime) {
+  const EventHandle h = events.CreateEvent();
+  ASSERT_NE(h, NO_EVENT);
+  const auto start = Clock::now();
+  EXPECT_EQ(events.WaitForSingleObject(h, 60), WaitResult::TimedOut);
+  const auto waited = Clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(55));
+  EXPECT_LT(waited, std::chrono::milliseconds(2000));
+  EXPECT_TRUE(events.CloseHandle(h));
+}
+
+TEST_F(EventTest, OneSignalReleasesExactlyOneWait) {
+  const EventHandle h = events.CreateEvent();
+  ASSERT_TRUE(events.SetEvent(h));
+  EXPECT_EQ(events.WaitForSingleObject(h, 0), WaitResult::Signalled);
+  EXPECT_EQ(events.WaitForSingleObject(h, 0), WaitResult::TimedOut);  // auto-reset
+  events.CloseHandle(h);
+}
+
+TEST_F(EventTest, ResetClearsAPendingSignal) {
+  const EventHandle h = events.CreateEvent();
+  events.SetEvent(h);
+  ASSERT_TRUE(events.ResetEvent(h));
+  EXPECT_EQ(events.WaitForSingleObject(h, 10), WaitResult::TimedOut);
+  events.CloseHandle(h);
+}
+
+TEST_F(EventTest, SignalFromAnotherThreadWakesTheWaiterEarly) {
+  const EventHandle h = events.CreateEvent();
+  std::thread setter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    events.SetEvent(h);
+  });
+  const auto start = Clock::now();
+  EXPECT_EQ(events.WaitForSingleObject(h, 10000), WaitResult::Signalled);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(5000));
+  setter.join();
+  events.CloseHandle(h);
+}
+
+TEST_F(EventTest, ClosedHandleFailsEveryOperationAndLeavesNewEventsAlone) {
+  const EventHandle old = events.CreateEvent();
+  ASSERT_TRUE(events.CloseHandle(old));
+  const EventHandle fresh = events.CreateEvent();
+  EXPECT_NE(fresh, old);
+  EXPECT_FALSE(events.SetEvent(old));
+  EXPECT_EQ(zx_SetEvent(old), 0);
+  EXPECT_FALSE(events.ResetEvent(old));
+  EXPECT_EQ(events.WaitForSingleObject(old, 0), WaitResult::Failed);
+  EXPECT_FALSE(events.CloseHandle(old));
+  // The late signals above must not have reached the new event.
+  EXPECT_EQ(events.WaitForSingleObject(fresh, 0), WaitResult::TimedOut);
+  events.CloseHandle(fresh);
+}
+
+TEST_F(EventTest, HandlesAreNotReusedAfterClosing) {
+  std::set<EventHandle> seen;
+  for (int i = 0; i < 1000; ++i) {
+    const EventHandle h = events.CreateEvent();
+    ASSERT_NE(h, NO_EVENT);
+    EXPECT_TRUE(seen.insert(h).second) << "handle " << h << " handed out twice";
+    events.CloseHandle(h);
+  }
+}
+
+TEST_F(EventTest, ModuleEntryPointSignalsTheProcessTable) {
+  const EventHandle h = events.CreateEvent();
+  EXPECT_EQ(zx_SetEvent(h), 1);
+  EXPECT_EQ(events.WaitForSingleObject(h, 0), WaitResult::Signalled);
+  events.CloseHandle(h);
+}
+
+TEST_F(EventTest, OpenCountFollowsCreateAndClose) {
+  const std::size_t before = events.OpenCount();
+  const EventHandle a = events.CreateEvent();
+  const EventHandle b = events.CreateEvent();
+  EXPECT_EQ(events.OpenCount(), before + 2);
+  events.CloseHandle(a);
+  events.CloseHandle(a);
+  EXPECT_EQ(events.OpenCount(), before + 1);
+  events.CloseHandle(b);
+  EXPECT_EQ(events.OpenCount(), before);
+}
+
+}  // namespace
