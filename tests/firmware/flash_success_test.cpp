@@ -1,0 +1,178 @@
+// Whole successful runs against the virtual drive: what is sent, in which
+// order, from where, and what the drive and the window hold afterwards.
+#include <gmock/gmock.h>
+
+#include <mutex>
+#include <optional>
+#include <ostream>
+
+#include "app/toolkit/text.h"
+#include "emulator/sha256.h"
+#include "firmware/container.h"
+#include "tests/firmware/flash_expected.h"
+#include "tests/firmware/flash_rig.h"
+
+namespace flash_tests {
+namespace {
+
+using emulator::DataDirection;
+
+constexpr std::size_t PART1_AT = 0;
+constexpr std::size_t PART2_AT = 0x7B004;
+constexpr std::size_t PART1_UPLOADED = 0x7B000;  // data and checksum, not the tag
+constexpr std::size_t PART2_UPLOADED = 0x20000;
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, std::size_t from, std::size_t length) {
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(from),
+          bytes.begin() + static_cast<std::ptrdiff_t>(from + length)};
+}
+
+// What the window showed whenever a command reached the drive.
+struct Sighting {
+  int32_t statusCode;
+  std::string message;
+  bool button1;
+  bool button2;
+};
+
+class FlashSequenceTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FlashSequenceTest, SendsEveryCommandOnceInOrderAndLeavesTheDriveFlashed) {
+  const bool unitAttention = GetParam();
+  FlashRig rig(unitAttention);
+  const std::vector<uint8_t> bootBefore = rig.drive.ReadFlash(0, 0x5000);
+  std::mutex lock;
+  std::vector<Sighting> sightings;
+  rig.log.SetListener([&](const emulator::CommandLogEntry&) {
+    Sighting s{rig.program().status.StatusCode(), rig.form.RichEdit1.Text(), rig.form.Button1.Enabled(),
+               rig.form.Button2.Enabled()};
+    std::lock_guard guard(lock);
+    sightings.push_back(s);
+  });
+
+  ASSERT_TRUE(rig.Run());
+
+  // The drive's own unit attention after its restart is answered with one repeat.
+  const auto expected = ExpectedRun(StoredChecksums(rig.container), unitAttention);
+  ASSERT_EQ(expected.size(), unitAttention ? 62u : 61u);
+  ExpectCommands(rig.Sent(), expected, RIG_DRIVE.haId);
+  if (unitAttention) {
+    EXPECT_EQ(rig.program().lastSenseKey.load(), 0x06);
+  }
+
+  std::lock_guard guard(lock);
+  ASSERT_EQ(sightings.size(), expected.size());
+  for (std::size_t i = 0; i < sightings.size(); ++i) {
+    SCOPED_TRACE("command " + std::to_string(i));
+    EXPECT_EQ(sightings[i].statusCode, 1);
+    EXPECT_EQ(sightings[i].message, "Flashing...");
+    EXPECT_FALSE(sightings[i].button1);
+    EXPECT_FALSE(sightings[i].button2);
+  }
+
+  EXPECT_EQ(rig.drive.ReadFlash(0x5000, PART1_UPLOADED), Slice(rig.container, PART1_AT, PART1_UPLOADED));
+  EXPECT_EQ(rig.drive.ReadFlash(0x240000, PART2_UPLOADED), Slice(rig.container, PART2_AT, PART2_UPLOADED));
+  EXPECT_EQ(rig.drive.ReadFlash(0, 0x5000), bootBefore);
+  EXPECT_FALSE(rig.drive.InFlashMode(0));
+  EXPECT_FALSE(rig.drive.InFlashMode(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(UnitAttention, FlashSequenceTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Reported" : "NotReported"; });
+
+struct Upload {
+  uint8_t unit;
+  std::ptrdiff_t offset;  // of the data pointer in ContainerImage
+  uint32_t length;
+  std::optional<emulator::Sha256Digest> digest;
+};
+
+TEST(FlashUploadTest, BlocksGoStraightFromTheImageAndCoverEachPartWithoutGapOrOverlap) {
+  FlashRig rig;
+  ASSERT_TRUE(rig.Run());
+  const uint8_t* image = ContainerImage().data();
+  const auto blocks = rig.aspi.Submitted();
+  const auto sent = rig.Sent();
+  ASSERT_EQ(blocks.size(), sent.size());
+
+  std::vector<Upload> uploads;
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    if (sent[i].direction != DataDirection::Out) continue;
+    const auto* data = static_cast<const uint8_t*>(blocks[i].SRB_BufPointer);
+    uploads.push_back({static_cast<uint8_t>(blocks[i].CDBByte[1] >> 4), data - image, blocks[i].SRB_BufLen,
+                       sent[i].sentDigest});
+  }
+  ASSERT_EQ(uploads.size(), 25u);
+
+  // In order, each block where the one before ended, from the part's first
+  // byte to the end of its checksum: the tags behind are never sent.
+  std::size_t next[2] = {PART1_AT, PART2_AT};
+  for (const Upload& u : uploads) {
+    SCOPED_TRACE("unit " + std::to_string(u.unit) + " offset " + std::to_string(u.offset));
+    ASSERT_LT(u.unit, 2);
+    // A block sent from anywhere but the image (a copy) lies outside it.
+    ASSERT_GE(u.offset, 0);
+    ASSERT_LE(static_cast<std::size_t>(u.offset) + u.length, rig.container.size());
+    EXPECT_EQ(static_cast<std::size_t>(u.offset), next[u.unit]);
+    next[u.unit] = static_cast<std::size_t>(u.offset) + u.length;
+    // The bytes the drive received are the container's, read from the own file.
+    ASSERT_TRUE(u.digest.has_value());
+    EXPECT_EQ(*u.digest, emulator::Sha256Of(rig.container.data() + u.offset, u.length));
+  }
+  EXPECT_EQ(next[0], PART1_AT + PART1_UPLOADED);
+  EXPECT_EQ(next[1], PART2_AT + PART2_UPLOADED);
+
+  // The checksum bytes travel as the last two bytes of each stage's last
+  // block, and are the ones the checksum command names.
+  const ContainerInfo& info = rig.program().container;
+  EXPECT_EQ(rig.container[next[0] - 2], info.part1Checksum[0]);
+  EXPECT_EQ(rig.container[next[0] - 1], info.part1Checksum[1]);
+  EXPECT_EQ(rig.container[next[1] - 2], info.part2Checksum[0]);
+  EXPECT_EQ(rig.container[next[1] - 1], info.part2Checksum[1]);
+}
+
+struct Ending {
+  const char* name;
+  uint8_t language;
+  uint8_t armedAtStart;
+  const char8_t* button2;
+  int32_t statusCode;
+  const char8_t* message;
+};
+
+const Ending ENDINGS[] = {
+    {"English", LANGUAGE_ENGLISH, 0, u8"Power Off", 8, u8"Flashing is Completed.\nPlease turn off your PC."},
+    {"Japanese", LANGUAGE_JAPANESE, 0, u8"電源オフ", 8,
+     u8"ファームウェア変更終了。             ＰＣの電源を一旦オフしてから再起動して下さい。"},
+    {"AlreadyArmed", LANGUAGE_ENGLISH, 255, u8"Power Off", 2, u8"Flashing Completed"},
+    {"JapaneseAlreadyArmed", LANGUAGE_JAPANESE, 255, u8"電源オフ", 2, u8"ファームウェア書き換え終了"},
+};
+
+void PrintTo(const Ending& e, std::ostream* os) { *os << e.name; }
+
+class FlashEndingTest : public ::testing::TestWithParam<Ending> {};
+
+TEST_P(FlashEndingTest, SuccessArmsThePowerOffAndSaysSo) {
+  const Ending& e = GetParam();
+  FlashRig rig;
+  rig.program().run.language = e.language;
+  rig.StartRun(e.armedAtStart);
+  ASSERT_TRUE(rig.WaitForEnd());
+
+  EXPECT_EQ(rig.Sent().size(), COMMANDS_IN_RUN);
+  EXPECT_EQ(rig.program().run.completion.load(), COMPLETION_SUCCESS);
+  EXPECT_EQ(rig.program().run.powerOffArmed.load(), POWER_OFF_ARMED);
+  EXPECT_EQ(rig.program().status.StatusCode(), e.statusCode);
+  EXPECT_EQ(rig.form.RichEdit1.Text(), tk::Cp932(e.message));
+  EXPECT_TRUE(rig.form.Button2.Enabled());
+  EXPECT_EQ(rig.form.Button2.Caption(), tk::Cp932(e.button2));
+  EXPECT_FALSE(rig.form.Button1.Enabled());
+  // The next tick, not the run, fills the bar and stops the timer.
+  EXPECT_TRUE(rig.form.Timer1.Enabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, FlashEndingTest, ::testing::ValuesIn(ENDINGS),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace flash_tests
