@@ -34,9 +34,12 @@ class StatusMessages {
 // The table's text for a code in one language; nullptr for codes without a row.
 const char* StatusText(uint8_t code, bool japanese);
 
-// SetStatus in the current language.
-void SetStatus(Program& program, uint8_t code);
-// SetStatus, then RichEdit1 gets the MessageBuffer. Threads: any.
+// SetStatus in the current language; returns the MessageBuffer as it stands
+// afterwards. Threads: any.
+std::string SetStatus(Program& program, uint8_t code);
+// SetStatus, then RichEdit1 gets the MessageBuffer, both as one step on the
+// window thread, so the message area always shows the text of the status set
+// last. Threads: any.
 void ShowStatus(Program& program, TForm1& form, uint8_t code);
 // As ShowStatus, and RichEdit1 is repainted before the call returns (flash thread).
 void ShowStatusNow(Program& program, TForm1& form, uint8_t code);

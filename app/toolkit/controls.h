@@ -1,23 +1,18 @@
 // Thin wrappers over Qt widgets, in the window description's terms. Texts go
 // in and come out as CP932 bytes. Every operation may be called from any
 // thread: it runs on the window thread (window_thread.h) before it returns.
-// Event handlers run on the window thread.
+// Event handlers run on the window thread. Setting a handler replaces the
+// previous one. The wrapped widgets belong to their Qt parent; a wrapper must
+// not outlive it, and wrappers stay where they were built (handlers refer to
+// them), so they are neither copied nor moved. Construction: window thread.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QWidget;
-class QLabel;
-class QPushButton;
-class QLineEdit;
-class QComboBox;
-class QTextEdit;
-class QProgressBar;
-class QRadioButton;
-class QGroupBox;
-class QFrame;
 
 namespace tk {
 
@@ -25,14 +20,20 @@ using Handler = std::function<void()>;
 
 struct Bounds {
   int left, top, width, height;
+  bool operator==(const Bounds&) const = default;
 };
 
 class Control {
  public:
   virtual ~Control() = default;
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
   void SetEnabled(bool enabled);
   bool Enabled() const;
+  // The control's own visibility, whether or not its window is shown.
   bool Visible() const;
+  // Relative to the parent's client area.
   Bounds GetBounds() const;
   QWidget* Widget() const { return widget_; }
 
@@ -41,7 +42,7 @@ class Control {
   QWidget* widget_;
 };
 
-// Takes the width of its text.
+// Takes the width and height of its text.
 class Label : public Control {
  public:
   Label(QWidget* parent, int left, int top, std::string_view caption);
@@ -59,6 +60,9 @@ class Button : public Control {
   // A disabled button raises no click.
   void OnClick(Handler handler);
   void Click();  // as the operator would: nothing when disabled
+
+ private:
+  Handler onClick_;
 };
 
 class Edit : public Control {
@@ -69,40 +73,51 @@ class Edit : public Control {
 };
 
 // Editable combo box. Setting the current item raises no change event; the
-// operator's pick or edit does.
+// operator's pick or edit does. Once the operator has edited the text no
+// item is current (index -1) until one is picked or set again.
 class ComboBox : public Control {
  public:
   ComboBox(QWidget* parent, Bounds bounds);
   void AddItem(std::string_view cp932);
   int ItemCount() const;
   std::string Item(int index) const;
+  std::string Text() const;  // the edit field
   void SetItemIndex(int index);
   int ItemIndex() const;  // -1 when none
   void OnChange(Handler handler);
   void Pick(int index);                   // as the operator would
   void TypeText(std::string_view cp932);  // as the operator would
+
+ private:
+  Handler onChange_;
+  bool edited_ = false;  // window thread only
 };
 
-// A line-feed byte gives a line break.
+// A line-feed byte gives a line break (a new paragraph).
 class RichEdit : public Control {
  public:
   RichEdit(QWidget* parent, Bounds bounds, std::string_view text);
   void SetText(std::string_view cp932);
-  std::string Text() const;
-  void Repaint();
+  std::string Text() const;  // paragraphs joined by line-feed bytes
+  int ParagraphCount() const;
+  void Repaint();  // paints now, not at the next pass of the event loop
 };
 
+// The position always lies between minimum and maximum: it is clamped on
+// every setting, also when the maximum drops below it.
 class ProgressBar : public Control {
  public:
   ProgressBar(QWidget* parent, Bounds bounds, int min, int max);
   void SetMax(int max);
   int Max() const;
+  int Min() const;
   void SetPosition(int position);
   int Position() const;
 };
 
 // Checking a button that was unchecked runs its click handler before the
-// call returns, also when the program checks it.
+// call returns, also when the program checks it; checking a checked button
+// runs nothing. Radio buttons with the same parent exclude each other.
 class RadioButton : public Control {
  public:
   RadioButton(QWidget* parent, Bounds bounds, std::string_view caption);
@@ -111,6 +126,10 @@ class RadioButton : public Control {
   void SetChecked(bool checked);
   bool Checked() const;
   void OnClick(Handler handler);
+  void Click();  // as the operator would: nothing when disabled
+
+ private:
+  Handler onClick_;
 };
 
 class GroupBox : public Control {
@@ -125,6 +144,14 @@ enum class BevelShape { Frame, TopLine };
 class Bevel : public Control {
  public:
   Bevel(QWidget* parent, Bounds bounds, BevelShape shape);
+  BevelShape Shape() const { return shape_; }
+
+ private:
+  BevelShape shape_;
 };
+
+// Puts the controls into the keyboard focus chain in this order, also those
+// that never take the focus themselves (they keep refusing it).
+void SetTabOrder(const std::vector<const Control*>& order);
 
 }  // namespace tk

@@ -1,6 +1,7 @@
 // Message boxes and the beep, behind an interface so that tests can see
 // which boxes appeared without a person to close them.
-// Threads: any; the caller waits until the box is closed.
+// Threads: any; a box always runs on the window thread while the caller
+// waits until it is closed.
 #pragma once
 
 #include <string>
@@ -11,9 +12,11 @@ namespace tk {
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  // Modal, no icon, one OK button, the application title as caption.
+  // Modal, no icon, one OK button, the application title (application.h)
+  // as caption.
   virtual void ShowMessage(std::string_view cp932) = 0;
-  // System-modal error box with an error icon and the given caption.
+  // Error box with an error icon and the given caption, modal for the whole
+  // application and on top of every window (Qt has no system-modal boxes).
   virtual void ShowFatalError(std::string_view text, std::string_view caption) = 0;
   // The default system sound.
   virtual void Beep() = 0;

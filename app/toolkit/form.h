@@ -1,6 +1,7 @@
 // A fixed-size top-level window: menu bar, a client area where the controls
 // are placed, a context menu, a close handler.
-// Threads: operations from any thread run on the window thread.
+// Threads: construction and destruction on the window thread; operations
+// from any thread run on the window thread.
 #pragma once
 
 #include <QMainWindow>
@@ -18,14 +19,22 @@ class Form : public QMainWindow {
   Q_OBJECT
 
  public:
+  // The family the window's font asks for; it resolves to an installed
+  // Japanese font.
+  static constexpr const char8_t* kFontFamily = u8"ＭＳ Ｐゴシック";
+  static constexpr int kFontPixels = 12;
+
   // Fixed single border, minimise only, stays on top, centred when shown.
   Form(int clientWidth, int clientHeight);
   QWidget* Client() const { return client_; }
+  QMenu* PopupMenu() const { return popup_; }
 
   void SetCaption(std::string_view cp932);
   std::string Caption() const;
   // Outer height includes the title bar, the menu bar and the frame, taken
-  // from the frame the window really has once it is shown.
+  // from the frame the window really has once it is shown (before that, and
+  // where the platform draws no frame, the frame counts as nothing). The
+  // client area shrinks or grows by the difference.
   void SetOuterHeight(int height);
   int OuterHeight() const;
 
@@ -34,19 +43,30 @@ class Form : public QMainWindow {
   MenuItem AddPopupItem(std::string_view caption);  // the window's context menu
 
   // Runs the close handler; the window closes unless it sets CloseAction::None.
+  // Closing the application's last window ends its event loop.
   void Close();
+  // Replaces the previous handler.
   void OnClose(std::function<void(CloseAction&)> handler);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
-  void ApplyOuterHeight();
+  // Sizes the client area and the window from the designed client height,
+  // or from the outer height once one is set.
+  void Relayout();
+  int FrameHeight() const;
+  int MenuBarHeight() const;
+  void ShowPopup(const QPoint& at);
 
+  int clientWidth_;
+  int designedClientHeight_;
   QWidget* client_;
   QMenu* popup_;
-  int outerHeight_ = -1;
+  int outerHeight_ = -1;  // -1: keep the designed client height
+  bool centred_ = false;
   std::function<void(CloseAction&)> onClose_;
 };
 

@@ -1,7 +1,8 @@
 // Window-thread timer. Its interval is 1000 ms until set; an interval set
-// inside its own tick handler takes effect for the following tick.
-// Threads: operations from any thread run on the window thread; ticks run
-// on the window thread.
+// inside its own tick handler takes effect for the following tick. Enabling
+// an enabled timer does not restart its count.
+// Threads: construction and destruction on the window thread; operations from
+// any thread run on the window thread; ticks run on the window thread.
 #pragma once
 
 #include <functional>
@@ -12,12 +13,18 @@ namespace tk {
 
 class Timer {
  public:
+  static constexpr int kDefaultIntervalMs = 1000;
+
   Timer();
   ~Timer();
+  Timer(const Timer&) = delete;
+  Timer& operator=(const Timer&) = delete;
+
   void SetEnabled(bool enabled);
   bool Enabled() const;
   void SetInterval(int ms);
   int Interval() const;
+  // Replaces the previous handler.
   void OnTimer(std::function<void()> handler);
   void Tick();  // runs one tick now, for tests
 

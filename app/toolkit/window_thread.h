@@ -1,18 +1,41 @@
 // Control operations called from another thread run on the window thread.
 //
-// RunOnWindowThread runs the call at once on the window thread; from any
-// other thread it hands the call to the window thread and blocks until it
-// has run, so calls from one thread land in their order. Rule that keeps
-// this free of deadlock: the window thread never blocks waiting for another
-// thread that may itself be in RunOnWindowThread (it never joins the flash
-// thread; a close during a run is refused instead).
+// RunOnWindowThread runs the call at once when the caller is the window
+// thread (or no application object exists yet); from any other thread it
+// hands the call to the window thread and blocks until it has run, so calls
+// from one thread land in their order. An exception thrown by the call is
+// carried back and rethrown in the calling thread.
+//
+// Rule that keeps this free of deadlock: the window thread never blocks
+// waiting for another thread that may itself be inside RunOnWindowThread
+// (it never joins the flash thread; a close during a run is refused instead),
+// and no lock is held across a call of RunOnWindowThread that the window
+// thread might also want. A test that waits on the window thread for another
+// thread must keep processing events while it waits.
+// Threads: any.
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <type_traits>
+#include <utility>
 
 namespace tk {
 
 bool OnWindowThread();
 void RunOnWindowThread(const std::function<void()>& call);
+
+// RunOnWindowThread for calls with a result.
+template <typename F>
+auto CallOnWindowThread(F&& call) -> std::invoke_result_t<F&> {
+  using Result = std::invoke_result_t<F&>;
+  if constexpr (std::is_void_v<Result>) {
+    RunOnWindowThread(std::function<void()>(std::forward<F>(call)));
+  } else {
+    std::optional<Result> result;
+    RunOnWindowThread([&] { result.emplace(call()); });
+    return std::move(*result);
+  }
+}
 
 }  // namespace tk

@@ -1,0 +1,177 @@
+// The numbered status messages, the language choice and the caption sets.
+#include "app/messages.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/toolkit/text.h"
+#include "app/toolkit/window_thread.h"
+
+namespace {
+
+struct Row {
+  uint8_t code;
+  std::u8string_view english;
+  std::u8string_view japanese;
+};
+
+// The Japanese column is kept readable here and converted to CP932 once.
+constexpr std::array<Row, 16> kRows = {{
+    {0, u8"Start Flashing", u8"ファームウェア書き換え開始"},
+    {1, u8"Flashing...", u8"ファームウェア書き換え中..."},
+    {2, u8"Flashing Completed", u8"ファームウェア書き換え終了"},
+    {3, u8"Flashing Error", u8"ファームウェア書き換えエラー"},
+    {4, u8"Retrieving Data...", u8"ファームウェアチェック中..."},
+    {5, u8"Retrieving Error", u8"ファームウェアリードエラー"},
+    {6, u8"Comparing...", u8"コンペア中..."},
+    {7, u8"Comparing Error", u8"コンペアエラー"},
+    // No line break in Japanese: thirteen blanks stand where English breaks.
+    {8, u8"Flashing is Completed.\nPlease turn off your PC.",
+     u8"ファームウェア変更終了。             ＰＣの電源を一旦オフしてから再起動して下さい。"},
+    {10, u8"Cannot open the file.", u8"ファイルが開けません。"},
+    {11, u8"Incorrect file", u8"ファイルが正しくありません。"},
+    {12, u8"Do you want to change the firmware?",
+     u8"バージョンを確認して下さい。\nフラッシュボタンでファームウェア変更を始めます。"},
+    {16, u8"Target drive is not found.", u8"対象ドライブが見つかりませんでした。"},
+    {17, u8"Please select the drive to be flashed.", u8"ドライブを選択して下さい。"},
+    {32, u8"This drive's firmware is same as this version.\nDo you want to change the firmware?",
+     u8"同じバージョンです。\nファームウェア変更を始めますか?"},
+    {33, u8"This drive's firmware is newer than this version.\nDo you want to change the firmware?",
+     u8"より新しいバージョンになっています。\nファームウェア変更を始めますか?"},
+}};
+
+struct Texts {
+  std::array<std::string, 256> english;
+  std::array<std::string, 256> japanese;
+  std::array<bool, 256> present{};
+};
+
+const Texts& Table() {
+  static const Texts texts = [] {
+    Texts t;
+    for (const Row& row : kRows) {
+      t.english[row.code] = tk::Cp932(row.english);
+      t.japanese[row.code] = tk::Cp932(row.japanese);
+      t.present[row.code] = true;
+    }
+    return t;
+  }();
+  return texts;
+}
+
+// Caption sets: English and Japanese texts of the menu, the buttons and the
+// caption labels, in the order the start-up step sets them.
+struct Captions {
+  std::string file, exit, flash, cancel, drive, current, fresh, status;
+};
+
+Captions EnglishCaptions() {
+  return {"File(&F)",        "Exit(&X)",         "Flash",        "Cancel",
+          "Selected Drive:", "Current Version:", "New Version:", "Status:"};
+}
+
+Captions JapaneseCaptions() {
+  return {tk::Cp932(u8"ファイル(&F)"),
+          tk::Cp932(u8"終了(&X)"),
+          tk::Cp932(u8"フラッシュ"),
+          tk::Cp932(u8"キャンセル"),
+          tk::Cp932(u8"ドライブ選択:"),
+          tk::Cp932(u8"現在のバージョン:"),
+          tk::Cp932(u8"書き換えるバージョン:"),
+          tk::Cp932(u8"ステータス:")};
+}
+
+// FileF1 to Label10, the part that the start-up step and RadioButton1Click
+// share up to Button2.
+void SetMenuAndButtonCaptions(TForm1& form, const Captions& c, const std::string& button2) {
+  form.FileF1.SetCaption(c.file);
+  form.Exit1.SetCaption(c.exit);
+  form.Button1.SetCaption(c.flash);
+  form.Button2.SetCaption(button2);
+  form.Label15.SetCaption(c.drive);
+  form.Label3.SetCaption(c.current);
+  form.Label10.SetCaption(c.fresh);
+}
+
+}  // namespace
+
+const char* StatusText(uint8_t code, bool japanese) {
+  const Texts& t = Table();
+  if (!t.present[code]) return nullptr;
+  return japanese ? t.japanese[code].c_str() : t.english[code].c_str();
+}
+
+std::string StatusMessages::SetStatus(uint8_t code, bool japanese) {
+  const char* text = StatusText(code, japanese);
+  std::lock_guard guard(lock_);
+  if (text != nullptr) {
+    // Every row fits; the copy is bounded all the same and stays terminated.
+    const size_t n = std::min(std::strlen(text), MESSAGE_BUFFER_SIZE - 1);
+    std::memcpy(messageBuffer_, text, n);
+    messageBuffer_[n] = '\0';
+  }
+  statusCode_ = code;
+  return std::string(messageBuffer_);
+}
+
+int32_t StatusMessages::StatusCode() const {
+  std::lock_guard guard(lock_);
+  return statusCode_;
+}
+
+std::string StatusMessages::MessageBuffer() const {
+  std::lock_guard guard(lock_);
+  return std::string(messageBuffer_);
+}
+
+std::string SetStatus(Program& program, uint8_t code) {
+  return program.status.SetStatus(code, program.run.Japanese());
+}
+
+void ShowStatus(Program& program, TForm1& form, uint8_t code) {
+  // Set and show in one step on the window thread: whichever thread sets a
+  // status last is the one whose text the message area keeps.
+  tk::RunOnWindowThread([&] { form.RichEdit1.SetText(SetStatus(program, code)); });
+}
+
+void ShowStatusNow(Program& program, TForm1& form, uint8_t code) {
+  tk::RunOnWindowThread([&] {
+    form.RichEdit1.SetText(SetStatus(program, code));
+    form.RichEdit1.Repaint();
+  });
+}
+
+void ChooseLanguage(Program& program, TForm1& form) {
+  const bool japanese = program.os.system.SystemDefaultLangID() == platform::LANG_ID_JAPANESE;
+  program.run.language.store(japanese ? LANGUAGE_JAPANESE : LANGUAGE_ENGLISH);
+  const Captions c = japanese ? JapaneseCaptions() : EnglishCaptions();
+  SetMenuAndButtonCaptions(form, c, c.cancel);
+  if (japanese) {
+    form.RadioButton1.SetEnabled(true);
+    form.RadioButton1.SetChecked(true);  // runs RadioButton1Click
+  } else {
+    form.RadioButton2.SetEnabled(true);
+    form.RadioButton2.SetChecked(true);  // runs RadioButton2Click
+  }
+  form.Label22.SetCaption(c.status);
+}
+
+void TForm1::RadioButton1Click() {
+  program.run.language.store(LANGUAGE_JAPANESE);
+  const Captions c = JapaneseCaptions();
+  const bool armed = program.run.powerOffArmed.load() == POWER_OFF_ARMED;
+  SetMenuAndButtonCaptions(*this, c, armed ? tk::Cp932(u8"電源オフ") : c.cancel);
+  Label22.SetCaption(c.status);
+  Detail1.SetCaption(tk::Cp932(u8"詳細 >>"));
+  RadioGroup1.SetCaption(tk::Cp932(u8"言語"));
+  RadioButton1.SetChecked(true);  // already checked: no second run
+  RadioButton1.SetCaption(tk::Cp932(u8"日本語"));
+  RadioButton2.SetCaption("English");
+  ShowStatusNow(program, *this, static_cast<uint8_t>(program.status.StatusCode()));
+}
+
+void TForm1::RadioButton2Click() {}

@@ -1,0 +1,56 @@
+#include "app/toolkit/dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "app/toolkit/application.h"
+#include "app/toolkit/text.h"
+#include "app/toolkit/window_thread.h"
+
+namespace tk {
+
+namespace {
+
+// The main window stays on top of all others, so a box must too, or it
+// would open behind the window that waits for it.
+void RunBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+  QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+  box.setWindowModality(Qt::ApplicationModal);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  box.exec();
+}
+
+// Without a widget application there is nothing to show a box with; the
+// text still must not be lost.
+bool NoWidgets(const QString& caption, const QString& text) {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) return false;
+  std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+  return true;
+}
+
+}  // namespace
+
+void QtDialogs::ShowMessage(std::string_view cp932) {
+  const QString text = FromCp932(cp932);
+  RunOnWindowThread([&] {
+    const QString caption = FromCp932(ApplicationTitle());
+    if (!NoWidgets(caption, text)) RunBox(QMessageBox::NoIcon, caption, text);
+  });
+}
+
+void QtDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
+  const QString body = FromCp932(text);
+  const QString title = FromCp932(caption);
+  RunOnWindowThread([&] {
+    if (!NoWidgets(title, body)) RunBox(QMessageBox::Critical, title, body);
+  });
+}
+
+void QtDialogs::Beep() {
+  RunOnWindowThread([] {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) QApplication::beep();
+  });
+}
+
+}  // namespace tk

@@ -1,0 +1,177 @@
+// The toolkit's window: flags, fixed size, outer height, closing, the
+// context menu's shortcuts and the font.
+#include "app/toolkit/form.h"
+
+#include <gmock/gmock.h>
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include "app/toolkit/controls.h"
+
+namespace {
+
+class FormTest : public ::testing::Test {
+ protected:
+  FormTest() {
+    tk::MenuItem file = form.AddMenu("File(&F)");
+    form.AddMenuItem(file, "Exit(&X)");
+  }
+  void ShowActive() {
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
+  tk::Form form{400, 377};
+};
+
+TEST_F(FormTest, WindowFlagsAllowMinimiseOnlyAndStayOnTop) {
+  const Qt::WindowFlags flags = form.windowFlags();
+  EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowContextHelpButtonHint));
+}
+
+TEST_F(FormTest, ClientAreaHasDesignedSizeAndWindowIsNotResizable) {
+  EXPECT_EQ(form.Client()->size(), QSize(400, 377));
+  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  EXPECT_EQ(form.height(), 377 + form.menuBar()->sizeHint().height());
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  EXPECT_EQ(form.Client()->size(), QSize(400, 377));
+  EXPECT_EQ(form.Client()->geometry().top(), form.menuBar()->geometry().bottom() + 1);
+}
+
+TEST_F(FormTest, OuterHeightCountsMenuBarAndFrame) {
+  form.SetOuterHeight(240);
+  EXPECT_EQ(form.OuterHeight(), 240);
+  const int menu = form.menuBar()->sizeHint().height();
+  EXPECT_GT(menu, 0);
+  EXPECT_EQ(form.Client()->height(), 240 - menu);
+
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  const int frame = form.frameGeometry().height() - form.geometry().height();
+  EXPECT_EQ(form.OuterHeight(), 240);
+  EXPECT_EQ(form.frameGeometry().height(), 240);
+  EXPECT_EQ(form.Client()->height(), 240 - frame - form.menuBar()->height());
+  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+}
+
+TEST_F(FormTest, ControlsBelowTheCutStayOutsideTheClientArea) {
+  tk::Label below(form.Client(), 16, 256, "HA_ID:");
+  form.SetOuterHeight(240);
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  EXPECT_FALSE(form.Client()->rect().intersects(below.Widget()->geometry()));
+}
+
+TEST_F(FormTest, ShownCentredOnScreen) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  const QPoint screenCentre = form.screen()->availableGeometry().center();
+  const QPoint windowCentre = form.frameGeometry().center();
+  EXPECT_LE(std::abs(screenCentre.x() - windowCentre.x()), 1);
+  EXPECT_LE(std::abs(screenCentre.y() - windowCentre.y()), 1);
+}
+
+TEST_F(FormTest, CloseHandlerMayRefuse) {
+  int closes = 0;
+  tk::CloseAction answer = tk::CloseAction::None;
+  form.OnClose([&](tk::CloseAction& action) {
+    ++closes;
+    EXPECT_EQ(action, tk::CloseAction::Free);  // the default handed in
+    action = answer;
+  });
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.Close();
+  EXPECT_EQ(closes, 1);
+  EXPECT_TRUE(form.isVisible());
+
+  answer = tk::CloseAction::Free;
+  form.Close();
+  EXPECT_EQ(closes, 2);
+  EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(FormTest, ClosingTheWindowEndsTheEventLoop) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  bool forced = false;
+  QTimer closer, watchdog;
+  closer.setSingleShot(true);
+  watchdog.setSingleShot(true);
+  QObject::connect(&closer, &QTimer::timeout, [&] { form.Close(); });
+  QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    forced = true;
+    QApplication::quit();
+  });
+  closer.start(0);
+  watchdog.start(5000);
+  QApplication::exec();
+  EXPECT_FALSE(forced);
+  EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(FormTest, CloseRunsHandlerAlsoBeforeTheWindowWasShown) {
+  int closes = 0;
+  form.OnClose([&](tk::CloseAction&) { ++closes; });
+  form.Close();
+  EXPECT_EQ(closes, 1);
+}
+
+TEST_F(FormTest, CaptionRoundTripsJapanese) {
+  const std::string caption = "\x8c\xbe\x8c\xea";  // 言語
+  form.SetCaption(caption);
+  EXPECT_EQ(form.Caption(), caption);
+  EXPECT_EQ(form.windowTitle(), QString::fromUtf8(u8"言語"));
+}
+
+TEST_F(FormTest, InvisiblePopupItemShortcutRunsNothingAndVisibleOneDoes) {
+  tk::MenuItem item = form.AddPopupItem("");
+  item.SetShortcut("Ctrl+S");
+  item.SetVisible(false);
+  int clicks = 0;
+  item.OnClick([&] { ++clicks; });
+  ShowActive();
+
+  QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+  item.Trigger();
+  EXPECT_EQ(clicks, 0);
+
+  item.SetVisible(true);  // proves the key press reaches the shortcut
+  QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(FormTest, MenuItemShortcutWorksWithMenuClosed) {
+  tk::MenuItem file = form.AddMenu("File(&F)");
+  tk::MenuItem exit = form.AddMenuItem(file, "Exit(&X)");
+  exit.SetShortcut("Ctrl+X");
+  int clicks = 0;
+  exit.OnClick([&] { ++clicks; });
+  exit.OnClick([&] { clicks += 10; });  // replaces the first handler
+  ShowActive();
+  QTest::keyClick(&form, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(clicks, 10);
+  EXPECT_EQ(exit.Shortcut(), "Ctrl+X");
+}
+
+TEST_F(FormTest, FontResolvesToInstalledJapaneseGothic) {
+  const QFont font = form.Client()->font();
+  EXPECT_EQ(font.family(), QString::fromUtf8(reinterpret_cast<const char*>(tk::Form::kFontFamily)));
+  EXPECT_EQ(font.pixelSize(), 12);
+  const QString resolved = QFontInfo(font).family();
+  EXPECT_TRUE(resolved.contains("IPA") || resolved.contains("Noto Sans CJK")) << resolved.toStdString();
+}
+
+}  // namespace
