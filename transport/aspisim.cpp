@@ -1,11 +1,152 @@
+// The simulator object: creation, adapter discovery, the support
+// information and the teardown.
 #include "transport/aspisim.h"
 
-#include "transport/srb.h"
+#include <array>
+#include <cstddef>
+#include <cstring>
 
-ASPISim::ASPISim(platform::DeviceLayer&, EventService&, std::atomic<int32_t>&) {}
-ASPISim::~ASPISim() = default;
-uint32_t ASPISim::GetASPI32SupportInfo() { return 0xE400; }
-uint32_t ASPISim::SendASPI32Command(void* srb) {
-  static_cast<SRB_Header*>(srb)->SRB_Status = SS_INVALID_HA;
-  return SS_INVALID_HA;
+#include "transport/aspisim_queue.h"
+#include "transport/spti_block.h"
+
+namespace {
+
+constexpr int OPEN_ATTEMPTS = 3;
+constexpr uint32_t INQUIRY_DATA_BUFFER = 2048;
+constexpr uint32_t PASS_THROUGH_MAX_TRANSFER = 65536;
+constexpr uint32_t PASS_THROUGH_ALIGNMENT = 1;
+constexpr uint32_t SUPPORT_INFO_FAILED = uint32_t{SS_FAILED_INIT} << 8;
+constexpr uint32_t SUPPORT_INFO_READY = uint32_t{SS_COMP} << 8;
+
+uint32_t Le32(const uint8_t* at) {
+  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
+}
+
+}  // namespace
+
+ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
+                 WorkerStarter startThread)
+    : devices_(devices),
+      events_(events),
+      hostAdapterCount_(hostAdapterCount),
+      startThread_(std::move(startThread)) {
+  AspiSimCompanions& companions = Companions();
+  active_.store(0);
+  companions.instance.store(this);
+  timeoutSeconds_.store(ASPISIM_DEFAULT_TIMEOUT_S);
+  // A previous simulator's teardown leaves the flag set.
+  companions.stopFlag.store(0);
+  companions.wakeEvent.store(events_.CreateEvent());
+  {
+    std::lock_guard guard(workerLock_);
+    worker_ = StartWorker();
+  }
+  ScanAdapters();
+}
+
+ASPISim::~ASPISim() {
+  AspiSimCompanions& companions = Companions();
+  {
+    std::lock_guard guard(workerLock_);
+    StopWorker(true);
+  }
+  ReleaseAll();
+  ASPISim* self = this;
+  companions.instance.compare_exchange_strong(self, nullptr);
+  const EventHandle wake = companions.wakeEvent.exchange(NO_EVENT);
+  if (wake != NO_EVENT) events_.CloseHandle(wake);
+}
+
+ASPISim* ASPISim::Instance() { return Companions().instance.load(); }
+
+uint32_t ASPISim::GetASPI32SupportInfo() {
+  const ASPISim* sim = Instance();
+  if (sim == nullptr || !sim->Active()) return SUPPORT_INFO_FAILED;
+  return SUPPORT_INFO_READY + static_cast<uint32_t>(sim->AdapterCount());
+}
+
+const SptiAdapter* ASPISim::Adapter(uint8_t haId) const {
+  return haId < ASPISIM_MAX_ADAPTERS ? table_[haId] : nullptr;
+}
+
+std::size_t ASPISim::QueuedRequests() const {
+  std::lock_guard guard(Companions().queueLock);
+  return AspiSimQueue::Count(*this);
+}
+
+platform::DeviceHandle ASPISim::OpenDriveLetter(uint8_t index) {
+  for (int attempt = 0; attempt < OPEN_ATTEMPTS; ++attempt) {
+    const platform::DeviceHandle h = devices_.CreateFile(index);
+    if (h != platform::INVALID_HANDLE_VALUE) return h;
+    devices_.Sleep(1);
+  }
+  return platform::INVALID_HANDLE_VALUE;
+}
+
+void ASPISim::ScanAdapters() {
+  ReleaseAll();
+  Companions().instance.store(this);
+  active_.store(0);
+  for (uint8_t index = 0; index < ASPISIM_MAX_ADAPTERS; ++index) {
+    const platform::DeviceHandle h = OpenDriveLetter(index);
+    if (h == platform::INVALID_HANDLE_VALUE) continue;
+    auto adapter = std::make_unique<SptiAdapter>();
+    adapter->haId = static_cast<uint8_t>(adapterCount_.load());
+    adapter->driveLetterIndex = index;
+    adapter->device = UniqueDeviceHandle(devices_, h);
+    // A dropped adapter's record goes here, and its handle with it.
+    if (IdentifyAdapter(*adapter)) AcceptAdapter(std::move(adapter));
+  }
+  hostAdapterCount_.store(adapterCount_.load());
+  if (adapterCount_.load() != 0) active_.store(1);
+}
+
+bool ASPISim::IdentifyAdapter(SptiAdapter& adapter) {
+  std::array<uint8_t, INQUIRY_DATA_BUFFER> info{};
+  const bool answered = devices_.DeviceIoControl(adapter.device.get(), platform::IOCTL_SCSI_GET_INQUIRY_DATA,
+                                                 nullptr, 0, info.data(), INQUIRY_DATA_BUFFER);
+  // The record offset comes from the device: one that points outside the
+  // answer makes the answer unusable, as if the control had failed.
+  const uint32_t record = answered ? Le32(info.data() + platform::BUS_INFO_FIRST_INQUIRY_OFFSET) : 0;
+  const std::size_t peripheral = std::size_t{record} + offsetof(platform::SCSI_INQUIRY_DATA, InquiryData);
+  if (!answered || peripheral >= INQUIRY_DATA_BUFFER) return InquireThroughPassThrough(adapter);
+
+  adapter.deviceType = info[peripheral] & 0x0F;
+  return devices_.DeviceIoControl(adapter.device.get(), platform::IOCTL_SCSI_GET_CAPABILITIES, nullptr, 0,
+                                  &adapter.capabilities, sizeof adapter.capabilities);
+}
+
+bool ASPISim::InquireThroughPassThrough(SptiAdapter& adapter) {
+  std::array<uint8_t, SPTI_INQUIRY_LENGTH> data{};
+  platform::SptdBlock block = BuildInquiryBlock(data.data());
+  if (!devices_.DeviceIoControl(adapter.device.get(), platform::IOCTL_SCSI_PASS_THROUGH_DIRECT, &block,
+                                sizeof block, &block, sizeof block))
+    return false;
+  adapter.deviceType = data[0] & 0x0F;
+  adapter.capabilities.MaximumTransferLength = PASS_THROUGH_MAX_TRANSFER;
+  adapter.capabilities.AlignmentMask = PASS_THROUGH_ALIGNMENT;
+  return true;
+}
+
+void ASPISim::AcceptAdapter(std::unique_ptr<SptiAdapter> adapter) {
+  const int32_t number = adapterCount_.load();
+  SptiAdapter* const added = adapter.get();
+  table_[number] = added;
+  if (lastAdapter_ == nullptr)
+    firstAdapter_ = std::move(adapter);
+  else
+    lastAdapter_->next = std::move(adapter);
+  lastAdapter_ = added;
+  adapterCount_.store(number + 1);
+}
+
+void ASPISim::ReleaseAll() {
+  active_.store(0);
+  table_.fill(nullptr);
+  lastAdapter_ = nullptr;
+  adapterCount_.store(0);
+  // One by one, closing each handle; no recursion through the chain.
+  while (firstAdapter_ != nullptr) firstAdapter_ = std::move(firstAdapter_->next);
+  std::lock_guard guard(Companions().queueLock);
+  AspiSimQueue::Clear(*this);
 }

@@ -1,0 +1,260 @@
+#include "emulator/virtual_device_layer.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/adapter_bus_info.h"
+
+namespace emulator {
+
+using platform::DeviceHandle;
+using platform::SptdBlock;
+
+// Counts a call as inside the layer for as long as it runs, so the
+// destructor can wait for the last one.
+class VirtualDeviceLayer::CallGuard {
+ public:
+  explicit CallGuard(VirtualDeviceLayer& layer) : layer_(layer) {
+    std::lock_guard guard(layer_.lock_);
+    ++layer_.callsInside_;
+  }
+  ~CallGuard() {
+    std::lock_guard guard(layer_.lock_);
+    --layer_.callsInside_;
+    layer_.changed_.notify_all();
+  }
+  CallGuard(const CallGuard&) = delete;
+  CallGuard& operator=(const CallGuard&) = delete;
+
+ private:
+  VirtualDeviceLayer& layer_;
+};
+
+VirtualDeviceLayer::~VirtualDeviceLayer() {
+  std::unique_lock guard(lock_);
+  closing_ = true;
+  changed_.notify_all();
+  changed_.wait(guard, [&] { return callsInside_ == 0; });
+}
+
+void VirtualDeviceLayer::Place(uint8_t letterIndex, std::shared_ptr<ScsiDevice> device,
+                               VirtualLetter settings) {
+  auto letter = std::make_shared<Letter>();
+  letter->device = std::move(device);
+  letter->settings = settings;
+  letter->openFailuresLeft = settings.openFailures;
+  std::lock_guard guard(lock_);
+  letters_[letterIndex] = std::move(letter);
+}
+
+std::shared_ptr<VirtualDeviceLayer::Letter> VirtualDeviceLayer::Find(uint8_t letterIndex) const {
+  auto it = letters_.find(letterIndex);
+  return it == letters_.end() ? nullptr : it->second;
+}
+
+void VirtualDeviceLayer::FailPassThrough(uint8_t letterIndex, uint32_t count) {
+  std::lock_guard guard(lock_);
+  if (auto letter = Find(letterIndex)) letter->passThroughFailuresLeft = count;
+}
+
+void VirtualDeviceLayer::HoldPassThrough(uint8_t letterIndex) {
+  std::lock_guard guard(lock_);
+  if (auto letter = Find(letterIndex)) letter->held = true;
+}
+
+void VirtualDeviceLayer::ReleasePassThrough(uint8_t letterIndex) {
+  std::lock_guard guard(lock_);
+  if (auto letter = Find(letterIndex)) letter->held = false;
+  changed_.notify_all();
+}
+
+bool VirtualDeviceLayer::WaitForHeldCall(uint8_t letterIndex, uint32_t ms) {
+  std::unique_lock guard(lock_);
+  auto letter = Find(letterIndex);
+  if (!letter) return false;
+  return changed_.wait_for(guard, std::chrono::milliseconds(ms), [&] { return letter->waitingInHold > 0; });
+}
+
+void VirtualDeviceLayer::SetRealSleep(bool real) {
+  std::lock_guard guard(lock_);
+  realSleep_ = real;
+}
+
+std::vector<uint8_t> VirtualDeviceLayer::OpenAttempts() const {
+  std::lock_guard guard(lock_);
+  return openAttempts_;
+}
+
+std::size_t VirtualDeviceLayer::OpenHandles() const {
+  std::lock_guard guard(lock_);
+  return handles_.size();
+}
+
+uint32_t VirtualDeviceLayer::BadCloses() const {
+  std::lock_guard guard(lock_);
+  return badCloses_;
+}
+
+std::vector<uint32_t> VirtualDeviceLayer::Controls(uint8_t letterIndex) const {
+  std::lock_guard guard(lock_);
+  auto letter = Find(letterIndex);
+  return letter ? letter->controls : std::vector<uint32_t>{};
+}
+
+uint32_t VirtualDeviceLayer::PassThroughCalls(uint8_t letterIndex) const {
+  std::lock_guard guard(lock_);
+  auto letter = Find(letterIndex);
+  return letter ? letter->passThroughCalls : 0;
+}
+
+uint32_t VirtualDeviceLayer::Sleeps() const {
+  std::lock_guard guard(lock_);
+  return sleeps_;
+}
+
+DeviceHandle VirtualDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
+  std::lock_guard guard(lock_);
+  openAttempts_.push_back(driveLetterIndex);
+  auto letter = Find(driveLetterIndex);
+  if (!letter) return platform::INVALID_HANDLE_VALUE;
+  if (letter->openFailuresLeft > 0) {
+    --letter->openFailuresLeft;
+    return platform::INVALID_HANDLE_VALUE;
+  }
+  const DeviceHandle h = ++lastHandle_;
+  handles_.emplace(h, std::move(letter));
+  return h;
+}
+
+void VirtualDeviceLayer::CloseHandle(DeviceHandle h) {
+  std::lock_guard guard(lock_);
+  if (handles_.erase(h) == 0) ++badCloses_;
+}
+
+void VirtualDeviceLayer::Sleep(uint32_t ms) {
+  bool real;
+  {
+    std::lock_guard guard(lock_);
+    ++sleeps_;
+    real = realSleep_;
+  }
+  if (real) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::shared_ptr<VirtualDeviceLayer::Letter> VirtualDeviceLayer::LetterOf(DeviceHandle h, uint32_t code) {
+  std::lock_guard guard(lock_);
+  auto it = handles_.find(h);
+  if (it == handles_.end()) return nullptr;
+  it->second->controls.push_back(code);
+  return it->second;
+}
+
+bool VirtualDeviceLayer::DeviceIoControl(DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
+                                         uint32_t outLen) {
+  CallGuard inside(*this);
+  auto letter = LetterOf(h, code);
+  if (!letter) return false;
+  switch (code) {
+    case platform::IOCTL_SCSI_GET_INQUIRY_DATA:
+      return AnswerInquiryData(*letter, out, outLen);
+    case platform::IOCTL_SCSI_GET_CAPABILITIES:
+      return AnswerCapabilities(*letter, out, outLen);
+    case platform::IOCTL_SCSI_PASS_THROUGH_DIRECT:
+      return PassThrough(*letter, in, inLen, out, outLen);
+    default:
+      return false;
+  }
+}
+
+bool VirtualDeviceLayer::AnswerInquiryData(Letter& letter, void* out, uint32_t outLen) {
+  {
+    std::lock_guard guard(lock_);
+    if (!letter.settings.answersInquiryData) return false;
+  }
+  const std::array<uint8_t, 6> cdb{0x12, 0, 0, 0, INQUIRY_LENGTH, 0};
+  std::array<uint8_t, INQUIRY_LENGTH> data{};
+  ScsiCommand command{cdb.data(), static_cast<uint8_t>(cdb.size()), DataDirection::In, data.data(),
+                      INQUIRY_LENGTH};
+  ScsiReply reply;
+  if (!Execute(letter, command, reply) || reply.status != SCSI_GOOD) return false;
+  return platform::WriteAdapterBusInfo(out, outLen, data.data(), INQUIRY_LENGTH);
+}
+
+bool VirtualDeviceLayer::AnswerCapabilities(Letter& letter, void* out, uint32_t outLen) {
+  platform::IO_SCSI_CAPABILITIES caps{};
+  {
+    std::lock_guard guard(lock_);
+    if (!letter.settings.answersCapabilities) return false;
+    caps.MaximumTransferLength = letter.settings.maximumTransferLength;
+    caps.AlignmentMask = letter.settings.alignmentMask;
+  }
+  if (out == nullptr || outLen < sizeof caps) return false;
+  caps.Length = sizeof caps;
+  caps.MaximumPhysicalPages = caps.MaximumTransferLength / 4096 + 1;
+  std::memcpy(out, &caps, sizeof caps);
+  return true;
+}
+
+bool VirtualDeviceLayer::Execute(Letter& letter, const ScsiCommand& command, ScsiReply& reply) {
+  std::lock_guard one(letter.executing);
+  return letter.device->Execute(command, reply);
+}
+
+bool VirtualDeviceLayer::AdmitPassThrough(Letter& letter) {
+  std::unique_lock guard(lock_);
+  ++letter.passThroughCalls;
+  if (letter.passThroughFailuresLeft > 0) {
+    if (letter.passThroughFailuresLeft != ALWAYS) --letter.passThroughFailuresLeft;
+    return false;
+  }
+  if (letter.held) {
+    ++letter.waitingInHold;
+    changed_.notify_all();
+    changed_.wait(guard, [&] { return !letter.held || closing_; });
+    --letter.waitingInHold;
+  }
+  return !closing_;
+}
+
+bool VirtualDeviceLayer::PassThrough(Letter& letter, void* in, uint32_t inLen, void* out, uint32_t outLen) {
+  if (!AdmitPassThrough(letter)) return false;
+  if (in == nullptr || out == nullptr || inLen < sizeof(SptdBlock) || outLen < sizeof(SptdBlock))
+    return false;
+  if (in != out) std::memcpy(out, in, sizeof(SptdBlock));
+  auto& sptd = static_cast<SptdBlock*>(out)->sptd;
+  uint32_t maxTransfer;
+  {
+    std::lock_guard guard(lock_);
+    maxTransfer = letter.settings.maximumTransferLength;
+  }
+  if (sptd.CdbLength > sizeof sptd.Cdb || sptd.DataTransferLength > maxTransfer) return false;
+  if (sptd.SenseInfoLength > 0 && uint64_t{sptd.SenseInfoOffset} + sptd.SenseInfoLength > outLen)
+    return false;
+  if (sptd.DataTransferLength > 0 && sptd.DataBuffer == nullptr) return false;
+
+  DataDirection direction = DataDirection::None;
+  if (sptd.DataTransferLength > 0) {
+    if (sptd.DataIn == platform::SCSI_IOCTL_DATA_IN)
+      direction = DataDirection::In;
+    else if (sptd.DataIn == platform::SCSI_IOCTL_DATA_OUT)
+      direction = DataDirection::Out;
+    else
+      return false;
+  }
+  ScsiCommand command{sptd.Cdb, sptd.CdbLength, direction, static_cast<uint8_t*>(sptd.DataBuffer),
+                      sptd.DataTransferLength};
+  ScsiReply reply;
+  if (!Execute(letter, command, reply)) return false;
+
+  sptd.ScsiStatus = reply.status;
+  const std::size_t senseLen =
+      std::min<std::size_t>({reply.senseLen, reply.sense.size(), sptd.SenseInfoLength});
+  std::memcpy(static_cast<uint8_t*>(out) + sptd.SenseInfoOffset, reply.sense.data(), senseLen);
+  sptd.DataTransferLength = std::min(reply.transferred, sptd.DataTransferLength);
+  return true;
+}
+
+}  // namespace emulator

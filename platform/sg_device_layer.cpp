@@ -1,0 +1,201 @@
+#include "platform/sg_device_layer.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+#include "platform/adapter_bus_info.h"
+#include "platform/thread.h"
+
+namespace platform {
+
+const int SG_OPEN_FLAGS = O_RDWR | O_NONBLOCK | O_CLOEXEC;
+
+namespace {
+
+constexpr uint32_t INQUIRY_LENGTH = 36;
+constexpr uint32_t PAGE_BYTES = 4096;
+// Driver status: the low four bits are a code, the high four a suggestion.
+// DRIVER_SENSE only says that sense data came back with the SCSI status, so
+// it is part of a completed command, not a failed one.
+constexpr unsigned DRIVER_CODE_MASK = 0x0F;
+constexpr unsigned DRIVER_SENSE = 0x08;
+
+class RealCalls final : public SgSystemCalls {
+ public:
+  int Open(const std::string& path, int flags) override { return ::open(path.c_str(), flags); }
+  int Ioctl(int fd, unsigned long request, void* arg) override { return ::ioctl(fd, request, arg); }
+  void Close(int fd) override { ::close(fd); }
+};
+
+// A call that reached the device but did not complete there.
+bool TransportFailed(const sg_io_hdr_t& hdr) {
+  const unsigned driverCode = hdr.driver_status & DRIVER_CODE_MASK;
+  return hdr.host_status != 0 || (driverCode != 0 && driverCode != DRIVER_SENSE);
+}
+
+}  // namespace
+
+SgSystemCalls& RealSgSystemCalls() {
+  static RealCalls calls;
+  return calls;
+}
+
+std::string SgNodePath(uint8_t driveLetterIndex) { return "/dev/sg" + std::to_string(driveLetterIndex); }
+
+uint32_t SgTimeoutMs(uint32_t seconds) {
+  constexpr uint64_t largest = std::numeric_limits<uint32_t>::max() - 1;
+  return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{seconds} * 1000, largest));
+}
+
+// One open descriptor, closed when its last user lets go.
+class SgDeviceLayer::Descriptor {
+ public:
+  Descriptor(SgSystemCalls& calls, int fd) : calls_(calls), fd_(fd) {}
+  ~Descriptor() { calls_.Close(fd_); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  SgSystemCalls& calls_;
+  const int fd_;
+};
+
+SgDeviceLayer::SgDeviceLayer(SgSystemCalls& calls) : calls_(calls) {}
+
+SgDeviceLayer::~SgDeviceLayer() = default;
+
+DeviceHandle SgDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
+  const int fd = calls_.Open(SgNodePath(driveLetterIndex), SG_OPEN_FLAGS);
+  if (fd < 0) return INVALID_HANDLE_VALUE;
+  auto descriptor = std::make_shared<Descriptor>(calls_, fd);
+  std::lock_guard guard(lock_);
+  const DeviceHandle h = ++lastHandle_;
+  open_.emplace(h, std::move(descriptor));
+  return h;
+}
+
+void SgDeviceLayer::CloseHandle(DeviceHandle h) {
+  std::shared_ptr<Descriptor> closing;
+  {
+    std::lock_guard guard(lock_);
+    auto it = open_.find(h);
+    if (it == open_.end()) return;
+    closing = std::move(it->second);
+    open_.erase(it);
+  }
+  // The descriptor closes here, or when a call still using it returns.
+}
+
+void SgDeviceLayer::Sleep(uint32_t ms) { SleepMs(ms); }
+
+std::shared_ptr<SgDeviceLayer::Descriptor> SgDeviceLayer::Find(DeviceHandle h) {
+  std::lock_guard guard(lock_);
+  auto it = open_.find(h);
+  return it == open_.end() ? nullptr : it->second;
+}
+
+bool SgDeviceLayer::DeviceIoControl(DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
+                                    uint32_t outLen) {
+  const auto descriptor = Find(h);
+  if (!descriptor) return false;
+  switch (code) {
+    case IOCTL_SCSI_GET_INQUIRY_DATA:
+      return AnswerInquiryData(descriptor->fd(), out, outLen);
+    case IOCTL_SCSI_GET_CAPABILITIES:
+      return AnswerCapabilities(descriptor->fd(), out, outLen);
+    case IOCTL_SCSI_PASS_THROUGH_DIRECT:
+      return PassThrough(descriptor->fd(), in, inLen, out, outLen);
+    default:
+      return false;
+  }
+}
+
+bool SgDeviceLayer::AnswerInquiryData(int fd, void* out, uint32_t outLen) {
+  if (out == nullptr || outLen < AdapterBusInfoSize(INQUIRY_LENGTH)) return false;
+  std::array<unsigned char, 6> cdb{0x12, 0, 0, 0, INQUIRY_LENGTH, 0};
+  std::array<uint8_t, INQUIRY_LENGTH> data{};
+  std::array<unsigned char, SG_SENSE_MAX_LEN> sense{};
+  sg_io_hdr_t hdr{};
+  hdr.interface_id = 'S';
+  hdr.dxfer_direction = SG_DXFER_FROM_DEV;
+  hdr.cmd_len = cdb.size();
+  hdr.mx_sb_len = sense.size();
+  hdr.dxfer_len = INQUIRY_LENGTH;
+  hdr.dxferp = data.data();
+  hdr.cmdp = cdb.data();
+  hdr.sbp = sense.data();
+  hdr.timeout = SG_INQUIRY_TIMEOUT_MS;
+  if (calls_.Ioctl(fd, SG_IO, &hdr) < 0 || TransportFailed(hdr) || hdr.status != 0) return false;
+  return WriteAdapterBusInfo(out, outLen, data.data(), INQUIRY_LENGTH);
+}
+
+bool SgDeviceLayer::AnswerCapabilities(int fd, void* out, uint32_t outLen) {
+  if (out == nullptr || outLen < sizeof(IO_SCSI_CAPABILITIES)) return false;
+  // On an sg node BLKSECTGET answers in bytes (on a block node it would be
+  // sectors). The reserved buffer size is the fallback for kernels without it.
+  int maxBytes = 0;
+  if (calls_.Ioctl(fd, BLKSECTGET, &maxBytes) < 0 || maxBytes <= 0) {
+    maxBytes = 0;
+    if (calls_.Ioctl(fd, SG_GET_RESERVED_SIZE, &maxBytes) < 0 || maxBytes <= 0) return false;
+  }
+  IO_SCSI_CAPABILITIES caps{};
+  caps.Length = sizeof caps;
+  caps.MaximumTransferLength = static_cast<uint32_t>(maxBytes);
+  caps.MaximumPhysicalPages = caps.MaximumTransferLength / PAGE_BYTES;
+  // sg moves data through its own kernel buffers unless direct I/O is asked
+  // for, so the caller's buffer needs no alignment.
+  caps.AlignmentMask = 0;
+  std::memcpy(out, &caps, sizeof caps);
+  return true;
+}
+
+bool SgDeviceLayer::PassThrough(int fd, void* in, uint32_t inLen, void* out, uint32_t outLen) {
+  if (in == nullptr || out == nullptr || inLen < sizeof(SptdBlock) || outLen < sizeof(SptdBlock))
+    return false;
+  if (in != out) std::memcpy(out, in, sizeof(SptdBlock));
+  auto& sptd = static_cast<SptdBlock*>(out)->sptd;
+  if (sptd.CdbLength == 0 || sptd.CdbLength > sizeof sptd.Cdb) return false;
+  const uint32_t senseLen = std::min<uint32_t>(sptd.SenseInfoLength, SG_SENSE_MAX_LEN);
+  if (senseLen > 0 && uint64_t{sptd.SenseInfoOffset} + senseLen > outLen) return false;
+  if (sptd.DataTransferLength > 0 && sptd.DataBuffer == nullptr) return false;
+
+  int direction = SG_DXFER_NONE;
+  if (sptd.DataTransferLength > 0) {
+    if (sptd.DataIn == SCSI_IOCTL_DATA_IN)
+      direction = SG_DXFER_FROM_DEV;
+    else if (sptd.DataIn == SCSI_IOCTL_DATA_OUT)
+      direction = SG_DXFER_TO_DEV;
+    else
+      return false;
+  }
+  std::array<unsigned char, SG_SENSE_MAX_LEN> sense{};
+  sg_io_hdr_t hdr{};
+  hdr.interface_id = 'S';
+  hdr.dxfer_direction = direction;
+  hdr.cmd_len = sptd.CdbLength;
+  hdr.mx_sb_len = static_cast<unsigned char>(senseLen);
+  hdr.dxfer_len = sptd.DataTransferLength;
+  hdr.dxferp = sptd.DataTransferLength > 0 ? sptd.DataBuffer : nullptr;
+  hdr.cmdp = sptd.Cdb;
+  hdr.sbp = sense.data();
+  hdr.timeout = SgTimeoutMs(sptd.TimeOutValue);
+  if (calls_.Ioctl(fd, SG_IO, &hdr) < 0 || TransportFailed(hdr)) return false;
+
+  sptd.ScsiStatus = hdr.status;
+  const uint32_t senseWritten = std::min<uint32_t>(hdr.sb_len_wr, senseLen);
+  std::memcpy(static_cast<uint8_t*>(out) + sptd.SenseInfoOffset, sense.data(), senseWritten);
+  const uint32_t resid = hdr.resid > 0 ? static_cast<uint32_t>(hdr.resid) : 0;
+  sptd.DataTransferLength -= std::min(resid, sptd.DataTransferLength);
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,185 @@
+#include <gmock/gmock.h>
+
+#include <cstring>
+#include <functional>
+
+#include "tests/transport/sim_rig.h"
+#include "transport/spti_block.h"
+
+namespace {
+
+using simtest::SimRig;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+constexpr auto kInquiryData = platform::IOCTL_SCSI_GET_INQUIRY_DATA;
+constexpr auto kCapabilities = platform::IOCTL_SCSI_GET_CAPABILITIES;
+constexpr auto kPassThrough = platform::IOCTL_SCSI_PASS_THROUGH_DIRECT;
+
+TEST(AspiSimDiscovery, AnsweringLettersAreNumberedWithoutGapsInLetterOrder) {
+  SimRig rig;
+  rig.Place(0, {}, 0);  // C: a disk
+  rig.Place(2, {}, 5);  // E: the optical drive
+  ASPISim& sim = rig.Create();
+
+  ASSERT_EQ(sim.AdapterCount(), 2);
+  EXPECT_EQ(rig.hostAdapterCount.load(), 2);
+  EXPECT_EQ(ASPISim::GetASPI32SupportInfo(), 0x102u);
+  EXPECT_EQ(sim.Adapter(0)->driveLetterIndex, 0);
+  EXPECT_EQ(sim.Adapter(0)->deviceType, 0);
+  EXPECT_EQ(sim.Adapter(1)->driveLetterIndex, 2);
+  EXPECT_EQ(sim.Adapter(1)->haId, 1);
+  EXPECT_EQ(sim.Adapter(1)->deviceType, 5);
+  EXPECT_EQ(sim.Adapter(2), nullptr);
+
+  // Only C..Z are asked for; a letter that does not answer gets three tries.
+  std::vector<uint8_t> expected;
+  for (uint8_t i = 0; i < 24; ++i) expected.insert(expected.end(), i == 0 || i == 2 ? 1 : 3, i);
+  EXPECT_EQ(rig.layer.OpenAttempts(), expected);
+  EXPECT_EQ(rig.layer.Sleeps(), 22u * 3);
+}
+
+TEST(AspiSimDiscovery, TwentyFourLettersMakeTwentyFourAdapters) {
+  SimRig rig;
+  for (uint8_t i = 0; i < 24; ++i) rig.Place(i);
+  ASPISim& sim = rig.Create();
+  EXPECT_EQ(sim.AdapterCount(), 24);
+  EXPECT_EQ(ASPISim::GetASPI32SupportInfo(), 0x118u);
+  EXPECT_EQ(sim.Adapter(23)->driveLetterIndex, 23);
+  rig.sim.reset();
+  EXPECT_EQ(rig.layer.OpenHandles(), 0u);
+  EXPECT_EQ(rig.layer.BadCloses(), 0u);
+}
+
+TEST(AspiSimDiscovery, NoAnsweringLetterLeavesTheSimulatorInactive) {
+  SimRig rig;
+  ASPISim& sim = rig.Create();
+  EXPECT_FALSE(sim.Active());
+  EXPECT_EQ(rig.hostAdapterCount.load(), 0);
+  EXPECT_EQ(ASPISim::GetASPI32SupportInfo(), 0xE400u);
+  SRB_HAInquiry inquiry{};
+  EXPECT_EQ(ASPISim::SendASPI32Command(&inquiry), SS_INVALID_HA);
+  EXPECT_EQ(inquiry.SRB_Status, SS_INVALID_HA);
+}
+
+TEST(AspiSimDiscovery, WithoutASimulatorTheEntryPointsRefuse) {
+  ASSERT_EQ(ASPISim::Instance(), nullptr);
+  EXPECT_EQ(ASPISim::GetASPI32SupportInfo(), 0xE400u);
+  SRB_HAInquiry inquiry{};
+  EXPECT_EQ(ASPISim::SendASPI32Command(&inquiry), SS_INVALID_HA);
+  EXPECT_EQ(inquiry.SRB_Status, SS_INVALID_HA);
+}
+
+struct OpenCase {
+  uint32_t failures;
+  bool accepted;
+};
+class AspiSimOpen : public ::testing::TestWithParam<OpenCase> {};
+
+TEST_P(AspiSimOpen, ALetterGetsThreeAttempts) {
+  SimRig rig;
+  rig.Place(4, {.openFailures = GetParam().failures});
+  EXPECT_EQ(rig.Create().AdapterCount(), GetParam().accepted ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, AspiSimOpen, ::testing::Values(OpenCase{2, true}, OpenCase{3, false}));
+
+struct LetterCase {
+  const char* name;
+  emulator::VirtualLetter settings;
+  bool passThroughFails;
+  bool accepted;
+  uint32_t maxTransfer;
+  uint32_t alignment;
+  std::vector<uint32_t> controls;
+};
+class AspiSimLetter : public ::testing::TestWithParam<LetterCase> {};
+
+TEST_P(AspiSimLetter, IsAcceptedOrDroppedByWhatItAnswers) {
+  const LetterCase& c = GetParam();
+  SimRig rig;
+  rig.Place(3, c.settings, 4);
+  if (c.passThroughFails) rig.layer.FailPassThrough(3, emulator::VirtualDeviceLayer::ALWAYS);
+  ASPISim& sim = rig.Create();
+
+  EXPECT_THAT(rig.layer.Controls(3), ElementsAreArray(c.controls));
+  ASSERT_EQ(sim.AdapterCount(), c.accepted ? 1 : 0);
+  EXPECT_EQ(rig.layer.OpenHandles(), c.accepted ? 1u : 0u);  // a dropped letter is closed
+  if (!c.accepted) return;
+  EXPECT_EQ(sim.Adapter(0)->deviceType, 4);
+  EXPECT_EQ(sim.Adapter(0)->capabilities.MaximumTransferLength, c.maxTransfer);
+  EXPECT_EQ(sim.Adapter(0)->capabilities.AlignmentMask, c.alignment);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AspiSimLetter,
+    ::testing::Values(
+        LetterCase{"Storage",
+                   {.maximumTransferLength = 4096, .alignmentMask = 3},
+                   false,
+                   true,
+                   4096,
+                   3,
+                   {kInquiryData, kCapabilities}},
+        LetterCase{"NoCapabilities",
+                   {.answersCapabilities = false},
+                   false,
+                   false,
+                   0,
+                   0,
+                   {kInquiryData, kCapabilities}},
+        LetterCase{"PassThroughOnly",
+                   {.answersInquiryData = false, .answersCapabilities = false, .maximumTransferLength = 4096},
+                   false,
+                   true,
+                   65536,
+                   1,
+                   {kInquiryData, kPassThrough}},
+        LetterCase{
+            "Nothing", {.answersInquiryData = false}, true, false, 0, 0, {kInquiryData, kPassThrough}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AspiSimDiscovery, TheDiscoveryInquiryAsksForNinetySixBytes) {
+  SimRig rig;
+  rig.Place(0, {.answersInquiryData = false});
+  rig.Create();
+  ASSERT_EQ(rig.recorder.Sent().size(), 1u);
+  const platform::SCSI_PASS_THROUGH_DIRECT sent = rig.recorder.Sent()[0].sptd;
+  EXPECT_THAT(std::vector<uint8_t>(sent.Cdb, sent.Cdb + 16),
+              ElementsAre(0x12, 0, 0, 0, 96, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
+  EXPECT_EQ(sent.CdbLength, 6);
+  EXPECT_EQ(sent.SenseInfoLength, 32);
+  EXPECT_EQ(sent.SenseInfoOffset, platform::SPTD_SENSE_OFFSET);
+  EXPECT_EQ(sent.DataIn, platform::SCSI_IOCTL_DATA_IN);
+  EXPECT_EQ(sent.DataTransferLength, 96u);
+  EXPECT_EQ(sent.TimeOutValue, 108000u);
+  EXPECT_EQ(sent.TargetId, 1);
+}
+
+// A device layer whose inquiry-data answer points its record outside the answer.
+class BadOffsetLayer final : public platform::DeviceLayer {
+ public:
+  int passThroughCalls = 0;
+  platform::DeviceHandle CreateFile(uint8_t index) override {
+    return index == 0 ? 7 : platform::INVALID_HANDLE_VALUE;
+  }
+  bool DeviceIoControl(platform::DeviceHandle, uint32_t code, void*, uint32_t, void* out,
+                       uint32_t outLen) override {
+    if (code == kPassThrough) return ++passThroughCalls, false;
+    if (code != kInquiryData) return true;
+    std::memset(out, 0xFF, outLen);
+    return true;
+  }
+  void CloseHandle(platform::DeviceHandle) override {}
+  void Sleep(uint32_t) override {}
+};
+
+TEST(AspiSimDiscovery, AnInquiryRecordOutsideTheAnswerCountsAsNoAnswer) {
+  BadOffsetLayer layer;
+  std::atomic<int32_t> count{0};
+  ASPISim sim(layer, SystemEvents(), count);
+  EXPECT_EQ(layer.passThroughCalls, 1);
+  EXPECT_EQ(sim.AdapterCount(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// The simulator's worker thread: it takes ready requests in arrival order,
+// carries each out with the pass-through control and completes its block.
+// Also starting and stopping that thread.
+#include <cstring>
+
+#include "transport/aspisim.h"
+#include "transport/aspisim_queue.h"
+#include "transport/spti_block.h"
+
+namespace {
+
+constexpr int START_ATTEMPTS = 10;
+constexpr int PASS_THROUGH_ATTEMPTS = 10;
+constexpr int STOP_POLLS = 2000;
+constexpr uint32_t WAIT_FOREVER = 0xFFFFFFFF;
+
+// What the worker carries out of the lock for one request. The device call
+// works on this copy of the block, never on the queued request, so an abort
+// or teardown may free the request while a given-up call still runs.
+struct TakenRequest {
+  uint64_t serial = 0;
+  platform::DeviceHandle device = platform::INVALID_HANDLE_VALUE;
+  platform::SptdBlock block{};
+};
+
+// How to tell the caller, captured while the block was still ours.
+struct Notice {
+  bool posting = false;
+  void* postProc = nullptr;
+  SRB_ExecSCSICmd* srb = nullptr;
+
+  void Deliver(EventService& events) const {
+    if (posting) {
+      if (postProc != nullptr) reinterpret_cast<PostProcFn>(postProc)(srb);
+    } else {
+      events.SetEvent(reinterpret_cast<EventHandle>(postProc));
+    }
+  }
+};
+
+enum class Take { Got, NoneReady, GivenUp };
+
+bool IsLive(uint64_t generation) {
+  AspiSimCompanions& companions = Companions();
+  std::lock_guard guard(companions.queueLock);
+  return companions.liveWorker == generation;
+}
+
+// Marks the first ready request as taken and zeroes the sense bytes it will fill.
+Take TakeFirstReady(uint64_t generation, TakenRequest& taken) {
+  AspiSimCompanions& companions = Companions();
+  std::lock_guard guard(companions.queueLock);
+  ASPISim* const sim = companions.instance.load();
+  if (companions.liveWorker != generation || sim == nullptr) return Take::GivenUp;
+  SptiRequest* const request = AspiSimQueue::FirstReady(*sim);
+  if (request == nullptr) return Take::NoneReady;
+  request->ready = 0;
+  AspiSimQueue::SetInWork(*sim, request->serial);
+  std::memset(request->srb->SenseArea, 0, SenseBytesToCopy(request->block));
+  taken.serial = request->serial;
+  taken.device = request->adapter->device.get();
+  taken.block = request->block;
+  return Take::Got;
+}
+
+// Up to 10 attempts, 1 ms apart, each from the block as queued. A worker
+// given up on sends nothing more.
+bool ExecutePassThrough(platform::DeviceLayer& devices, uint64_t generation, TakenRequest& taken) {
+  const platform::SptdBlock queued = taken.block;
+  for (int attempt = 0; attempt < PASS_THROUGH_ATTEMPTS; ++attempt) {
+    if (!IsLive(generation)) return false;
+    taken.block = queued;
+    if (devices.DeviceIoControl(taken.device, platform::IOCTL_SCSI_PASS_THROUGH_DIRECT, &taken.block,
+                                sizeof taken.block, &taken.block, sizeof taken.block))
+      return true;
+    devices.Sleep(1);
+  }
+  return false;
+}
+
+void WriteOutcome(SRB_ExecSCSICmd& srb, const platform::SptdBlock& block, bool passed) {
+  if (!passed) {
+    srb.SRB_Status = SS_ABORTED;
+    srb.SRB_HaStat = HASTAT_TIMEOUT;
+    srb.SRB_TargStat = STATUS_BUSY;
+    return;  // the sense bytes stay zeroed
+  }
+  // Any nonzero SCSI status is reported as CHECK CONDITION.
+  const bool good = block.sptd.ScsiStatus == STATUS_GOOD;
+  srb.SRB_Status = good ? SS_COMP : SS_ERR;
+  srb.SRB_HaStat = HASTAT_OK;
+  srb.SRB_TargStat = good ? STATUS_GOOD : STATUS_CHKCOND;
+  std::memcpy(srb.SenseArea, block.SenseBuf, SenseBytesToCopy(block));
+  if ((srb.SRB_Flags & SRB_ENABLE_RESIDUAL_COUNT) != 0) srb.SRB_BufLen = 0;
+}
+
+// False when this worker has been given up on: the block is not touched.
+bool Complete(uint64_t generation, const TakenRequest& taken, bool passed, Notice& notice) {
+  AspiSimCompanions& companions = Companions();
+  std::lock_guard guard(companions.queueLock);
+  ASPISim* const sim = companions.instance.load();
+  if (companions.liveWorker != generation || sim == nullptr) return false;
+  SptiRequest* const request = AspiSimQueue::FindBySerial(*sim, taken.serial);
+  if (request == nullptr) return true;  // no longer ours to complete
+  request->block = taken.block;
+  SRB_ExecSCSICmd& srb = *request->srb;
+  WriteOutcome(srb, taken.block, passed);
+  notice = Notice{(srb.SRB_Flags & SRB_POSTING) != 0, srb.SRB_PostProc, &srb};
+  return true;
+}
+
+bool Retire(uint64_t generation, uint64_t serial) {
+  AspiSimCompanions& companions = Companions();
+  std::lock_guard guard(companions.queueLock);
+  ASPISim* const sim = companions.instance.load();
+  if (companions.liveWorker != generation || sim == nullptr) return false;
+  AspiSimQueue::Remove(*sim, serial);
+  AspiSimQueue::SetInWork(*sim, 0);
+  return true;
+}
+
+// Serves every ready request; false once this worker has been given up on.
+bool ServeReady(uint64_t generation, platform::DeviceLayer& devices, EventService& events) {
+  for (;;) {
+    TakenRequest taken;
+    switch (TakeFirstReady(generation, taken)) {
+      case Take::GivenUp:
+        return false;
+      case Take::NoneReady:
+        return true;
+      case Take::Got:
+        break;
+    }
+    const bool passed = ExecutePassThrough(devices, generation, taken);
+    Notice notice;
+    if (!Complete(generation, taken, passed, notice)) return false;
+    if (notice.srb != nullptr) notice.Deliver(events);
+    if (!Retire(generation, taken.serial)) return false;
+  }
+}
+
+}  // namespace
+
+void ASPISim::WorkerProc(uint64_t generation, platform::DeviceLayer* devices, EventService* events,
+                         EventHandle wake) {
+  // Serving before the first wait picks up requests that arrived while a
+  // previous worker was being stopped: their wake-up went to that worker.
+  for (;;) {
+    if (!ServeReady(generation, *devices, *events)) return;
+    if (events->WaitForSingleObject(wake, WAIT_FOREVER) == WaitResult::Failed) return;
+    if (Companions().stopFlag.load() != 0) return;
+  }
+}
+
+std::unique_ptr<platform::OsThread> ASPISim::StartWorker() {
+  AspiSimCompanions& companions = Companions();
+  const EventHandle wake = companions.wakeEvent.load();
+  for (int attempt = 0; attempt < START_ATTEMPTS; ++attempt) {
+    uint64_t generation;
+    {
+      std::lock_guard guard(companions.queueLock);
+      generation = ++companions.lastWorker;
+      companions.liveWorker = generation;
+    }
+    auto thread = startThread_([generation, devices = &devices_, events = &events_,
+                                wake] { WorkerProc(generation, devices, events, wake); },
+                               platform::ThreadPriority::AboveNormal);
+    if (thread) return thread;
+    {
+      std::lock_guard guard(companions.queueLock);
+      if (companions.liveWorker == generation) companions.liveWorker = 0;
+    }
+    platform::SleepMs(1);
+  }
+  return nullptr;
+}
+
+void ASPISim::StopWorker(bool sleepBetweenPolls) {
+  AspiSimCompanions& companions = Companions();
+  companions.stopFlag.store(1);
+  events_.SetEvent(companions.wakeEvent.load());
+  bool ended = worker_ == nullptr;
+  for (int poll = 0; !ended && poll < STOP_POLLS; ++poll) {
+    ended = worker_->Join(1);
+    if (!ended && sleepBetweenPolls) platform::SleepMs(1);
+  }
+  {
+    // From here on the old worker, should it still run, completes nothing.
+    // What it was carrying will never complete, so it leaves the queue: a
+    // later request for the same block must not be mistaken for it.
+    std::lock_guard guard(companions.queueLock);
+    companions.liveWorker = 0;
+    AspiSimQueue::Remove(*this, AspiSimQueue::InWork(*this));
+    AspiSimQueue::SetInWork(*this, 0);
+  }
+  if (!ended) worker_->Abandon();
+  worker_.reset();
+}
