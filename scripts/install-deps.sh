@@ -7,4 +7,4 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev \
-  xvfb xauth fonts-ipafont-gothic imagemagick >/dev/null
+  xvfb xauth fonts-ipafont-gothic imagemagick dbus-daemon >/dev/null

@@ -1,0 +1,54 @@
+#include "app/entry/demo_autopilot.h"
+
+#include <algorithm>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/toolkit/text.h"
+
+namespace demo {
+
+namespace {
+
+constexpr int kPollMs = 50;
+
+}  // namespace
+
+AutoPilot::AutoPilot(TForm1& form, std::ostream& out) : form_(form), out_(out) {
+  poll_.setInterval(kPollMs);
+  connect(&poll_, &QTimer::timeout, this, &AutoPilot::Poll);
+}
+
+void AutoPilot::Start() { QTimer::singleShot(0, this, &AutoPilot::Press); }
+
+void AutoPilot::Press() {
+  if (!form_.Button1.Enabled()) {
+    Report("the flash button is disabled");
+    form_.Exit1.Trigger();
+    return;
+  }
+  form_.Button1.Click();
+  poll_.start();
+}
+
+void AutoPilot::Poll() {
+  const RunState& run = form_.program.run;
+  if (run.runActive.load()) return;
+  // The bar fills at the first tick after a success: let the operator's view finish.
+  if (run.completion.load() == COMPLETION_SUCCESS && form_.Timer1.Enabled()) return;
+  poll_.stop();
+  succeeded_ = run.completion.load() == COMPLETION_SUCCESS;
+  Report(succeeded_ ? "the run succeeded" : "the run failed");
+  if (form_.Button2.Enabled())
+    form_.Button2.Click();
+  else
+    form_.Exit1.Trigger();
+}
+
+void AutoPilot::Report(const char* what) {
+  std::string message = tk::FromCp932(form_.RichEdit1.Text()).toStdString();
+  std::replace(message.begin(), message.end(), '\n', ' ');
+  out_ << "zorvex-flash-demo: " << what << "; the message area reads \"" << message << "\"" << std::endl;
+}
+
+}  // namespace demo

@@ -1,0 +1,35 @@
+// --auto-flash: presses Flash once the window is up and, when the run has
+// ended (and a successful run's bar has filled), presses Power Off, or
+// chooses Exit when Power Off is not offered. Says on stdout how it went.
+// Threads: window thread.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <ostream>
+
+class TForm1;
+
+namespace demo {
+
+class AutoPilot : public QObject {
+  Q_OBJECT
+
+ public:
+  AutoPilot(TForm1& form, std::ostream& out);
+  // From the next pass of the event loop on.
+  void Start();
+  bool Succeeded() const { return succeeded_; }
+
+ private:
+  void Press();
+  void Poll();
+  void Report(const char* what);
+
+  TForm1& form_;
+  std::ostream& out_;
+  QTimer poll_;
+  bool succeeded_ = false;
+};
+
+}  // namespace demo

@@ -1,0 +1,85 @@
+// The demo's virtual RT-5800B drives. For the pass-through family they sit
+// on consecutive drive letters from D: behind the virtual device layer, each
+// as   device layer -> command-log tap -> fault injector (latency, --fail)
+// -> virtual drive;   for the library family the loadable virtual ASPI
+// library builds the same chain itself from the text LibraryConfig makes.
+// Threads: construction, Interrupt, Dump and destruction on the entry's
+// thread; the layer and the drives are then used by the simulator's worker.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/entry/demo_options.h"
+#include "emulator/command_log.h"
+#include "emulator/fault_injector.h"
+#include "emulator/logging_device.h"
+#include "emulator/virtual_device_layer.h"
+#include "emulator/virtual_drive.h"
+
+namespace demo {
+
+inline constexpr uint8_t FIRST_DRIVE_LETTER = 1;  // D:
+
+struct KindLatency {
+  emulator::CommandKind kind;
+  uint32_t ms;
+};
+
+// At scale 1 a whole run takes about 22 s, so the progress bar can be
+// watched through its fast phase, its slow phase and its hold.
+inline constexpr std::array<KindLatency, 7> DRIVE_LATENCIES = {{
+    {emulator::CommandKind::FlashOn, 200},
+    {emulator::CommandKind::FlashOff, 200},
+    {emulator::CommandKind::Upload, 150},
+    {emulator::CommandKind::Verify, 300},
+    {emulator::CommandKind::Erase, 400},
+    {emulator::CommandKind::EraseUnit, 1500},
+    {emulator::CommandKind::Program, 600},
+}};
+// The virtual library knows one latency for every request: the average of a run.
+inline constexpr uint32_t LIBRARY_LATENCY_MS = 350;
+
+// Where the flash dump comes from: unit 0 whole, unit 1 whole.
+inline constexpr uint32_t DUMP_UNIT0_ADDRESS = 0x000000;
+inline constexpr uint32_t DUMP_UNIT0_LENGTH = 0x80000;
+inline constexpr uint32_t DUMP_UNIT1_ADDRESS = 0x240000;
+inline constexpr uint32_t DUMP_UNIT1_LENGTH = 0x20000;
+
+class DemoDrives {
+ public:
+  // Throws std::runtime_error when the command log cannot be created.
+  explicit DemoDrives(const DemoOptions& options);
+  ~DemoDrives();
+  DemoDrives(const DemoDrives&) = delete;
+  DemoDrives& operator=(const DemoDrives&) = delete;
+
+  platform::DeviceLayer& Layer() { return *layer_; }
+  // Ends every latency wait now; later commands fail in transport. For the
+  // way out, before the simulator stops its worker.
+  void Interrupt();
+  // Writes the dump of the drive on adapter 0, if one was asked for; a line
+  // naming the problem, or empty.
+  std::string Dump() const;
+
+ private:
+  struct Drive {
+    std::unique_ptr<emulator::VirtualDrive> drive;
+    std::unique_ptr<emulator::FaultInjector> faults;
+  };
+
+  const DemoOptions options_;
+  emulator::CommandLog log_;
+  std::ofstream logFile_;
+  std::vector<Drive> drives_;
+  std::unique_ptr<emulator::VirtualDeviceLayer> layer_;  // holds the taps
+};
+
+// The virtual library's configuration text for the options.
+std::string LibraryConfig(const DemoOptions& options);
+
+}  // namespace demo

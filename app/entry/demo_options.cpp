@@ -1,0 +1,187 @@
+#include "app/entry/demo_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string_view>
+
+namespace demo {
+
+namespace {
+
+using Setter = std::function<std::string(std::string_view value, DemoOptions& options)>;
+
+bool AllDigits(std::string_view text, int base) {
+  if (text.empty()) return false;
+  for (const char c : text) {
+    const bool digit = c >= '0' && c <= '9';
+    const bool hex = (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    if (!digit && !(base == 16 && hex)) return false;
+  }
+  return true;
+}
+
+// Digits only, no sign or blanks, within [min, max].
+template <typename T>
+bool ParseWhole(std::string_view text, int base, T min, T max, T& out) {
+  if (!AllDigits(text, base)) return false;
+  T value{};
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max) return false;
+  out = value;
+  return true;
+}
+
+// The virtual library takes its settings as one ';'-separated text.
+bool FitsModuleConfig(std::string_view text) { return text.find(';') == std::string_view::npos; }
+
+std::string SetDrives(std::string_view value, DemoOptions& o) {
+  if (ParseWhole(value, 10, 0, MAX_DRIVES, o.drives)) return {};
+  return "--drives takes a whole number from 0 to " + std::to_string(MAX_DRIVES);
+}
+
+std::string SetRevision(std::string_view value, DemoOptions& o) {
+  bool printable = value.size() == 4 && FitsModuleConfig(value);
+  for (const char c : value) printable = printable && c >= 0x20 && c <= 0x7E;
+  if (!printable) return "--revision takes exactly 4 printable ASCII characters other than ';', such as 1.0A";
+  o.revision = std::string(value);
+  return {};
+}
+
+std::string SetFamily(std::string_view value, DemoOptions& o) {
+  if (value == "nt")
+    o.family = Family::Nt;
+  else if (value == "9x")
+    o.family = Family::Win9x;
+  else
+    return "--family takes nt or 9x";
+  return {};
+}
+
+std::string SetLanguage(std::string_view value, DemoOptions& o) {
+  if (value == "en")
+    o.language = Language::English;
+  else if (value == "ja")
+    o.language = Language::Japanese;
+  else
+    return "--language takes en or ja";
+  return {};
+}
+
+std::string SetLatencyScale(std::string_view value, DemoOptions& o) {
+  double scale = 0;
+  const bool plain = !value.empty() && value.find_first_not_of("0123456789.") == std::string_view::npos;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), scale);
+  if (!plain || ec != std::errc() || end != value.data() + value.size() || !std::isfinite(scale) ||
+      scale > MAX_LATENCY_SCALE)
+    return "--latency-scale takes a number from 0 to 100 (0: no latency)";
+  o.latencyScale = scale;
+  return {};
+}
+
+// KIND:N:SENSE
+std::string SetFailure(std::string_view value, DemoOptions& o) {
+  const std::string bad =
+      "--fail takes KIND:N:SENSE, KIND one of flash-on, flash-off, upload, verify, erase, erase-unit, "
+      "program, read, inquiry, N from 1, SENSE one or two hex digits";
+  const std::size_t first = value.find(':');
+  const std::size_t second = first == std::string_view::npos ? first : value.find(':', first + 1);
+  if (second == std::string_view::npos) return bad;
+  const auto kind = emulator::ParseCommandKind(value.substr(0, first));
+  DemoFailure failure;
+  const std::string_view sense = value.substr(second + 1);
+  if (!kind ||
+      !ParseWhole<uint32_t>(value.substr(first + 1, second - first - 1), 10, 1, UINT32_MAX, failure.nth) ||
+      sense.size() > 2 || !ParseWhole<uint8_t>(sense, 16, 0, 0xFF, failure.senseByte2))
+    return bad;
+  failure.kind = *kind;
+  o.failures.push_back(failure);
+  return {};
+}
+
+std::string SetPath(std::string_view value, std::string& path, const char* option) {
+  if (value.empty() || !FitsModuleConfig(value)) return std::string(option) + " takes a path without ';'";
+  path = std::string(value);
+  return {};
+}
+
+const std::map<std::string_view, Setter>& Setters() {
+  static const std::map<std::string_view, Setter> setters = {
+      {"--drives", SetDrives},
+      {"--revision", SetRevision},
+      {"--family", SetFamily},
+      {"--language", SetLanguage},
+      {"--latency-scale", SetLatencyScale},
+      {"--fail", SetFailure},
+      {"--command-log",
+       [](std::string_view v, DemoOptions& o) { return SetPath(v, o.commandLog, "--command-log"); }},
+      {"--dump-flash",
+       [](std::string_view v, DemoOptions& o) { return SetPath(v, o.dumpDir, "--dump-flash"); }},
+  };
+  return setters;
+}
+
+}  // namespace
+
+DemoParse ParseDemoOptions(const std::vector<std::string>& args) {
+  DemoParse parse;
+  for (std::size_t i = 0; i < args.size() && parse.error.empty(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      parse.options.help = true;
+      continue;
+    }
+    if (arg == "--auto-flash") {
+      parse.options.autoFlash = true;
+      continue;
+    }
+    const std::size_t eq = arg.find('=');
+    const std::string_view name = arg.substr(0, eq);
+    const auto setter = Setters().find(name);
+    if (setter == Setters().end()) {
+      parse.error = "unknown option " + std::string(arg) + " (see --help)";
+    } else if (eq != std::string_view::npos) {
+      parse.error = setter->second(arg.substr(eq + 1), parse.options);
+    } else if (i + 1 >= args.size()) {
+      parse.error = std::string(name) + " needs a value";
+    } else {
+      parse.error = setter->second(args[++i], parse.options);
+    }
+  }
+  return parse;
+}
+
+std::string PrepareDemoFiles(const DemoOptions& options) {
+  if (!options.commandLog.empty()) {
+    std::ofstream log(options.commandLog, std::ios::trunc);
+    if (!log) return "--command-log: cannot create " + options.commandLog;
+  }
+  std::error_code ec;
+  if (!options.dumpDir.empty() && !std::filesystem::is_directory(options.dumpDir, ec))
+    return "--dump-flash: " + options.dumpDir + " is not an existing folder";
+  return {};
+}
+
+std::string DemoUsage() {
+  return "Usage: zorvex-flash-demo [options]\n"
+         "The Zorvex flash utility in front of virtual RT-5800B drives, with demonstration firmware 1.0B.\n"
+         "  --drives N             virtual drives on consecutive drive letters from D: (0-10, default 1)\n"
+         "  --revision R           the drives' firmware revision, 4 characters (default 1.0A)\n"
+         "  --family nt|9x         pass-through back-end (nt, default) or the loadable ASPI library (9x)\n"
+         "  --language en|ja       the system default language reported (default: from the locale)\n"
+         "  --latency-scale X      drive latencies times X (default 1, a run takes about 22 s; 0: none)\n"
+         "  --fail KIND:N:SENSE    the N-th KIND command fails with sense byte 2 = SENSE (hex);\n"
+         "                         KIND: flash-on flash-off upload verify erase erase-unit program read\n"
+         "                         inquiry; may be given more than once; applies to every drive\n"
+         "  --command-log FILE     one line per command any virtual drive receives\n"
+         "  --dump-flash DIR       at exit, DIR/unit0.bin and DIR/unit1.bin of the drive on adapter 0\n"
+         "  --auto-flash           press Flash once the window is up, then Power Off (or Exit) when the\n"
+         "                         run has ended; exit status 1 unless the run succeeded\n"
+         "  --help                 this text\n"
+         "Power Off only prints a line: the demo never shuts the machine down.\n";
+}
+
+}  // namespace demo

@@ -1,0 +1,23 @@
+#include "app/entry/demo_services.h"
+
+namespace demo {
+
+DemoSystemInfo::DemoSystemInfo(platform::SystemInfo& real, const DemoOptions& options)
+    : real_(real),
+      platformId_(options.family == Family::Nt ? platform::VER_PLATFORM_WIN32_NT
+                                               : platform::VER_PLATFORM_WIN32_WINDOWS),
+      langId_(!options.language                         ? real.SystemDefaultLangID()
+              : *options.language == Language::Japanese ? platform::LANG_ID_JAPANESE
+                                                        : platform::LANG_ID_ENGLISH_US) {}
+
+bool DemoPower::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
+  out_ << "zorvex-flash-demo: power-off requested (flags " << flags << ", reserved " << reserved
+       << "); a real installation would shut the system down now" << std::endl;
+  return true;
+}
+
+std::unique_ptr<platform::InhibitLock> DemoPower::InhibitShutdown() {
+  return std::make_unique<platform::InhibitLock>();
+}
+
+}  // namespace demo

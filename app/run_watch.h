@@ -1,0 +1,47 @@
+// The window thread's view of a flash run. From the flash button's click
+// until the flash thread has cleared program.run.runActive it holds the
+// system's shutdown inhibitor (so the machine neither sleeps nor shuts down
+// in the middle of a write) and keeps the drive list disabled (so no pick
+// can change the selection or enable the flash button under the run).
+//
+// The end of a run is seen by polling runActive: the flash thread may stop
+// Timer1 itself on a failure, so the progress ticks cannot be relied on to
+// notice it, and the thread must never wait for the window thread at its end.
+//
+// One watch per window, a child of it (found or made by Of).
+// Threads: window thread only.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+#include "platform/power.h"
+
+class TForm1;
+
+class RunWatch : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPollMs = 50;
+
+  static RunWatch& Of(TForm1& form);
+
+  // Takes the inhibitor (a run goes on without one where the system offers
+  // none), disables the drive list and starts watching.
+  void Begin();
+  // Ends the watch if the run is over: releases the inhibitor, enables the
+  // drive list again. Nothing while the run goes on or when not watching.
+  void Poll();
+  bool Watching() const { return watching_; }
+  bool HoldsInhibitor() const { return lock_ != nullptr; }
+
+ private:
+  explicit RunWatch(TForm1& form);
+
+  TForm1& form_;
+  QTimer poll_;
+  std::unique_ptr<platform::InhibitLock> lock_;
+  bool watching_ = false;
+};

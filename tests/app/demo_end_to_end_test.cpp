@@ -1,0 +1,171 @@
+// The demo program itself, started as the operator would start it (with
+// --auto-flash pressing the buttons): its exit status, its command log and
+// its flash dump; and its refusal of bad options.
+#include <gmock/gmock.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <algorithm>
+#include <regex>
+#include <sstream>
+
+#include "emulator/sha256.h"
+#include "firmware/container_format.h"
+#include "tests/firmware/container_test_files.h"
+
+namespace {
+
+constexpr int kRunMs = 60000;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+Outcome RunDemo(const QStringList& args) {
+  QProcess demo;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.remove("ZX_VIRTUAL_ASPI");
+  demo.setProcessEnvironment(env);
+  demo.start(ZX_DEMO_PATH, args);
+  Outcome outcome;
+  if (!demo.waitForFinished(kRunMs) || demo.exitStatus() != QProcess::NormalExit) {
+    demo.kill();
+    demo.waitForFinished();
+    return outcome;
+  }
+  outcome.exitCode = demo.exitCode();
+  outcome.out = demo.readAllStandardOutput().toStdString();
+  outcome.err = demo.readAllStandardError().toStdString();
+  return outcome;
+}
+
+struct LogLine {
+  int adapter;
+  std::vector<uint8_t> cdb;
+  std::string direction;
+  uint32_t length;
+  std::string sha;
+};
+
+std::vector<uint8_t> FromHex(const std::string& hex) {
+  std::vector<uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes.push_back(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return bytes;
+}
+
+// Every line must have the log's exact shape.
+std::vector<LogLine> ReadLog(const std::string& path) {
+  static const std::regex shape(
+      "ha=([0-9]+) cdb=((?:[0-9a-f]{2})+) dir=(in|out|none) len=([0-9]+) "
+      "sha256=([0-9a-f]{64}|-)");
+  const std::vector<uint8_t> bytes = container_test::ReadBytes(path);
+  std::istringstream text(std::string(bytes.begin(), bytes.end()));
+  std::vector<LogLine> lines;
+  std::string line;
+  while (std::getline(text, line)) {
+    std::smatch m;
+    EXPECT_TRUE(std::regex_match(line, m, shape)) << line;
+    if (m.empty()) continue;
+    lines.push_back({std::stoi(m[1]), FromHex(m[2]), m[3], static_cast<uint32_t>(std::stoul(m[4])), m[5]});
+  }
+  return lines;
+}
+
+bool IsUpload(const LogLine& l, uint8_t unit) { return l.cdb[0] == 0xCB && l.cdb[1] == (unit << 4 | 0x01); }
+bool IsProgram(const LogLine& l) { return l.cdb[0] == 0xCB && (l.cdb[1] & 0x0F) == 0x02; }
+
+// The uploads of one unit carry the part's bytes in order, back to back.
+void ExpectUploadsCarry(const std::vector<LogLine>& lines, uint8_t unit, const std::vector<uint8_t>& part) {
+  std::size_t offset = 0;
+  for (const LogLine& l : lines) {
+    if (!IsUpload(l, unit)) continue;
+    ASSERT_EQ(l.direction, "out");
+    ASSERT_LE(offset + l.length, part.size());
+    EXPECT_EQ(l.sha, emulator::ToHex(emulator::Sha256Of(part.data() + offset, l.length))) << "at " << offset;
+    offset += l.length;
+  }
+  EXPECT_EQ(offset, part.size()) << "unit " << int{unit};
+}
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, std::size_t from, std::size_t length) {
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(from),
+          bytes.begin() + static_cast<std::ptrdiff_t>(from + length)};
+}
+
+class DemoRunTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DemoRunTest, FlashesItsDriveWithTheAppendedFirmware) {
+  container_test::ScratchDir dir;
+  const std::string log = dir.File("commands.log");
+  const Outcome outcome = RunDemo({"--family", GetParam(), "--language", "en", "--latency-scale", "0",
+                                   "--auto-flash", "--command-log", QString::fromStdString(log),
+                                   "--dump-flash", QString::fromStdString(dir.File(""))});
+  ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+  EXPECT_THAT(outcome.out, ::testing::HasSubstr("the run succeeded"));
+  EXPECT_THAT(outcome.out, ::testing::HasSubstr("power-off requested"));
+
+  const std::vector<uint8_t> container = SyntheticContainer({'1', '0', 'B'});
+  const std::vector<LogLine> lines = ReadLog(log);
+  ASSERT_FALSE(lines.empty());
+  for (const LogLine& l : lines) EXPECT_EQ(l.adapter, 0);
+  ExpectUploadsCarry(lines, 0, Slice(container, PART1_DATA_OFFSET, 0x7B000));
+  ExpectUploadsCarry(lines, 1, Slice(container, PART2_DATA_OFFSET, 0x20000));
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsProgram), 18);
+
+  const std::vector<uint8_t> unit0 = container_test::ReadBytes(dir.File("unit0.bin"));
+  const std::vector<uint8_t> unit1 = container_test::ReadBytes(dir.File("unit1.bin"));
+  ASSERT_EQ(unit0.size(), 0x80000u);
+  ASSERT_EQ(unit1.size(), 0x20000u);
+  EXPECT_EQ(Slice(unit0, 0x5000, 0x7B000), Slice(container, PART1_DATA_OFFSET, 0x7B000));
+  EXPECT_EQ(unit1, Slice(container, PART2_DATA_OFFSET, 0x20000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, DemoRunTest, ::testing::Values("nt", "9x"));
+
+TEST(DemoFailureTest, NthProgramCommandFails) {
+  container_test::ScratchDir dir;
+  const std::string log = dir.File("commands.log");
+  const Outcome outcome = RunDemo({"--latency-scale", "0", "--language", "en", "--fail", "program:3:05",
+                                   "--auto-flash", "--command-log", QString::fromStdString(log)});
+  ASSERT_EQ(outcome.exitCode, 1) << outcome.err;
+  EXPECT_THAT(outcome.out, ::testing::HasSubstr("\"Flashing Error\""));
+  const std::vector<LogLine> lines = ReadLog(log);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsProgram), 3);
+  EXPECT_TRUE(IsProgram(lines.back()));  // nothing after the failed command
+}
+
+class DemoBadOptionTest : public ::testing::TestWithParam<std::vector<const char*>> {};
+
+TEST_P(DemoBadOptionTest, OneLineOnStderrAndStatusTwo) {
+  QStringList args;
+  for (const char* a : GetParam()) args << a;
+  const Outcome outcome = RunDemo(args);
+  EXPECT_EQ(outcome.exitCode, 2);
+  EXPECT_EQ(outcome.out, "");
+  ASSERT_FALSE(outcome.err.empty());
+  EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
+  EXPECT_EQ(outcome.err.back(), '\n');
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, DemoBadOptionTest,
+                         ::testing::Values(std::vector<const char*>{"--drives", "11"},
+                                           std::vector<const char*>{"--family", "xp"},
+                                           std::vector<const char*>{"--bogus"},
+                                           std::vector<const char*>{"--fail", "zap:1:2"},
+                                           std::vector<const char*>{"--dump-flash", "/nonexistent/zx"}));
+
+TEST(DemoHelpTest, HelpListsEveryOption) {
+  const Outcome outcome = RunDemo({"--help"});
+  EXPECT_EQ(outcome.exitCode, 0);
+  for (const char* option : {"--drives", "--revision", "--family", "--language", "--latency-scale", "--fail",
+                             "--command-log", "--dump-flash", "--auto-flash"})
+    EXPECT_THAT(outcome.out, ::testing::HasSubstr(option));
+}
+
+}  // namespace

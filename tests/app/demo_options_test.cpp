@@ -1,0 +1,156 @@
+// The demo's command line: what each option sets, and the values refused.
+#include "app/entry/demo_options.h"
+
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <functional>
+#include <ostream>
+
+#include "app/entry/demo_drives.h"
+#include "tests/firmware/container_test_files.h"
+
+namespace demo {
+namespace {
+
+using emulator::CommandKind;
+
+TEST(DemoOptionsTest, DefaultsWithoutArguments) {
+  const DemoParse parse = ParseDemoOptions({});
+  ASSERT_EQ(parse.error, "");
+  const DemoOptions& o = parse.options;
+  EXPECT_EQ(o.drives, 1);
+  EXPECT_EQ(o.revision, "1.0A");
+  EXPECT_EQ(o.family, Family::Nt);
+  EXPECT_FALSE(o.language.has_value());
+  EXPECT_EQ(o.latencyScale, 1.0);
+  EXPECT_TRUE(o.failures.empty());
+  EXPECT_EQ(o.commandLog, "");
+  EXPECT_EQ(o.dumpDir, "");
+  EXPECT_FALSE(o.autoFlash);
+  EXPECT_FALSE(o.help);
+}
+
+struct Accepted {
+  const char* name;
+  std::vector<std::string> args;
+  std::function<bool(const DemoOptions&)> holds;
+};
+
+std::ostream& operator<<(std::ostream& out, const Accepted& a) { return out << a.name; }
+
+class AcceptedTest : public ::testing::TestWithParam<Accepted> {};
+
+TEST_P(AcceptedTest, SetsWhatItSays) {
+  const DemoParse parse = ParseDemoOptions(GetParam().args);
+  ASSERT_EQ(parse.error, "");
+  EXPECT_TRUE(GetParam().holds(parse.options));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, AcceptedTest,
+    ::testing::Values(
+        Accepted{"DrivesZero", {"--drives", "0"}, [](const DemoOptions& o) { return o.drives == 0; }},
+        Accepted{"DrivesTen", {"--drives=10"}, [](const DemoOptions& o) { return o.drives == 10; }},
+        Accepted{
+            "Revision", {"--revision", "2.0C"}, [](const DemoOptions& o) { return o.revision == "2.0C"; }},
+        Accepted{
+            "Family9x", {"--family", "9x"}, [](const DemoOptions& o) { return o.family == Family::Win9x; }},
+        Accepted{"Japanese",
+                 {"--language", "ja"},
+                 [](const DemoOptions& o) { return o.language == Language::Japanese; }},
+        Accepted{
+            "NoLatency", {"--latency-scale", "0"}, [](const DemoOptions& o) { return o.latencyScale == 0; }},
+        Accepted{"HalfLatency",
+                 {"--latency-scale", "0.5"},
+                 [](const DemoOptions& o) { return o.latencyScale == 0.5; }},
+        Accepted{"TwoFailures",
+                 {"--fail", "program:3:05", "--fail=erase-unit:1:Ff"},
+                 [](const DemoOptions& o) {
+                   return o.failures.size() == 2 && o.failures[0].kind == CommandKind::Program &&
+                          o.failures[0].nth == 3 && o.failures[0].senseByte2 == 0x05 &&
+                          o.failures[1].kind == CommandKind::EraseUnit && o.failures[1].nth == 1 &&
+                          o.failures[1].senseByte2 == 0xFF;
+                 }},
+        Accepted{"Files",
+                 {"--command-log", "/tmp/a b.log", "--dump-flash", "/tmp"},
+                 [](const DemoOptions& o) { return o.commandLog == "/tmp/a b.log" && o.dumpDir == "/tmp"; }},
+        Accepted{"AutoAndHelp",
+                 {"--auto-flash", "-h"},
+                 [](const DemoOptions& o) { return o.autoFlash && o.help; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct Refused {
+  const char* name;
+  std::vector<std::string> args;
+  const char* mentions;
+};
+
+std::ostream& operator<<(std::ostream& out, const Refused& r) { return out << r.name; }
+
+class RefusedTest : public ::testing::TestWithParam<Refused> {};
+
+TEST_P(RefusedTest, NamesTheOptionOnOneLine) {
+  const DemoParse parse = ParseDemoOptions(GetParam().args);
+  EXPECT_THAT(parse.error, ::testing::HasSubstr(GetParam().mentions));
+  EXPECT_EQ(parse.error.find('\n'), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, RefusedTest,
+    ::testing::Values(Refused{"Unknown", {"--colour", "red"}, "--colour"},
+                      Refused{"MissingValue", {"--drives"}, "--drives"},
+                      Refused{"TooManyDrives", {"--drives", "11"}, "--drives"},
+                      Refused{"DrivesWithBlank", {"--drives", " 1"}, "--drives"},
+                      Refused{"ShortRevision", {"--revision", "1.0"}, "--revision"},
+                      Refused{"RevisionWithSeparator", {"--revision", "1;0A"}, "--revision"},
+                      Refused{"Family", {"--family", "xp"}, "--family"},
+                      Refused{"Language", {"--language", "de"}, "--language"},
+                      Refused{"NegativeScale", {"--latency-scale", "-1"}, "--latency-scale"},
+                      Refused{"HugeScale", {"--latency-scale", "1000"}, "--latency-scale"},
+                      Refused{"ScaleNotANumber", {"--latency-scale", "inf"}, "--latency-scale"},
+                      Refused{"FailUnknownKind", {"--fail", "format:1:02"}, "--fail"},
+                      Refused{"FailOtherKind", {"--fail", "other:1:02"}, "--fail"},
+                      Refused{"FailZeroth", {"--fail", "upload:0:02"}, "--fail"},
+                      Refused{"FailBadSense", {"--fail", "upload:1:1g"}, "--fail"},
+                      Refused{"FailHexPrefix", {"--fail", "upload:1:0x2"}, "--fail"},
+                      Refused{"EmptyLog", {"--command-log="}, "--command-log"},
+                      Refused{"DumpWithSeparator", {"--dump-flash", "a;b"}, "--dump-flash"},
+                      Refused{"AutoWithValue", {"--auto-flash=yes"}, "--auto-flash"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DemoFilesTest, CreatesTheLogAndRefusesAMissingFolder) {
+  container_test::ScratchDir dir;
+  DemoOptions o;
+  o.commandLog = dir.File("log.txt");
+  o.dumpDir = dir.File("");
+  EXPECT_EQ(PrepareDemoFiles(o), "");
+  EXPECT_TRUE(std::filesystem::exists(o.commandLog));
+
+  o.dumpDir = dir.File("absent");
+  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--dump-flash"));
+  o.dumpDir = o.commandLog;  // a file, not a folder
+  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--dump-flash"));
+  o.dumpDir.clear();
+  o.commandLog = dir.File("absent/log.txt");
+  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--command-log"));
+}
+
+TEST(DemoLibraryConfigTest, CarriesEveryDriveSetting) {
+  DemoOptions o;
+  o.drives = 3;
+  o.revision = "2.0C";
+  o.latencyScale = 0.5;
+  o.failures = {{CommandKind::Upload, 2, 0x3B}, {CommandKind::FlashOff, 1, 0x06}};
+  o.commandLog = "/x/log";
+  o.dumpDir = "/x/dump";
+  EXPECT_EQ(LibraryConfig(o),
+            "adapters=3;drives=3;revision=2.0C;latency=175;fail=upload:2:3b;fail=flash-off:1:06;log=/x/log;"
+            "dump=/x/dump");
+  o = DemoOptions{};
+  o.latencyScale = 0;
+  EXPECT_EQ(LibraryConfig(o), "adapters=1;drives=1;revision=1.0A;latency=0");
+}
+
+}  // namespace
+}  // namespace demo
