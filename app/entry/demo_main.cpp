@@ -16,6 +16,7 @@
 #include "app/entry/exception_report.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "emulator/virtual_device_layer.h"
 #include "platform/dynamic_library.h"
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
   // Qt sees no option: the demo's own are not for it.
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
-  QApplication::setApplicationDisplayName(kTitle);
+  // Not the display name: X11 would append that to the window's own caption.
+  tk::SetApplicationTitle(kTitle);
   try {
     return RunDemo(parse.options);
   } catch (const std::exception& error) {

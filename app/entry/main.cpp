@@ -7,6 +7,7 @@
 #include "app/entry/exception_report.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "platform/dynamic_library.h"
 #include "platform/event.h"
@@ -36,7 +37,8 @@ void Run() {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(kTitle);
+  // Not the display name: X11 would append that to the window's own caption.
+  tk::SetApplicationTitle(kTitle);
   try {
     Run();
   } catch (const std::exception& error) {
