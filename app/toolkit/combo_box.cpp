@@ -22,8 +22,9 @@ ComboBox::ComboBox(QWidget* parent, Bounds bounds) : Control(new QComboBox(paren
   box->setInsertPolicy(QComboBox::NoInsert);
   // activated and textEdited come only from the operator (or Pick/TypeText),
   // never from setCurrentIndex or setEditText.
-  QObject::connect(box, &QComboBox::activated, box, [this](int) {
+  QObject::connect(box, &QComboBox::activated, box, [this, box](int) {
     edited_ = false;
+    box->lineEdit()->setCursorPosition(0);
     if (Handler call = onChange_) call();
   });
   QObject::connect(box->lineEdit(), &QLineEdit::textEdited, box, [this](const QString&) {
@@ -62,6 +63,8 @@ void ComboBox::SetItemIndex(int index) {
   RunOnWindowThread([&] {
     edited_ = false;
     Box(widget_)->setCurrentIndex(index);
+    // A line longer than the field shows its start, the adapter and target.
+    Box(widget_)->lineEdit()->setCursorPosition(0);
   });
 }
 
