@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "app/status_codes.h"
+
 struct Program;
 class TForm1;
 
@@ -19,9 +21,6 @@ inline constexpr int PROGRESS_MAX = 70;
 // What the window keeps below the progress bar: title bar, menu bar and frame
 // are counted into the outer height, so this leaves the bar just visible.
 inline constexpr int CUT_BELOW_PROGRESS_BAR = 63;
-
-inline constexpr uint8_t STATUS_NO_DRIVE = 16;
-inline constexpr uint8_t STATUS_SELECT_DRIVE = 17;
 
 void RunStartup(TForm1& form);
 

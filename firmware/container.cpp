@@ -8,12 +8,10 @@
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/program.h"
+#include "app/status_codes.h"
 #include "firmware/container_file.h"
 
 namespace {
-
-constexpr uint8_t STATUS_CANNOT_OPEN = 10;
-constexpr uint8_t STATUS_INCORRECT_FILE = 11;
 
 uint8_t containerImage[CONTAINER_SIZE];
 

@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/program.h"
+#include "app/status_codes.h"
 #include "app/toolkit/text.h"
 #include "app/toolkit/window_thread.h"
 #include "drive/commands.h"
@@ -13,13 +14,6 @@
 #include "firmware/flash_schedule.h"
 
 namespace {
-
-constexpr uint8_t STATUS_FLASHING = 1;
-constexpr uint8_t STATUS_COMPLETED = 2;
-constexpr uint8_t STATUS_FLASHING_ERROR = 3;
-constexpr uint8_t STATUS_COMPARING_ERROR = 7;
-constexpr uint8_t STATUS_TURN_OFF = 8;
-constexpr uint8_t STATUS_CANNOT_OPEN = 10;
 
 // The last sense key is byte 2 of the sense data kept whole, so this matches
 // a plain unit attention only: with a filemark, end-of-medium or

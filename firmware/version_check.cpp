@@ -7,14 +7,10 @@
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/program.h"
+#include "app/status_codes.h"
 #include "drive/discovery.h"
 
 namespace {
-
-constexpr uint8_t STATUS_INCORRECT_FILE = 11;
-constexpr uint8_t STATUS_CHANGE_FIRMWARE = 12;
-constexpr uint8_t STATUS_SAME_VERSION = 32;
-constexpr uint8_t STATUS_DRIVE_NEWER = 33;
 
 constexpr std::size_t VERSION_TEXT_SIZE = 5;  // four characters and a terminating zero
 constexpr std::size_t VERSION_PREFIX_LEN = 3;
