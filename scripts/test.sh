@@ -11,6 +11,8 @@ sanitize=""
 if [ "${1:-}" = "--sanitize" ]; then sanitize="$2"; fi
 dir="build${sanitize:+-$sanitize}"
 export QT_QPA_PLATFORM=offscreen
+# Qt wants a private runtime folder; a CI machine has no login session.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then export XDG_RUNTIME_DIR="$(mktemp -d)"; fi
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"

@@ -34,14 +34,19 @@ ExecResult ExecuteScsiCommand(const AspiEntryPoints& aspi, EventService& events,
 
   // An emptied entry point (library unloaded) must never be called through.
   const SendASPI32CommandFn send = aspi.SendASPI32Command.load();
+  bool waitRanOut = false;
   if (send == nullptr) {
     block.SRB_Status = SS_INVALID_HA;
   } else if (send(&block) == SS_PENDING) {
     // After a wait that ran out the block is the back-end's until the abort
     // returns; only then may it be read.
-    if (events.WaitForSingleObject(event, waitMs) != WaitResult::Signalled) AbortRequest(send, block);
+    waitRanOut = events.WaitForSingleObject(event, waitMs) != WaitResult::Signalled;
+    if (waitRanOut) AbortRequest(send, block);
   }
   const uint8_t status = block.SRB_Status;
   events.CloseHandle(event);
-  return status == SS_COMP ? ExecResult::Completed : ExecResult::NotCompleted;
+  // A back-end may finish the request while the abort stops it, leaving
+  // SS_COMP behind; the command still missed its wait, and whether it
+  // counts must not hang on how fast the abort was.
+  return status == SS_COMP && !waitRanOut ? ExecResult::Completed : ExecResult::NotCompleted;
 }
