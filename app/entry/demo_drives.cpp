@@ -8,69 +8,47 @@ namespace demo {
 
 namespace {
 
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return !out.fail();
-}
-
 std::string Hex2(uint8_t value) {
   char text[3];
   std::snprintf(text, sizeof text, "%02x", value);
   return text;
 }
 
+emulator::DriveBenchOptions BenchOptions(const DemoOptions& options) {
+  emulator::DriveBenchOptions bench;
+  bench.drives = static_cast<uint32_t>(options.drives);
+  bench.revision = options.revision;
+  for (const DemoFailure& f : options.failures) bench.failures.push_back({f.kind, f.nth, f.senseByte2});
+  for (const KindLatency& latency : DRIVE_LATENCIES) bench.latencies.push_back({latency.kind, latency.ms});
+  bench.latencyScale = options.latencyScale;
+  bench.logPath = options.commandLog;
+  bench.dumpDir = options.dumpDir;
+  return bench;
+}
+
 }  // namespace
 
-DemoDrives::DemoDrives(const DemoOptions& options)
-    : options_(options), layer_(std::make_unique<emulator::VirtualDeviceLayer>()) {
-  if (!options_.commandLog.empty()) {
-    logFile_.open(options_.commandLog, std::ios::trunc);
-    if (!logFile_) throw std::runtime_error("cannot create the command log " + options_.commandLog);
-    log_.SetListener([this](const emulator::CommandLogEntry& entry) {
-      logFile_ << emulator::FormatCommandLogLine(entry) << '\n' << std::flush;
-    });
-  }
-  emulator::VirtualDriveOptions driveOptions;
-  driveOptions.revision = options_.revision;
-  drives_.resize(static_cast<std::size_t>(options_.drives));
-  for (std::size_t i = 0; i < drives_.size(); ++i) {
-    Drive& d = drives_[i];
-    d.drive = std::make_unique<emulator::VirtualDrive>(driveOptions);
-    d.faults = std::make_unique<emulator::FaultInjector>(*d.drive);
-    for (const DemoFailure& f : options_.failures)
-      d.faults->AddRule(emulator::FaultRule::Fail(f.kind, f.nth, f.senseByte2));
-    for (const KindLatency& latency : DRIVE_LATENCIES) d.faults->SetLatency(latency.kind, latency.ms);
-    d.faults->SetLatencyScale(options_.latencyScale);
+DemoDrives::DemoDrives(const DemoOptions& options) : layer_(std::make_unique<emulator::VirtualDeviceLayer>()) {
+  std::string error;
+  bench_ = std::make_unique<emulator::DriveBench>(BenchOptions(options), error);
+  if (!error.empty()) throw std::runtime_error(error);
+  for (std::size_t i = 0; i < bench_->Count(); ++i) {
     // Letters answer in order, so the drive on the i-th letter is host adapter i.
-    auto tap = std::make_shared<emulator::LoggingDevice>(*d.faults, log_, static_cast<uint32_t>(i));
-    layer_->Place(static_cast<uint8_t>(FIRST_DRIVE_LETTER + i), tap);
+    // The bench owns the device; the layer only borrows it.
+    std::shared_ptr<emulator::ScsiDevice> borrowed(&bench_->Device(i), [](emulator::ScsiDevice*) {});
+    layer_->Place(static_cast<uint8_t>(FIRST_DRIVE_LETTER + i), std::move(borrowed));
   }
 }
 
 DemoDrives::~DemoDrives() {
   Interrupt();
-  layer_.reset();  // waits for calls inside it; lets go of the taps
-  for (Drive& d : drives_) {
-    d.faults.reset();
-    d.drive.reset();
-  }
-  log_.SetListener(nullptr);
+  layer_.reset();  // waits for calls inside it before the drives go
+  bench_.reset();
 }
 
-void DemoDrives::Interrupt() {
-  for (Drive& d : drives_) d.faults->Interrupt();
-}
+void DemoDrives::Interrupt() { bench_->Interrupt(); }
 
-std::string DemoDrives::Dump() const {
-  if (options_.dumpDir.empty() || drives_.empty()) return {};
-  const emulator::VirtualDrive& drive = *drives_.front().drive;
-  if (!WriteFile(options_.dumpDir + "/unit0.bin", drive.ReadFlash(DUMP_UNIT0_ADDRESS, DUMP_UNIT0_LENGTH)) ||
-      !WriteFile(options_.dumpDir + "/unit1.bin", drive.ReadFlash(DUMP_UNIT1_ADDRESS, DUMP_UNIT1_LENGTH)))
-    return "cannot write the flash dump into " + options_.dumpDir;
-  return {};
-}
+std::string DemoDrives::Dump() const { return bench_->Dump(); }
 
 std::string LibraryConfig(const DemoOptions& options) {
   const std::string drives = std::to_string(options.drives);

@@ -9,17 +9,13 @@
 
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/entry/demo_options.h"
-#include "emulator/command_log.h"
-#include "emulator/fault_injector.h"
-#include "emulator/logging_device.h"
+#include "emulator/drive_bench.h"
 #include "emulator/virtual_device_layer.h"
-#include "emulator/virtual_drive.h"
 
 namespace demo {
 
@@ -44,12 +40,6 @@ inline constexpr std::array<KindLatency, 7> DRIVE_LATENCIES = {{
 // The virtual library knows one latency for every request: the average of a run.
 inline constexpr uint32_t LIBRARY_LATENCY_MS = 350;
 
-// Where the flash dump comes from: unit 0 whole, unit 1 whole.
-inline constexpr uint32_t DUMP_UNIT0_ADDRESS = 0x000000;
-inline constexpr uint32_t DUMP_UNIT0_LENGTH = 0x80000;
-inline constexpr uint32_t DUMP_UNIT1_ADDRESS = 0x240000;
-inline constexpr uint32_t DUMP_UNIT1_LENGTH = 0x20000;
-
 class DemoDrives {
  public:
   // Throws std::runtime_error when the command log cannot be created.
@@ -67,16 +57,8 @@ class DemoDrives {
   std::string Dump() const;
 
  private:
-  struct Drive {
-    std::unique_ptr<emulator::VirtualDrive> drive;
-    std::unique_ptr<emulator::FaultInjector> faults;
-  };
-
-  const DemoOptions options_;
-  emulator::CommandLog log_;
-  std::ofstream logFile_;
-  std::vector<Drive> drives_;
-  std::unique_ptr<emulator::VirtualDeviceLayer> layer_;  // holds the taps
+  std::unique_ptr<emulator::DriveBench> bench_;
+  std::unique_ptr<emulator::VirtualDeviceLayer> layer_;
 };
 
 // The virtual library's configuration text for the options.

@@ -13,10 +13,7 @@
 
 #include "emulator/aspi_module/module_config.h"
 #include "emulator/aspi_module/request_engine.h"
-#include "emulator/command_log.h"
-#include "emulator/fault_injector.h"
-#include "emulator/logging_device.h"
-#include "emulator/virtual_drive.h"
+#include "emulator/drive_bench.h"
 
 namespace aspi_module {
 
@@ -37,16 +34,8 @@ class DriveRack {
   std::string Dump() const;
 
  private:
-  struct Drive {
-    std::unique_ptr<emulator::VirtualDrive> drive;
-    std::unique_ptr<emulator::FaultInjector> faults;
-    std::unique_ptr<emulator::LoggingDevice> tap;
-  };
-
   const ModuleConfig config_;
-  emulator::CommandLog log_;
-  std::FILE* logFile_ = nullptr;
-  std::vector<Drive> drives_;
+  emulator::DriveBench bench_;
 };
 
 }  // namespace aspi_module

@@ -1,0 +1,72 @@
+#include "emulator/drive_bench.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace emulator {
+
+namespace {
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+DriveBench::DriveBench(DriveBenchOptions options, std::string& error) : options_(std::move(options)) {
+  if (!options_.logPath.empty()) {
+    logFile_ = std::fopen(options_.logPath.c_str(), "w");
+    if (logFile_ == nullptr) {
+      error = "cannot create the command log " + options_.logPath + ": " + std::strerror(errno);
+    } else {
+      log_.SetListener([file = logFile_](const CommandLogEntry& entry) {
+        std::fprintf(file, "%s\n", FormatCommandLogLine(entry).c_str());
+        std::fflush(file);
+      });
+    }
+  }
+  VirtualDriveOptions driveOptions;
+  if (!options_.revision.empty()) driveOptions.revision = options_.revision;
+  drives_.resize(options_.drives);
+  for (uint32_t adapter = 0; adapter < options_.drives; ++adapter) {
+    Drive& d = drives_[adapter];
+    d.drive = std::make_unique<VirtualDrive>(driveOptions);
+    d.faults = std::make_unique<FaultInjector>(*d.drive);
+    for (const BenchFailure& f : options_.failures)
+      d.faults->AddRule(FaultRule::Fail(f.kind, f.nth, f.senseByte2));
+    for (const BenchLatency& latency : options_.latencies) d.faults->SetLatency(latency.kind, latency.ms);
+    d.faults->SetLatencyScale(options_.latencyScale);
+    d.tap = std::make_unique<LoggingDevice>(*d.faults, log_, adapter);
+  }
+}
+
+DriveBench::~DriveBench() {
+  Interrupt();
+  // Taps before injectors before drives: each points at the next.
+  for (Drive& d : drives_) {
+    d.tap.reset();
+    d.faults.reset();
+    d.drive.reset();
+  }
+  log_.SetListener(nullptr);
+  if (logFile_ != nullptr) std::fclose(logFile_);
+}
+
+void DriveBench::Interrupt() {
+  for (Drive& d : drives_)
+    if (d.faults) d.faults->Interrupt();
+}
+
+std::string DriveBench::Dump() const {
+  if (options_.dumpDir.empty() || drives_.empty()) return {};
+  const VirtualDrive& drive = *drives_.front().drive;
+  if (!WriteFile(options_.dumpDir + "/unit0.bin", drive.ReadFlash(0x000000, 0x80000)) ||
+      !WriteFile(options_.dumpDir + "/unit1.bin", drive.ReadFlash(0x240000, 0x20000)))
+    return "cannot write the flash dump into " + options_.dumpDir;
+  return {};
+}
+
+}  // namespace emulator

@@ -1,0 +1,79 @@
+// A row of virtual RT-5800B drives as the demo and the loadable virtual ASPI
+// library present them: each drive behind a fault injector (failures,
+// latencies) and a command-log tap on one shared log,
+//   tap -> fault injector -> virtual drive,
+// with the log optionally copied line by line into a file and the flash of
+// the first drive dumped on request.
+// Threads: construction, Interrupt, Dump and destruction on the owner's
+// thread; the taps are then used by whichever transport serves the drives.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emulator/command_kind.h"
+#include "emulator/command_log.h"
+#include "emulator/fault_injector.h"
+#include "emulator/logging_device.h"
+#include "emulator/virtual_drive.h"
+
+namespace emulator {
+
+struct BenchFailure {
+  std::optional<CommandKind> kind;
+  uint32_t nth = 1;
+  uint8_t senseByte2 = 0;
+};
+
+struct BenchLatency {
+  CommandKind kind;
+  uint32_t ms;
+};
+
+struct DriveBenchOptions {
+  uint32_t drives = 1;
+  std::string revision;  // empty: the drive's default
+  std::vector<BenchFailure> failures;  // applied to every drive
+  std::vector<BenchLatency> latencies;
+  double latencyScale = 1.0;
+  std::string logPath;  // empty: no log file
+  std::string dumpDir;  // empty: no dump
+};
+
+class DriveBench {
+ public:
+  // `error` receives a reason when the log file cannot be created; the
+  // drives are made all the same.
+  DriveBench(DriveBenchOptions options, std::string& error);
+  ~DriveBench();
+  DriveBench(const DriveBench&) = delete;
+  DriveBench& operator=(const DriveBench&) = delete;
+
+  std::size_t Count() const { return drives_.size(); }
+  // The drive as its transport reaches it: through its log tap. Adapter i logs as ha=i.
+  ScsiDevice& Device(std::size_t i) { return *drives_[i].tap; }
+  // Ends every injected wait, so that a transport's worker can stop.
+  void Interrupt();
+  // Writes unit0.bin (0x80000 bytes of unit 0) and unit1.bin (0x20000 bytes
+  // from 0x240000) of the first drive into the dump folder, if one was asked
+  // for: empty on success, else a line naming the problem.
+  std::string Dump() const;
+
+ private:
+  struct Drive {
+    std::unique_ptr<VirtualDrive> drive;
+    std::unique_ptr<FaultInjector> faults;
+    std::unique_ptr<LoggingDevice> tap;
+  };
+
+  const DriveBenchOptions options_;
+  CommandLog log_;
+  std::FILE* logFile_ = nullptr;
+  std::vector<Drive> drives_;
+};
+
+}  // namespace emulator
