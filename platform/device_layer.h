@@ -4,8 +4,10 @@
 //
 // Two implementations: SgDeviceLayer (Linux SCSI generic, real drives) and
 // the emulator's VirtualDeviceLayer (tests and the demo).
-// Threads: any; one device call per handle at a time (the simulator's worker
-// is the only caller after discovery).
+// Threads: any. The simulator's worker is the only caller after discovery,
+// one call at a time, except that a call left hanging by a worker that was
+// given up may still be running when the next worker calls on the same
+// handle: implementations must allow that overlap.
 #pragma once
 
 #include <cstddef>
