@@ -1,0 +1,37 @@
+#include "tests/reliability/command_tap.h"
+
+namespace reliability {
+
+bool CommandTap::Execute(const emulator::ScsiCommand& command, emulator::ScsiReply& reply) {
+  Hook hook;
+  std::size_t position;
+  {
+    std::lock_guard guard(lock_);
+    TappedCommand tapped;
+    if (command.cdb != nullptr) tapped.cdb.assign(command.cdb, command.cdb + command.cdbLen);
+    tapped.direction = command.direction;
+    tapped.length = command.dataLen;
+    position = commands_.size();
+    commands_.push_back(std::move(tapped));
+    hook = hook_;
+  }
+  if (hook) hook(position);
+  return inner_.Execute(command, reply);
+}
+
+void CommandTap::Clear() {
+  std::lock_guard guard(lock_);
+  commands_.clear();
+}
+
+void CommandTap::SetHook(Hook hook) {
+  std::lock_guard guard(lock_);
+  hook_ = std::move(hook);
+}
+
+std::vector<TappedCommand> CommandTap::Commands() const {
+  std::lock_guard guard(lock_);
+  return commands_;
+}
+
+}  // namespace reliability
