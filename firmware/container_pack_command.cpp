@@ -1,5 +1,6 @@
 #include "firmware/container_pack_command.h"
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -117,11 +118,20 @@ int Synth(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   if ((p1 && *p1 == *p2) || (raw && p1 && (*raw == *p1 || *raw == *p2))) {
     return Refuse(err, "every output of synth must be a different file");
   }
-  if (p1 && (!WriteBytes(*p1, SyntheticPartData(1, version), err) ||
-             !WriteBytes(*p2, SyntheticPartData(2, version), err))) {
+  // All outputs or none: a refused synth leaves none of what it wrote behind.
+  std::vector<std::string> written;
+  const auto write = [&](const std::string& path, const std::vector<uint8_t>& bytes) {
+    if (!WriteBytes(path, bytes, err)) return false;
+    written.push_back(path);
+    return true;
+  };
+  const bool ok = (!p1 || (write(*p1, SyntheticPartData(1, version)) && write(*p2, SyntheticPartData(2, version)))) &&
+                  (!raw || write(*raw, SyntheticContainer(version)));
+  if (!ok) {
+    std::error_code ignored;  // best effort: the refusal line has been written already
+    for (const std::string& path : written) std::filesystem::remove(path, ignored);
     return PACK_REFUSED;
   }
-  if (raw && !WriteBytes(*raw, SyntheticContainer(version), err)) return PACK_REFUSED;
   out << "wrote synthetic firmware version " << CarriedVersion(version) << "\n";
   return PACK_OK;
 }

@@ -66,7 +66,9 @@ std::string TempNameNear(const fs::path& target) {
   const uint64_t suffix = (uint64_t{random()} << 32) | random();
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(suffix));
-  return (target.parent_path() / ("." + target.filename().string() + ".tmp-" + hex)).string();
+  // Not derived from the target's name, so a target whose name already has
+  // the longest length a folder allows still gets its temporary beside it.
+  return (target.parent_path() / (std::string(".zx-pack-") + hex)).string();
 }
 
 // Removes the temporary file unless it was renamed into place.

@@ -228,4 +228,23 @@ TEST_F(PackTest, AFailedWriteLeavesTheOldOutputWhole) {
   EXPECT_EQ(ReadBytes(out), (std::vector<uint8_t>{'n', 'e', 'w'}));
 }
 
+TEST_F(PackTest, ARefusedSynthLeavesNoneOfItsOutputsBehind) {
+  // Part two's folder does not exist: part one was already written by then.
+  const PackRun run = Pack({"synth", "--version", "1.0B", "--part1", p1, "--part2", File("no/part2.bin")});
+  EXPECT_EQ(run.code, PACK_REFUSED);
+  EXPECT_FALSE(fs::exists(p1));
+  const PackRun late = Pack({"synth", "--version", "1.0B", "--part1", p1, "--part2", p2, "--container",
+                             File("no/raw.bin")});
+  EXPECT_EQ(late.code, PACK_REFUSED);
+  EXPECT_FALSE(fs::exists(p1));
+  EXPECT_FALSE(fs::exists(p2));
+}
+
+TEST_F(PackTest, AnOutputNameOfTheLongestAllowedLengthIsWritten) {
+  const std::string longest = File(std::string(255, 'z'));
+  SynthParts("1.0B");
+  ASSERT_EQ(Pack({"pack", "--exe", exe, "--part1", p1, "--part2", p2, "--output", longest}).code, PACK_OK);
+  EXPECT_TRUE(ProgramAccepts(longest));
+}
+
 }  // namespace
