@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "tests/app/wait.h"
+#include "tests/support/event_wait.h"
 #include "transport/aspi_library.h"
 
 namespace app_tests {

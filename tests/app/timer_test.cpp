@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/app/wait.h"
+#include "tests/support/event_wait.h"
 
 namespace {
 

@@ -18,25 +18,6 @@ constexpr int NO_TICK_MS = 3600 * 1000;
 
 }  // namespace
 
-bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs) {
-  if (done()) return true;
-  // A blocking loop, woken at once by each hand-over from the run and every
-  // few milliseconds to look at the condition: no busy spinning, no sleeping
-  // through hand-overs.
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  QTimer deadline;
-  deadline.setSingleShot(true);
-  QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-  poll.start(2);
-  deadline.start(timeoutMs);
-  loop.exec();
-  return done();
-}
-
 FlashRig::FlashRig(bool unitAttention) {
   container = SyntheticContainer({'1', '0', 'B'});
   container_test::WriteBytes(

@@ -20,15 +20,15 @@
 #include "emulator/logging_device.h"
 #include "emulator/virtual_drive.h"
 #include "tests/firmware/container_test_files.h"
+#include "tests/support/event_wait.h"
 #include "tests/support/fakes.h"
 #include "tests/support/test_aspi.h"
 
 namespace flash_tests {
 
-// Runs the window thread's event loop until done() or the deadline; returns
-// done(). The run hands every control change to the window thread and waits
-// for it, so a test must keep the loop turning while it waits for the run.
-bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs);
+// The run hands every control change to the window thread and waits for it,
+// so a test must keep the loop turning while it waits for the run.
+using testing_support::ProcessEventsUntil;
 
 inline constexpr DriveAddress RIG_DRIVE = {2, 5};
 inline constexpr DriveAddress OTHER_DRIVE = {1, 3};

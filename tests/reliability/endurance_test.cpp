@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/run_watch.h"
-#include "tests/reliability/event_wait.h"
+#include "tests/support/event_wait.h"
 #include "tests/reliability/lean_device_layer.h"
 #include "tests/reliability/program_rig.h"
 #include "tests/reliability/resource_counts.h"
@@ -81,7 +81,7 @@ void RunOnce(ProgramRig& rig) {
 
 // Self-deleting flash threads may still be on their way out.
 ResourceCounts Settled(std::size_t threads) {
-  ProcessEventsUntil([&] { return CountResources().threads <= threads; }, SETTLE_MS);
+  testing_support::ProcessEventsUntil([&] { return CountResources().threads <= threads; }, SETTLE_MS);
   return CountResources();
 }
 

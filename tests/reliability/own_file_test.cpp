@@ -14,7 +14,7 @@
 #include "firmware/container.h"
 #include "firmware/container_format.h"
 #include "tests/reliability/fault_plan.h"
-#include "tests/reliability/special_files.h"
+#include "tests/reliability/unusual_files.h"
 
 namespace reliability {
 namespace {

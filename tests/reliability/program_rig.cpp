@@ -4,7 +4,7 @@
 
 #include "app/messages.h"
 #include "firmware/container_format.h"
-#include "tests/reliability/event_wait.h"
+#include "tests/support/event_wait.h"
 
 namespace reliability {
 
@@ -53,7 +53,7 @@ void ProgramRig::ClickFlash() {
 }
 
 bool ProgramRig::WaitForRunEnd(int timeoutMs) {
-  return ProcessEventsUntil([&] { return !program_->run.runActive.load() && !form_->flashThread.Running(); },
+  return testing_support::ProcessEventsUntil([&] { return !program_->run.runActive.load() && !form_->flashThread.Running(); },
                             timeoutMs);
 }
 

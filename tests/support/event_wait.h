@@ -4,16 +4,17 @@
 // Threads: the window thread (the test's thread).
 #pragma once
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <functional>
 
-namespace reliability {
+namespace testing_support {
 
 // Runs the event loop until done() or the deadline; returns done(). Hand-overs
 // from other threads wake the loop at once; the condition is looked at every
 // millisecond, so a run that ends without posting anything is seen promptly.
-inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
   if (done()) return true;
   QEventLoop loop;
   QTimer poll;
@@ -29,4 +30,4 @@ inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs)
   return done();
 }
 
-}  // namespace reliability
+}  // namespace testing_support

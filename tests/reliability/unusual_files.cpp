@@ -1,4 +1,4 @@
-#include "tests/reliability/special_files.h"
+#include "tests/reliability/unusual_files.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
