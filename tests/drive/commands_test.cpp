@@ -189,20 +189,11 @@ TEST_F(ResultCodeTest, BusyAndATransportFailureGiveOne) {
   EXPECT_EQ(program.lastSenseKey, 0);
 }
 
-class NoEventService final : public EventService {
- public:
-  EventHandle CreateEvent() override { return NO_EVENT; }
-  bool SetEvent(EventHandle) override { return false; }
-  bool ResetEvent(EventHandle) override { return false; }
-  WaitResult WaitForSingleObject(EventHandle, uint32_t) override { return WaitResult::Failed; }
-  bool CloseHandle(EventHandle) override { return false; }
-  std::size_t OpenCount() const override { return 0; }
-};
 
 class NoEventTest : public ::testing::TestWithParam<Command> {
  protected:
   DriveRig rig;
-  NoEventService noEvents;
+  fakes::NoEvents noEvents;
 };
 
 TEST_P(NoEventTest, GivesTwoSendsNothingAndShowsTheBoxOnlyWhereItBelongs) {

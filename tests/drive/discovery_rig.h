@@ -40,16 +40,6 @@ class InquiryOverride final : public emulator::ScsiDevice {
   uint32_t transferred_;
 };
 
-// An event table that can make no event.
-class NoEvents final : public EventService {
- public:
-  EventHandle CreateEvent() override { return NO_EVENT; }
-  bool SetEvent(EventHandle) override { return false; }
-  bool ResetEvent(EventHandle) override { return false; }
-  WaitResult WaitForSingleObject(EventHandle, uint32_t) override { return WaitResult::Failed; }
-  bool CloseHandle(EventHandle) override { return false; }
-  std::size_t OpenCount() const override { return 0; }
-};
 
 // The same fakes as `test`, but with `events` as the event table.
 std::unique_ptr<Program> ProgramWithEvents(fakes::TestProgram& test, EventService& events);

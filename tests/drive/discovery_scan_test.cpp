@@ -235,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ShortInquiry, ::testing::Values(0u, 8u, 31u));
 TEST(Scan, NoEventShowsABoxPerTargetAndGoesOn) {
   DiscoveryRig rig(2);
   rig.AddDrive(0, 0);
-  NoEvents noEvents;
+  fakes::NoEvents noEvents;
   auto program = ProgramWithEvents(rig.test, noEvents);
   fakes::TestAspi::InstallInto(program->aspi);
   EXPECT_EQ(IdentifyDrive(*program, 0, 0), IDENTIFY_NO_EVENT);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 
+#include "app/status_codes.h"
 #include "app/messages.h"
 #include "app/toolkit/text.h"
 #include "drive/discovery.h"
@@ -26,8 +27,6 @@ constexpr int TARGETS = 8;
 constexpr std::size_t TABLE_SIZE = 8;
 constexpr std::size_t INQUIRY_LEN = 36;
 constexpr int ROUNDS = 20;
-constexpr uint8_t STATUS_NO_DRIVE = 16;
-constexpr uint8_t STATUS_SELECT_DRIVE = 17;
 
 // Text as the window shows it: a zero byte as a blank, through the code page.
 std::string Shown(std::vector<uint8_t> bytes) {

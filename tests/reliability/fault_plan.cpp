@@ -1,3 +1,4 @@
+#include "app/status_codes.h"
 #include "tests/reliability/fault_plan.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +18,6 @@ using emulator::CommandKind;
 using emulator::FaultAction;
 using emulator::FaultRule;
 
-constexpr int32_t STATUS_FLASHING_ERROR = 3;
-constexpr int32_t STATUS_COMPARING_ERROR = 7;
-constexpr int32_t STATUS_TURN_OFF = 8;
 constexpr uint8_t PLAIN_UNIT_ATTENTION = 0x06;
 // What the drive answers to an upload for a unit whose flash mode is off:
 // ILLEGAL REQUEST, with no flag bits.

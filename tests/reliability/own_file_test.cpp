@@ -9,6 +9,7 @@
 #include <ostream>
 #include <random>
 
+#include "app/status_codes.h"
 #include "app/messages.h"
 #include "app/toolkit/text.h"
 #include "firmware/container.h"
@@ -23,8 +24,6 @@ using container_test::ReadBytes;
 using container_test::ScratchDir;
 using container_test::WriteBytes;
 
-constexpr uint8_t STATUS_CANNOT_OPEN = 10;
-constexpr uint8_t STATUS_INCORRECT_FILE = 11;
 constexpr uint8_t STATUS_EARLIER = 17;
 constexpr const char* UNTOUCHED = "untouched";
 constexpr std::size_t TAG_FROM_END = 131080;

@@ -74,6 +74,17 @@ class NoDevices final : public platform::DeviceLayer {
   void Sleep(uint32_t) override {}
 };
 
+// An event table that can make no event.
+class NoEvents final : public EventService {
+ public:
+  EventHandle CreateEvent() override { return NO_EVENT; }
+  bool SetEvent(EventHandle) override { return false; }
+  bool ResetEvent(EventHandle) override { return false; }
+  WaitResult WaitForSingleObject(EventHandle, uint32_t) override { return WaitResult::Failed; }
+  bool CloseHandle(EventHandle) override { return false; }
+  std::size_t OpenCount() const override { return 0; }
+};
+
 // A Program over the fakes above (any of them may be swapped before use by
 // building Program from a custom Services instead). Waits are short.
 struct TestProgram {
