@@ -7,21 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/dialogs.h"
+
 namespace tk {
 
-class Dialogs {
- public:
-  virtual ~Dialogs() = default;
-  // Modal, no icon, one OK button, the application title (application.h)
-  // as caption.
-  virtual void ShowMessage(std::string_view cp932) = 0;
-  // Error box with an error icon and the given caption, modal for the whole
-  // application and on top of every window (Qt has no system-modal boxes).
-  virtual void ShowFatalError(std::string_view text, std::string_view caption) = 0;
-  // The default system sound.
-  virtual void Beep() = 0;
-};
+using Dialogs = platform::Dialogs;
 
+// Plain boxes carry the application title (application.h) as caption. Qt has
+// no system-modal boxes: the fatal box is modal for the whole application
+// and on top of every window.
 class QtDialogs final : public Dialogs {
  public:
   void ShowMessage(std::string_view cp932) override;
