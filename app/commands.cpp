@@ -6,7 +6,9 @@
 #include "app/program.h"
 #include "app/run_watch.h"
 #include "app/startup.h"
+#include "drive/discovery.h"
 #include "firmware/flash_procedure.h"
+#include "firmware/version_check.h"
 #include "transport/aspi_library.h"
 
 namespace {
@@ -19,6 +21,19 @@ void AdvanceProgress(RunState& run) {
   } else if (run.progressCounter < HOLD_AT) {
     ++run.tickCounter;  // wraps from 127 to -128
     if (run.tickCounter > 0 && run.tickCounter % TICKS_PER_SLOW_STEP == 0) ++run.progressCounter;
+  }
+}
+
+// Puts the list back on the drive a run is flashing, so that it never shows
+// another drive as the one being worked on.
+void ShowSelectedLine(Program& program, TForm1& form) {
+  const DriveAddress selected = program.run.Selected();
+  for (int i = 0; i < program.drives.count; ++i) {
+    const DriveEntry& entry = program.drives.entries[static_cast<std::size_t>(i)];
+    if (entry.haId == selected.haId && entry.target == selected.target) {
+      form.ComboBox1.SetItemIndex(i);
+      return;
+    }
   }
 }
 
@@ -42,7 +57,7 @@ void TForm1::Button1Click() {
 
   RunWatch& watch = RunWatch::Of(*this);
   watch.Begin();
-  StartFlashRun(program, *this);
+  StartFlashRun(program.Flash(), view, flashThread);
   // A thread that could not be made has settled the run already.
   watch.Poll();
 }
@@ -70,7 +85,7 @@ void TForm1::Button2Click() {
   // a successful run's last window change and its end. The run is then past
   // its last command but not over, and closing would be refused anyway.
   if (program.run.runActive.load()) return;
-  UnloadAspiLibrary(program);
+  UnloadAspiLibrary(program.aspiLibrary);
   if (program.run.powerOffArmed.load() == POWER_OFF_ARMED) {
     // The inhibitor would hold the shutdown back: it goes first.
     RunWatch::Of(*this).Poll();
@@ -84,7 +99,7 @@ void TForm1::Exit1Click() {
   // unusable, and the library must stay while the run can still send.
   if (program.run.runActive.load()) return;
   if (flashThread.Running()) flashThread.Terminate();
-  UnloadAspiLibrary(program);
+  UnloadAspiLibrary(program.aspiLibrary);
   Close();
 }
 
@@ -96,5 +111,18 @@ void TForm1::FormClose(tk::CloseAction& action) {
     return;
   }
   if (flashThread.Running()) flashThread.Terminate();
-  UnloadAspiLibrary(program);
+  UnloadAspiLibrary(program.aspiLibrary);
+}
+
+void TForm1::ComboBox1Change() {
+  // A run keeps the drive it started with, and Button1 stays off until it ends.
+  if (program.run.runActive.load()) {
+    ShowSelectedLine(program, *this);
+    return;
+  }
+  const int position = ComboBox1.ItemIndex();
+  if (position < 0 || position >= program.drives.count) return;
+  SelectDrive(program.run, program.drives, view, position);
+  if (program.run.containerValid.load() != 0)
+    CheckVersion(program.run, program.drives, program.container, view, position);
 }

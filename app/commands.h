@@ -1,7 +1,13 @@
-// What the operator does once the window is up: start a flash run
-// (Button1Click), leave (Button2Click, Exit1Click, the window's close), the
-// progress display (Timer1Timer) and, after a successful run, the power-off.
-// The handlers themselves are TForm1 members (app/main_window.h).
+// What the operator does once the window is up: pick a drive
+// (ComboBox1Change), start a flash run (Button1Click), leave (Button2Click,
+// Exit1Click, the window's close), the progress display (Timer1Timer) and,
+// after a successful run, the power-off. The handlers themselves are TForm1
+// members (app/main_window.h).
+//
+// A pick in the drive list selects the picked drive and checks its version.
+// A pick while a flash run is active is ignored and the list goes back to the
+// run's drive, so a run is never redirected and Button1 is not enabled again
+// under it; typed text (no current item) is ignored as well.
 //
 // One run at a time: Button1Click refuses while program.run.runActive is
 // set, and the window refuses to close while it is set, so the library is

@@ -55,7 +55,8 @@ TForm1::TForm1(Program& program, bool runStartup)
       Exit1(AddMenuItem(FileF1, "")),
       SaveFW(AddPopupItem("")),
       Detail1(AddPopupItem("")),
-      OpenDialog1{kOpenFilter} {
+      OpenDialog1{kOpenFilter},
+      view(program, *this) {
   // Tab order as the description numbers it.
   tk::SetTabOrder({&ComboBox1, &Button1, &Edit2, &Edit3, &Button2, &Edit1, &RadioGroup1, &RadioButton1,
                    &RadioButton2, &ProgressBar1, &Edit4, &RichEdit1});

@@ -105,8 +105,8 @@ const char* StatusText(uint8_t code, bool japanese) {
   return japanese ? t.japanese[code].c_str() : t.english[code].c_str();
 }
 
-std::string StatusMessages::SetStatus(uint8_t code, bool japanese) {
-  const char* text = StatusText(code, japanese);
+std::string StatusMessages::SetStatus(StatusMsg code, bool japanese) {
+  const char* text = StatusText(static_cast<uint8_t>(code), japanese);
   std::lock_guard guard(lock_);
   if (text != nullptr) {
     // Every row fits; the copy is bounded all the same and stays terminated.
@@ -118,7 +118,7 @@ std::string StatusMessages::SetStatus(uint8_t code, bool japanese) {
   return std::string(messageBuffer_);
 }
 
-int32_t StatusMessages::StatusCode() const {
+StatusMsg StatusMessages::StatusCode() const {
   std::lock_guard guard(lock_);
   return statusCode_;
 }
@@ -128,17 +128,17 @@ std::string StatusMessages::MessageBuffer() const {
   return std::string(messageBuffer_);
 }
 
-std::string SetStatus(Program& program, uint8_t code) {
+std::string SetStatus(Program& program, StatusMsg code) {
   return program.status.SetStatus(code, program.run.Japanese());
 }
 
-void ShowStatus(Program& program, TForm1& form, uint8_t code) {
+void ShowStatus(Program& program, TForm1& form, StatusMsg code) {
   // Set and show in one step on the window thread: whichever thread sets a
   // status last is the one whose text the message area keeps.
   tk::RunOnWindowThread([&] { form.RichEdit1.SetText(SetStatus(program, code)); });
 }
 
-void ShowStatusNow(Program& program, TForm1& form, uint8_t code) {
+void ShowStatusNow(Program& program, TForm1& form, StatusMsg code) {
   tk::RunOnWindowThread([&] {
     form.RichEdit1.SetText(SetStatus(program, code));
     form.RichEdit1.Repaint();
@@ -171,7 +171,7 @@ void TForm1::RadioButton1Click() {
   RadioButton1.SetChecked(true);  // already checked: no second run
   RadioButton1.SetCaption(tk::Cp932(u8"日本語"));
   RadioButton2.SetCaption("English");
-  ShowStatusNow(program, *this, static_cast<uint8_t>(program.status.StatusCode()));
+  ShowStatusNow(program, *this, program.status.StatusCode());
 }
 
 void TForm1::RadioButton2Click() {}

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string>
 
+#include "firmware/status_message.h"
+
 struct Program;
 class TForm1;
 
@@ -21,13 +23,13 @@ class StatusMessages {
  public:
   // Sets StatusCode; fills MessageBuffer when the code has a row. Returns the
   // buffer's text as it stands afterwards. Threads: any.
-  std::string SetStatus(uint8_t code, bool japanese);
-  int32_t StatusCode() const;
+  std::string SetStatus(StatusMsg code, bool japanese);
+  StatusMsg StatusCode() const;
   std::string MessageBuffer() const;  // CP932 bytes up to the terminating zero
 
  private:
   mutable std::mutex lock_;
-  int32_t statusCode_ = 0;
+  StatusMsg statusCode_ = StatusMsg::StartFlashing;
   char messageBuffer_[MESSAGE_BUFFER_SIZE] = {};
 };
 
@@ -36,13 +38,13 @@ const char* StatusText(uint8_t code, bool japanese);
 
 // SetStatus in the current language; returns the MessageBuffer as it stands
 // afterwards. Threads: any.
-std::string SetStatus(Program& program, uint8_t code);
+std::string SetStatus(Program& program, StatusMsg code);
 // SetStatus, then RichEdit1 gets the MessageBuffer, both as one step on the
 // window thread, so the message area always shows the text of the status set
 // last. Threads: any.
-void ShowStatus(Program& program, TForm1& form, uint8_t code);
+void ShowStatus(Program& program, TForm1& form, StatusMsg code);
 // As ShowStatus, and RichEdit1 is repainted before the call returns (flash thread).
-void ShowStatusNow(Program& program, TForm1& form, uint8_t code);
+void ShowStatusNow(Program& program, TForm1& form, StatusMsg code);
 
 // The start-up language step. Window thread.
 void ChooseLanguage(Program& program, TForm1& form);

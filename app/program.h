@@ -1,22 +1,25 @@
 // The program's services and program-wide state, built by the entry and
-// handed down to every operation. Tests build one with fakes.
+// handed down to the window. The layers below see only the parts they work
+// with: a drive command the channel, discovery the selection and the table,
+// the firmware operations the run state and the container's fields.
+// Tests build one with fakes.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
 #include <memory>
 
 #include "app/messages.h"
-#include "app/run_state.h"
-#include "app/toolkit/dialogs.h"
+#include "drive/command_channel.h"
 #include "drive/drive_table.h"
 #include "firmware/container_info.h"
+#include "firmware/flash_procedure.h"
+#include "firmware/run_state.h"
 #include "platform/device_layer.h"
+#include "platform/dialogs.h"
 #include "platform/dynamic_library.h"
 #include "platform/event.h"
 #include "platform/power.h"
 #include "platform/system_info.h"
-#include "transport/srb.h"
+#include "transport/aspi_library.h"
 
 class ASPISim;
 
@@ -27,13 +30,7 @@ struct Services {
   platform::LibraryLoader& libraries;
   platform::DeviceLayer& devices;
   EventService& events;
-  tk::Dialogs& dialogs;
-};
-
-// How long a drive command waits for its completion.
-struct CommandWaits {
-  uint32_t normalMs = 5000;
-  uint32_t sectorMs = 50000;  // erase and program
+  platform::Dialogs& dialogs;
 };
 
 struct Program {
@@ -42,17 +39,16 @@ struct Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
+  FlashContext Flash() { return {channel, run, container}; }
+
   Services os;
-  CommandWaits waits;
+  CommandChannel channel;
   RunState run;
   StatusMessages status;
-  AspiEntryPoints aspi;
   DriveTable drives;
   ContainerInfo container;
-  // Byte 2 of the sense data of the last failed vendor command, whole.
-  std::atomic<uint8_t> lastSenseKey{0};
   // The loaded ASPI library; window thread only.
-  platform::LibraryHandle aspiLibrary = nullptr;
+  AspiLibrary aspiLibrary;
   // The pass-through back-end, when start-up made one; lives until the program ends.
   std::unique_ptr<ASPISim> simulator;
 };

@@ -20,15 +20,15 @@ void StartSimulator(Program& program) {
   program.simulator =
       std::make_unique<ASPISim>(program.os.devices, program.os.events, program.run.hostAdapterCount);
   if (program.run.hostAdapterCount.load() == 0) return;
-  program.aspi.GetASPI32SupportInfo.store(&ASPISim::GetASPI32SupportInfo);
-  program.aspi.SendASPI32Command.store(&ASPISim::SendASPI32Command);
+  program.channel.aspi.GetASPI32SupportInfo.store(&ASPISim::GetASPI32SupportInfo);
+  program.channel.aspi.SendASPI32Command.store(&ASPISim::SendASPI32Command);
 }
 
 // The library family. False when the library reported a status other than
 // SS_COMP: its box has been shown and the window closed.
 bool StartLibrary(Program& program, TForm1& form) {
-  LoadAspiLibrary(program);  // does not return without both entry points
-  const uint32_t word = program.aspi.GetASPI32SupportInfo.load()();
+  LoadAspiLibrary(program.aspiLibrary);  // does not return without both entry points
+  const uint32_t word = program.channel.aspi.GetASPI32SupportInfo.load()();
   program.run.hostAdapterCount.store(SupportInfoAdapterCount(word));
   const uint8_t status = SupportInfoStatus(word);
   if (status == SS_COMP) return true;
@@ -54,13 +54,14 @@ void BlankAndCut(TForm1& form) {
 
 void ShowDiscoveryOutcome(Program& program, TForm1& form, uint8_t kept) {
   if (kept == 1) {
-    SelectDrive(program, form, 0);
+    SelectDrive(program.run, program.drives, form.view, 0);
     form.ComboBox1.SetItemIndex(0);  // raises no change event
     program.run.driveSelected.store(1);
-    if (program.run.containerValid.load() != 0) CheckVersion(program, form, 0);
+    if (program.run.containerValid.load() != 0)
+      CheckVersion(program.run, program.drives, program.container, form.view, 0);
     return;
   }
-  ShowStatus(program, form, kept == 0 ? STATUS_NO_DRIVE : STATUS_SELECT_DRIVE);
+  ShowStatus(program, form, kept == 0 ? StatusMsg::NoDrive : StatusMsg::SelectDrive);
   form.Button1.SetEnabled(false);
 }
 
@@ -81,8 +82,8 @@ void RunStartup(TForm1& form) {
 
   BlankAndCut(form);
   ChooseLanguage(program, form);
-  kept = ScanDrives(program, form);
-  CheckContainer(program, form);
+  kept = ScanDrives(program.channel, program.run, program.drives, form.view);
+  CheckContainer(program.os.system, program.container, program.run, form.view);
   ShowDiscoveryOutcome(program, form, kept);
 }
 

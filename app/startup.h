@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#include "app/status_codes.h"
 
 struct Program;
 class TForm1;

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "app/program.h"
 #include "transport/execute.h"
 
 namespace {
@@ -17,10 +16,6 @@ constexpr uint8_t MODE_VERIFY = 4;
 constexpr uint8_t MODE_ERASE_UNIT = 8;
 constexpr uint8_t VENDOR_CDB_LEN = 12;
 
-// "CreateEvent 失敗" in CP932.
-constexpr char CREATE_EVENT_FAILED[] =
-    "CreateEvent \x8E\xB8\x94"
-    "s";
 constexpr char RESERVED[] = "Reserved";
 
 // One block per command kind, and the read reply buffer, for the whole run:
@@ -62,53 +57,53 @@ bool ShowsReservedBox(uint8_t senseKey) {
   }
 }
 
-void HandleSense(Program& program, const SRB_ExecSCSICmd& block) {
+void HandleSense(CommandChannel& channel, const SRB_ExecSCSICmd& block) {
   const uint8_t byte2 = block.SenseArea[2];
-  if (ShowsReservedBox(byte2 & 0x0F)) program.os.dialogs.ShowMessage(RESERVED);
-  program.lastSenseKey.store(byte2);
+  if (ShowsReservedBox(byte2 & 0x0F)) channel.dialogs.ShowMessage(RESERVED);
+  channel.lastSenseKey.store(byte2);
 }
 
-uint8_t Run(Program& program, SRB_ExecSCSICmd& block, const ExecRequest& request, uint32_t waitMs,
+uint8_t Run(CommandChannel& channel, SRB_ExecSCSICmd& block, const ExecRequest& request, uint32_t waitMs,
             NoEventBox box) {
-  switch (ExecuteScsiCommand(program.aspi, program.os.events, block, request, waitMs)) {
+  switch (ExecuteScsiCommand(channel.aspi, channel.events, block, request, waitMs)) {
     case ExecResult::Completed:
       return COMMAND_COMPLETED;
     case ExecResult::NotCompleted:
-      HandleSense(program, block);
+      HandleSense(channel, block);
       return COMMAND_NOT_COMPLETED;
     case ExecResult::NoEvent:
       break;
   }
-  if (box == NoEventBox::Show) program.os.dialogs.ShowMessage(CREATE_EVENT_FAILED);
+  if (box == NoEventBox::Show) channel.dialogs.ShowMessage(CREATE_EVENT_FAILED_TEXT);
   return COMMAND_NO_EVENT;
 }
 
-uint8_t FlashMode(Program& program, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit,
+uint8_t FlashMode(CommandChannel& channel, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit,
                   bool on) {
   ExecRequest request = VendorRequest(drive, OPCODE_READ, UnitMode(unit, MODE_FLASH));
   request.cdb[2] = on ? 1 : 0;
   std::memcpy(&request.cdb[4], code.data(), code.size());
-  return Run(program, flashModeBlock, request, program.waits.normalMs, NoEventBox::Show);
+  return Run(channel, flashModeBlock, request, channel.waits.normalMs, NoEventBox::Show);
 }
 
-uint8_t SectorCommand(Program& program, DriveAddress drive, uint8_t mode, uint32_t mask, uint8_t unit) {
+uint8_t SectorCommand(CommandChannel& channel, DriveAddress drive, uint8_t mode, uint32_t mask, uint8_t unit) {
   ExecRequest request = VendorRequest(drive, OPCODE_WRITE, UnitMode(unit, mode));
   request.cdb[7] = static_cast<uint8_t>(mask >> 8);
   request.cdb[8] = static_cast<uint8_t>(mask);
-  return Run(program, sectorBlock, request, program.waits.sectorMs, NoEventBox::Silent);
+  return Run(channel, sectorBlock, request, channel.waits.sectorMs, NoEventBox::Silent);
 }
 
 }  // namespace
 
-uint8_t FlashModeOn(Program& program, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit) {
-  return FlashMode(program, drive, code, unit, true);
+uint8_t FlashModeOn(CommandChannel& channel, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit) {
+  return FlashMode(channel, drive, code, unit, true);
 }
 
-uint8_t FlashModeOff(Program& program, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit) {
-  return FlashMode(program, drive, code, unit, false);
+uint8_t FlashModeOff(CommandChannel& channel, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit) {
+  return FlashMode(channel, drive, code, unit, false);
 }
 
-uint8_t UploadBlock(Program& program, DriveAddress drive, uint32_t address, uint8_t blockCount,
+uint8_t UploadBlock(CommandChannel& channel, DriveAddress drive, uint32_t address, uint8_t blockCount,
                     const uint8_t* data, uint8_t unit) {
   ExecRequest request = VendorRequest(drive, OPCODE_WRITE, UnitMode(unit, MODE_UPLOAD));
   request.flags = SRB_EVENT_NOTIFY | SRB_DIR_OUT;
@@ -119,30 +114,30 @@ uint8_t UploadBlock(Program& program, DriveAddress drive, uint32_t address, uint
   request.cdb[4] = static_cast<uint8_t>(address >> 8);
   request.cdb[5] = static_cast<uint8_t>(address);
   request.cdb[8] = blockCount;
-  return Run(program, uploadBlock, request, program.waits.normalMs, NoEventBox::Show);
+  return Run(channel, uploadBlock, request, channel.waits.normalMs, NoEventBox::Show);
 }
 
-uint8_t VerifyChecksum(Program& program, DriveAddress drive, std::span<const uint8_t, 2> checksum,
+uint8_t VerifyChecksum(CommandChannel& channel, DriveAddress drive, std::span<const uint8_t, 2> checksum,
                        uint8_t unit) {
   ExecRequest request = VendorRequest(drive, OPCODE_READ, UnitMode(unit, MODE_VERIFY));
   request.cdb[2] = checksum[0];
   request.cdb[3] = checksum[1];
-  return Run(program, checksumBlock, request, program.waits.normalMs, NoEventBox::Show);
+  return Run(channel, checksumBlock, request, channel.waits.normalMs, NoEventBox::Show);
 }
 
-uint8_t EraseSectors(Program& program, DriveAddress drive, uint32_t mask, uint8_t unit) {
-  return SectorCommand(program, drive, MODE_ERASE, mask, unit);
+uint8_t EraseSectors(CommandChannel& channel, DriveAddress drive, uint32_t mask, uint8_t unit) {
+  return SectorCommand(channel, drive, MODE_ERASE, mask, unit);
 }
 
-uint8_t ProgramSectors(Program& program, DriveAddress drive, uint32_t mask, uint8_t unit) {
-  return SectorCommand(program, drive, MODE_PROGRAM, mask, unit);
+uint8_t ProgramSectors(CommandChannel& channel, DriveAddress drive, uint32_t mask, uint8_t unit) {
+  return SectorCommand(channel, drive, MODE_PROGRAM, mask, unit);
 }
 
-uint8_t EraseUnit(Program& program, DriveAddress drive, uint8_t unit) {
-  return SectorCommand(program, drive, MODE_ERASE_UNIT, 0, unit);
+uint8_t EraseUnit(CommandChannel& channel, DriveAddress drive, uint8_t unit) {
+  return SectorCommand(channel, drive, MODE_ERASE_UNIT, 0, unit);
 }
 
-uint8_t ReadDriveMemory(Program& program, uint32_t address, uint32_t length, uint8_t haId, uint8_t target,
+uint8_t ReadDriveMemory(CommandChannel& channel, uint32_t address, uint32_t length, uint8_t haId, uint8_t target,
                         uint8_t* destination) {
   // A longer reply would not fit the reply buffer the request declares.
   if (length > READ_REPLY_BYTES) return COMMAND_NOT_COMPLETED;
@@ -157,7 +152,7 @@ uint8_t ReadDriveMemory(Program& program, uint32_t address, uint32_t length, uin
   request.cdb[5] = static_cast<uint8_t>(address);
   request.cdb[7] = static_cast<uint8_t>(length >> 8);
   request.cdb[8] = static_cast<uint8_t>(length);
-  const uint8_t result = Run(program, readBlock, request, program.waits.normalMs, NoEventBox::Show);
+  const uint8_t result = Run(channel, readBlock, request, channel.waits.normalMs, NoEventBox::Show);
   if (result == COMMAND_COMPLETED) std::memcpy(destination, readReply, length);
   return result;
 }

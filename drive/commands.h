@@ -7,7 +7,7 @@
 // (any other status, including a wait that ran out), 2 no completion event
 // could be made and nothing was sent.
 // On result 1, byte 2 of the sense area is kept whole in
-// program.lastSenseKey, after a modal "Reserved" box for sense keys 8, 9, 10,
+// channel.lastSenseKey, after a modal "Reserved" box for sense keys 8, 9, 10,
 // 12, 13 and 15. A success leaves the last sense key alone.
 //
 // Every command but ReadDriveMemory takes the drive it addresses as an
@@ -22,9 +22,8 @@
 #include <cstdint>
 #include <span>
 
-#include "app/run_state.h"
-
-struct Program;
+#include "drive/command_channel.h"
+#include "drive/drive_table.h"
 
 inline constexpr uint8_t COMMAND_COMPLETED = 0;
 inline constexpr uint8_t COMMAND_NOT_COMPLETED = 1;
@@ -33,21 +32,21 @@ inline constexpr uint8_t COMMAND_NO_EVENT = 2;
 inline constexpr uint32_t UPLOAD_BLOCK_BYTES = 4096;
 inline constexpr uint32_t READ_REPLY_BYTES = 2048;
 
-uint8_t FlashModeOn(Program& program, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit);
-uint8_t FlashModeOff(Program& program, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit);
+uint8_t FlashModeOn(CommandChannel& channel, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit);
+uint8_t FlashModeOff(CommandChannel& channel, DriveAddress drive, std::span<const uint8_t, 4> code, uint8_t unit);
 // Sends the low 24 bits of `address`; `data` holds blockCount x 4096 bytes and
 // must stay untouched until the call returns.
-uint8_t UploadBlock(Program& program, DriveAddress drive, uint32_t address, uint8_t blockCount,
+uint8_t UploadBlock(CommandChannel& channel, DriveAddress drive, uint32_t address, uint8_t blockCount,
                     const uint8_t* data, uint8_t unit);
 // The two checksum bytes go out in the order given.
-uint8_t VerifyChecksum(Program& program, DriveAddress drive, std::span<const uint8_t, 2> checksum,
+uint8_t VerifyChecksum(CommandChannel& channel, DriveAddress drive, std::span<const uint8_t, 2> checksum,
                        uint8_t unit);
 // Masks: the low 16 bits are sent.
-uint8_t EraseSectors(Program& program, DriveAddress drive, uint32_t mask, uint8_t unit);
-uint8_t ProgramSectors(Program& program, DriveAddress drive, uint32_t mask, uint8_t unit);
-uint8_t EraseUnit(Program& program, DriveAddress drive, uint8_t unit);
+uint8_t EraseSectors(CommandChannel& channel, DriveAddress drive, uint32_t mask, uint8_t unit);
+uint8_t ProgramSectors(CommandChannel& channel, DriveAddress drive, uint32_t mask, uint8_t unit);
+uint8_t EraseUnit(CommandChannel& channel, DriveAddress drive, uint8_t unit);
 // Reads `length` bytes (at most READ_REPLY_BYTES) from drive address
 // `address`; the destination is written only on result 0. A longer length is
 // refused with result 1 before anything is sent.
-uint8_t ReadDriveMemory(Program& program, uint32_t address, uint32_t length, uint8_t haId, uint8_t target,
+uint8_t ReadDriveMemory(CommandChannel& channel, uint32_t address, uint32_t length, uint8_t haId, uint8_t target,
                         uint8_t* destination);

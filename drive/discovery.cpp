@@ -5,8 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/program.h"
 #include "drive/commands.h"
 #include "transport/execute.h"
 
@@ -22,11 +20,6 @@ constexpr int32_t ADDRESSABLE_ADAPTERS = 256;
 constexpr uint32_t FAMILY_REPLY_ADDRESS = 0x4500;
 constexpr uint32_t FAMILY_REPLY_LEN = 32;
 constexpr std::string_view DRIVE_FAMILY_TAG = "R580";
-
-// "CreateEvent 失敗" in CP932.
-constexpr char CREATE_EVENT_FAILED[] =
-    "CreateEvent \x8E\xB8\x94"
-    "s";
 
 constexpr std::string_view LINE_TEMPLATE = "[HA:0/ID:0]";
 constexpr std::size_t LINE_HA_DIGIT = 4;
@@ -81,24 +74,23 @@ void FillEntry(DriveEntry& entry, uint8_t index, uint8_t haId, uint8_t target) {
   CopyField(entry.revision, REVISION_OFFSET);
 }
 
-bool CarriesFamilyTag(Program& program, uint8_t haId, uint8_t target) {
+bool CarriesFamilyTag(CommandChannel& channel, uint8_t haId, uint8_t target) {
   uint8_t family[FAMILY_REPLY_LEN] = {};
-  if (ReadDriveMemory(program, FAMILY_REPLY_ADDRESS, FAMILY_REPLY_LEN, haId, target, family) !=
+  if (ReadDriveMemory(channel, FAMILY_REPLY_ADDRESS, FAMILY_REPLY_LEN, haId, target, family) !=
       COMMAND_COMPLETED)
     return false;
   return std::memcmp(family, DRIVE_FAMILY_TAG.data(), DRIVE_FAMILY_TAG.size()) == 0;
 }
 
-void ShowHexCentred(tk::Label& label, uint8_t value) {
+std::string HexText(uint8_t value) {
   char text[4];
   std::snprintf(text, sizeof text, "%02x ", value);
-  label.SetCaption(text);
-  label.SetCentered(true);
+  return text;
 }
 
 }  // namespace
 
-uint8_t IdentifyDrive(Program& program, uint8_t haId, uint8_t target) {
+uint8_t IdentifyDrive(CommandChannel& channel, uint8_t haId, uint8_t target) {
   // A drive that completes with a short transfer must not be judged by the
   // previous drive's reply still lying in the buffer.
   std::memset(identifyReply, 0, sizeof identifyReply);
@@ -113,10 +105,9 @@ uint8_t IdentifyDrive(Program& program, uint8_t haId, uint8_t target) {
   request.cdb[0] = INQUIRY;
   request.cdb[4] = INQUIRY_REPLY_LEN;
 
-  switch (
-      ExecuteScsiCommand(program.aspi, program.os.events, identifyBlock, request, program.waits.normalMs)) {
+  switch (ExecuteScsiCommand(channel.aspi, channel.events, identifyBlock, request, channel.waits.normalMs)) {
     case ExecResult::NoEvent:
-      program.os.dialogs.ShowMessage(CREATE_EVENT_FAILED);
+      channel.dialogs.ShowMessage(CREATE_EVENT_FAILED_TEXT);
       return IDENTIFY_NO_EVENT;
     case ExecResult::NotCompleted:
       return IDENTIFY_NO_MATCH;
@@ -128,42 +119,36 @@ uint8_t IdentifyDrive(Program& program, uint8_t haId, uint8_t target) {
   return matches ? IDENTIFY_MATCH : IDENTIFY_NO_MATCH;
 }
 
-uint8_t ScanDrives(Program& program, TForm1& form) {
-  DriveTable& table = program.drives;
+uint8_t ScanDrives(CommandChannel& channel, DriveSelection& selection, DriveTable& table,
+                   DriveListView& view) {
   table.count = 0;
-  const int32_t adapters = std::min(program.run.hostAdapterCount.load(), ADDRESSABLE_ADAPTERS);
+  const int32_t adapters = std::min(selection.hostAdapterCount.load(), ADDRESSABLE_ADAPTERS);
   for (int32_t a = 0; a < adapters; ++a) {
     const auto haId = static_cast<uint8_t>(a);
     for (uint8_t target = 0; target < TARGETS_PER_ADAPTER; ++target) {
-      if (IdentifyDrive(program, haId, target) != IDENTIFY_MATCH) continue;
-      program.run.selectedHaId.store(haId);
-      program.run.selectedTarget.store(target);
+      if (IdentifyDrive(channel, haId, target) != IDENTIFY_MATCH) continue;
+      selection.selectedHaId.store(haId);
+      selection.selectedTarget.store(target);
       // A full table ignores further drives rather than ending the scan, so
       // the selection still ends at the last drive that matched.
       if (table.count >= DRIVE_TABLE_SIZE) continue;
       FillEntry(table.entries[table.count], table.count, haId, target);
-      if (!CarriesFamilyTag(program, haId, target)) continue;
-      form.ComboBox1.AddItem(ForDisplay(DisplayLine()));
+      if (!CarriesFamilyTag(channel, haId, target)) continue;
+      view.AddDriveLine(ForDisplay(DisplayLine()));
       ++table.count;
     }
   }
   return table.count;
 }
 
-void SelectDrive(Program& program, TForm1& form, int position) {
-  if (position < 0 || position >= program.drives.count) return;
-  const DriveEntry& entry = program.drives.entries[static_cast<std::size_t>(position)];
-  program.run.selectedHaId.store(entry.haId);
-  program.run.selectedTarget.store(entry.target);
-  program.run.driveSelected.store(1);
-
-  ShowHexCentred(form.Label6, entry.haId);
-  ShowHexCentred(form.Label7, entry.target);
-  form.Label1.SetCaption(FieldForDisplay(entry.vendor));
-  form.Label2.SetCaption(FieldForDisplay(entry.product));
-  const std::string revision = FieldForDisplay(entry.revision);
-  form.Label8.SetCaption(revision);
-  form.Label11.SetCaption(revision);
+void SelectDrive(DriveSelection& selection, const DriveTable& table, DriveListView& view, int position) {
+  if (position < 0 || position >= table.count) return;
+  const DriveEntry& entry = table.entries[static_cast<std::size_t>(position)];
+  selection.selectedHaId.store(entry.haId);
+  selection.selectedTarget.store(entry.target);
+  selection.driveSelected.store(1);
+  view.ShowDriveFields({HexText(entry.haId), HexText(entry.target), FieldForDisplay(entry.vendor),
+                        FieldForDisplay(entry.product), FieldForDisplay(entry.revision)});
 }
 
 std::span<const uint8_t, INQUIRY_REPLY_LEN> IdentificationReply() { return identifyReply; }

@@ -24,10 +24,11 @@
 #include <span>
 #include <string_view>
 
+#include "drive/command_channel.h"
+#include "drive/drive_list_view.h"
+#include "drive/drive_selection.h"
+#include "drive/drive_table.h"
 #include "drive/expected_identity.h"
-
-struct Program;
-class TForm1;
 
 inline constexpr uint8_t IDENTIFY_NO_MATCH = 0;
 inline constexpr uint8_t IDENTIFY_MATCH = 1;
@@ -39,17 +40,18 @@ inline constexpr std::size_t DISPLAY_LINE_LEN = 39;
 // not complete (no device, error, a wait that ran out) or differs; 2 no
 // completion event could be made: a "CreateEvent 失敗" box was shown and
 // nothing was sent. Every completed INQUIRY rebuilds the display line.
-uint8_t IdentifyDrive(Program& program, uint8_t haId, uint8_t target);
+uint8_t IdentifyDrive(CommandChannel& channel, uint8_t haId, uint8_t target);
 
-// Asks every target of the host adapters that start-up counted, fills
-// program.drives, appends each kept drive's line to ComboBox1 and returns
-// the number kept. RunState's selection is left at the last drive whose
-// identity matched, kept or not.
-uint8_t ScanDrives(Program& program, TForm1& form);
+// Asks every target of the host adapters that start-up counted, fills the
+// table, appends each kept drive's line to the drive list and returns the
+// number kept. The selection is left at the last drive whose identity
+// matched, kept or not.
+uint8_t ScanDrives(CommandChannel& channel, DriveSelection& selection, DriveTable& table,
+                   DriveListView& view);
 
 // Makes table entry `position` the selected drive and shows its fields.
 // A position with no kept drive changes nothing.
-void SelectDrive(Program& program, TForm1& form, int position);
+void SelectDrive(DriveSelection& selection, const DriveTable& table, DriveListView& view, int position);
 
 // The identification reply buffer as it stands (36 bytes, cleared before
 // each request) and the display line of the last completed identification

@@ -5,20 +5,16 @@
 #include <cstring>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/messages.h"
-#include "app/program.h"
-#include "app/status_codes.h"
 #include "firmware/container_file.h"
 
 namespace {
 
 uint8_t containerImage[CONTAINER_SIZE];
 
-void Reject(Program& program, TForm1& form, uint8_t status) {
-  ShowStatus(program, form, status);
-  form.Button1.SetEnabled(false);
-  program.run.containerValid = 0;
+void Reject(RunState& run, ContainerView& view, StatusMsg status) {
+  view.ShowStatus(status);
+  view.EnableFlash(false);
+  run.containerValid = 0;
 }
 
 // Part one's checksum in stored order, each byte as two lower-case digits.
@@ -54,38 +50,37 @@ void KeepFields(ContainerInfo& info, const TailFields& f) {
 
 }  // namespace
 
-void CheckContainer(Program& program, TForm1& form) {
-  ContainerInfo& info = program.container;
-  info.ownPath = program.os.system.OwnExecutablePath();
+void CheckContainer(platform::SystemInfo& system, ContainerInfo& info, RunState& run, ContainerView& view) {
+  info.ownPath = system.OwnExecutablePath();
   ContainerFile file(info.ownPath);
-  if (!file.IsOpen()) return Reject(program, form, STATUS_CANNOT_OPEN);
+  if (!file.IsOpen()) return Reject(run, view, StatusMsg::CannotOpen);
   // A file too short to hold a container has no fields to show; its
   // positions would lie before the file's first byte.
-  if (file.Size() < CONTAINER_SIZE) return Reject(program, form, STATUS_INCORRECT_FILE);
+  if (file.Size() < CONTAINER_SIZE) return Reject(run, view, StatusMsg::IncorrectFile);
 
   // A file that opens but cannot be read is as unusable as one that does
   // not open; saying so beats showing fields that were never read.
   TailFields fields;
-  if (!ReadTail(file, fields)) return Reject(program, form, STATUS_CANNOT_OPEN);
+  if (!ReadTail(file, fields)) return Reject(run, view, StatusMsg::CannotOpen);
   KeepFields(info, fields);
-  form.Label23.SetCaption(ChecksumText(fields.part1Checksum));
-  form.Label24.SetCaption(TextUpToZero(info.part1Tag, FAMILY_TAG_SIZE));
-  if (!TagAccepted(fields.part1Tag)) return Reject(program, form, STATUS_INCORRECT_FILE);
+  view.ShowChecksum(ChecksumText(fields.part1Checksum));
+  view.ShowFamilyTag(TextUpToZero(info.part1Tag, FAMILY_TAG_SIZE));
+  if (!TagAccepted(fields.part1Tag)) return Reject(run, view, StatusMsg::IncorrectFile);
 
-  form.RichEdit1.SetText("");
+  view.ClearMessage();
   VersionChars version{};
-  if (!file.ReadFromEnd(PART1_VERSION_FROM_END, version)) return Reject(program, form, STATUS_CANNOT_OPEN);
+  if (!file.ReadFromEnd(PART1_VERSION_FROM_END, version)) return Reject(run, view, StatusMsg::CannotOpen);
   const std::string carried = CarriedVersion(version);
   std::memcpy(info.version, carried.data(), carried.size());
   info.version[carried.size()] = '\0';
-  if (!VersionAccepted(version)) return Reject(program, form, STATUS_INCORRECT_FILE);
+  if (!VersionAccepted(version)) return Reject(run, view, StatusMsg::IncorrectFile);
 
-  program.run.containerValid = 1;
-  form.Label12.SetCaption(TextUpToZero(info.version, sizeof info.version));
+  run.containerValid = 1;
+  view.ShowCarriedVersion(TextUpToZero(info.version, sizeof info.version));
 }
 
-bool LoadContainerImage(Program& program) {
-  ContainerFile file(program.container.ownPath);
+bool LoadContainerImage(const ContainerInfo& info) {
+  ContainerFile file(info.ownPath);
   // A file that shrank since start-up would leave part of the image stale:
   // flashing that would write a mix of two firmwares, so it is a failure.
   return file.IsOpen() && file.ReadFromEnd(CONTAINER_SIZE, containerImage);

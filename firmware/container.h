@@ -7,20 +7,21 @@
 #include <span>
 
 #include "firmware/container_format.h"
+#include "firmware/container_info.h"
+#include "firmware/run_state.h"
+#include "firmware/status_view.h"
+#include "platform/system_info.h"
 
-struct Program;
-class TForm1;
-
-// Fills program.container and the container-valid flag, sets Label23,
-// Label24, Label12 (only when accepted), RichEdit1 and Button1 (disabled on
-// rejection). Window thread, during start-up.
-void CheckContainer(Program& program, TForm1& form);
+// Fills `info` and the container-valid flag; shows the checksum, the family
+// tag, the carried version (only when accepted), and on rejection its status
+// with the flash button disabled. Window thread, during start-up.
+void CheckContainer(platform::SystemInfo& system, ContainerInfo& info, RunState& run, ContainerView& view);
 
 // Reads the whole container from the own-file path kept by CheckContainer
 // into ContainerImage. False when the file cannot be opened, no longer holds
 // a whole container, or the read fails; ContainerImage is then not to be
 // sent. Flash thread.
-bool LoadContainerImage(Program& program);
+bool LoadContainerImage(const ContainerInfo& info);
 
 // The one buffer a flash run sends its blocks from. Static storage: a
 // back-end may still read a block after its wait ran out, so it must outlive

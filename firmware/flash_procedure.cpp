@@ -3,12 +3,6 @@
 #include <optional>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/messages.h"
-#include "app/program.h"
-#include "app/status_codes.h"
-#include "app/toolkit/text.h"
-#include "app/toolkit/window_thread.h"
 #include "drive/commands.h"
 #include "firmware/container.h"
 #include "firmware/flash_schedule.h"
@@ -22,15 +16,15 @@ namespace {
 constexpr uint8_t SENSE_BYTE_UNIT_ATTENTION = 0x06;
 
 // The status a failed step ends the run with; nothing when the step succeeded.
-using StepFailure = std::optional<uint8_t>;
+using StepFailure = std::optional<StatusMsg>;
 
 bool Completed(uint8_t result) { return result == COMMAND_COMPLETED; }
 
 // One run's working values. Lives on the flash thread for one Execute.
 class FlashRun {
  public:
-  FlashRun(Program& program, TForm1& form, DriveAddress drive)
-      : program_(program), form_(form), drive_(drive) {}
+  FlashRun(const FlashContext& context, FlashView& view, DriveAddress drive)
+      : channel_(context.channel), run_(context.run), container_(context.container), view_(view), drive_(drive) {}
 
   void Perform();
 
@@ -42,29 +36,28 @@ class FlashRun {
   StepFailure ErasePass(const FlashStage& stage);
   StepFailure ProgramPass(const FlashStage& stage);
   StepFailure SwitchOff(const FlashStage& stage);
-  void Show(uint8_t code) { ShowStatusNow(program_, form_, code); }
-  void Fail(uint8_t code);
+  void Show(StatusMsg code) { view_.ShowStatusNow(code); }
+  void Fail(StatusMsg code);
   void Succeed();
 
-  Program& program_;
-  TForm1& form_;
+  CommandChannel& channel_;
+  RunState& run_;
+  const ContainerInfo& container_;
+  FlashView& view_;
   const DriveAddress drive_;
 };
 
 void FlashRun::Perform() {
-  tk::RunOnWindowThread([&] {
-    form_.Button1.SetEnabled(false);
-    form_.Button2.SetEnabled(false);
-  });
-  Show(STATUS_FLASHING);
-  if (!LoadContainerImage(program_)) {
+  view_.DisableButtons();
+  Show(StatusMsg::Flashing);
+  if (!LoadContainerImage(container_)) {
     // Nothing was sent: the completion flag stays unset and the progress
     // display runs on to its hold point.
-    Show(STATUS_CANNOT_OPEN);
-    form_.Label13.SetCaption(tk::Cp932(program_.container.ownPath));
+    Show(StatusMsg::CannotOpen);
+    view_.ShowOwnPath(container_.ownPath);
     return;
   }
-  Show(STATUS_FLASHING);
+  Show(StatusMsg::Flashing);
   for (const FlashStage* stage : {&STAGE_ONE, &STAGE_TWO}) {
     if (const StepFailure failure = RunStage(*stage)) return Fail(*failure);
   }
@@ -80,11 +73,11 @@ StepFailure FlashRun::RunStage(const FlashStage& stage) {
 }
 
 StepFailure FlashRun::SwitchOn(const FlashStage& stage) {
-  if (Completed(FlashModeOn(program_, drive_, FLASH_MODE_CODE, stage.unit))) return std::nullopt;
-  if (stage.flashOnFailure == FlashOnFailure::EndRun) return STATUS_FLASHING_ERROR;
-  if (program_.lastSenseKey.load() != SENSE_BYTE_UNIT_ATTENTION) return std::nullopt;
-  if (Completed(FlashModeOn(program_, drive_, FLASH_MODE_CODE, stage.unit))) return std::nullopt;
-  return STATUS_FLASHING_ERROR;
+  if (Completed(FlashModeOn(channel_, drive_, FLASH_MODE_CODE, stage.unit))) return std::nullopt;
+  if (stage.flashOnFailure == FlashOnFailure::EndRun) return StatusMsg::FlashingError;
+  if (channel_.lastSenseKey.load() != SENSE_BYTE_UNIT_ATTENTION) return std::nullopt;
+  if (Completed(FlashModeOn(channel_, drive_, FLASH_MODE_CODE, stage.unit))) return std::nullopt;
+  return StatusMsg::FlashingError;
 }
 
 StepFailure FlashRun::UploadPart(const FlashStage& stage) {
@@ -92,93 +85,86 @@ StepFailure FlashRun::UploadPart(const FlashStage& stage) {
   // wait ran out reads storage that outlives the run.
   const uint8_t* part = ContainerImage().data() + stage.imageOffset;
   for (const UploadPlan& block : stage.uploads) {
-    if (!Completed(UploadBlock(program_, drive_, block.address, block.blockCount, part + block.partOffset,
+    if (!Completed(UploadBlock(channel_, drive_, block.address, block.blockCount, part + block.partOffset,
                                stage.unit)))
-      return STATUS_FLASHING_ERROR;
-    Show(STATUS_FLASHING);
+      return StatusMsg::FlashingError;
+    Show(StatusMsg::Flashing);
   }
   return std::nullopt;
 }
 
 StepFailure FlashRun::VerifyPart(const FlashStage& stage) {
   // The bytes kept at start-up, not those now in the image.
-  const std::span<const uint8_t, CHECKSUM_SIZE> checksum(program_.container.*stage.checksum);
-  if (!Completed(VerifyChecksum(program_, drive_, checksum, stage.unit))) return STATUS_FLASHING_ERROR;
-  Show(STATUS_FLASHING);
+  const std::span<const uint8_t, CHECKSUM_SIZE> checksum(container_.*stage.checksum);
+  if (!Completed(VerifyChecksum(channel_, drive_, checksum, stage.unit))) return StatusMsg::FlashingError;
+  Show(StatusMsg::Flashing);
   return std::nullopt;
 }
 
 StepFailure FlashRun::ErasePass(const FlashStage& stage) {
   if (stage.erase == EraseKind::WholeUnit) {
-    if (!Completed(EraseUnit(program_, drive_, stage.unit))) return STATUS_FLASHING_ERROR;
-    Show(STATUS_FLASHING);
+    if (!Completed(EraseUnit(channel_, drive_, stage.unit))) return StatusMsg::FlashingError;
+    Show(StatusMsg::Flashing);
     return std::nullopt;
   }
   for (const uint16_t mask : stage.masks) {
-    if (!Completed(EraseSectors(program_, drive_, mask, stage.unit))) return STATUS_FLASHING_ERROR;
-    Show(STATUS_FLASHING);
+    if (!Completed(EraseSectors(channel_, drive_, mask, stage.unit))) return StatusMsg::FlashingError;
+    Show(StatusMsg::Flashing);
   }
   return std::nullopt;
 }
 
 StepFailure FlashRun::ProgramPass(const FlashStage& stage) {
   for (const uint16_t mask : stage.masks) {
-    if (!Completed(ProgramSectors(program_, drive_, mask, stage.unit))) return STATUS_FLASHING_ERROR;
-    Show(STATUS_FLASHING);
+    if (!Completed(ProgramSectors(channel_, drive_, mask, stage.unit))) return StatusMsg::FlashingError;
+    Show(StatusMsg::Flashing);
   }
   return std::nullopt;
 }
 
 StepFailure FlashRun::SwitchOff(const FlashStage& stage) {
-  if (Completed(FlashModeOff(program_, drive_, FLASH_MODE_CODE, stage.unit))) return std::nullopt;
-  return STATUS_COMPARING_ERROR;
+  if (Completed(FlashModeOff(channel_, drive_, FLASH_MODE_CODE, stage.unit))) return std::nullopt;
+  return StatusMsg::ComparingError;
 }
 
-void FlashRun::Fail(uint8_t code) {
-  program_.run.completion.store(COMPLETION_FAILURE);
-  form_.Timer1.SetEnabled(false);
+void FlashRun::Fail(StatusMsg code) {
+  run_.completion.store(COMPLETION_FAILURE);
+  view_.StopProgress();
   Show(code);
 }
 
 void FlashRun::Succeed() {
-  program_.run.completion.store(COMPLETION_SUCCESS);
-  Show(STATUS_COMPLETED);
-  if (program_.run.powerOffArmed.load() == 0) Show(STATUS_TURN_OFF);
-  // One step on the window thread: no click can reach Button2 between its
-  // enabling and the arming, so it never acts as a plain cancel while it
-  // reads "Power Off".
-  tk::RunOnWindowThread([&] {
-    form_.Button2.SetEnabled(true);
-    form_.Button2.SetCaption(program_.run.Japanese() ? tk::Cp932(u8"電源オフ") : std::string("Power Off"));
-    program_.run.powerOffArmed.store(POWER_OFF_ARMED);
-  });
+  run_.completion.store(COMPLETION_SUCCESS);
+  Show(StatusMsg::Completed);
+  if (run_.powerOffArmed.load() == 0) Show(StatusMsg::TurnOff);
+  view_.OfferPowerOff();
 }
 
 }  // namespace
 
-TScreenThread::TScreenThread(Program& program, TForm1& form)
-    : program_(program), form_(form), drive_(program.run.Selected()) {
+TScreenThread::TScreenThread(const FlashContext& context, FlashView& view, platform::ThreadRef& slot)
+    : context_(context), view_(view), drive_(context.run.Selected()) {
   SetFreeOnTerminate(true);
-  form.flashThread = Ref();
+  slot = Ref();
   if (Start()) return;
   // Nothing ran, so nothing was sent: settle the run as a failure that the
   // operator sees, and let the window close again.
-  form.flashThread.Reset();
-  program.run.completion.store(COMPLETION_FAILURE);
-  form.Timer1.SetEnabled(false);
-  ShowStatusNow(program, form, STATUS_FLASHING_ERROR);
-  program.run.runActive.store(false);
+  slot.Reset();
+  context.run.completion.store(COMPLETION_FAILURE);
+  view.StopProgress();
+  view.ShowStatusNow(StatusMsg::FlashingError);
+  context.run.runActive.store(false);
   throw FlashThreadNotStarted();
 }
 
 void TScreenThread::Execute() {
-  FlashRun(program_, form_, drive_).Perform();
-  program_.run.runActive.store(false);
+  FlashRun(context_, view_, drive_).Perform();
+  context_.run.runActive.store(false);
 }
 
-void StartFlashRun(Program& program, TForm1& form) {
+void StartFlashRun(const FlashContext& context, FlashView& view, platform::ThreadRef& slot) {
   try {
-    new TScreenThread(program, form);  // deletes itself when its run ends
+    new TScreenThread(context, view, slot);  // deletes itself when its run ends
   } catch (const FlashThreadNotStarted&) {
     // Already shown to the operator by the constructor.
   }

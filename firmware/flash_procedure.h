@@ -5,28 +5,36 @@
 //
 // The window's reference to the run: a self-deleting thread may be gone
 // before its constructor's caller gets the pointer back, so the constructor
-// itself stores its reference in form.flashThread before it starts the run;
+// itself stores its reference in the caller's slot before it starts the run;
 // callers keep nothing else.
 //
 // The run addresses the drive that was selected when the thread was made
 // (taken on the window thread, at the click), not whatever a pick in the
 // drive list selects while it runs.
 //
-// When the run ends, however it ends, it clears program.run.runActive as the
-// last thing it does with the program or the window; from then on no drive
+// When the run ends, however it ends, it clears run.runActive as the last
+// thing it does with the program's state or the view; from then on no drive
 // command can come from it.
 // Threads: construction and StartFlashRun on the window thread; Execute on
-// the run's own thread, which reaches the window's controls only through the
-// toolkit (each change carried out on the window thread before it goes on).
+// the run's own thread, which reaches the window only through the FlashView
+// (each change carried out on the window thread before it goes on).
 #pragma once
 
 #include <stdexcept>
 
-#include "app/run_state.h"
-#include "app/toolkit/thread.h"
+#include "drive/command_channel.h"
+#include "firmware/container_info.h"
+#include "firmware/run_state.h"
+#include "firmware/status_view.h"
+#include "platform/thread_class.h"
 
-struct Program;
-class TForm1;
+// What a run works with: the channel its commands go through, the run state
+// it reports in, and what the start-up check kept of the container.
+struct FlashContext {
+  CommandChannel& channel;
+  RunState& run;
+  const ContainerInfo& container;
+};
 
 // Thrown by the constructor when no thread could be made; the failure has
 // been shown and the run's flags settled by then.
@@ -35,25 +43,25 @@ class FlashThreadNotStarted : public std::runtime_error {
   FlashThreadNotStarted() : std::runtime_error("flash thread not started") {}
 };
 
-class TScreenThread final : public tk::Thread {
+class TScreenThread final : public platform::Thread {
  public:
   // Created suspended, marked to delete itself when Execute returns, its
-  // reference stored in form.flashThread, then started. Use the object no
-  // further: it may already be gone when this returns.
-  TScreenThread(Program& program, TForm1& form);
+  // reference stored in `slot`, then started. Use the object no further: it
+  // may already be gone when this returns.
+  TScreenThread(const FlashContext& context, FlashView& view, platform::ThreadRef& slot);
 
  protected:
   // The flash procedure. Never looks at the termination request.
   void Execute() override;
 
  private:
-  Program& program_;
-  TForm1& form_;
+  const FlashContext context_;
+  FlashView& view_;
   const DriveAddress drive_;
 };
 
 // Starts a run as Button1Click does: a new TScreenThread, whose reference
-// lands in form.flashThread. A thread that cannot be made ends as a failed
-// run (Flashing Error shown, completion flag 2, Timer1 stopped, runActive
+// lands in `slot`. A thread that cannot be made ends as a failed run
+// (Flashing Error shown, completion flag 2, progress stopped, runActive
 // cleared). Window thread.
-void StartFlashRun(Program& program, TForm1& form);
+void StartFlashRun(const FlashContext& context, FlashView& view, platform::ThreadRef& slot);

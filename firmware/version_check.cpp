@@ -4,11 +4,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/main_window.h"
-#include "app/messages.h"
-#include "app/program.h"
-#include "app/status_codes.h"
-#include "drive/discovery.h"
 
 namespace {
 
@@ -31,7 +26,7 @@ int CompareTexts(const VersionText& a, const VersionText& b) {
   return 0;
 }
 
-uint8_t VersionStatus(const VersionText& revision, const VersionText& carried) {
+StatusMsg VersionStatus(const VersionText& revision, const VersionText& carried) {
   VersionText drive = {};
   std::memcpy(
       drive,
@@ -39,45 +34,21 @@ uint8_t VersionStatus(const VersionText& revision, const VersionText& carried) {
       VERSION_TEXT_SIZE);
   drive[VERSION_TEXT_SIZE - 1] = '\0';
   for (std::size_t i = 0; i < VERSION_PREFIX_LEN; ++i)
-    if (drive[i] != carried[i]) return STATUS_INCORRECT_FILE;
+    if (drive[i] != carried[i]) return StatusMsg::IncorrectFile;
   const int order = CompareTexts(carried, drive);
-  if (order > 0) return STATUS_CHANGE_FIRMWARE;
-  if (order == 0) return STATUS_SAME_VERSION;
-  return STATUS_DRIVE_NEWER;
-}
-
-// Puts the list back on the drive a run is flashing, so that it never shows
-// another drive as the one being worked on.
-void ShowSelectedLine(Program& program, TForm1& form) {
-  const DriveAddress selected = program.run.Selected();
-  for (int i = 0; i < program.drives.count; ++i) {
-    const DriveEntry& entry = program.drives.entries[static_cast<std::size_t>(i)];
-    if (entry.haId == selected.haId && entry.target == selected.target) {
-      form.ComboBox1.SetItemIndex(i);
-      return;
-    }
-  }
+  if (order > 0) return StatusMsg::ChangeFirmware;
+  if (order == 0) return StatusMsg::SameVersion;
+  return StatusMsg::DriveNewer;
 }
 
 }  // namespace
 
-void CheckVersion(Program& program, TForm1& form, int position) {
-  if (program.run.driveSelected.load() == 0 || program.run.containerValid.load() == 0) return;
-  if (position < 0 || position >= program.drives.count) return;
-  const DriveEntry& entry = program.drives.entries[static_cast<std::size_t>(position)];
-  const uint8_t status = VersionStatus(entry.revision, program.container.version);
-  ShowStatus(program, form, status);
-  form.Button1.SetEnabled(status != STATUS_INCORRECT_FILE);
-}
-
-void TForm1::ComboBox1Change() {
-  // A run keeps the drive it started with, and Button1 stays off until it ends.
-  if (program.run.runActive.load()) {
-    ShowSelectedLine(program, *this);
-    return;
-  }
-  const int position = ComboBox1.ItemIndex();
-  if (position < 0 || position >= program.drives.count) return;
-  SelectDrive(program, *this, position);
-  if (program.run.containerValid.load() != 0) CheckVersion(program, *this, position);
+void CheckVersion(const RunState& run, const DriveTable& drives, const ContainerInfo& container,
+                  StatusView& view, int position) {
+  if (run.driveSelected.load() == 0 || run.containerValid.load() == 0) return;
+  if (position < 0 || position >= drives.count) return;
+  const DriveEntry& entry = drives.entries[static_cast<std::size_t>(position)];
+  const StatusMsg status = VersionStatus(entry.revision, container.version);
+  view.ShowStatus(status);
+  view.EnableFlash(status != StatusMsg::IncorrectFile);
 }

@@ -12,19 +12,30 @@
 
 #include <string_view>
 
-struct Program;
+#include "platform/dialogs.h"
+#include "platform/dynamic_library.h"
+#include "transport/srb.h"
 
 inline constexpr const char* ASPI_LIBRARY_NAME = "wnaspi32.dll";
 inline constexpr const char* ASPI_FATAL_CAPTION = "ASPI32 error";
 
-// Loads the library and fills program.aspi and program.aspiLibrary; does not
+// The library as the program holds it: how to load it, where its fatal box
+// goes, the entry points it fills and its handle while loaded.
+struct AspiLibrary {
+  platform::LibraryLoader& loader;
+  platform::Dialogs& dialogs;
+  AspiEntryPoints& aspi;
+  platform::LibraryHandle handle = nullptr;
+};
+
+// Loads the library and fills the entry points and the handle; does not
 // return when the library or one of its entry points is missing.
-void LoadAspiLibrary(Program& program);
+void LoadAspiLibrary(AspiLibrary& library);
 
 // Frees the library if one is loaded, emptying both entry points and the
 // handle; otherwise does nothing (the simulator's entry points stay).
-void UnloadAspiLibrary(Program& program);
+void UnloadAspiLibrary(AspiLibrary& library);
 
 // Beep, the system-modal error box with the text and "ASPI32 error" as its
 // caption, then the end of the process with exit code 0.
-[[noreturn]] void AspiFatal(Program& program, std::string_view text);
+[[noreturn]] void AspiFatal(AspiLibrary& library, std::string_view text);

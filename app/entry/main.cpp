@@ -11,7 +11,7 @@
 #include "app/toolkit/dialogs.h"
 #include "platform/dynamic_library.h"
 #include "platform/event.h"
-#include "platform/logind_power.h"
+#include "platform/logind/logind_power.h"
 #include "platform/sg_device_layer.h"
 #include "platform/system_info.h"
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/toolkit/window_thread.h"
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 
 namespace {
 

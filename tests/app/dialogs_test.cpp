@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/toolkit/application.h"
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 
 namespace {
 

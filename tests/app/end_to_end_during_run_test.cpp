@@ -7,7 +7,7 @@
 #include <QElapsedTimer>
 
 #include "tests/app/startup_rig.h"
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 
 namespace app_tests {
 namespace {

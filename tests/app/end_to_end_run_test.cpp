@@ -9,7 +9,7 @@
 #include "app/messages.h"
 #include "app/toolkit/text.h"
 #include "tests/app/startup_rig.h"
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 
 namespace app_tests {
 namespace {

@@ -11,7 +11,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/toolkit/text.h"
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 #include "tests/support/fakes.h"
 
 namespace {

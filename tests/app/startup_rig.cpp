@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 #include "transport/aspi_library.h"
 
 namespace app_tests {

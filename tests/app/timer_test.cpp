@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "emulator/logging_device.h"
 #include "emulator/virtual_drive.h"
 #include "tests/firmware/container_test_files.h"
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 #include "tests/support/fakes.h"
 #include "tests/support/test_aspi.h"
 

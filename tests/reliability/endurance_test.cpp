@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/run_watch.h"
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 #include "tests/reliability/lean_device_layer.h"
 #include "tests/reliability/program_rig.h"
 #include "tests/reliability/resource_counts.h"

@@ -4,7 +4,7 @@
 
 #include "app/messages.h"
 #include "firmware/container_format.h"
-#include "tests/support/event_wait.h"
+#include "tests/support/window/event_wait.h"
 
 namespace reliability {
 

@@ -72,9 +72,4 @@ void RecordingDialogs::Beep() {
   ++beeps_;
 }
 
-TestProgram::TestProgram()
-    : program(std::make_unique<Program>(Services{system, power, libraries, devices, SystemEvents(), dialogs})) {
-  program->waits = CommandWaits{200, 400};
-}
-
 }  // namespace fakes

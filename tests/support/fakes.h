@@ -1,6 +1,7 @@
 // Fake services for tests: a system that answers what the test says, a
 // power control that only records, dialogs that record instead of waiting
-// for a person, and no devices. TestProgram bundles them into a Program.
+// for a person, and no devices. TestChannel is a drive command channel over
+// the process's events and recording dialogs, with short waits.
 // Threads: the recording fakes may be called from any thread.
 #pragma once
 
@@ -9,7 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
+#include "drive/command_channel.h"
+#include "platform/device_layer.h"
+#include "platform/dialogs.h"
+#include "platform/dynamic_library.h"
+#include "platform/event.h"
+#include "platform/power.h"
+#include "platform/system_info.h"
 
 namespace fakes {
 
@@ -37,7 +44,7 @@ class RecordingPower final : public platform::PowerControl {
   std::vector<std::string> calls_;
 };
 
-class RecordingDialogs final : public tk::Dialogs {
+class RecordingDialogs final : public platform::Dialogs {
  public:
   struct Box {
     std::string text;     // CP932
@@ -85,19 +92,15 @@ class NoEvents final : public EventService {
   std::size_t OpenCount() const override { return 0; }
 };
 
-// A Program over the fakes above (any of them may be swapped before use by
-// building Program from a custom Services instead). Waits are short.
-struct TestProgram {
-  FakeSystemInfo system;
-  RecordingPower power;
-  NoLibraries libraries;
-  NoDevices devices;
-  RecordingDialogs dialogs;
-  std::unique_ptr<Program> program;
+// Short waits, so that a test of a drive that never answers is quick.
+inline constexpr CommandWaits TEST_WAITS{200, 400};
 
-  TestProgram();
-  Program& operator*() { return *program; }
-  Program* operator->() { return program.get(); }
+struct TestChannel {
+  RecordingDialogs dialogs;
+  CommandChannel channel{SystemEvents(), dialogs};
+  TestChannel() { channel.waits = TEST_WAITS; }
+  CommandChannel& operator*() { return channel; }
+  CommandChannel* operator->() { return &channel; }
 };
 
 }  // namespace fakes

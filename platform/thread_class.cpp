@@ -1,8 +1,8 @@
-#include "app/toolkit/thread.h"
+#include "platform/thread_class.h"
 
 #include <system_error>
 
-namespace tk {
+namespace platform {
 
 Thread::Thread() : shared_(std::make_shared<Shared>()) {}
 
@@ -70,4 +70,4 @@ void ThreadRef::Terminate() {
   if (shared_->running) shared_->terminated.store(true);
 }
 
-}  // namespace tk
+}  // namespace platform

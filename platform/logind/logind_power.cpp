@@ -1,4 +1,4 @@
-#include "platform/logind_power.h"
+#include "platform/logind/logind_power.h"
 
 #include <fcntl.h>
 #include <unistd.h>
