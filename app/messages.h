@@ -35,6 +35,9 @@ class StatusMessages {
 
 // The table's text for a code in one language; nullptr for codes without a row.
 const char* StatusText(uint8_t code, bool japanese);
+inline const char* StatusText(StatusMsg code, bool japanese) {
+  return StatusText(static_cast<uint8_t>(code), japanese);
+}
 
 // SetStatus in the current language; returns the MessageBuffer as it stands
 // afterwards. Threads: any.

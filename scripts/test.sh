@@ -3,13 +3,16 @@
 #   scripts/test.sh                      plain build in build/
 #   scripts/test.sh --sanitize address   AddressSanitizer + UndefinedBehaviorSanitizer
 #   scripts/test.sh --sanitize thread    ThreadSanitizer
+#   scripts/test.sh --core               the layers below the window, built without Qt
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${ZX_SKIP_INSTALL:-0}" != "1" ]; then scripts/install-deps.sh; fi
 scripts/build.sh "$@"
-sanitize=""
-if [ "${1:-}" = "--sanitize" ]; then sanitize="$2"; fi
-dir="build${sanitize:+-$sanitize}"
+case "${1:-}" in
+  --sanitize) dir="build-$2" ;;
+  --core) dir="build-core" ;;
+  *) dir="build" ;;
+esac
 export QT_QPA_PLATFORM=offscreen
 # Qt wants a private runtime folder; a CI machine has no login session.
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then export XDG_RUNTIME_DIR="$(mktemp -d)"; fi

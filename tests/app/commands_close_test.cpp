@@ -9,10 +9,12 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/startup.h"
-#include "tests/app/startup_rig.h"
+#include "tests/support/window/program_rig.h"
 #include "tests/support/fakes.h"
 
 namespace app_tests {
+
+using namespace rig;
 namespace {
 
 using ::testing::ElementsAre;
@@ -27,16 +29,16 @@ class CloseTest : public ::testing::Test {
  protected:
   CloseTest() {
     // As start-up on the library family leaves it.
-    program.aspiLibrary = FAKE_LIBRARY;
-    program.aspi.GetASPI32SupportInfo = &NoSupport;
-    program.aspi.SendASPI32Command = &NoSend;
+    program.aspiLibrary.handle = FAKE_LIBRARY;
+    program.channel.aspi.GetASPI32SupportInfo = &NoSupport;
+    program.channel.aspi.SendASPI32Command = &NoSend;
     form.show();
   }
 
   void ExpectUnloadedOnce() {
     EXPECT_THAT(libraries.Freed(), ElementsAre(FAKE_LIBRARY));
-    EXPECT_EQ(program.aspiLibrary, nullptr);
-    EXPECT_EQ(program.aspi.SendASPI32Command.load(), nullptr);
+    EXPECT_EQ(program.aspiLibrary.handle, nullptr);
+    EXPECT_EQ(program.channel.aspi.SendASPI32Command.load(), nullptr);
   }
 
   fakes::FakeSystemInfo system;
@@ -149,7 +151,7 @@ TEST_F(CloseTest, NothingClosesOrUnloadsWhileARunIsActive) {
   EXPECT_EQ(action, tk::CloseAction::None);
   EXPECT_TRUE(form.isVisible());
   EXPECT_THAT(libraries.Freed(), IsEmpty());
-  EXPECT_EQ(program.aspiLibrary, FAKE_LIBRARY);
+  EXPECT_EQ(program.aspiLibrary.handle, FAKE_LIBRARY);
   EXPECT_THAT(power.Calls(), IsEmpty());
 
   program.run.runActive = false;

@@ -7,7 +7,7 @@
 #include "app/commands.h"
 #include "app/main_window.h"
 #include "app/program.h"
-#include "tests/support/fakes.h"
+#include "tests/support/window/test_program.h"
 
 namespace {
 

@@ -6,10 +6,12 @@
 
 #include <QElapsedTimer>
 
-#include "tests/app/startup_rig.h"
+#include "tests/support/window/program_rig.h"
 #include "tests/support/window/event_wait.h"
 
 namespace app_tests {
+
+using namespace rig;
 namespace {
 
 using emulator::CommandKind;
@@ -34,7 +36,7 @@ class DuringRunTest : public ::testing::Test {
   TForm1& form() { return rig.form(); }
   Program& program() { return rig.program(); }
 
-  StartupRig rig;
+  ProgramRig rig;
 };
 
 TEST_F(DuringRunTest, SecondClickStartsNoSecondRun) {
@@ -58,9 +60,9 @@ TEST_F(DuringRunTest, DriveListIsClosedToPicksDuringARun) {
   rig.AddDrive();
   rig.AddDrive();
   rig.Start().show();
-  ASSERT_EQ(program().status.StatusCode(), 17);
+  ASSERT_EQ(program().status.StatusCode(), StatusMsg{17});
   form().ComboBox1.Pick(0);
-  ASSERT_EQ(program().status.StatusCode(), 12);
+  ASSERT_EQ(program().status.StatusCode(), StatusMsg{12});
   ASSERT_TRUE(form().Button1.Enabled());
 
   StartHeldRun(0);
@@ -72,7 +74,7 @@ TEST_F(DuringRunTest, DriveListIsClosedToPicksDuringARun) {
   EXPECT_EQ(program().run.Selected().haId, 0);
   EXPECT_EQ(form().Label6.Caption(), "00 ");
   EXPECT_FALSE(form().Button1.Enabled());
-  EXPECT_EQ(program().status.StatusCode(), 1);
+  EXPECT_EQ(program().status.StatusCode(), StatusMsg{1});
   ReleaseAndWait(0);
 
   EXPECT_EQ(program().run.completion.load(), COMPLETION_SUCCESS);
@@ -127,7 +129,7 @@ TEST_F(DuringRunTest, SecondRunRestartsTheBarOneFastTickAfterTheClick) {
 }
 
 TEST(LibraryDuringRunTest, LibraryStaysLoadedWhileTheRunCanSend) {
-  StartupRig rig(platform::VER_PLATFORM_WIN32_WINDOWS);
+  ProgramRig rig(RigOptions{.platformId = platform::VER_PLATFORM_WIN32_WINDOWS});
   // Slow enough that the run is still going when the close comes.
   rig.UseLibrary("adapters=1;drives=1;status=1;latency=40");
   TForm1& form = rig.Start();
@@ -137,7 +139,7 @@ TEST(LibraryDuringRunTest, LibraryStaysLoadedWhileTheRunCanSend) {
   form.close();
   form.Exit1.Trigger();
   EXPECT_TRUE(form.isVisible());
-  EXPECT_NE(rig.program().aspiLibrary, nullptr);
+  EXPECT_NE(rig.program().aspiLibrary.handle, nullptr);
   EXPECT_TRUE(rig.libraries.Freed().empty());
 
   ASSERT_TRUE(rig.WaitForRunEnd());

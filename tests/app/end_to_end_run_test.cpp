@@ -8,10 +8,12 @@
 
 #include "app/messages.h"
 #include "app/toolkit/text.h"
-#include "tests/app/startup_rig.h"
+#include "tests/support/window/program_rig.h"
 #include "tests/support/window/event_wait.h"
 
 namespace app_tests {
+
+using namespace rig;
 namespace {
 
 using ::testing::ElementsAre;
@@ -38,7 +40,7 @@ class WholeRunTest : public ::testing::TestWithParam<RunCase> {};
 TEST_P(WholeRunTest, FlashesTheDriveFillsTheBarAndPowersOff) {
   const RunCase c = GetParam();
   const bool library = c.platformId == platform::VER_PLATFORM_WIN32_WINDOWS;
-  StartupRig rig(c.platformId);
+  ProgramRig rig(RigOptions{.platformId = c.platformId});
   container_test::ScratchDir dumps;
   if (library)
     rig.UseLibrary("adapters=1;drives=1;status=1;dump=" + dumps.File(""));
@@ -48,7 +50,7 @@ TEST_P(WholeRunTest, FlashesTheDriveFillsTheBarAndPowersOff) {
   TForm1& form = rig.Start();
   Program& program = rig.program();
   form.show();
-  ASSERT_EQ(program.status.StatusCode(), 12);
+  ASSERT_EQ(program.status.StatusCode(), StatusMsg{12});
   ASSERT_TRUE(form.Button1.Enabled());
 
   form.Button1.Click();
@@ -61,7 +63,7 @@ TEST_P(WholeRunTest, FlashesTheDriveFillsTheBarAndPowersOff) {
   EXPECT_EQ(program.run.powerOffArmed.load(), POWER_OFF_ARMED);
   EXPECT_EQ(form.ProgressBar1.Position(), 70);
   EXPECT_EQ(form.Edit4.Text(), std::to_string(program.run.progressCounter));
-  EXPECT_EQ(program.status.StatusCode(), 8);
+  EXPECT_EQ(program.status.StatusCode(), StatusMsg{8});
   EXPECT_EQ(form.RichEdit1.Text(), StatusText(8, c.japanese));
   EXPECT_FALSE(form.Button1.Enabled());
   EXPECT_TRUE(form.Button2.Enabled());
@@ -98,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(BackEndsAndLanguages, WholeRunTest,
                          });
 
 TEST(FailedRunTest, FreezesTheBarReleasesTheInhibitorAndLeavesOnlyExit) {
-  StartupRig rig;
+  ProgramRig rig;
   rig.AddDrive();
   TForm1& form = rig.Start();
   Program& program = rig.program();
@@ -127,7 +129,7 @@ TEST(FailedRunTest, FreezesTheBarReleasesTheInhibitorAndLeavesOnlyExit) {
 }
 
 TEST(RunWithoutOwnFileTest, EndsWithoutAResultAndTheBarHoldsOn) {
-  StartupRig rig;
+  ProgramRig rig;
   rig.AddDrive();
   TForm1& form = rig.Start();
   Program& program = rig.program();
@@ -149,9 +151,10 @@ TEST(RunWithoutOwnFileTest, EndsWithoutAResultAndTheBarHoldsOn) {
 }
 
 TEST(NoInhibitorTest, RunGoesOnWithoutTheLock) {
-  StartupRig rig;
+  ProgramRig rig;
   rig.AddDrive();
-  rig.otherPower = std::make_unique<NoInhibitPower>();
+  NoInhibitPower power;
+  rig.UsePower(power);
   TForm1& form = rig.Start();
   form.Button1.Click();
   ASSERT_TRUE(rig.WaitForDisplayEnd());

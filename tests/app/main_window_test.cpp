@@ -20,7 +20,7 @@
 #include <map>
 
 #include "app/program.h"
-#include "tests/support/fakes.h"
+#include "tests/support/window/test_program.h"
 
 namespace {
 
@@ -212,7 +212,7 @@ std::map<std::string, std::string> Snapshot(TForm1& form) {
   }
   s["caption"] = form.Caption();
   s["language"] = std::to_string(form.program.run.language.load());
-  s["status"] = std::to_string(form.program.status.StatusCode());
+  s["status"] = std::to_string(static_cast<int>(form.program.status.StatusCode()));
   s["timer"] = std::to_string(form.Timer1.Enabled());
   s["visible"] = std::to_string(form.isVisible());
   return s;

@@ -12,12 +12,15 @@
 #include "app/program.h"
 #include "app/toolkit/text.h"
 #include "tests/support/window/event_wait.h"
-#include "tests/support/fakes.h"
+#include "tests/support/window/test_program.h"
 
 namespace {
 
 using testing_support::ProcessEventsUntil;
 using tk::Cp932;
+
+StatusMsg Msg(int code) { return static_cast<StatusMsg>(code); }
+int Number(StatusMsg code) { return static_cast<int>(code); }
 
 struct Message {
   int code;
@@ -69,11 +72,11 @@ TEST_P(StatusTableTest, BothColumnsAsDescribed) {
 TEST_P(StatusTableTest, SetStatusFillsBufferInChosenLanguage) {
   const Message& m = GetParam();
   StatusMessages status;
-  EXPECT_EQ(status.SetStatus(static_cast<uint8_t>(m.code), true), m.japanese);
+  EXPECT_EQ(status.SetStatus(Msg(m.code), true), m.japanese);
   EXPECT_EQ(status.MessageBuffer(), m.japanese);
-  EXPECT_EQ(status.SetStatus(static_cast<uint8_t>(m.code), false), m.english);
+  EXPECT_EQ(status.SetStatus(Msg(m.code), false), m.english);
   EXPECT_EQ(status.MessageBuffer(), m.english);
-  EXPECT_EQ(status.StatusCode(), m.code);
+  EXPECT_EQ(Number(status.StatusCode()), m.code);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, StatusTableTest, ::testing::ValuesIn(Table()),
@@ -120,7 +123,7 @@ TEST(StatusTable, QuestionsUseAsciiQuestionMark) {
 
 TEST(StatusMessagesTest, EmptyBeforeFirstCall) {
   StatusMessages status;
-  EXPECT_EQ(status.StatusCode(), 0);
+  EXPECT_EQ(Number(status.StatusCode()), 0);
   EXPECT_EQ(status.MessageBuffer(), "");
 }
 
@@ -128,9 +131,9 @@ class CodeWithoutRowTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(CodeWithoutRowTest, ChangesOnlyStatusCode) {
   StatusMessages status;
-  status.SetStatus(11, false);
-  EXPECT_EQ(status.SetStatus(static_cast<uint8_t>(GetParam()), false), "Incorrect file");
-  EXPECT_EQ(status.StatusCode(), GetParam());
+  status.SetStatus(Msg(11), false);
+  EXPECT_EQ(status.SetStatus(Msg(GetParam()), false), "Incorrect file");
+  EXPECT_EQ(Number(status.StatusCode()), GetParam());
   EXPECT_EQ(status.MessageBuffer(), "Incorrect file");
 }
 
@@ -142,7 +145,7 @@ class LanguageFlagTest : public ::testing::TestWithParam<std::pair<uint8_t, bool
 TEST_P(LanguageFlagTest, SelectsColumn) {
   fakes::TestProgram tp;
   tp->run.language = GetParam().first;
-  EXPECT_EQ(SetStatus(*tp, 11),
+  EXPECT_EQ(SetStatus(*tp, Msg(11)),
             GetParam().second ? Cp932(u8"ファイルが正しくありません。") : "Incorrect file");
 }
 
@@ -186,9 +189,9 @@ TEST_P(ChooseLanguageTest, SetsFlagCaptionsAndRadioButton) {
   EXPECT_EQ(form.RadioButton2.Caption(), ja ? "English" : "");
   // Japanese start-up re-renders the current status, still 0.
   EXPECT_EQ(form.RichEdit1.Text(), ja ? Cp932(u8"ファームウェア書き換え開始") : "RichEdit1");
-  EXPECT_EQ(tp->status.StatusCode(), 0);
+  EXPECT_EQ(Number(tp->status.StatusCode()), 0);
   // Messages from then on come in the chosen language.
-  ShowStatus(*tp, form, 16);
+  ShowStatus(*tp, form, Msg(16));
   EXPECT_EQ(form.RichEdit1.Text(),
             ja ? Cp932(u8"対象ドライブが見つかりませんでした。") : "Target drive is not found.");
 }
@@ -199,21 +202,21 @@ INSTANTIATE_TEST_SUITE_P(Ids, ChooseLanguageTest,
                                            Language{0x0412, false}, Language{0x0011, false}));
 
 TEST_F(FormMessagesTest, JapaneseSwitchReRendersCurrentMessageOnTwoLines) {
-  ShowStatus(*tp, form, 32);
+  ShowStatus(*tp, form, Msg(32));
   EXPECT_EQ(form.RichEdit1.ParagraphCount(), 2);
   form.RadioButton1.SetChecked(true);
   EXPECT_EQ(tp->run.language.load(), LANGUAGE_JAPANESE);
-  EXPECT_EQ(tp->status.StatusCode(), 32);
+  EXPECT_EQ(Number(tp->status.StatusCode()), 32);
   EXPECT_EQ(form.RichEdit1.ParagraphCount(), 2);
   EXPECT_EQ(form.RichEdit1.Text(),
             Cp932(u8"同じバージョンです。") + "\n" + Cp932(u8"ファームウェア変更を始めますか?"));
 }
 
 TEST_F(FormMessagesTest, JapaneseSwitchAfterCodeWithoutRowKeepsPreviousMessage) {
-  ShowStatus(*tp, form, 11);
-  SetStatus(*tp, 9);
+  ShowStatus(*tp, form, Msg(11));
+  SetStatus(*tp, Msg(9));
   form.RadioButton1.SetChecked(true);
-  EXPECT_EQ(tp->status.StatusCode(), 9);
+  EXPECT_EQ(Number(tp->status.StatusCode()), 9);
   // The buffer still holds the English text; code 9 has no row to replace it.
   EXPECT_EQ(form.RichEdit1.Text(), "Incorrect file");
 }
@@ -246,7 +249,7 @@ class ParagraphTest : public FormMessagesTest,
 TEST_P(ParagraphTest, LineFeedsBecomeParagraphs) {
   const auto [code, japanese, paragraphs] = GetParam();
   tp->run.language = japanese ? LANGUAGE_JAPANESE : LANGUAGE_ENGLISH;
-  ShowStatus(*tp, form, static_cast<uint8_t>(code));
+  ShowStatus(*tp, form, Msg(code));
   EXPECT_EQ(form.RichEdit1.ParagraphCount(), paragraphs);
   EXPECT_EQ(form.RichEdit1.Text(), StatusText(static_cast<uint8_t>(code), japanese));
 }
@@ -262,7 +265,7 @@ TEST(StatusMessagesTest, ConcurrentSettersNeverTearTheBuffer) {
   std::atomic<bool> torn{false};
   auto writer = [&](uint8_t code, bool japanese) {
     for (int i = 0; i < 20000; ++i) {
-      const std::string seen = status.SetStatus(code, japanese);
+      const std::string seen = status.SetStatus(Msg(code), japanese);
       if (seen != a && seen != b) torn = true;
     }
   };
@@ -270,7 +273,7 @@ TEST(StatusMessagesTest, ConcurrentSettersNeverTearTheBuffer) {
   std::thread reader([&] {
     for (int i = 0; i < 20000; ++i) {
       const std::string seen = status.MessageBuffer();
-      const int32_t code = status.StatusCode();
+      const int32_t code = Number(status.StatusCode());
       if ((seen != a && seen != b) || (code != 32 && code != 8)) torn = true;
     }
   });
@@ -283,22 +286,22 @@ TEST(StatusMessagesTest, ConcurrentSettersNeverTearTheBuffer) {
 TEST_F(FormMessagesTest, ShowStatusFromTwoThreadsLeavesTextOfLastStatus) {
   std::atomic<bool> done{false};
   std::thread flash([&] {
-    for (int i = 0; i < 300; ++i) ShowStatusNow(*tp, form, static_cast<uint8_t>(i % 2 ? 1 : 3));
+    for (int i = 0; i < 300; ++i) ShowStatusNow(*tp, form, Msg(i % 2 ? 1 : 3));
     done = true;
   });
   int mismatches = 0;
   for (int i = 0; !done.load() && i < 100000; ++i) {
-    ShowStatus(*tp, form, static_cast<uint8_t>(i % 2 ? 16 : 17));
+    ShowStatus(*tp, form, Msg(i % 2 ? 16 : 17));
     QCoreApplication::processEvents();
     // On the window thread nothing runs between the two reads.
-    if (form.RichEdit1.Text() != StatusText(static_cast<uint8_t>(tp->status.StatusCode()), false))
+    if (form.RichEdit1.Text() != StatusText(static_cast<uint8_t>(Number(tp->status.StatusCode())), false))
       ++mismatches;
   }
   const bool finished = ProcessEventsUntil([&] { return done.load(); });
   flash.join();
   ASSERT_TRUE(finished);
   EXPECT_EQ(mismatches, 0);
-  EXPECT_EQ(form.RichEdit1.Text(), StatusText(static_cast<uint8_t>(tp->status.StatusCode()), false));
+  EXPECT_EQ(form.RichEdit1.Text(), StatusText(static_cast<uint8_t>(Number(tp->status.StatusCode())), false));
 }
 
 }  // namespace

@@ -7,9 +7,11 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "app/toolkit/text.h"
-#include "tests/app/startup_rig.h"
+#include "tests/support/window/program_rig.h"
 
 namespace app_tests {
+
+using namespace rig;
 namespace {
 
 struct RefusedStart {
@@ -24,7 +26,7 @@ class RefusedStartTest : public ::testing::TestWithParam<RefusedStart> {};
 
 TEST_P(RefusedStartTest, ShowsItsBoxUnloadsAndNeverShowsTheWindow) {
   const RefusedStart& row = GetParam();
-  StartupRig rig(platform::VER_PLATFORM_WIN32_WINDOWS);
+  ProgramRig rig(RigOptions{.platformId = platform::VER_PLATFORM_WIN32_WINDOWS});
   rig.UseLibrary(std::string("adapters=1;drives=1;status=") + row.status);
   TForm1& form = rig.Start();
   Program& program = rig.program();
@@ -38,15 +40,15 @@ TEST_P(RefusedStartTest, ShowsItsBoxUnloadsAndNeverShowsTheWindow) {
   // The close ran FormClose, which let the library go.
   EXPECT_EQ(rig.libraries.Loads(), 1);
   EXPECT_EQ(rig.libraries.Freed().size(), 1u);
-  EXPECT_EQ(program.aspiLibrary, nullptr);
-  EXPECT_EQ(program.aspi.SendASPI32Command.load(), nullptr);
+  EXPECT_EQ(program.aspiLibrary.handle, nullptr);
+  EXPECT_EQ(program.channel.aspi.SendASPI32Command.load(), nullptr);
   // No later step ran.
   EXPECT_EQ(form.Label19.Caption(), "Win9x");
   EXPECT_EQ(form.RichEdit1.Text(), "RichEdit1");
   EXPECT_EQ(form.Label1.Caption(), "Label1");
   EXPECT_NE(form.Caption(), WINDOW_CAPTION);
   EXPECT_EQ(form.ComboBox1.ItemCount(), 0);
-  EXPECT_EQ(program.status.StatusCode(), 0);
+  EXPECT_EQ(program.status.StatusCode(), StatusMsg{0});
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, RefusedStartTest,
@@ -56,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Statuses, RefusedStartTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LibraryStartupTest, CompletedSupportInfoStartsNormally) {
-  StartupRig rig(platform::VER_PLATFORM_WIN32_WINDOWS);
+  ProgramRig rig(RigOptions{.platformId = platform::VER_PLATFORM_WIN32_WINDOWS});
   rig.UseLibrary("adapters=3;drives=1;status=1");
   TForm1& form = rig.Start();
   Program& program = rig.program();
@@ -65,10 +67,10 @@ TEST(LibraryStartupTest, CompletedSupportInfoStartsNormally) {
   EXPECT_FALSE(form.closedDuringStartup);
   EXPECT_EQ(form.Label19.Caption(), "Win9x");
   EXPECT_EQ(program.simulator, nullptr);
-  EXPECT_NE(program.aspiLibrary, nullptr);
+  EXPECT_NE(program.aspiLibrary.handle, nullptr);
   EXPECT_EQ(program.run.hostAdapterCount.load(), 3);
   EXPECT_EQ(form.ComboBox1.ItemCount(), 1);
-  EXPECT_EQ(program.status.StatusCode(), 12);
+  EXPECT_EQ(program.status.StatusCode(), StatusMsg{12});
   EXPECT_EQ(form.RichEdit1.Text(), "Do you want to change the firmware?");
   EXPECT_TRUE(form.Button1.Enabled());
   EXPECT_EQ(form.Label11.Caption(), "1.0A");
@@ -77,10 +79,10 @@ TEST(LibraryStartupTest, CompletedSupportInfoStartsNormally) {
 }
 
 TEST(LibraryStartupTest, NoAdapterMeansNoDrive) {
-  StartupRig rig(platform::VER_PLATFORM_WIN32_WINDOWS);
+  ProgramRig rig(RigOptions{.platformId = platform::VER_PLATFORM_WIN32_WINDOWS});
   rig.UseLibrary("adapters=0;drives=0;status=1");
   TForm1& form = rig.Start();
-  EXPECT_EQ(rig.program().status.StatusCode(), STATUS_NO_DRIVE);
+  EXPECT_EQ(rig.program().status.StatusCode(), StatusMsg::NoDrive);
   EXPECT_FALSE(form.Button1.Enabled());
   EXPECT_TRUE(rig.dialogs.Boxes().empty());
 }

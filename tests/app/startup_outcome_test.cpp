@@ -7,10 +7,12 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "app/toolkit/text.h"
-#include "tests/app/startup_rig.h"
+#include "tests/support/window/program_rig.h"
 #include "transport/aspisim.h"
 
 namespace app_tests {
+
+using namespace rig;
 namespace {
 
 struct OutcomeRow {
@@ -19,7 +21,7 @@ struct OutcomeRow {
   const char* revision;  // of every drive
   OwnFile ownFile;
   VersionChars carried;
-  uint8_t status;
+  StatusMsg status;
   bool button1;
 };
 
@@ -28,24 +30,24 @@ std::ostream& operator<<(std::ostream& out, const OutcomeRow& row) { return out 
 constexpr VersionChars V10B = {'1', '0', 'B'};
 
 const OutcomeRow kRows[] = {
-    {"NoDriveValidFile", 0, "1.0A", OwnFile::Valid, V10B, 16, false},
-    {"NoDriveMissingFile", 0, "1.0A", OwnFile::Missing, V10B, 16, false},
-    {"TwoDrivesValidFile", 2, "1.0A", OwnFile::Valid, V10B, 17, false},
-    {"TwoDrivesRejectedFile", 2, "1.0A", OwnFile::WrongTag, V10B, 17, false},
-    {"OneDriveMissingFile", 1, "1.0A", OwnFile::Missing, V10B, 10, false},
-    {"OneDriveWrongTag", 1, "1.0A", OwnFile::WrongTag, V10B, 11, false},
-    {"OneDriveRejectedVersion", 1, "1.0A", OwnFile::Valid, {'1', '1', 'B'}, 11, false},
-    {"OneDriveOlderThanCarried", 1, "1.0A", OwnFile::Valid, V10B, 12, true},
-    {"OneDriveSameAsCarried", 1, "1.0B", OwnFile::Valid, V10B, 32, true},
-    {"OneDriveNewerThanCarried", 1, "1.0C", OwnFile::Valid, V10B, 33, true},
-    {"OneDriveOtherFirmwareLine", 1, "1.0A", OwnFile::Valid, {'2', '0', 'B'}, 11, false},
+    {"NoDriveValidFile", 0, "1.0A", OwnFile::Valid, V10B, StatusMsg{16}, false},
+    {"NoDriveMissingFile", 0, "1.0A", OwnFile::Missing, V10B, StatusMsg{16}, false},
+    {"TwoDrivesValidFile", 2, "1.0A", OwnFile::Valid, V10B, StatusMsg{17}, false},
+    {"TwoDrivesRejectedFile", 2, "1.0A", OwnFile::WrongTag, V10B, StatusMsg{17}, false},
+    {"OneDriveMissingFile", 1, "1.0A", OwnFile::Missing, V10B, StatusMsg{10}, false},
+    {"OneDriveWrongTag", 1, "1.0A", OwnFile::WrongTag, V10B, StatusMsg{11}, false},
+    {"OneDriveRejectedVersion", 1, "1.0A", OwnFile::Valid, {'1', '1', 'B'}, StatusMsg{11}, false},
+    {"OneDriveOlderThanCarried", 1, "1.0A", OwnFile::Valid, V10B, StatusMsg{12}, true},
+    {"OneDriveSameAsCarried", 1, "1.0B", OwnFile::Valid, V10B, StatusMsg{32}, true},
+    {"OneDriveNewerThanCarried", 1, "1.0C", OwnFile::Valid, V10B, StatusMsg{33}, true},
+    {"OneDriveOtherFirmwareLine", 1, "1.0A", OwnFile::Valid, {'2', '0', 'B'}, StatusMsg{11}, false},
 };
 
 class OutcomeTest : public ::testing::TestWithParam<OutcomeRow> {};
 
 TEST_P(OutcomeTest, MessageAndFlashButtonAsTheTableSays) {
   const OutcomeRow& row = GetParam();
-  StartupRig rig;
+  ProgramRig rig;
   for (int i = 0; i < row.drives; ++i) rig.AddDrive(row.revision);
   rig.SetOwnFile(row.ownFile, row.carried);
   TForm1& form = rig.Start();
@@ -67,8 +69,12 @@ TEST_P(OutcomeTest, MessageAndFlashButtonAsTheTableSays) {
     EXPECT_EQ(form.ComboBox1.ItemIndex(), 0);
     EXPECT_EQ(program.run.driveSelected.load(), 1);
     EXPECT_EQ(form.Label11.Caption(), row.revision);
+    EXPECT_EQ(form.Label8.Caption(), row.revision);
     EXPECT_EQ(form.Label6.Caption(), "00 ");
     EXPECT_EQ(form.Label7.Caption(), "00 ");
+    EXPECT_TRUE(form.Label6.Centered() && form.Label7.Centered());
+    EXPECT_EQ(form.Label1.Caption(), "ZORVEX  ");
+    EXPECT_EQ(form.Label2.Caption(), "DVD-ROM RT-5800B");
   } else {
     EXPECT_EQ(form.ComboBox1.ItemIndex(), -1);
     EXPECT_EQ(program.run.driveSelected.load(), 0);
@@ -83,19 +89,19 @@ INSTANTIATE_TEST_SUITE_P(Rows, OutcomeTest, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StartupTest, NoAnsweringLetterSendsNothingAndFindsNoDrive) {
-  StartupRig rig;
+  ProgramRig rig;
   TForm1& form = rig.Start();
   Program& program = rig.program();
 
-  EXPECT_EQ(program.status.StatusCode(), STATUS_NO_DRIVE);
+  EXPECT_EQ(program.status.StatusCode(), StatusMsg::NoDrive);
   EXPECT_EQ(form.RichEdit1.Text(), "Target drive is not found.");
   EXPECT_FALSE(form.Button1.Enabled());
   ASSERT_NE(program.simulator, nullptr);
   EXPECT_EQ(program.simulator->AdapterCount(), 0);
   // The letters were tried, but with no adapter no entry point was installed.
   EXPECT_FALSE(rig.layer.OpenAttempts().empty());
-  EXPECT_EQ(program.aspi.SendASPI32Command.load(), nullptr);
-  EXPECT_EQ(program.aspi.GetASPI32SupportInfo.load(), nullptr);
+  EXPECT_EQ(program.channel.aspi.SendASPI32Command.load(), nullptr);
+  EXPECT_EQ(program.channel.aspi.GetASPI32SupportInfo.load(), nullptr);
   for (uint8_t letter = 0; letter < ASPISIM_MAX_ADAPTERS; ++letter)
     EXPECT_EQ(rig.layer.PassThroughCalls(letter), 0u) << "letter " << int{letter};
   EXPECT_EQ(form.Label19.Caption(), "WinNT");
@@ -103,7 +109,7 @@ TEST(StartupTest, NoAnsweringLetterSendsNothingAndFindsNoDrive) {
 }
 
 TEST(StartupTest, WindowIsBlankedCutAndCaptioned) {
-  StartupRig rig;
+  ProgramRig rig;
   rig.AddDrive();
   rig.AddDrive();
   TForm1& form = rig.Start();
@@ -125,13 +131,13 @@ TEST(StartupTest, WindowIsBlankedCutAndCaptioned) {
 }
 
 TEST(StartupTest, JapaneseSystemGetsJapaneseOutcomeAndCaptions) {
-  StartupRig rig;
+  ProgramRig rig;
   rig.system.langId = platform::LANG_ID_JAPANESE;
   rig.AddDrive();
   TForm1& form = rig.Start();
 
   EXPECT_TRUE(rig.program().run.Japanese());
-  EXPECT_EQ(rig.program().status.StatusCode(), 12);
+  EXPECT_EQ(rig.program().status.StatusCode(), StatusMsg{12});
   EXPECT_EQ(form.RichEdit1.Text(), StatusText(12, true));
   EXPECT_EQ(form.Button2.Caption(), tk::Cp932(u8"キャンセル"));
   EXPECT_TRUE(form.RadioButton1.Checked());
@@ -141,7 +147,7 @@ TEST(StartupTest, JapaneseSystemGetsJapaneseOutcomeAndCaptions) {
 class UnknownFamilyTest : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(UnknownFamilyTest, NoBackEndAndNoDrive) {
-  StartupRig rig(GetParam());
+  ProgramRig rig(RigOptions{.platformId = GetParam()});
   rig.AddDrive();
   TForm1& form = rig.Start();
   Program& program = rig.program();
@@ -151,7 +157,7 @@ TEST_P(UnknownFamilyTest, NoBackEndAndNoDrive) {
   EXPECT_EQ(rig.libraries.Loads(), 0);
   EXPECT_TRUE(rig.layer.OpenAttempts().empty());
   EXPECT_EQ(program.run.hostAdapterCount.load(), 0);
-  EXPECT_EQ(program.status.StatusCode(), STATUS_NO_DRIVE);
+  EXPECT_EQ(program.status.StatusCode(), StatusMsg::NoDrive);
   EXPECT_FALSE(form.Button1.Enabled());
   EXPECT_EQ(form.OuterHeight(), 240);
 }

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "app/toolkit/text.h"
 #include "tests/drive/drive_rig.h"
 
 namespace {
@@ -14,13 +13,14 @@ using emulator::CommandKind;
 using emulator::DataDirection;
 using emulator::FaultAction;
 using emulator::FaultRule;
+using Channel = CommandChannel;
 
 uint8_t callerData[2 * UPLOAD_BLOCK_BYTES];
 uint8_t destination[READ_REPLY_BYTES];
 
 struct CdbCase {
   const char* name;
-  std::function<uint8_t(Program&)> call;
+  std::function<uint8_t(Channel&)> call;
   std::vector<uint8_t> cdb;
   DataDirection direction;
   uint32_t bufLen;
@@ -35,10 +35,7 @@ class CdbTest : public ::testing::TestWithParam<CdbCase> {
 };
 
 TEST_P(CdbTest, SendsExactlyThisRequestToTheDriveItWasGiven) {
-  // A selection in RunState that differs from the drive handed in.
-  rig.program().run.selectedHaId = 7;
-  rig.program().run.selectedTarget = 7;
-  GetParam().call(rig.program());
+  GetParam().call(rig.channel());
 
   const auto commands = rig.recorder.Commands();
   ASSERT_EQ(commands.size(), 1u);
@@ -72,58 +69,58 @@ constexpr uint8_t CODE[4] = {'W', '2', '7', '4'};
 INSTANTIATE_TEST_SUITE_P(
     VendorCommands, CdbTest,
     ::testing::Values(
-        CdbCase{"UploadFirstBlock", [](Program& p) { return UploadBlock(p, RIG_DRIVE, 0x5000, 1, callerData, 0); },
+        CdbCase{"UploadFirstBlock", [](Channel& p) { return UploadBlock(p, RIG_DRIVE, 0x5000, 1, callerData, 0); },
                 {0xCB, 0x01, 0x00, 0x00, 0x50, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00}, DataDirection::Out, 4096,
                 0x50},
-        CdbCase{"UploadPartTwo", [](Program& p) { return UploadBlock(p, RIG_DRIVE, 0x240000, 2, callerData, 1); },
+        CdbCase{"UploadPartTwo", [](Channel& p) { return UploadBlock(p, RIG_DRIVE, 0x240000, 2, callerData, 1); },
                 {0xCB, 0x11, 0x00, 0x24, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00}, DataDirection::Out, 8192,
                 0x50},
         CdbCase{"UploadAddressAbove24Bits",
-                [](Program& p) { return UploadBlock(p, RIG_DRIVE, 0xAB245000, 1, callerData, 1); },
+                [](Channel& p) { return UploadBlock(p, RIG_DRIVE, 0xAB245000, 1, callerData, 1); },
                 {0xCB, 0x11, 0x00, 0x24, 0x50, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00}, DataDirection::Out, 4096,
                 0x50},
-        CdbCase{"EraseFirstSector", [](Program& p) { return EraseSectors(p, RIG_DRIVE, 0x2000, 0); },
+        CdbCase{"EraseFirstSector", [](Channel& p) { return EraseSectors(p, RIG_DRIVE, 0x2000, 0); },
                 {0xCB, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00}, DataDirection::None, 0,
                 0x40},
-        CdbCase{"EraseMaskAbove16Bits", [](Program& p) { return EraseSectors(p, RIG_DRIVE, 0x12345, 0); },
+        CdbCase{"EraseMaskAbove16Bits", [](Channel& p) { return EraseSectors(p, RIG_DRIVE, 0x12345, 0); },
                 {0xCB, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x23, 0x45, 0x00, 0x00, 0x00}, DataDirection::None, 0,
                 0x40},
-        CdbCase{"ProgramUnitOne", [](Program& p) { return ProgramSectors(p, RIG_DRIVE, 0x100, 1); },
+        CdbCase{"ProgramUnitOne", [](Channel& p) { return ProgramSectors(p, RIG_DRIVE, 0x100, 1); },
                 {0xCB, 0x12, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00}, DataDirection::None, 0,
                 0x40},
-        CdbCase{"EraseUnitOne", [](Program& p) { return EraseUnit(p, RIG_DRIVE, 1); },
+        CdbCase{"EraseUnitOne", [](Channel& p) { return EraseUnit(p, RIG_DRIVE, 1); },
                 {0xCB, 0x18, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, DataDirection::None, 0, 0x40},
         CdbCase{"VerifyChecksum",
-                [](Program& p) {
+                [](Channel& p) {
                   static constexpr uint8_t checksum[2] = {0x12, 0x34};
                   return VerifyChecksum(p, RIG_DRIVE, checksum, 0);
                 },
                 {0xCC, 0x04, 0x12, 0x34, 0, 0, 0, 0, 0, 0, 0, 0}, DataDirection::None, 0, 0x40},
         CdbCase{"ReadFamily",
-                [](Program& p) {
+                [](Channel& p) {
                   return ReadDriveMemory(p, 0x4500, 32, RIG_DRIVE.haId, RIG_DRIVE.target, destination);
                 },
                 {0xCC, 0x00, 0x00, 0x00, 0x45, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00}, DataDirection::In, 2048,
                 0x48},
         CdbCase{"ReadWideAddress",
-                [](Program& p) {
+                [](Channel& p) {
                   return ReadDriveMemory(p, 0x12345678, 0x800, RIG_DRIVE.haId, RIG_DRIVE.target, destination);
                 },
                 {0xCC, 0x00, 0x12, 0x34, 0x56, 0x78, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00}, DataDirection::In, 2048,
                 0x48},
         CdbCase{"ReadNothing",
-                [](Program& p) {
+                [](Channel& p) {
                   return ReadDriveMemory(p, 0x4500, 0, RIG_DRIVE.haId, RIG_DRIVE.target, destination);
                 },
                 {0xCC, 0x00, 0x00, 0x00, 0x45, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, DataDirection::In, 2048,
                 0x48},
-        CdbCase{"FlashModeOff", [](Program& p) { return FlashModeOff(p, RIG_DRIVE, CODE, 0); },
+        CdbCase{"FlashModeOff", [](Channel& p) { return FlashModeOff(p, RIG_DRIVE, CODE, 0); },
                 {0xCC, 0x01, 0x00, 0x00, 'W', '2', '7', '4', 0, 0, 0, 0}, DataDirection::None, 0, 0x40},
-        CdbCase{"FlashModeOn", [](Program& p) { return FlashModeOn(p, RIG_DRIVE, CODE, 0); },
+        CdbCase{"FlashModeOn", [](Channel& p) { return FlashModeOn(p, RIG_DRIVE, CODE, 0); },
                 {0xCC, 0x01, 0x01, 0x00, 'W', '2', '7', '4', 0, 0, 0, 0}, DataDirection::None, 0, 0x40},
-        CdbCase{"FlashModeOnUnitOne", [](Program& p) { return FlashModeOn(p, RIG_DRIVE, CODE, 1); },
+        CdbCase{"FlashModeOnUnitOne", [](Channel& p) { return FlashModeOn(p, RIG_DRIVE, CODE, 1); },
                 {0xCC, 0x11, 0x01, 0x00, 'W', '2', '7', '4', 0, 0, 0, 0}, DataDirection::None, 0, 0x40},
-        CdbCase{"UnitKeptToEightBits", [](Program& p) { return FlashModeOn(p, RIG_DRIVE, CODE, 0x11); },
+        CdbCase{"UnitKeptToEightBits", [](Channel& p) { return FlashModeOn(p, RIG_DRIVE, CODE, 0x11); },
                 {0xCC, 0x11, 0x01, 0x00, 'W', '2', '7', '4', 0, 0, 0, 0}, DataDirection::None, 0, 0x40}),
     [](const ::testing::TestParamInfo<CdbCase>& info) { return std::string(info.param.name); });
 
@@ -135,9 +132,9 @@ class WaitLengthTest : public ::testing::TestWithParam<Command> {
 };
 
 TEST_P(WaitLengthTest, SectorCommandsWaitLongerThanTheRest) {
-  rig.program().waits = CommandWaits{100, 1000};
+  rig.channel().waits = CommandWaits{100, 1000};
   rig.injector.AddRule(FaultRule::DelayBy(KindOf(GetParam()), 1, 300));
-  Call(rig.program(), GetParam());
+  Call(rig.channel(), GetParam());
   const bool sector =
       GetParam() == Command::Erase || GetParam() == Command::Program || GetParam() == Command::EraseUnit;
   EXPECT_EQ(rig.aspi.DroppedCompletions(), sector ? 0u : 1u);
@@ -148,33 +145,33 @@ INSTANTIATE_TEST_SUITE_P(VendorCommands, WaitLengthTest, ::testing::ValuesIn(ALL
 
 class ResultCodeTest : public ::testing::Test {
  protected:
-  ResultCodeTest() { rig.program().lastSenseKey = 0x55; }
+  ResultCodeTest() { rig.channel().lastSenseKey = 0x55; }
   DriveRig rig;
-  Program& program = rig.program();
+  CommandChannel& channel = rig.channel();
 };
 
 TEST_F(ResultCodeTest, ACompletedCommandGivesZeroAndLeavesTheLastSenseKeyAlone) {
-  EXPECT_EQ(FlashModeOn(program, RIG_DRIVE, W274, 0), COMMAND_COMPLETED);
+  EXPECT_EQ(FlashModeOn(channel, RIG_DRIVE, W274, 0), COMMAND_COMPLETED);
   EXPECT_TRUE(rig.drive.InFlashMode(0));
-  EXPECT_EQ(program.lastSenseKey, 0x55);
+  EXPECT_EQ(channel.lastSenseKey, 0x55);
 }
 
 TEST_F(ResultCodeTest, ARefusalGivesOneAndKeepsTheDrivesSenseByte) {
-  EXPECT_EQ(FlashModeOff(program, RIG_DRIVE, W274, 0), COMMAND_NOT_COMPLETED);
-  EXPECT_EQ(program.lastSenseKey, 0x05);
+  EXPECT_EQ(FlashModeOff(channel, RIG_DRIVE, W274, 0), COMMAND_NOT_COMPLETED);
+  EXPECT_EQ(channel.lastSenseKey, 0x05);
   EXPECT_TRUE(rig.test.dialogs.Boxes().empty());
 }
 
 TEST_F(ResultCodeTest, AWaitThatRunsOutGivesOneWithTheZeroSenseItLeaves) {
   rig.injector.AddRule(FaultRule::DelayBy(CommandKind::FlashOn, 1, 600));
-  EXPECT_EQ(FlashModeOn(program, RIG_DRIVE, W274, 0), COMMAND_NOT_COMPLETED);
-  EXPECT_EQ(program.lastSenseKey, 0);
+  EXPECT_EQ(FlashModeOn(channel, RIG_DRIVE, W274, 0), COMMAND_NOT_COMPLETED);
+  EXPECT_EQ(channel.lastSenseKey, 0);
   EXPECT_TRUE(rig.test.dialogs.Boxes().empty());
 }
 
 TEST_F(ResultCodeTest, ADriveTheBackEndDoesNotServeGivesOneAtOnce) {
-  EXPECT_EQ(FlashModeOn(program, {2, 6}, W274, 0), COMMAND_NOT_COMPLETED);
-  EXPECT_EQ(program.lastSenseKey, 0);
+  EXPECT_EQ(FlashModeOn(channel, {2, 6}, W274, 0), COMMAND_NOT_COMPLETED);
+  EXPECT_EQ(channel.lastSenseKey, 0);
   EXPECT_TRUE(rig.recorder.Commands().empty());
 }
 
@@ -182,11 +179,11 @@ TEST_F(ResultCodeTest, BusyAndATransportFailureGiveOne) {
   rig.injector.AddRule(FaultRule::Act(CommandKind::Verify, 1, FaultAction::Busy));
   rig.injector.AddRule(FaultRule::Act(CommandKind::Verify, 2, FaultAction::TransportFailure));
   static constexpr uint8_t checksum[2] = {1, 2};
-  EXPECT_EQ(VerifyChecksum(program, RIG_DRIVE, checksum, 0), COMMAND_NOT_COMPLETED);
-  EXPECT_EQ(program.lastSenseKey, 0);
-  program.lastSenseKey = 0x55;
-  EXPECT_EQ(VerifyChecksum(program, RIG_DRIVE, checksum, 0), COMMAND_NOT_COMPLETED);
-  EXPECT_EQ(program.lastSenseKey, 0);
+  EXPECT_EQ(VerifyChecksum(channel, RIG_DRIVE, checksum, 0), COMMAND_NOT_COMPLETED);
+  EXPECT_EQ(channel.lastSenseKey, 0);
+  channel.lastSenseKey = 0x55;
+  EXPECT_EQ(VerifyChecksum(channel, RIG_DRIVE, checksum, 0), COMMAND_NOT_COMPLETED);
+  EXPECT_EQ(channel.lastSenseKey, 0);
 }
 
 
@@ -197,18 +194,18 @@ class NoEventTest : public ::testing::TestWithParam<Command> {
 };
 
 TEST_P(NoEventTest, GivesTwoSendsNothingAndShowsTheBoxOnlyWhereItBelongs) {
-  fakes::TestProgram& t = rig.test;
-  Program program(Services{t.system, t.power, t.libraries, t.devices, noEvents, t.dialogs});
-  fakes::TestAspi::InstallInto(program.aspi);
-  program.lastSenseKey = 0x55;
+  fakes::RecordingDialogs& dialogs = rig.test.dialogs;
+  CommandChannel channel(noEvents, dialogs);
+  fakes::TestAspi::InstallInto(channel.aspi);
+  channel.lastSenseKey = 0x55;
 
-  EXPECT_EQ(Call(program, GetParam()), COMMAND_NO_EVENT);
+  EXPECT_EQ(Call(channel, GetParam()), COMMAND_NO_EVENT);
   EXPECT_TRUE(rig.aspi.Submitted().empty());
-  EXPECT_EQ(program.lastSenseKey, 0x55);
-  const auto boxes = t.dialogs.Boxes();
+  EXPECT_EQ(channel.lastSenseKey, 0x55);
+  const auto boxes = dialogs.Boxes();
   if (BoxWhenNoEvent(GetParam())) {
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, tk::Cp932(u8"CreateEvent 失敗"));
+    EXPECT_EQ(boxes[0].text, "CreateEvent \x8E\xB8\x94s");  // "失敗" in CP932
   } else {
     EXPECT_TRUE(boxes.empty());
   }
@@ -221,7 +218,7 @@ class ReadDriveMemoryTest : public ::testing::Test {
  protected:
   ReadDriveMemoryTest() { std::fill(std::begin(out), std::end(out), 0xAA); }
   uint8_t Read(uint32_t length) {
-    return ReadDriveMemory(rig.program(), 0x4500, length, RIG_DRIVE.haId, RIG_DRIVE.target, out);
+    return ReadDriveMemory(rig.channel(), 0x4500, length, RIG_DRIVE.haId, RIG_DRIVE.target, out);
   }
   bool Untouched(std::size_t from = 0) const {
     return std::all_of(std::begin(out) + from, std::end(out), [](uint8_t b) { return b == 0xAA; });

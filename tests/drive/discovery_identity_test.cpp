@@ -114,7 +114,7 @@ class Identify : public ::testing::Test {
 
 TEST_F(Identify, MatchingDriveKeepsItsReplyAndLine) {
   rig.AddDrive(0, 3);
-  EXPECT_EQ(IdentifyDrive(rig.program(), 0, 3), IDENTIFY_MATCH);
+  EXPECT_EQ(IdentifyDrive(rig.channel(), 0, 3), IDENTIFY_MATCH);
   const auto reply = IdentificationReply();
   const InquiryBytes expected = DefaultInquiry();
   EXPECT_TRUE(std::equal(reply.begin(), reply.end(), expected.begin()));
@@ -137,7 +137,7 @@ TEST_F(Identify, NonMatchingReplyStillRebuildsTheLineAsSent) {
   const uint8_t hostile[] = {'\0', 'Z', 0x07, 0x81, 0x40, 0xFF, 0x0A, 0x7F};
   for (std::size_t i = 0; i < reply.size(); ++i) reply[i] = hostile[i % sizeof hostile];
   rig.AddInquiry(0, 2, reply);
-  EXPECT_EQ(IdentifyDrive(rig.program(), 0, 2), IDENTIFY_NO_MATCH);
+  EXPECT_EQ(IdentifyDrive(rig.channel(), 0, 2), IDENTIFY_NO_MATCH);
   const std::string_view line = DisplayLine();
   ASSERT_EQ(line.size(), DISPLAY_LINE_LEN);
   EXPECT_EQ(line.substr(0, 11), "[HA:0/ID:2]");
@@ -159,9 +159,9 @@ class IdentifyNotCompleted : public Identify, public ::testing::WithParamInterfa
 // reply has reached the buffer.
 TEST_P(IdentifyNotCompleted, IsNoMatchAndKeepsTheLastLine) {
   rig.AddDrive(0, 0);
-  ASSERT_EQ(IdentifyDrive(rig.program(), 0, 0), IDENTIFY_MATCH);
+  ASSERT_EQ(IdentifyDrive(rig.channel(), 0, 0), IDENTIFY_MATCH);
   if (GetParam().attach) rig.AddFaulty(0, 6).AddRule(GetParam().rule);
-  EXPECT_EQ(IdentifyDrive(rig.program(), 0, 6), IDENTIFY_NO_MATCH);
+  EXPECT_EQ(IdentifyDrive(rig.channel(), 0, 6), IDENTIFY_NO_MATCH);
   EXPECT_EQ(DisplayLine(), Line(0, 0, DEFAULT_IDENTITY));
   EXPECT_TRUE(rig.test.dialogs.Boxes().empty());
 }

@@ -8,13 +8,6 @@
 
 namespace discovery_tests {
 
-std::unique_ptr<Program> ProgramWithEvents(fakes::TestProgram& test, EventService& events) {
-  auto program = std::make_unique<Program>(
-      Services{test.system, test.power, test.libraries, test.devices, events, test.dialogs});
-  program->waits = test.program->waits;
-  return program;
-}
-
 std::string Line(uint8_t adapter, uint8_t target, std::string_view identity) {
   std::string line = "[HA:0/ID:0]";
   line[4] = static_cast<char>(0x30 + adapter);
@@ -37,9 +30,9 @@ bool InquiryOverride::Execute(const emulator::ScsiCommand& command, emulator::Sc
   return true;
 }
 
-DiscoveryRig::DiscoveryRig(int32_t adapterCount) : form(*test.program, false) {
-  fakes::TestAspi::InstallInto(program().aspi);
-  program().run.hostAdapterCount.store(adapterCount);
+DiscoveryRig::DiscoveryRig(int32_t adapterCount) {
+  fakes::TestAspi::InstallInto(test->aspi);
+  selection.hostAdapterCount.store(adapterCount);
 }
 
 DiscoveryRig::~DiscoveryRig() {
@@ -63,12 +56,6 @@ emulator::FaultInjector& DiscoveryRig::AddFaulty(uint8_t adapter, uint8_t target
   emulator::FaultInjector& injector = injectors_.emplace_back(drives_.emplace_back());
   aspi.Attach(adapter, target, injector);
   return injector;
-}
-
-std::vector<std::string> DiscoveryRig::Items() {
-  std::vector<std::string> items;
-  for (int i = 0; i < form.ComboBox1.ItemCount(); ++i) items.push_back(form.ComboBox1.Item(i));
-  return items;
 }
 
 std::vector<uint8_t> DiscoveryRig::OpcodesSentTo(uint8_t adapter, uint8_t target) const {

@@ -1,23 +1,23 @@
 // Drives on chosen host adapters and targets behind the asynchronous test
-// back-end, a program that reaches them, and a window without start-up, for
-// tests of the drive scan and selection.
+// back-end, a channel that reaches them, and the selection, table and view
+// that discovery fills, for tests of the drive scan and selection.
 // Threads: test thread only.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/main_window.h"
+#include "drive/discovery.h"
 #include "drive/expected_identity.h"
 #include "emulator/fault_injector.h"
 #include "emulator/virtual_drive.h"
 #include "platform/event.h"
 #include "tests/support/fakes.h"
+#include "tests/support/recording_view.h"
 #include "tests/support/test_aspi.h"
 
 namespace discovery_tests {
@@ -40,10 +40,6 @@ class InquiryOverride final : public emulator::ScsiDevice {
   uint32_t transferred_;
 };
 
-
-// The same fakes as `test`, but with `events` as the event table.
-std::unique_ptr<Program> ProgramWithEvents(fakes::TestProgram& test, EventService& events);
-
 // An INQUIRY display line: "[HA:a/ID:t]" (digits 0x30 + number) and the
 // 28 identity bytes.
 std::string Line(uint8_t adapter, uint8_t target, std::string_view identity);
@@ -62,12 +58,18 @@ class DiscoveryRig {
   // A virtual drive behind a fault injector.
   emulator::FaultInjector& AddFaulty(uint8_t adapter, uint8_t target);
 
-  Program& program() { return *test.program; }
-  std::vector<std::string> Items();
+  CommandChannel& channel() { return *test; }
+  uint8_t Scan() { return ScanDrives(*test, selection, table, view); }
+  void Select(int position) { SelectDrive(selection, table, view, position); }
+  std::vector<std::string> Items() const { return view.DriveLines(); }
   // The opcodes of the requests sent to one attached device, in order.
   std::vector<uint8_t> OpcodesSentTo(uint8_t adapter, uint8_t target) const;
 
-  fakes::TestProgram test;
+  fakes::TestChannel test;
+  DriveSelection selection;
+  DriveTable table;
+  char afterTable[8] = "guard";  // nothing may be written past the table
+  fakes::RecordingView view;
 
  private:
   std::deque<emulator::VirtualDrive> drives_;
@@ -76,7 +78,6 @@ class DiscoveryRig {
 
  public:
   fakes::TestAspi aspi;  // stops before the devices it reaches go
-  TForm1 form;
 };
 
 }  // namespace discovery_tests

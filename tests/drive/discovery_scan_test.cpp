@@ -2,13 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "app/program.h"
-#include "app/toolkit/text.h"
 #include "drive/discovery.h"
 #include "emulator/command_kind.h"
 #include "tests/drive/discovery_rig.h"
@@ -20,7 +17,9 @@ using emulator::CommandKind;
 using emulator::FaultAction;
 using emulator::FaultRule;
 using emulator::VirtualDriveOptions;
+using ::testing::Each;
 using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 constexpr uint8_t OP_INQUIRY = 0x12;
 constexpr uint8_t OP_READ = 0xCC;
@@ -37,8 +36,6 @@ VirtualDriveOptions WithRevision(std::string revision) {
   return options;
 }
 
-DriveAddress Selected(Program& program) { return program.run.Selected(); }
-
 struct Placement {
   uint8_t adapter;
   uint8_t target;
@@ -53,11 +50,11 @@ TEST_P(DisplayLinePlacement, ShowsAdapterAndTargetAsCharacters) {
   const Placement& p = GetParam();
   DiscoveryRig rig(p.adapter + 1);
   rig.AddDrive(p.adapter, p.target);
-  ASSERT_EQ(ScanDrives(rig.program(), rig.form), 1);
+  ASSERT_EQ(rig.Scan(), 1);
   const std::string expected = std::string(p.prefix) + std::string(DEFAULT_IDENTITY);
   ASSERT_EQ(expected.size(), DISPLAY_LINE_LEN);
   EXPECT_THAT(rig.Items(), ElementsAre(expected));
-  const DriveEntry& entry = rig.program().drives.entries[0];
+  const DriveEntry& entry = rig.table.entries[0];
   EXPECT_EQ(entry.haId, p.adapter);
   EXPECT_EQ(entry.target, p.target);
   EXPECT_STREQ(entry.vendor, "ZORVEX  ");
@@ -73,9 +70,9 @@ TEST(Scan, WrongFamilyIsNotKeptAndALaterDriveTakesPositionZero) {
   DiscoveryRig rig(2);
   rig.AddDrive(0, 1, WithTag({'R', '5', '8', '1'}));
   rig.AddDrive(1, 2);
-  EXPECT_EQ(ScanDrives(rig.program(), rig.form), 1);
-  EXPECT_EQ(rig.program().drives.count, 1);
-  const DriveEntry& entry = rig.program().drives.entries[0];
+  EXPECT_EQ(rig.Scan(), 1);
+  EXPECT_EQ(rig.table.count, 1);
+  const DriveEntry& entry = rig.table.entries[0];
   EXPECT_EQ(entry.index, 0);
   EXPECT_EQ(entry.haId, 1);
   EXPECT_EQ(entry.target, 2);
@@ -88,10 +85,10 @@ TEST(Scan, SelectionEndsAtTheLastMatchingDriveEvenWhenNotKept) {
   rig.AddDrive(0, 1);
   rig.AddDrive(0, 3, WithTag({'X', '5', '8', '0'}));
   rig.AddDrive(0, 5, WithRevision("2.0A"));  // identity differs: not a match
-  EXPECT_EQ(ScanDrives(rig.program(), rig.form), 1);
-  EXPECT_EQ(Selected(rig.program()).haId, 0);
-  EXPECT_EQ(Selected(rig.program()).target, 3);
-  EXPECT_EQ(rig.program().run.driveSelected.load(), 0);
+  EXPECT_EQ(rig.Scan(), 1);
+  EXPECT_EQ(rig.selection.Selected().haId, 0);
+  EXPECT_EQ(rig.selection.Selected().target, 3);
+  EXPECT_EQ(rig.selection.driveSelected.load(), 0);
 }
 
 struct FamilyFailure {
@@ -109,9 +106,9 @@ TEST_P(FailedFamilyRead, DriveIsNotKept) {
   DiscoveryRig rig(1);
   rig.AddDrive(0, 0);
   rig.AddFaulty(0, 4).AddRule(GetParam().rule);
-  EXPECT_EQ(ScanDrives(rig.program(), rig.form), 1);
+  EXPECT_EQ(rig.Scan(), 1);
   EXPECT_THAT(rig.Items(), ElementsAre(Line(0, 0, DEFAULT_IDENTITY)));
-  EXPECT_EQ(rig.program().drives.entries[0].target, 0);
+  EXPECT_EQ(rig.table.entries[0].target, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,13 +124,12 @@ TEST(Scan, TwoDrivesAreListedInScanOrderAndNoneIsSelected) {
   DiscoveryRig rig(2);
   rig.AddDrive(1, 0);
   rig.AddDrive(0, 5);
-  EXPECT_EQ(ScanDrives(rig.program(), rig.form), 2);
+  EXPECT_EQ(rig.Scan(), 2);
   EXPECT_THAT(rig.Items(), ElementsAre(Line(0, 5, DEFAULT_IDENTITY), Line(1, 0, DEFAULT_IDENTITY)));
-  EXPECT_EQ(rig.program().drives.entries[1].index, 1);
-  EXPECT_EQ(rig.program().run.driveSelected.load(), 0);
-  EXPECT_EQ(rig.form.ComboBox1.ItemIndex(), -1);
-  EXPECT_EQ(rig.form.Label6.Caption(), "Label6");
-  EXPECT_EQ(rig.form.Label11.Caption(), "");
+  EXPECT_EQ(rig.table.entries[1].index, 1);
+  EXPECT_EQ(rig.selection.driveSelected.load(), 0);
+  // Lines only: no drive's fields were shown.
+  EXPECT_THAT(rig.view.Calls(), Each(StartsWith("line ")));
 }
 
 struct AdapterBound {
@@ -151,7 +147,7 @@ class AdapterCount : public ::testing::TestWithParam<AdapterBound> {};
 TEST_P(AdapterCount, BoundsTheScan) {
   DiscoveryRig rig(GetParam().count);
   rig.AddDrive(GetParam().driveAdapter, 7);
-  EXPECT_EQ(ScanDrives(rig.program(), rig.form), GetParam().expectedKept);
+  EXPECT_EQ(rig.Scan(), GetParam().expectedKept);
   EXPECT_EQ(rig.aspi.Submitted().empty(), GetParam().expectedKept == 0);
 }
 
@@ -163,52 +159,51 @@ INSTANTIATE_TEST_SUITE_P(Counts, AdapterCount,
 // but neither read nor listed, and nothing is written past the table.
 TEST(Scan, DrivesBeyondTheTableAreIgnored) {
   DiscoveryRig rig(2);
-  std::strcpy(rig.program().container.version, "1.05");
   for (uint8_t t = 0; t < 8; ++t) rig.AddDrive(0, t);
   rig.AddDrive(1, 0);
   rig.AddDrive(1, 1);
-  EXPECT_EQ(ScanDrives(rig.program(), rig.form), 8);
-  EXPECT_EQ(rig.program().drives.count, 8);
+  EXPECT_EQ(rig.Scan(), 8);
+  EXPECT_EQ(rig.table.count, 8);
   EXPECT_EQ(rig.Items().size(), 8u);
   for (uint8_t i = 0; i < 8; ++i) {
-    EXPECT_EQ(rig.program().drives.entries[i].index, i);
-    EXPECT_EQ(rig.program().drives.entries[i].target, i);
+    EXPECT_EQ(rig.table.entries[i].index, i);
+    EXPECT_EQ(rig.table.entries[i].target, i);
     EXPECT_EQ(rig.Items()[i], Line(0, i, DEFAULT_IDENTITY));
   }
   EXPECT_THAT(rig.OpcodesSentTo(1, 0), ElementsAre(OP_INQUIRY));
   EXPECT_THAT(rig.OpcodesSentTo(1, 1), ElementsAre(OP_INQUIRY));
-  EXPECT_EQ(Selected(rig.program()).haId, 1);
-  EXPECT_EQ(Selected(rig.program()).target, 1);
-  EXPECT_STREQ(rig.program().container.version, "1.05");
+  EXPECT_EQ(rig.selection.Selected().haId, 1);
+  EXPECT_EQ(rig.selection.Selected().target, 1);
+  EXPECT_STREQ(rig.afterTable, "guard");
 }
 
 TEST(Scan, ADriveNotKeptLeavesItsPlaceToTheNext) {
   DiscoveryRig rig(2);
   for (uint8_t t = 0; t < 8; ++t) rig.AddDrive(0, t, t == 3 ? WithTag({0, 0, 0, 0}) : VirtualDriveOptions{});
   rig.AddDrive(1, 6);
-  EXPECT_EQ(ScanDrives(rig.program(), rig.form), 8);
-  EXPECT_EQ(rig.program().drives.entries[3].target, 4);
-  EXPECT_EQ(rig.program().drives.entries[7].haId, 1);
-  EXPECT_EQ(rig.program().drives.entries[7].target, 6);
+  EXPECT_EQ(rig.Scan(), 8);
+  EXPECT_EQ(rig.table.entries[3].target, 4);
+  EXPECT_EQ(rig.table.entries[7].haId, 1);
+  EXPECT_EQ(rig.table.entries[7].target, 6);
   EXPECT_EQ(rig.Items().back(), Line(1, 6, DEFAULT_IDENTITY));
 }
 
 class FourthRevisionByte : public ::testing::TestWithParam<uint8_t> {};
 
-// The only reply byte a kept drive may choose freely: the list line shows it
-// as the toolkit decodes it, a zero byte as a blank, and nothing beyond it.
+// The only reply byte a kept drive may choose freely: the list line carries
+// it as sent, a zero byte as a blank, and nothing beyond it.
 TEST_P(FourthRevisionByte, IsShownAsSent) {
   const uint8_t byte35 = GetParam();
   InquiryBytes reply = DefaultInquiry();
   reply[35] = byte35;
   DiscoveryRig rig(1);
   rig.AddInquiry(0, 0, reply);
-  ASSERT_EQ(ScanDrives(rig.program(), rig.form), 1);
+  ASSERT_EQ(rig.Scan(), 1);
 
   std::string expected = Line(0, 0, "ZORVEX  DVD-ROM RT-5800B1.0");
   expected += byte35 == 0 ? ' ' : static_cast<char>(byte35);
-  EXPECT_THAT(rig.Items(), ElementsAre(tk::ToCp932(tk::FromCp932(expected))));
-  const DriveEntry& entry = rig.program().drives.entries[0];
+  EXPECT_THAT(rig.Items(), ElementsAre(expected));
+  const DriveEntry& entry = rig.table.entries[0];
   EXPECT_EQ(static_cast<uint8_t>(entry.revision[3]), byte35);
   EXPECT_EQ(entry.revision[4], '\0');
   EXPECT_EQ(DisplayLine().size(), DISPLAY_LINE_LEN);
@@ -226,7 +221,7 @@ TEST_P(ShortInquiry, IsNotJudgedByTheEarlierReply) {
   DiscoveryRig rig(1);
   rig.AddDrive(0, 0);
   rig.AddInquiry(0, 1, DefaultInquiry(), GetParam());
-  EXPECT_EQ(ScanDrives(rig.program(), rig.form), 1);
+  EXPECT_EQ(rig.Scan(), 1);
   EXPECT_THAT(rig.OpcodesSentTo(0, 1), ElementsAre(OP_INQUIRY));
 }
 
@@ -236,15 +231,14 @@ TEST(Scan, NoEventShowsABoxPerTargetAndGoesOn) {
   DiscoveryRig rig(2);
   rig.AddDrive(0, 0);
   fakes::NoEvents noEvents;
-  auto program = ProgramWithEvents(rig.test, noEvents);
-  fakes::TestAspi::InstallInto(program->aspi);
-  EXPECT_EQ(IdentifyDrive(*program, 0, 0), IDENTIFY_NO_EVENT);
+  CommandChannel channel(noEvents, rig.test.dialogs);
+  fakes::TestAspi::InstallInto(channel.aspi);
+  EXPECT_EQ(IdentifyDrive(channel, 0, 0), IDENTIFY_NO_EVENT);
   EXPECT_EQ(rig.test.dialogs.Boxes().size(), 1u);
-  program->run.hostAdapterCount.store(2);
-  EXPECT_EQ(ScanDrives(*program, rig.form), 0);
-  EXPECT_EQ(rig.test.dialogs.Count(tk::Cp932(u8"CreateEvent 失敗")), 1 + 16);
+  EXPECT_EQ(ScanDrives(channel, rig.selection, rig.table, rig.view), 0);
+  EXPECT_EQ(rig.test.dialogs.Count("CreateEvent \x8E\xB8\x94s"), 1 + 16);  // "失敗" in CP932
   EXPECT_EQ(rig.test.dialogs.Boxes().size(), 1u + 16u);
-  EXPECT_EQ(rig.form.ComboBox1.ItemCount(), 0);
+  EXPECT_TRUE(rig.view.Calls().empty());
   EXPECT_TRUE(rig.aspi.Submitted().empty());
 }
 

@@ -1,4 +1,4 @@
-// Selecting a kept drive: RunState and the drive's labels.
+// Selecting a kept drive: the selection and the drive's fields as shown.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,8 +7,6 @@
 #include <ostream>
 #include <string>
 
-#include "app/program.h"
-#include "app/toolkit/text.h"
 #include "drive/discovery.h"
 #include "tests/drive/discovery_rig.h"
 
@@ -18,34 +16,28 @@ namespace {
 struct Placement {
   uint8_t adapter;
   uint8_t target;
-  const char* label6;
-  const char* label7;
+  const char* haText;
+  const char* targetText;
 };
 
 void PrintTo(const Placement& p, std::ostream* os) { *os << int{p.adapter} << "/" << int{p.target}; }
 
 class SelectPlacement : public ::testing::TestWithParam<Placement> {};
 
-TEST_P(SelectPlacement, ShowsAdapterAndTargetAsCentredHex) {
+TEST_P(SelectPlacement, ShowsAdapterAndTargetAsHex) {
   const Placement& p = GetParam();
   DiscoveryRig rig(p.adapter + 1);
   rig.AddDrive(p.adapter, p.target);
-  ASSERT_EQ(ScanDrives(rig.program(), rig.form), 1);
-  rig.program().run.selectedHaId.store(0xEE);
-  rig.program().run.selectedTarget.store(0xEE);
+  ASSERT_EQ(rig.Scan(), 1);
+  rig.selection.selectedHaId.store(0xEE);
+  rig.selection.selectedTarget.store(0xEE);
 
-  SelectDrive(rig.program(), rig.form, 0);
-  EXPECT_EQ(rig.program().run.selectedHaId.load(), p.adapter);
-  EXPECT_EQ(rig.program().run.selectedTarget.load(), p.target);
-  EXPECT_EQ(rig.program().run.driveSelected.load(), 1);
-  EXPECT_EQ(rig.form.Label6.Caption(), p.label6);
-  EXPECT_EQ(rig.form.Label7.Caption(), p.label7);
-  EXPECT_TRUE(rig.form.Label6.Centered());
-  EXPECT_TRUE(rig.form.Label7.Centered());
-  EXPECT_EQ(rig.form.Label1.Caption(), "ZORVEX  ");
-  EXPECT_EQ(rig.form.Label2.Caption(), "DVD-ROM RT-5800B");
-  EXPECT_EQ(rig.form.Label8.Caption(), "1.0A");
-  EXPECT_EQ(rig.form.Label11.Caption(), "1.0A");
+  rig.Select(0);
+  EXPECT_EQ(rig.selection.selectedHaId.load(), p.adapter);
+  EXPECT_EQ(rig.selection.selectedTarget.load(), p.target);
+  EXPECT_EQ(rig.selection.driveSelected.load(), 1);
+  EXPECT_EQ(rig.view.Calls().back(),
+            std::string("fields ") + p.haText + "|" + p.targetText + "|ZORVEX  |DVD-ROM RT-5800B|1.0A");
 }
 
 INSTANTIATE_TEST_SUITE_P(Drives, SelectPlacement,
@@ -57,15 +49,14 @@ class SelectNowhere : public ::testing::TestWithParam<int> {};
 TEST_P(SelectNowhere, ChangesNothing) {
   DiscoveryRig rig(1);
   rig.AddDrive(0, 2);
-  ASSERT_EQ(ScanDrives(rig.program(), rig.form), 1);
-  rig.program().run.selectedHaId.store(0x11);
-  rig.program().run.selectedTarget.store(0x22);
-  SelectDrive(rig.program(), rig.form, GetParam());
-  EXPECT_EQ(rig.program().run.selectedHaId.load(), 0x11);
-  EXPECT_EQ(rig.program().run.selectedTarget.load(), 0x22);
-  EXPECT_EQ(rig.program().run.driveSelected.load(), 0);
-  EXPECT_EQ(rig.form.Label6.Caption(), "Label6");
-  EXPECT_EQ(rig.form.Label11.Caption(), "");
+  ASSERT_EQ(rig.Scan(), 1);
+  rig.selection.selectedHaId.store(0x11);
+  rig.selection.selectedTarget.store(0x22);
+  rig.Select(GetParam());
+  EXPECT_EQ(rig.selection.selectedHaId.load(), 0x11);
+  EXPECT_EQ(rig.selection.selectedTarget.load(), 0x22);
+  EXPECT_EQ(rig.selection.driveSelected.load(), 0);
+  EXPECT_FALSE(rig.view.Fields().has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Positions, SelectNowhere, ::testing::Values(-1, 1, 8, 256));
@@ -80,30 +71,31 @@ void PrintTo(const HostileField& p, std::ostream* os) { *os << p.name; }
 
 class HostileLabels : public ::testing::TestWithParam<HostileField> {};
 
-// A field's bytes reach its label as sent, a zero byte as a blank, and the
-// label never runs on into the next field.
+// A field's bytes reach the view as sent, a zero byte as a blank, and a
+// field never runs on into the next.
 TEST_P(HostileLabels, StayWithinTheirFields) {
   const HostileField& p = GetParam();
   InquiryBytes reply = DefaultInquiry();
   std::copy(p.bytes.begin(), p.bytes.end(), reply.begin() + static_cast<std::ptrdiff_t>(p.offset));
   DiscoveryRig rig(1);
-  DriveTable& table = rig.program().drives;
+  DriveTable& table = rig.table;
   table.entries[0] = DriveEntry{0, 0, 0, {}, {}, {}};
   std::memcpy(table.entries[0].vendor, &reply[8], 8);
   std::memcpy(table.entries[0].product, &reply[16], 16);
   std::memcpy(table.entries[0].revision, &reply[32], 4);
   table.count = 1;
 
-  SelectDrive(rig.program(), rig.form, 0);
+  rig.Select(0);
   auto shown = [&](std::size_t from, std::size_t len) {
     std::string field(reinterpret_cast<const char*>(&reply[from]), len);
     for (char& c : field) c = c == '\0' ? ' ' : c;
-    return tk::ToCp932(tk::FromCp932(field));
+    return field;
   };
-  EXPECT_EQ(rig.form.Label1.Caption(), shown(8, 8));
-  EXPECT_EQ(rig.form.Label2.Caption(), shown(16, 16));
-  EXPECT_EQ(rig.form.Label8.Caption(), shown(32, 4));
-  EXPECT_EQ(rig.form.Label11.Caption(), shown(32, 4));
+  const auto fields = rig.view.Fields();
+  ASSERT_TRUE(fields.has_value());
+  EXPECT_EQ(fields->vendor, shown(8, 8));
+  EXPECT_EQ(fields->product, shown(16, 16));
+  EXPECT_EQ(fields->revision, shown(32, 4));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -13,7 +13,7 @@ uint8_t spareReply[READ_REPLY_BYTES];
 
 DriveRig::DriveRig() {
   aspi.Attach(RIG_DRIVE.haId, RIG_DRIVE.target, injector);
-  fakes::TestAspi::InstallInto(program().aspi);
+  fakes::TestAspi::InstallInto(channel().aspi);
 }
 
 DriveRig::~DriveRig() { injector.Interrupt(); }
@@ -32,25 +32,25 @@ emulator::CommandKind KindOf(Command command) {
   return KINDS[static_cast<int>(command)];
 }
 
-uint8_t Call(Program& program, Command command, uint8_t* readInto) {
+uint8_t Call(CommandChannel& channel, Command command, uint8_t* readInto) {
   static constexpr uint8_t CHECKSUM[2] = {0x12, 0x34};
   switch (command) {
     case Command::FlashOn:
-      return FlashModeOn(program, RIG_DRIVE, W274, 0);
+      return FlashModeOn(channel, RIG_DRIVE, W274, 0);
     case Command::FlashOff:
-      return FlashModeOff(program, RIG_DRIVE, W274, 0);
+      return FlashModeOff(channel, RIG_DRIVE, W274, 0);
     case Command::Upload:
-      return UploadBlock(program, RIG_DRIVE, 0x5000, 1, uploadData, 0);
+      return UploadBlock(channel, RIG_DRIVE, 0x5000, 1, uploadData, 0);
     case Command::Verify:
-      return VerifyChecksum(program, RIG_DRIVE, CHECKSUM, 0);
+      return VerifyChecksum(channel, RIG_DRIVE, CHECKSUM, 0);
     case Command::Erase:
-      return EraseSectors(program, RIG_DRIVE, 0x2000, 0);
+      return EraseSectors(channel, RIG_DRIVE, 0x2000, 0);
     case Command::Program:
-      return ProgramSectors(program, RIG_DRIVE, 0x2000, 0);
+      return ProgramSectors(channel, RIG_DRIVE, 0x2000, 0);
     case Command::EraseUnit:
-      return EraseUnit(program, RIG_DRIVE, 1);
+      return EraseUnit(channel, RIG_DRIVE, 1);
     case Command::Read:
-      return ReadDriveMemory(program, 0x4500, 32, RIG_DRIVE.haId, RIG_DRIVE.target,
+      return ReadDriveMemory(channel, 0x4500, 32, RIG_DRIVE.haId, RIG_DRIVE.target,
                              readInto != nullptr ? readInto : spareReply);
   }
   return 0xFF;

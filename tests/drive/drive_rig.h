@@ -1,6 +1,6 @@
-// A program wired to one virtual drive at adapter 2, target 5 through the
-// asynchronous test back-end, with a recorder and a fault injector in
-// between: program -> TestAspi -> injector -> recorder -> drive.
+// A command channel wired to one virtual drive at adapter 2, target 5 through
+// the asynchronous test back-end, with a recorder and a fault injector in
+// between: channel -> TestAspi -> injector -> recorder -> drive.
 // Also a way to call any of the eight vendor commands by name, for tests that
 // run the same check over all of them.
 // Threads: test thread only.
@@ -8,7 +8,8 @@
 
 #include <string>
 
-#include "app/program.h"
+#include "drive/command_channel.h"
+#include "drive/drive_table.h"
 #include "emulator/fault_injector.h"
 #include "emulator/virtual_drive.h"
 #include "tests/drive/recording_device.h"
@@ -21,7 +22,7 @@ inline constexpr DriveAddress RIG_DRIVE = {2, 5};
 inline constexpr uint8_t W274[4] = {'W', '2', '7', '4'};
 
 struct DriveRig {
-  fakes::TestProgram test;
+  fakes::TestChannel test;
   emulator::VirtualDrive drive;
   RecordingDevice recorder{drive};
   emulator::FaultInjector injector{recorder};
@@ -29,7 +30,7 @@ struct DriveRig {
 
   DriveRig();
   ~DriveRig();  // lets go of anything held in the injector before the back-end stops
-  Program& program() { return *test.program; }
+  CommandChannel& channel() { return *test; }
 };
 
 enum class Command { FlashOn, FlashOff, Upload, Verify, Erase, Program, EraseUnit, Read };
@@ -38,8 +39,8 @@ std::string CommandName(Command command);
 emulator::CommandKind KindOf(Command command);
 // One call with typical arguments (unit 0, the first stage-one mask, a
 // 4096-byte upload from a static buffer, a 32-byte read at 0x4500 into
-// `readInto`). `program` may be a Program other than the rig's.
-uint8_t Call(Program& program, Command command, uint8_t* readInto = nullptr);
+// `readInto`). `channel` may be a channel other than the rig's.
+uint8_t Call(CommandChannel& channel, Command command, uint8_t* readInto = nullptr);
 // Whether the command shows a box when no event can be made.
 bool BoxWhenNoEvent(Command command);
 

@@ -18,18 +18,18 @@ using emulator::FaultRule;
 
 TEST(LateCompletionTest, ALateSuccessIsDroppedAndTheNextCommandOfTheKindIsClean) {
   DriveRig rig;
-  Program& program = rig.program();
+  CommandChannel& channel = rig.channel();
   const std::size_t eventsBefore = SystemEvents().OpenCount();
-  program.lastSenseKey = 0x55;
-  rig.injector.AddRule(FaultRule::DelayBy(CommandKind::FlashOn, 1, 3 * program.waits.normalMs));
+  channel.lastSenseKey = 0x55;
+  rig.injector.AddRule(FaultRule::DelayBy(CommandKind::FlashOn, 1, 3 * channel.waits.normalMs));
 
-  EXPECT_EQ(FlashModeOn(program, RIG_DRIVE, W274, 0), COMMAND_NOT_COMPLETED);
+  EXPECT_EQ(FlashModeOn(channel, RIG_DRIVE, W274, 0), COMMAND_NOT_COMPLETED);
   // The drive did act, late; the program counts the command as failed.
   EXPECT_TRUE(rig.drive.InFlashMode(0));
-  EXPECT_EQ(program.lastSenseKey, 0);
+  EXPECT_EQ(channel.lastSenseKey, 0);
   EXPECT_EQ(rig.aspi.DroppedCompletions(), 1u);
 
-  EXPECT_EQ(FlashModeOff(program, RIG_DRIVE, W274, 0), COMMAND_COMPLETED);
+  EXPECT_EQ(FlashModeOff(channel, RIG_DRIVE, W274, 0), COMMAND_COMPLETED);
   ASSERT_TRUE(rig.aspi.WaitIdle(5000));
   EXPECT_EQ(rig.aspi.FailedSignals(), 0u);
   EXPECT_EQ(SystemEvents().OpenCount(), eventsBefore);
@@ -39,7 +39,7 @@ TEST(LateCompletionTest, ALateSuccessIsDroppedAndTheNextCommandOfTheKindIsClean)
 // The late answer is a refusal with a key that would raise "Reserved": none
 // of it may surface, neither in this command nor in the next of its kind.
 TEST(LateCompletionTest, ALateFailureLeavesNoBoxNoSenseAndNoTraceInTheNextCommand) {
-  fakes::TestProgram test;
+  fakes::TestChannel test;
   emulator::VirtualDrive drive;
   emulator::FaultInjector failing(drive);
   failing.AddRule(FaultRule::Fail(CommandKind::Upload, 1, 0x0D));
@@ -67,16 +67,16 @@ TEST(LateCompletionTest, ALateFailureLeavesNoBoxNoSenseAndNoTraceInTheNextComman
 // every result honest: a late answer is never mistaken for the next one.
 TEST(LateCompletionTest, AlternatingLateAndPromptAnswersNeverMix) {
   DriveRig rig;
-  Program& program = rig.program();
-  program.waits = CommandWaits{100, 100};
+  CommandChannel& channel = rig.channel();
+  channel.waits = CommandWaits{100, 100};
   for (uint32_t n = 1; n <= 10; n += 2) rig.injector.AddRule(FaultRule::DelayBy(CommandKind::Verify, n, 300));
   static constexpr uint8_t checksum[2] = {0, 0};
   for (int i = 0; i < 10; ++i) {
-    program.lastSenseKey = 0x55;
+    channel.lastSenseKey = 0x55;
     // The drive refuses every checksum check (no flash mode): sense key 5 when
     // the answer is in time, nothing when it is late.
-    EXPECT_EQ(VerifyChecksum(program, RIG_DRIVE, checksum, 0), COMMAND_NOT_COMPLETED) << i;
-    EXPECT_EQ(program.lastSenseKey, i % 2 == 0 ? 0 : 5) << i;
+    EXPECT_EQ(VerifyChecksum(channel, RIG_DRIVE, checksum, 0), COMMAND_NOT_COMPLETED) << i;
+    EXPECT_EQ(channel.lastSenseKey, i % 2 == 0 ? 0 : 5) << i;
   }
   EXPECT_EQ(rig.aspi.DroppedCompletions(), 5u);
   EXPECT_EQ(rig.aspi.FailedSignals(), 0u);

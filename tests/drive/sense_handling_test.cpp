@@ -24,11 +24,11 @@ class SenseMatrixTest : public ::testing::TestWithParam<std::tuple<Command, uint
 
 TEST_P(SenseMatrixTest, KeepsTheWholeByteAndShowsReservedOnlyForItsKeys) {
   const auto [command, byte2] = GetParam();
-  rig.program().lastSenseKey = static_cast<uint8_t>(~byte2);
+  rig.channel().lastSenseKey = static_cast<uint8_t>(~byte2);
   rig.injector.AddRule(FaultRule::Fail(KindOf(command), 1, byte2));
 
-  EXPECT_EQ(Call(rig.program(), command), COMMAND_NOT_COMPLETED);
-  EXPECT_EQ(rig.program().lastSenseKey, byte2);
+  EXPECT_EQ(Call(rig.channel(), command), COMMAND_NOT_COMPLETED);
+  EXPECT_EQ(rig.channel().lastSenseKey, byte2);
   const auto boxes = rig.test.dialogs.Boxes();
   if (ReservedKey(byte2)) {
     ASSERT_EQ(boxes.size(), 1u);
@@ -53,9 +53,9 @@ INSTANTIATE_TEST_SUITE_P(VendorCommands, SenseMatrixTest,
 TEST(SenseHandlingTest, ASuccessAfterAFailureLeavesTheLastSenseKeyOfTheFailure) {
   DriveRig rig;
   rig.injector.AddRule(FaultRule::Fail(emulator::CommandKind::FlashOn, 1, 0x06));
-  EXPECT_EQ(FlashModeOn(rig.program(), RIG_DRIVE, W274, 1), COMMAND_NOT_COMPLETED);
-  EXPECT_EQ(FlashModeOn(rig.program(), RIG_DRIVE, W274, 1), COMMAND_COMPLETED);
-  EXPECT_EQ(rig.program().lastSenseKey, 0x06);
+  EXPECT_EQ(FlashModeOn(rig.channel(), RIG_DRIVE, W274, 1), COMMAND_NOT_COMPLETED);
+  EXPECT_EQ(FlashModeOn(rig.channel(), RIG_DRIVE, W274, 1), COMMAND_COMPLETED);
+  EXPECT_EQ(rig.channel().lastSenseKey, 0x06);
 }
 
 }  // namespace

@@ -1,14 +1,14 @@
 // The start-up check and the full image read, run against real files that
 // end (or fail to end) in a container.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <cstring>
+#include <optional>
 
-#include "app/main_window.h"
-#include "app/messages.h"
 #include "firmware/container.h"
 #include "tests/firmware/container_test_files.h"
 #include "tests/support/fakes.h"
+#include "tests/support/recording_view.h"
 
 namespace {
 
@@ -17,80 +17,83 @@ using container_test::FakeExecutable;
 using container_test::ScratchDir;
 using container_test::WriteBytes;
 
-constexpr const char* UNTOUCHED = "untouched";
+// What a field shows when the check never showed it.
+constexpr std::nullopt_t UNTOUCHED = std::nullopt;
 
 std::vector<uint8_t> ContainerWith(VersionChars version) { return SyntheticContainer(version); }
 
 class CheckContainerTest : public ::testing::Test {
  protected:
-  CheckContainerTest() {
-    for (tk::Label* label : {&form.Label12, &form.Label23, &form.Label24}) label->SetCaption(UNTOUCHED);
-    form.Button1.SetEnabled(true);
-    tp->run.containerValid = 1;
-  }
+  CheckContainerTest() { run.containerValid = 1; }
 
   // Writes `bytes` as the program's own file and runs the check on it.
   void Check(const std::vector<uint8_t>& bytes) {
     WriteBytes(dir.File("zorvex-flash"), bytes);
-    tp.system.ownPath = dir.File("zorvex-flash");
-    CheckContainer(*tp, form);
+    system.ownPath = dir.File("zorvex-flash");
+    CheckContainer(system, info, run, view);
   }
 
-  void ExpectRejected(uint8_t status) {
-    EXPECT_EQ(tp->status.StatusCode(), status);
-    EXPECT_EQ(form.RichEdit1.Text(), StatusText(status, false));
-    EXPECT_FALSE(form.Button1.Enabled());
-    EXPECT_EQ(tp->run.containerValid, 0);
-    EXPECT_EQ(form.Label12.Caption(), UNTOUCHED);
+  // The text last shown by the view call `kind` ("checksum", "tag", "version").
+  std::optional<std::string> Shown(const std::string& kind) const {
+    std::optional<std::string> text;
+    for (const std::string& call : view.Calls())
+      if (call.starts_with(kind + " ")) text = call.substr(kind.size() + 1);
+    return text;
+  }
+
+  // The status shown, then the flash button disabled, as the last calls.
+  void ExpectRejected(StatusMsg status) {
+    const auto calls = view.Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[calls.size() - 2], "status " + std::to_string(static_cast<int>(status)));
+    EXPECT_EQ(calls.back(), "flash off");
+    EXPECT_EQ(run.containerValid, 0);
+    EXPECT_EQ(Shown("version"), UNTOUCHED);
   }
 
   ScratchDir dir;
-  fakes::TestProgram tp;
-  TForm1 form{*tp, false};
+  fakes::FakeSystemInfo system;
+  RunState run;
+  ContainerInfo info;
+  fakes::RecordingView view;
 };
 
 TEST_F(CheckContainerTest, AcceptsVersion10BAndClearsTheMessageArea) {
-  SetStatus(*tp, 17);
-  form.RichEdit1.SetText("earlier message");
   const auto c = ContainerWith({'1', '0', 'B'});
   Check(Concat(FakeExecutable(4096), c));
 
-  EXPECT_EQ(tp->run.containerValid, 1);
-  EXPECT_EQ(form.Label12.Caption(), "1.0B");
-  EXPECT_EQ(form.RichEdit1.Text(), "");
-  EXPECT_EQ(tp->status.StatusCode(), 17);
-  EXPECT_TRUE(form.Button1.Enabled());
-  const ContainerInfo& info = tp->container;
+  EXPECT_EQ(run.containerValid, 1);
+  char hex[5];
+  std::snprintf(hex, sizeof hex, "%02x%02x", c[0x7AFFE], c[0x7AFFF]);
+  // No status and no change of the flash button: the earlier ones stay.
+  EXPECT_THAT(view.Calls(),
+              ::testing::ElementsAre("checksum " + std::string(hex), "tag R580", "clear", "version 1.0B"));
   EXPECT_EQ(info.ownPath, dir.File("zorvex-flash"));
   EXPECT_STREQ(info.version, "1.0B");
   EXPECT_STREQ(info.part1Tag, "R580");
   EXPECT_EQ(0, std::memcmp(info.part1Checksum, &c[0x7AFFE], 2));
   EXPECT_EQ(0, std::memcmp(info.part2Checksum, &c[0x9B002], 2));
-  char hex[5];
-  std::snprintf(hex, sizeof hex, "%02x%02x", c[0x7AFFE], c[0x7AFFF]);
-  EXPECT_EQ(form.Label23.Caption(), hex);
-  EXPECT_EQ(form.Label24.Caption(), "R580");
 }
 
 TEST_F(CheckContainerTest, RejectsVersion11AButFillsTheFieldLabels) {
   Check(ContainerWith({'1', '1', 'A'}));
-  ExpectRejected(11);
-  EXPECT_EQ(form.Label24.Caption(), "R580");
-  EXPECT_NE(form.Label23.Caption(), UNTOUCHED);
-  EXPECT_EQ(form.Label23.Caption().size(), 4u);
+  ExpectRejected(StatusMsg::IncorrectFile);
+  EXPECT_EQ(Shown("tag"), "R580");
+  ASSERT_NE(Shown("checksum"), UNTOUCHED);
+  EXPECT_EQ(Shown("checksum")->size(), 4u);
 }
 
 TEST_F(CheckContainerTest, IgnoresPartTwosTag) {
   auto c = ContainerWith({'2', '0', 'C'});
   std::memcpy(&c[0x9B004], "XXXX", 4);
   Check(c);
-  EXPECT_EQ(tp->run.containerValid, 1);
-  EXPECT_EQ(form.Label12.Caption(), "2.0C");
+  EXPECT_EQ(run.containerValid, 1);
+  EXPECT_EQ(Shown("version"), "2.0C");
 }
 
 struct TagCase {
   std::array<uint8_t, 4> tag;
-  std::string shown;  // Label24: the tag up to its first zero byte
+  std::string shown;  // the tag up to its first zero byte
 };
 class CheckContainerTag : public CheckContainerTest, public ::testing::WithParamInterface<TagCase> {};
 
@@ -98,8 +101,8 @@ TEST_P(CheckContainerTag, RejectsAnyOtherTagAndShowsIt) {
   auto c = ContainerWith({'1', '0', 'B'});
   std::memcpy(&c[0x7B000], GetParam().tag.data(), 4);
   Check(Concat(FakeExecutable(100), c));
-  ExpectRejected(11);
-  EXPECT_EQ(form.Label24.Caption(), GetParam().shown);
+  ExpectRejected(StatusMsg::IncorrectFile);
+  EXPECT_EQ(Shown("tag"), GetParam().shown);
 }
 INSTANTIATE_TEST_SUITE_P(
     OneByteOff, CheckContainerTag,
@@ -121,9 +124,9 @@ TEST_P(CheckContainerChecksum, ShowsPartOnesStoredChecksumInLowerCaseHex) {
   c[0x7AFFF] = 0xFF;
   std::memcpy(&c[0x7B000], GetParam().tag.data(), 4);
   Check(c);
-  EXPECT_EQ(form.Label23.Caption(), "0aff");
-  EXPECT_EQ(tp->container.part1Checksum[0], 0x0A);
-  EXPECT_EQ(tp->container.part1Checksum[1], 0xFF);
+  EXPECT_EQ(Shown("checksum"), "0aff");
+  EXPECT_EQ(info.part1Checksum[0], 0x0A);
+  EXPECT_EQ(info.part1Checksum[1], 0xFF);
 }
 INSTANTIATE_TEST_SUITE_P(AcceptedOrNot, CheckContainerChecksum,
                          ::testing::Values(ChecksumCase{{'1', '0', 'B'}, {'R', '5', '8', '0'}},
@@ -136,12 +139,12 @@ class CheckContainerUnopenable : public CheckContainerTest,
 TEST_P(CheckContainerUnopenable, ShowsCannotOpenAndLeavesTheLabels) {
   const std::string path = GetParam().empty() ? "" : dir.File(GetParam());
   if (GetParam() == "folder") std::filesystem::create_directory(path);
-  tp.system.ownPath = path;
-  CheckContainer(*tp, form);
-  ExpectRejected(10);
-  EXPECT_EQ(form.Label23.Caption(), UNTOUCHED);
-  EXPECT_EQ(form.Label24.Caption(), UNTOUCHED);
-  EXPECT_EQ(tp->container.ownPath, path);
+  system.ownPath = path;
+  CheckContainer(system, info, run, view);
+  ExpectRejected(StatusMsg::CannotOpen);
+  EXPECT_EQ(Shown("checksum"), UNTOUCHED);
+  EXPECT_EQ(Shown("tag"), UNTOUCHED);
+  EXPECT_EQ(info.ownPath, path);
 }
 INSTANTIATE_TEST_SUITE_P(Paths, CheckContainerUnopenable, ::testing::Values("missing", "folder", ""));
 
@@ -156,12 +159,12 @@ TEST_P(CheckContainerLength, RejectsEveryFileShorterThanAContainer) {
   const auto c = ContainerWith({'1', '0', 'B'});
   if (length < c.size()) {
     Check(std::vector<uint8_t>(c.end() - static_cast<std::ptrdiff_t>(length), c.end()));
-    ExpectRejected(11);
-    EXPECT_EQ(form.Label24.Caption(), UNTOUCHED);
+    ExpectRejected(StatusMsg::IncorrectFile);
+    EXPECT_EQ(Shown("tag"), UNTOUCHED);
   } else {
     Check(Concat(FakeExecutable(length - c.size()), c));
-    EXPECT_EQ(tp->run.containerValid, 1);
-    EXPECT_EQ(form.Label12.Caption(), "1.0B");
+    EXPECT_EQ(run.containerValid, 1);
+    EXPECT_EQ(Shown("version"), "1.0B");
   }
 }
 
@@ -177,28 +180,28 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, CheckContainerLength, ::testing::ValuesIn(B
 TEST_F(CheckContainerTest, LoadContainerImageReadsTheWholeContainerEachTime) {
   const auto first = ContainerWith({'1', '0', 'B'});
   Check(Concat(FakeExecutable(777), first));
-  ASSERT_TRUE(LoadContainerImage(*tp));
+  ASSERT_TRUE(LoadContainerImage(info));
   EXPECT_TRUE(std::equal(first.begin(), first.end(), ContainerImage().begin()));
 
   // A file changed since start-up is read in its new state; the checksums
   // kept at start-up stay as they were.
-  const ContainerInfo kept = tp->container;
+  const ContainerInfo kept = info;
   const auto second = ContainerWith({'3', '0', 'D'});
-  WriteBytes(tp.system.ownPath, Concat(FakeExecutable(10), second));
-  ASSERT_TRUE(LoadContainerImage(*tp));
+  WriteBytes(system.ownPath, Concat(FakeExecutable(10), second));
+  ASSERT_TRUE(LoadContainerImage(info));
   EXPECT_TRUE(std::equal(second.begin(), second.end(), ContainerImage().begin()));
-  EXPECT_EQ(0, std::memcmp(tp->container.part1Checksum, kept.part1Checksum, 2));
-  EXPECT_EQ(0, std::memcmp(tp->container.part2Checksum, kept.part2Checksum, 2));
+  EXPECT_EQ(0, std::memcmp(info.part1Checksum, kept.part1Checksum, 2));
+  EXPECT_EQ(0, std::memcmp(info.part2Checksum, kept.part2Checksum, 2));
   EXPECT_NE(0, std::memcmp(&second[0x7AFFE], kept.part1Checksum, 2));
 }
 
 TEST_F(CheckContainerTest, LoadContainerImageFailsWithoutAWholeContainer) {
   const auto c = ContainerWith({'1', '0', 'B'});
   Check(c);
-  WriteBytes(tp.system.ownPath, std::vector<uint8_t>(c.begin() + 1, c.end()));
-  EXPECT_FALSE(LoadContainerImage(*tp));
-  std::filesystem::remove(tp.system.ownPath);
-  EXPECT_FALSE(LoadContainerImage(*tp));
+  WriteBytes(system.ownPath, std::vector<uint8_t>(c.begin() + 1, c.end()));
+  EXPECT_FALSE(LoadContainerImage(info));
+  std::filesystem::remove(system.ownPath);
+  EXPECT_FALSE(LoadContainerImage(info));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Runs that end at a failed command: the status shown, the flags, the timer,
+// Runs that end at a failed command: the status shown, the flags, the progress,
 // and that the failed command is the last one the drive ever sees.
 #include <gmock/gmock.h>
 
@@ -14,9 +14,6 @@ using emulator::CommandKind;
 using emulator::FaultAction;
 using emulator::FaultRule;
 
-constexpr char FLASHING_ERROR[] = "Flashing Error";
-constexpr char COMPARING_ERROR[] = "Comparing Error";
-
 std::vector<ExpectedCommand> FirstOf(std::vector<ExpectedCommand> run, std::size_t count) {
   run.resize(count);
   return run;
@@ -27,19 +24,19 @@ FaultRule Twice(FaultRule rule) {
   return rule;
 }
 
-// The run ended as a failure showing `message`: flag 2, timer stopped,
-// nothing re-enabled, nothing armed, and the window free to close.
-void ExpectFailedRun(FlashRig& rig, int32_t status, const char* message) {
-  Program& p = rig.program();
-  EXPECT_EQ(p.status.StatusCode(), status);
-  EXPECT_EQ(rig.form.RichEdit1.Text(), message);
-  EXPECT_EQ(p.run.completion.load(), COMPLETION_FAILURE);
-  EXPECT_FALSE(rig.form.Timer1.Enabled());
-  EXPECT_FALSE(rig.form.Button1.Enabled());
-  EXPECT_FALSE(rig.form.Button2.Enabled());
-  EXPECT_NE(rig.form.Button2.Caption(), "Power Off");
-  EXPECT_EQ(p.run.powerOffArmed.load(), 0);
-  EXPECT_FALSE(p.run.runActive.load());
+// The run ended as a failure showing `status`: flag 2, progress stopped,
+// nothing re-enabled, nothing offered or armed, and the window free to close.
+void ExpectFailedRun(FlashRig& rig, StatusMsg status) {
+  const auto calls = rig.view.Calls();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls.front(), "buttons off");
+  EXPECT_THAT(std::vector<std::string>(calls.end() - 2, calls.end()),
+              ::testing::ElementsAre("progress stop", Now(status)));
+  EXPECT_EQ(rig.run.completion.load(), COMPLETION_FAILURE);
+  EXPECT_FALSE(rig.view.FlashEnabled());
+  EXPECT_FALSE(rig.view.PowerOffOffered());
+  EXPECT_EQ(rig.run.powerOffArmed.load(), 0);
+  EXPECT_FALSE(rig.run.runActive.load());
 }
 
 struct FailureCase {
@@ -48,7 +45,7 @@ struct FailureCase {
   bool driveLosesUploads;
   std::size_t commandsSent;  // of the run without a repeated flash-mode-on, unless `repeated`
   bool repeated;
-  int32_t status;
+  uint8_t status;  // the StatusMsg shown
 };
 
 const FailureCase FAILURES[] = {
@@ -122,7 +119,7 @@ TEST_P(FlashFailureTest, EndsTheRunAtTheFailedCommand) {
   ExpectCommands(rig.Sent(), FirstOf(ExpectedRun(StoredChecksums(rig.container), c.repeated), c.commandsSent),
                  RIG_DRIVE.haId);
   EXPECT_EQ(rig.aspi.Submitted().size(), c.commandsSent);
-  ExpectFailedRun(rig, c.status, c.status == 7 ? COMPARING_ERROR : FLASHING_ERROR);
+  ExpectFailedRun(rig, StatusMsg{c.status});
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, FlashFailureTest, ::testing::ValuesIn(FAILURES),
@@ -142,8 +139,8 @@ TEST_P(FlashOnPassedOverTest, GoesOnToTheFirstUploadOfPartTwo) {
   ExpectCommands(rig.Sent(),
                  FirstOf(ExpectedRun(StoredChecksums(rig.container), false), AT_FIRST_UPLOAD_1 + 1),
                  RIG_DRIVE.haId);
-  EXPECT_EQ(rig.program().lastSenseKey.load() & 0x0F, 0x05);  // the drive's refusal of the upload
-  ExpectFailedRun(rig, 3, FLASHING_ERROR);
+  EXPECT_EQ(rig.channel().lastSenseKey.load() & 0x0F, 0x05);  // the drive's refusal of the upload
+  ExpectFailedRun(rig, StatusMsg::FlashingError);
 }
 
 INSTANTIATE_TEST_SUITE_P(SenseBytes, FlashOnPassedOverTest, ::testing::Values(0x02, 0x26, 0x00, 0x16),
@@ -181,10 +178,10 @@ TEST_P(FlashDiskChangeTest, SendsTheChecksumsKeptAtStartUp) {
 
   ExpectCommands(rig.Sent(), FirstOf(ExpectedRun(keptSums, false), d.commandsSent), RIG_DRIVE.haId);
   if (d.succeeds) {
-    EXPECT_EQ(rig.program().run.completion.load(), COMPLETION_SUCCESS);
-    EXPECT_EQ(rig.program().status.StatusCode(), 8);
+    EXPECT_EQ(rig.run.completion.load(), COMPLETION_SUCCESS);
+    EXPECT_EQ(rig.view.LastStatus(), StatusMsg::TurnOff);
   } else {
-    ExpectFailedRun(rig, 3, FLASHING_ERROR);
+    ExpectFailedRun(rig, StatusMsg::FlashingError);
   }
 }
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QEventLoop>
-#include <QTimer>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "firmware/container.h"
 #include "firmware/container_format.h"
@@ -12,29 +12,27 @@
 
 namespace flash_tests {
 
-namespace {
-
-constexpr int NO_TICK_MS = 3600 * 1000;
-
-}  // namespace
+std::string Now(StatusMsg code) { return "now " + std::to_string(static_cast<int>(code)); }
 
 FlashRig::FlashRig(bool unitAttention) {
   container = SyntheticContainer({'1', '0', 'B'});
   container_test::WriteBytes(
       ownPath, container_test::Concat(container_test::FakeExecutable(EXECUTABLE_SIZE), container));
-  test.system.ownPath = ownPath;
+  fakes::FakeSystemInfo system;
+  system.ownPath = ownPath;
   // Long enough that no command of a sound run ever times out, even under a sanitizer.
-  program().waits = CommandWaits{10000, 10000};
-  CheckContainer(program(), form);
-  EXPECT_EQ(program().run.containerValid.load(), 1);
+  channel().waits = CommandWaits{10000, 10000};
+  fakes::RecordingView startUp;
+  CheckContainer(system, info, run, startUp);
+  EXPECT_EQ(run.containerValid.load(), 1);
 
   drive.SetUnitAttentionAfterRestart(unitAttention);
   aspi.Attach(RIG_DRIVE.haId, RIG_DRIVE.target, tap);
   aspi.Attach(OTHER_DRIVE.haId, OTHER_DRIVE.target, otherTap);
-  fakes::TestAspi::InstallInto(program().aspi);
-  program().run.selectedHaId = RIG_DRIVE.haId;
-  program().run.selectedTarget = RIG_DRIVE.target;
-  program().run.driveSelected = 1;
+  fakes::TestAspi::InstallInto(channel().aspi);
+  run.selectedHaId = RIG_DRIVE.haId;
+  run.selectedTarget = RIG_DRIVE.target;
+  run.driveSelected = 1;
 }
 
 FlashRig::~FlashRig() {
@@ -43,24 +41,19 @@ FlashRig::~FlashRig() {
 }
 
 void FlashRig::StartRun(uint8_t powerOffArmed) {
-  Program& p = program();
-  p.run.powerOffArmed = powerOffArmed;
-  p.run.completion = COMPLETION_NONE;
-  p.run.runActive = true;
-  form.Timer1.SetInterval(NO_TICK_MS);
-  form.Timer1.SetEnabled(true);
-  form.Button1.SetEnabled(true);
-  form.Button2.SetEnabled(true);
-  StartFlashRun(p, form);
+  run.powerOffArmed = powerOffArmed;
+  run.completion = COMPLETION_NONE;
+  run.runActive = true;
+  StartFlashRun({channel(), run, info}, view, flashThread);
 }
 
 bool FlashRig::WaitForEnd(int timeoutMs) {
-  return ProcessEventsUntil([&] { return !program().run.runActive.load() && !form.flashThread.Running(); },
-                            timeoutMs);
-}
-
-bool FlashRig::WaitUntilHeld(uint32_t count, int timeoutMs) {
-  return ProcessEventsUntil([&] { return injector.Held() >= count; }, timeoutMs);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (run.runActive.load() || flashThread.Running()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
 }
 
 bool FlashRig::Run() {

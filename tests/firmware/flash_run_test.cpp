@@ -29,19 +29,16 @@ TEST_P(FlashOwnFileTest, UnreadableOwnFileEndsTheRunBeforeAnyCommand) {
 
   ASSERT_TRUE(rig.Run());
 
-  Program& p = rig.program();
   EXPECT_TRUE(rig.Sent().empty());
   EXPECT_TRUE(rig.aspi.Submitted().empty());
-  EXPECT_EQ(p.status.StatusCode(), 10);
-  EXPECT_EQ(rig.form.RichEdit1.Text(), "Cannot open the file.");
-  EXPECT_EQ(rig.form.Label13.Caption(), rig.ownPath);
-  EXPECT_FALSE(rig.form.Button1.Enabled());
-  EXPECT_FALSE(rig.form.Button2.Enabled());
-  // No result: the progress display runs on to its hold point.
-  EXPECT_EQ(p.run.completion.load(), COMPLETION_NONE);
-  EXPECT_TRUE(rig.form.Timer1.Enabled());
-  EXPECT_EQ(p.run.powerOffArmed.load(), 0);
-  EXPECT_FALSE(p.run.runActive.load());
+  // Both buttons off, the path shown, and no result: the progress display
+  // runs on to its hold point and nothing is offered.
+  EXPECT_THAT(rig.view.Calls(), ::testing::ElementsAre("buttons off", Now(StatusMsg::Flashing),
+                                                       Now(StatusMsg::CannotOpen), "path " + rig.ownPath));
+  EXPECT_FALSE(rig.view.FlashEnabled());
+  EXPECT_EQ(rig.run.completion.load(), COMPLETION_NONE);
+  EXPECT_EQ(rig.run.powerOffArmed.load(), 0);
+  EXPECT_FALSE(rig.run.runActive.load());
 }
 
 INSTANTIATE_TEST_SUITE_P(Losses, FlashOwnFileTest,
@@ -68,22 +65,22 @@ TEST_P(FlashInterferenceTest, RunGoesOnToTheSameDriveUntilItsEnd) {
   FlashRig rig;
   rig.injector.AddRule(FaultRule::Act(CommandKind::Upload, 3, FaultAction::NeverComplete));
   rig.StartRun();
-  ASSERT_TRUE(rig.WaitUntilHeld(1));
+  ASSERT_TRUE(rig.injector.WaitUntilHeld(1, 10000));
 
-  ASSERT_TRUE(rig.form.flashThread.Running());
+  ASSERT_TRUE(rig.flashThread.Running());
   if (GetParam() == Interference::TerminationRequest) {
-    rig.form.flashThread.Terminate();
+    rig.flashThread.Terminate();
   } else {
-    rig.program().run.selectedHaId = OTHER_DRIVE.haId;
-    rig.program().run.selectedTarget = OTHER_DRIVE.target;
+    rig.run.selectedHaId = OTHER_DRIVE.haId;
+    rig.run.selectedTarget = OTHER_DRIVE.target;
   }
   rig.injector.ReleaseHeld();
   ASSERT_TRUE(rig.WaitForEnd());
 
   const auto sent = rig.Sent();
   ExpectCommands(sent, ExpectedRun(StoredChecksums(rig.container), false), RIG_DRIVE.haId);
-  EXPECT_EQ(rig.program().run.completion.load(), COMPLETION_SUCCESS);
-  EXPECT_EQ(rig.program().status.StatusCode(), 8);
+  EXPECT_EQ(rig.run.completion.load(), COMPLETION_SUCCESS);
+  EXPECT_EQ(rig.view.LastStatus(), StatusMsg::TurnOff);
   EXPECT_FALSE(rig.otherDrive.InFlashMode(0));
 }
 

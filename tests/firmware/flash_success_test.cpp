@@ -1,12 +1,11 @@
 // Whole successful runs against the virtual drive: what is sent, in which
-// order, from where, and what the drive and the window hold afterwards.
+// order, from where, and what the drive and the view hold afterwards.
 #include <gmock/gmock.h>
 
 #include <mutex>
 #include <optional>
 #include <ostream>
 
-#include "app/toolkit/text.h"
 #include "emulator/sha256.h"
 #include "firmware/container.h"
 #include "tests/firmware/flash_expected.h"
@@ -27,12 +26,11 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, std::size_t from, 
           bytes.begin() + static_cast<std::ptrdiff_t>(from + length)};
 }
 
-// What the window showed whenever a command reached the drive.
+// What the view showed whenever a command reached the drive.
 struct Sighting {
-  int32_t statusCode;
-  std::string message;
-  bool button1;
-  bool button2;
+  std::string lastCall;
+  bool flashEnabled;
+  bool powerOffOffered;
 };
 
 class FlashSequenceTest : public ::testing::TestWithParam<bool> {};
@@ -44,8 +42,8 @@ TEST_P(FlashSequenceTest, SendsEveryCommandOnceInOrderAndLeavesTheDriveFlashed) 
   std::mutex lock;
   std::vector<Sighting> sightings;
   rig.log.SetListener([&](const emulator::CommandLogEntry&) {
-    Sighting s{rig.program().status.StatusCode(), rig.form.RichEdit1.Text(), rig.form.Button1.Enabled(),
-               rig.form.Button2.Enabled()};
+    const auto calls = rig.view.Calls();
+    Sighting s{calls.empty() ? "" : calls.back(), rig.view.FlashEnabled(), rig.view.PowerOffOffered()};
     std::lock_guard guard(lock);
     sightings.push_back(s);
   });
@@ -57,17 +55,17 @@ TEST_P(FlashSequenceTest, SendsEveryCommandOnceInOrderAndLeavesTheDriveFlashed) 
   ASSERT_EQ(expected.size(), unitAttention ? 62u : 61u);
   ExpectCommands(rig.Sent(), expected, RIG_DRIVE.haId);
   if (unitAttention) {
-    EXPECT_EQ(rig.program().lastSenseKey.load(), 0x06);
+    EXPECT_EQ(rig.channel().lastSenseKey.load(), 0x06);
   }
 
   std::lock_guard guard(lock);
   ASSERT_EQ(sightings.size(), expected.size());
   for (std::size_t i = 0; i < sightings.size(); ++i) {
     SCOPED_TRACE("command " + std::to_string(i));
-    EXPECT_EQ(sightings[i].statusCode, 1);
-    EXPECT_EQ(sightings[i].message, "Flashing...");
-    EXPECT_FALSE(sightings[i].button1);
-    EXPECT_FALSE(sightings[i].button2);
+    // Flashing shown and repainted before the command went out.
+    EXPECT_EQ(sightings[i].lastCall, Now(StatusMsg::Flashing));
+    EXPECT_FALSE(sightings[i].flashEnabled);
+    EXPECT_FALSE(sightings[i].powerOffOffered);
   }
 
   EXPECT_EQ(rig.drive.ReadFlash(0x5000, PART1_UPLOADED), Slice(rig.container, PART1_AT, PART1_UPLOADED));
@@ -124,28 +122,27 @@ TEST(FlashUploadTest, BlocksGoStraightFromTheImageAndCoverEachPartWithoutGapOrOv
 
   // The checksum bytes travel as the last two bytes of each stage's last
   // block, and are the ones the checksum command names.
-  const ContainerInfo& info = rig.program().container;
+  const ContainerInfo& info = rig.info;
   EXPECT_EQ(rig.container[next[0] - 2], info.part1Checksum[0]);
   EXPECT_EQ(rig.container[next[0] - 1], info.part1Checksum[1]);
   EXPECT_EQ(rig.container[next[1] - 2], info.part2Checksum[0]);
   EXPECT_EQ(rig.container[next[1] - 1], info.part2Checksum[1]);
 }
 
+// The texts in either language are the window's; the run's calls are the
+// same in both.
 struct Ending {
   const char* name;
   uint8_t language;
   uint8_t armedAtStart;
-  const char8_t* button2;
-  int32_t statusCode;
-  const char8_t* message;
+  bool asksToTurnOff;
 };
 
 const Ending ENDINGS[] = {
-    {"English", LANGUAGE_ENGLISH, 0, u8"Power Off", 8, u8"Flashing is Completed.\nPlease turn off your PC."},
-    {"Japanese", LANGUAGE_JAPANESE, 0, u8"電源オフ", 8,
-     u8"ファームウェア変更終了。             ＰＣの電源を一旦オフしてから再起動して下さい。"},
-    {"AlreadyArmed", LANGUAGE_ENGLISH, 255, u8"Power Off", 2, u8"Flashing Completed"},
-    {"JapaneseAlreadyArmed", LANGUAGE_JAPANESE, 255, u8"電源オフ", 2, u8"ファームウェア書き換え終了"},
+    {"English", LANGUAGE_ENGLISH, 0, true},
+    {"Japanese", LANGUAGE_JAPANESE, 0, true},
+    {"AlreadyArmed", LANGUAGE_ENGLISH, 255, false},
+    {"JapaneseAlreadyArmed", LANGUAGE_JAPANESE, 255, false},
 };
 
 void PrintTo(const Ending& e, std::ostream* os) { *os << e.name; }
@@ -155,20 +152,23 @@ class FlashEndingTest : public ::testing::TestWithParam<Ending> {};
 TEST_P(FlashEndingTest, SuccessArmsThePowerOffAndSaysSo) {
   const Ending& e = GetParam();
   FlashRig rig;
-  rig.program().run.language = e.language;
+  rig.run.language = e.language;
   rig.StartRun(e.armedAtStart);
   ASSERT_TRUE(rig.WaitForEnd());
 
   EXPECT_EQ(rig.Sent().size(), COMMANDS_IN_RUN);
-  EXPECT_EQ(rig.program().run.completion.load(), COMPLETION_SUCCESS);
-  EXPECT_EQ(rig.program().run.powerOffArmed.load(), POWER_OFF_ARMED);
-  EXPECT_EQ(rig.program().status.StatusCode(), e.statusCode);
-  EXPECT_EQ(rig.form.RichEdit1.Text(), tk::Cp932(e.message));
-  EXPECT_TRUE(rig.form.Button2.Enabled());
-  EXPECT_EQ(rig.form.Button2.Caption(), tk::Cp932(e.button2));
-  EXPECT_FALSE(rig.form.Button1.Enabled());
+  EXPECT_EQ(rig.run.completion.load(), COMPLETION_SUCCESS);
+  EXPECT_EQ(rig.run.powerOffArmed.load(), POWER_OFF_ARMED);
+  std::vector<std::string> ending = {Now(StatusMsg::Flashing), Now(StatusMsg::Completed)};
+  if (e.asksToTurnOff) ending.push_back(Now(StatusMsg::TurnOff));
+  ending.push_back("power off offered");
+  const auto calls = rig.view.Calls();
+  ASSERT_GE(calls.size(), ending.size());
+  EXPECT_EQ(std::vector<std::string>(calls.end() - static_cast<std::ptrdiff_t>(ending.size()), calls.end()),
+            ending);
+  EXPECT_FALSE(rig.view.FlashEnabled());
   // The next tick, not the run, fills the bar and stops the timer.
-  EXPECT_TRUE(rig.form.Timer1.Enabled());
+  EXPECT_THAT(calls, ::testing::Not(::testing::Contains("progress stop")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, FlashEndingTest, ::testing::ValuesIn(ENDINGS),

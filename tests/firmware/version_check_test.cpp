@@ -1,120 +1,101 @@
-// The version check and the drive list's change handler.
+// The version check: what it shows for the selected drive's revision against
+// the version the container carries, and when it shows nothing.
 #include "firmware/version_check.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <cstring>
 #include <ostream>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/messages.h"
-#include "app/program.h"
-#include "tests/support/fakes.h"
+#include "tests/support/recording_view.h"
 
 namespace {
 
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
 class VersionCheck : public ::testing::Test {
  protected:
-  // A kept drive with a four-byte revision (zero bytes allowed) and its list line.
+  // A kept drive with a four-byte revision (zero bytes allowed).
   void AddDrive(uint8_t haId, uint8_t target, const char* revision4) {
-    DriveTable& table = tp->drives;
-    DriveEntry& entry = table.entries[table.count];
-    entry = DriveEntry{table.count, haId, target, "ZORVEX  ", "DVD-ROM RT-5800B", {}};
+    DriveEntry& entry = drives.entries[drives.count];
+    entry = DriveEntry{drives.count, haId, target, "ZORVEX  ", "DVD-ROM RT-5800B", {}};
     std::memcpy(entry.revision, revision4, 4);
-    form.ComboBox1.AddItem("[HA:" + std::to_string(haId) + "/ID:" + std::to_string(target) + "]");
-    ++table.count;
+    ++drives.count;
   }
   void Carry(const char* version4, bool valid = true) {
-    std::memcpy(tp->container.version, version4, 4);
-    tp->container.version[4] = '\0';
-    tp->run.containerValid.store(valid ? 1 : 0);
+    std::memcpy(container.version, version4, 4);
+    container.version[4] = '\0';
+    run.containerValid.store(valid ? 1 : 0);
   }
-  // An outcome for the check to replace, or to leave alone.
-  void ShowEarlierOutcome() {
-    tp->status.SetStatus(17, false);
-    form.RichEdit1.SetText("earlier");
-    form.Button1.SetEnabled(false);
-  }
+  void Check(int position) { CheckVersion(run, drives, container, view, position); }
 
-  fakes::TestProgram tp;
-  TForm1 form{*tp, false};
+  RunState run;
+  DriveTable drives;
+  ContainerInfo container;
+  fakes::RecordingView view;
 };
 
 struct Row {
   const char* name;
   const char* revision;  // four bytes
   const char* carried;   // four bytes
-  uint8_t status;
+  StatusMsg status;
   bool enabled;
 };
 
 void PrintTo(const Row& p, std::ostream* os) { *os << p.name; }
 
-class VersionTable : public VersionCheck, public ::testing::WithParamInterface<Row> {
- protected:
-  void ExpectOutcome() {
-    const Row& row = GetParam();
-    EXPECT_EQ(tp->status.StatusCode(), row.status);
-    ASSERT_NE(StatusText(row.status, false), nullptr);
-    EXPECT_EQ(form.RichEdit1.Text(), StatusText(row.status, false));
-    EXPECT_EQ(form.Button1.Enabled(), row.enabled);
-  }
-};
+constexpr StatusMsg REFUSED = StatusMsg::IncorrectFile;
+constexpr StatusMsg OLDER = StatusMsg::ChangeFirmware;
+constexpr StatusMsg SAME = StatusMsg::SameVersion;
+constexpr StatusMsg NEWER = StatusMsg::DriveNewer;
+
+class VersionTable : public VersionCheck, public ::testing::WithParamInterface<Row> {};
 
 TEST_P(VersionTable, CheckSetsStatusAndButton) {
   AddDrive(0, 0, GetParam().revision);
   Carry(GetParam().carried);
-  tp->run.driveSelected.store(1);
-  form.Button1.SetEnabled(!GetParam().enabled);
-  CheckVersion(*tp, form, 0);
-  ExpectOutcome();
+  run.driveSelected.store(1);
+  Check(0);
+  const Row& row = GetParam();
+  EXPECT_THAT(view.Calls(), ElementsAre("status " + std::to_string(static_cast<int>(row.status)),
+                                        row.enabled ? "flash on" : "flash off"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, VersionTable,
-                         ::testing::Values(Row{"DriveOlder", "1.02", "1.05", 12, true},
-                                           Row{"Same", "1.05", "1.05", 32, true},
-                                           Row{"DriveNewer", "1.07", "1.05", 33, true},
-                                           Row{"ThirdCharacterDiffers", "1.15", "1.05", 11, false},
-                                           Row{"FirstCharacterDiffers", "2.05", "1.05", 11, false},
-                                           Row{"NotAvailableIsOlder", "N/A ", "0.05", 12, true},
-                                           Row{"NotAvailableIsExactly0_01", "N/A ", "0.01", 32, true},
-                                           Row{"NotAvailableRefused", "N/A ", "1.05", 11, false},
-                                           Row{"NotAvailableOtherFourth", "N/Ax", "0.05", 11, false},
-                                           Row{"NotAvailableZeroFourth", "N/A\0", "0.01", 11, false},
-                                           Row{"BlankSortsBelowDigits", "1.0 ", "1.05", 12, true},
-                                           Row{"LowerCaseIsHigher", "1.0c", "1.0C", 33, true},
-                                           Row{"FourthByteAbove7F", "1.0\xB5", "1.05", 33, true},
-                                           Row{"CarriedFourthAbove7F", "1.09", "1.0\xB5", 12, true},
-                                           Row{"DriveTextEndsFirst", "1.0\0", "1.05", 12, true},
-                                           Row{"CarriedTextEndsFirst", "1.05", "1.0\0", 33, true}),
+                         ::testing::Values(Row{"DriveOlder", "1.02", "1.05", OLDER, true},
+                                           Row{"Same", "1.05", "1.05", SAME, true},
+                                           Row{"DriveNewer", "1.07", "1.05", NEWER, true},
+                                           Row{"ThirdCharacterDiffers", "1.15", "1.05", REFUSED, false},
+                                           Row{"FirstCharacterDiffers", "2.05", "1.05", REFUSED, false},
+                                           Row{"NotAvailableIsOlder", "N/A ", "0.05", OLDER, true},
+                                           Row{"NotAvailableIsExactly0_01", "N/A ", "0.01", SAME, true},
+                                           Row{"NotAvailableRefused", "N/A ", "1.05", REFUSED, false},
+                                           Row{"NotAvailableOtherFourth", "N/Ax", "0.05", REFUSED, false},
+                                           Row{"NotAvailableZeroFourth", "N/A\0", "0.01", REFUSED, false},
+                                           Row{"BlankSortsBelowDigits", "1.0 ", "1.05", OLDER, true},
+                                           Row{"LowerCaseIsHigher", "1.0c", "1.0C", NEWER, true},
+                                           Row{"FourthByteAbove7F", "1.0\xB5", "1.05", NEWER, true},
+                                           Row{"CarriedFourthAbove7F", "1.09", "1.0\xB5", OLDER, true},
+                                           Row{"DriveTextEndsFirst", "1.0\0", "1.05", OLDER, true},
+                                           Row{"CarriedTextEndsFirst", "1.05", "1.0\0", NEWER, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(VersionCheck, InvalidContainerUpdatesTheLabelsOnly) {
+TEST_F(VersionCheck, NothingHappensWithAnInvalidContainer) {
   AddDrive(5, 2, "1.02");
   Carry("1.05", false);
-  ShowEarlierOutcome();
-  form.ComboBox1.Pick(0);
-  EXPECT_EQ(form.Label11.Caption(), "1.02");
-  EXPECT_EQ(form.Label6.Caption(), "05 ");
-  EXPECT_EQ(tp->run.selectedHaId.load(), 5);
-  EXPECT_EQ(tp->status.StatusCode(), 17);
-  EXPECT_EQ(form.RichEdit1.Text(), "earlier");
-  EXPECT_FALSE(form.Button1.Enabled());
-  // Nor does a direct check do anything.
-  CheckVersion(*tp, form, 0);
-  EXPECT_EQ(form.RichEdit1.Text(), "earlier");
-  EXPECT_FALSE(form.Button1.Enabled());
+  run.driveSelected.store(1);
+  Check(0);
+  EXPECT_THAT(view.Calls(), IsEmpty());
 }
 
 TEST_F(VersionCheck, NothingHappensWithoutASelectedDrive) {
   AddDrive(0, 0, "1.02");
   Carry("1.05");
-  ShowEarlierOutcome();
-  CheckVersion(*tp, form, 0);
-  EXPECT_EQ(tp->status.StatusCode(), 17);
-  EXPECT_EQ(form.RichEdit1.Text(), "earlier");
-  EXPECT_FALSE(form.Button1.Enabled());
+  Check(0);
+  EXPECT_THAT(view.Calls(), IsEmpty());
 }
 
 class CheckNowhere : public VersionCheck, public ::testing::WithParamInterface<int> {};
@@ -122,68 +103,11 @@ class CheckNowhere : public VersionCheck, public ::testing::WithParamInterface<i
 TEST_P(CheckNowhere, PositionWithoutADriveChangesNothing) {
   AddDrive(0, 0, "1.02");
   Carry("1.05");
-  tp->run.driveSelected.store(1);
-  ShowEarlierOutcome();
-  CheckVersion(*tp, form, GetParam());
-  EXPECT_EQ(tp->status.StatusCode(), 17);
-  EXPECT_FALSE(form.Button1.Enabled());
+  run.driveSelected.store(1);
+  Check(GetParam());
+  EXPECT_THAT(view.Calls(), IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Positions, CheckNowhere, ::testing::Values(-1, 1, 8));
-
-// Two drives: the first may be flashed, the second is refused.
-class DriveList : public VersionCheck {
- protected:
-  void SetUp() override {
-    AddDrive(0, 0, "1.02");
-    AddDrive(1, 3, "2.05");
-    Carry("1.05");
-    form.ComboBox1.Pick(0);
-    ASSERT_EQ(tp->status.StatusCode(), 12);
-    ASSERT_TRUE(form.Button1.Enabled());
-  }
-  void ExpectFirstDriveStillChecked() {
-    EXPECT_EQ(tp->run.selectedHaId.load(), 0);
-    EXPECT_EQ(tp->run.selectedTarget.load(), 0);
-    EXPECT_EQ(form.Label11.Caption(), "1.02");
-    EXPECT_EQ(tp->status.StatusCode(), 12);
-  }
-};
-
-TEST_F(DriveList, TypedTextIsIgnored) {
-  form.ComboBox1.TypeText("[HA:1/ID:3]");
-  ASSERT_EQ(form.ComboBox1.ItemIndex(), -1);
-  ExpectFirstDriveStillChecked();
-  EXPECT_TRUE(form.Button1.Enabled());
-}
-
-TEST_F(DriveList, PickDuringARunIsIgnored) {
-  tp->run.runActive.store(true);
-  form.Button1.SetEnabled(false);
-  form.ComboBox1.Pick(1);
-  ExpectFirstDriveStillChecked();
-  EXPECT_FALSE(form.Button1.Enabled());
-  EXPECT_EQ(form.ComboBox1.ItemIndex(), 0);
-  // A pick that enables the button is held back as well.
-  AddDrive(2, 2, "1.01");
-  form.ComboBox1.Pick(2);
-  ExpectFirstDriveStillChecked();
-  EXPECT_FALSE(form.Button1.Enabled());
-
-  tp->run.runActive.store(false);
-  form.ComboBox1.Pick(2);
-  EXPECT_EQ(tp->run.selectedHaId.load(), 2);
-  EXPECT_EQ(form.Label11.Caption(), "1.01");
-  EXPECT_TRUE(form.Button1.Enabled());
-}
-
-TEST_F(DriveList, PickingTheRefusedDriveDisablesTheButton) {
-  form.ComboBox1.Pick(1);
-  EXPECT_EQ(tp->run.selectedHaId.load(), 1);
-  EXPECT_EQ(tp->run.selectedTarget.load(), 3);
-  EXPECT_EQ(form.Label11.Caption(), "2.05");
-  EXPECT_EQ(tp->status.StatusCode(), 11);
-  EXPECT_FALSE(form.Button1.Enabled());
-}
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <memory>
 #include <random>
 
-#include "app/status_codes.h"
+#include "firmware/status_message.h"
 #include "app/messages.h"
 #include "app/toolkit/text.h"
 #include "drive/discovery.h"
@@ -18,8 +18,13 @@
 #include "tests/reliability/fault_plan.h"
 #include "tests/reliability/hostile_device.h"
 #include "tests/support/test_aspi.h"
+#include "tests/support/window/test_program.h"
 
 namespace reliability {
+
+using namespace rig;
+using fakes::CommandTap;
+using fakes::TappedCommand;
 namespace {
 
 constexpr int ADAPTERS = 24;
@@ -94,7 +99,7 @@ void ExpectListAndLabels(Program& program, TForm1& form, const ExpectedScan& exp
   for (std::size_t i = 0; i < expected.lines.size(); ++i) {
     SCOPED_TRACE("kept drive " + std::to_string(i));
     EXPECT_EQ(form.ComboBox1.Item(static_cast<int>(i)), expected.lines[i]);
-    SelectDrive(program, form, static_cast<int>(i));
+    SelectDrive(program.run, program.drives, form.view, static_cast<int>(i));
     const auto& reply = expected.replies[i];
     EXPECT_EQ(form.Label6.Caption(), Hex(expected.kept[i].haId));
     EXPECT_EQ(form.Label7.Caption(), Hex(expected.kept[i].target));
@@ -108,28 +113,18 @@ void ExpectListAndLabels(Program& program, TForm1& form, const ExpectedScan& exp
 // Start-up on the pass-through family with a hostile drive on every drive
 // letter C to Z: 24 host adapters, one target each.
 struct HostileLetters {
-  emulator::VirtualDeviceLayer layer;
+  ProgramRig rig;
   std::vector<std::shared_ptr<HostileDevice>> devices;
-  fakes::FakeSystemInfo system;
-  fakes::RecordingPower power;
-  fakes::RecordingDialogs dialogs;
-  fakes::NoLibraries libraries;
-  container_test::ScratchDir dir;
-  std::unique_ptr<Program> program;
-  std::unique_ptr<TForm1> form;
 
   explicit HostileLetters(std::mt19937& random) {
-    layer.SetRealSleep(false);
     for (uint8_t letter = 0; letter < ADAPTERS; ++letter) {
       devices.push_back(std::make_shared<HostileDevice>(DrawHostileAnswers(random)));
-      layer.Place(letter, devices.back());
+      rig.layer.Place(letter, devices.back());
     }
-    system.ownPath = dir.File("zorvex-flash");
-    container_test::WriteBytes(system.ownPath, SyntheticContainer({'1', '0', 'B'}));
-    program = std::make_unique<Program>(Services{system, power, libraries, layer, SystemEvents(), dialogs});
-    program->waits = CommandWaits{10000, 10000};
-    form = std::make_unique<TForm1>(*program);
+    rig.Start();
   }
+  Program& program() { return rig.program(); }
+  TForm1& form() { return rig.form(); }
 };
 
 TEST(HostileDriveReplies, EveryLetterAnswersWithRandomIdentityAndFamilyReplies) {
@@ -137,23 +132,23 @@ TEST(HostileDriveReplies, EveryLetterAnswersWithRandomIdentityAndFamilyReplies) 
   int offered = 0;
   for (int round = 0; round < ROUNDS; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    HostileLetters rig(random);
-    ASSERT_EQ(rig.program->run.hostAdapterCount.load(), ADAPTERS);
+    HostileLetters letters(random);
+    ASSERT_EQ(letters.program().run.hostAdapterCount.load(), ADAPTERS);
     ExpectedScan expected;
-    for (int a = 0; a < ADAPTERS; ++a) expected.See(static_cast<uint8_t>(a), 0, rig.devices[a]->Answers());
+    for (int a = 0; a < ADAPTERS; ++a) expected.See(static_cast<uint8_t>(a), 0, letters.devices[a]->Answers());
 
-    const uint8_t status = static_cast<uint8_t>(rig.program->status.StatusCode());
+    const uint8_t status = static_cast<uint8_t>(letters.program().status.StatusCode());
     if (expected.kept.size() == 1) {
       // The version check's verdict on a revision whose fourth byte is random.
       EXPECT_TRUE(status == 11 || status == 12 || status == 32 || status == 33) << int{status};
-      EXPECT_EQ(rig.form->Button1.Enabled(), status != 11);
+      EXPECT_EQ(letters.form().Button1.Enabled(), status != 11);
     } else {
-      EXPECT_EQ(status, expected.kept.empty() ? STATUS_NO_DRIVE : STATUS_SELECT_DRIVE);
-      EXPECT_FALSE(rig.form->Button1.Enabled());
+      EXPECT_EQ(status, static_cast<uint8_t>(expected.kept.empty() ? StatusMsg::NoDrive : StatusMsg::SelectDrive));
+      EXPECT_FALSE(letters.form().Button1.Enabled());
     }
-    EXPECT_EQ(rig.form->RichEdit1.Text(), StatusText(status, false));
-    EXPECT_EQ(rig.dialogs.Count(RESERVED_BOX), expected.reservedBoxes);
-    ExpectListAndLabels(*rig.program, *rig.form, expected);
+    EXPECT_EQ(letters.form().RichEdit1.Text(), StatusText(status, false));
+    EXPECT_EQ(letters.rig.dialogs.Count(RESERVED_BOX), expected.reservedBoxes);
+    ExpectListAndLabels(letters.program(), letters.form(), expected);
     offered += static_cast<int>(expected.kept.size());
   }
   EXPECT_GT(offered, 0) << "the seed never made a drive worth offering";
@@ -167,7 +162,7 @@ struct AllTargets {
   fakes::TestAspi aspi;
 
   AllTargets() {
-    fakes::TestAspi::InstallInto(test->aspi);
+    fakes::TestAspi::InstallInto(test->channel.aspi);
     test->run.hostAdapterCount = ADAPTERS;
   }
 };
@@ -185,7 +180,7 @@ TEST(HostileDriveReplies, TheServedDriveOnAllTargetsOfAllAdaptersFillsTheTableOn
       expected.See(static_cast<uint8_t>(a), static_cast<uint8_t>(t), served);
     }
 
-  EXPECT_EQ(ScanDrives(*rig.test, rig.form), TABLE_SIZE);
+  EXPECT_EQ(ScanDrives(rig.test->channel, rig.test->run, rig.test->drives, rig.form.view), TABLE_SIZE);
   // The last drive that matched, though the table had no room for it.
   EXPECT_EQ(rig.test->run.selectedHaId.load(), ADAPTERS - 1);
   EXPECT_EQ(rig.test->run.selectedTarget.load(), TARGETS - 1);
@@ -208,7 +203,7 @@ TEST(HostileDriveReplies, HostileDrivesOnAllTargetsOfAllAdapters) {
         expected.See(static_cast<uint8_t>(a), static_cast<uint8_t>(t), devices.back()->Answers());
       }
 
-    EXPECT_EQ(ScanDrives(*rig.test, rig.form), expected.kept.size());
+    EXPECT_EQ(ScanDrives(rig.test->channel, rig.test->run, rig.test->drives, rig.form.view), expected.kept.size());
     EXPECT_EQ(rig.test.dialogs.Count(RESERVED_BOX), expected.reservedBoxes);
     ASSERT_TRUE(expected.lastMatched.has_value());
     EXPECT_EQ(rig.test->run.selectedHaId.load(), expected.lastMatched->haId);

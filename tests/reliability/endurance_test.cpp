@@ -16,10 +16,14 @@
 #include "app/run_watch.h"
 #include "tests/support/window/event_wait.h"
 #include "tests/reliability/lean_device_layer.h"
-#include "tests/reliability/program_rig.h"
+#include "tests/support/window/program_rig.h"
 #include "tests/reliability/resource_counts.h"
 
 namespace reliability {
+
+using namespace rig;
+using fakes::CommandTap;
+using fakes::TappedCommand;
 namespace {
 
 #if defined(__SANITIZE_THREAD__)
@@ -120,8 +124,8 @@ TEST(Endurance, ManySuccessfulRunsLeaveNoThreadDescriptorEventOrHeapBehind) {
   // Declared before the rig: the program uses both until the rig is gone.
   QuietPower power;
   std::unique_ptr<LeanDeviceLayer> devices;
-  ProgramRig rig(RigOptions{.unitAttention = true});
-  devices = std::make_unique<LeanDeviceLayer>(DRIVE_LETTER, *rig.tap);
+  ProgramRig rig(RigOptions{.drives = 1, .unitAttention = true});
+  devices = std::make_unique<LeanDeviceLayer>(FIRST_LETTER, rig.tap());
   rig.UseDevices(*devices);
   rig.UsePower(power);
   TForm1& form = rig.Start();
@@ -131,7 +135,7 @@ TEST(Endurance, ManySuccessfulRunsLeaveNoThreadDescriptorEventOrHeapBehind) {
   const ResourceCounts before = Settled(idleThreads);
 
   for (int i = 0; i < RUNS; ++i) ASSERT_NO_FATAL_FAILURE(RunOnce(rig)) << "run " << i;
-  EXPECT_EQ(rig.tap->Commands().size(), 62u) << "the last run was not a whole one";
+  EXPECT_EQ(rig.tap().Commands().size(), 62u) << "the last run was not a whole one";
 
   const ResourceCounts after = Settled(before.threads);
   std::cout << RUNS << " runs: before " << Describe(before) << "; after " << Describe(after) << std::endl;

@@ -1,4 +1,4 @@
-#include "app/status_codes.h"
+#include "firmware/status_message.h"
 #include "tests/reliability/fault_plan.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,10 @@
 #include "transport/aspisim.h"
 
 namespace reliability {
+
+using namespace rig;
+using fakes::CommandTap;
+using fakes::TappedCommand;
 
 namespace {
 
@@ -63,11 +67,11 @@ std::vector<TappedCommand> RecordSoundRun(bool unitAttention) {
   // The simulator is one per process: a second one would take over the
   // first one's worker.
   EXPECT_EQ(ASPISim::Instance(), nullptr) << "record the sound run before building a rig";
-  ProgramRig rig(RigOptions{.unitAttention = unitAttention});
+  ProgramRig rig(RigOptions{.drives = 1, .unitAttention = unitAttention});
   rig.Start();
   const RunOutcome outcome = rig.Run();
   EXPECT_EQ(outcome.completion, COMPLETION_SUCCESS) << "the sound run failed";
-  EXPECT_EQ(outcome.status, STATUS_TURN_OFF);
+  EXPECT_EQ(outcome.status, StatusMsg::TurnOff);
   ExpectSoundShape(outcome.sent, unitAttention);
   return outcome.sent;
 }
@@ -98,7 +102,7 @@ Expectation ExpectAtFirstFlashOnOfUnit1(const Fault& fault) {
     // Repeated once; the drive takes the repeat and the run goes on to its end.
     e.sent = ReferenceRun(true);
     e.succeeds = true;
-    e.status = STATUS_TURN_OFF;
+    e.status = StatusMsg::TurnOff;
     e.lastSenseKey = PLAIN_UNIT_ATTENTION;
     return e;
   }
@@ -106,11 +110,11 @@ Expectation ExpectAtFirstFlashOnOfUnit1(const Fault& fault) {
     // Passed over; the drive did switch flash mode on, late, so part two goes in.
     e.sent = run;
     e.succeeds = true;
-    e.status = STATUS_TURN_OFF;
+    e.status = StatusMsg::TurnOff;
     e.lastSenseKey = 0;
     return e;
   }
-  e.status = STATUS_FLASHING_ERROR;
+  e.status = StatusMsg::FlashingError;
   if (fault.kind == FaultKind::NoCompletion) {
     // Passed over; the first upload cannot reach the drive that still hangs
     // in the flash-mode-on (the device layer hands a drive one command at a
@@ -194,31 +198,31 @@ std::vector<std::size_t> PositionsOf(CommandKind kind, uint8_t unit) {
 }
 
 void ArmFault(ProgramRig& rig, const Fault& fault, std::size_t position) {
-  const uint32_t nth = rig.injector.ArrivedTotal() + static_cast<uint32_t>(position) + 1;
-  const CommandWaits& waits = rig.program().waits;
+  const uint32_t nth = rig.injector().ArrivedTotal() + static_cast<uint32_t>(position) + 1;
+  const CommandWaits& waits = rig.program().channel.waits;
   switch (fault.kind) {
     case FaultKind::CheckCondition:
-      rig.injector.AddRule(FaultRule::Fail(std::nullopt, nth, fault.senseByte2));
+      rig.injector().AddRule(FaultRule::Fail(std::nullopt, nth, fault.senseByte2));
       return;
     case FaultKind::Busy:
-      rig.injector.AddRule(FaultRule::Act(std::nullopt, nth, FaultAction::Busy));
+      rig.injector().AddRule(FaultRule::Act(std::nullopt, nth, FaultAction::Busy));
       return;
     case FaultKind::NoCompletion:
-      rig.injector.AddRule(FaultRule::Act(std::nullopt, nth, FaultAction::NeverComplete));
+      rig.injector().AddRule(FaultRule::Act(std::nullopt, nth, FaultAction::NeverComplete));
       return;
     case FaultKind::LateCompletion:
-      rig.injector.AddRule(
+      rig.injector().AddRule(
           FaultRule::DelayBy(std::nullopt, nth, std::max(waits.normalMs, waits.sectorMs) + LATE_BY_MS));
       return;
     case FaultKind::PassThroughFailure:
       // The failures are counted per call: armed while the command before is
       // on its way, they meet exactly the attempts that carry this one.
       if (position == 0) {
-        rig.layer.FailPassThrough(DRIVE_LETTER, PASS_THROUGH_ATTEMPTS);
+        rig.layer.FailPassThrough(FIRST_LETTER, PASS_THROUGH_ATTEMPTS);
         return;
       }
-      rig.tap->SetHook([&layer = rig.layer, position](std::size_t at) {
-        if (at + 1 == position) layer.FailPassThrough(DRIVE_LETTER, PASS_THROUGH_ATTEMPTS);
+      rig.tap().SetHook([&layer = rig.layer, position](std::size_t at) {
+        if (at + 1 == position) layer.FailPassThrough(FIRST_LETTER, PASS_THROUGH_ATTEMPTS);
       });
       return;
   }
@@ -231,7 +235,7 @@ Expectation Expect(const Fault& fault, std::size_t position, bool unitAttention)
   const bool reached = fault.kind != FaultKind::PassThroughFailure;
   e.sent = Prefix(run, position, reached ? std::nullopt : std::optional<std::size_t>(position));
   const bool switchesOff = position < run.size() && run[position].Kind() == CommandKind::FlashOff;
-  e.status = switchesOff ? STATUS_COMPARING_ERROR : STATUS_FLASHING_ERROR;
+  e.status = switchesOff ? StatusMsg::ComparingError : StatusMsg::FlashingError;
   const bool checkCondition = fault.kind == FaultKind::CheckCondition;
   e.reservedBoxes = checkCondition && RaisesReservedBox(fault.senseByte2) ? 1 : 0;
   // Kept whole; every other fault leaves a zeroed sense area.
@@ -276,14 +280,16 @@ void RunWithFault(const Fault& fault, std::size_t position, const RigOptions& op
   SCOPED_TRACE("command " + std::to_string(position) + ", " + FaultName(fault) +
                (options.unitAttention ? ", drive with unit attention" : ""));
   const Expectation expected = Expect(fault, position, options.unitAttention);
-  ProgramRig rig(options);
+  RigOptions withDrive = options;
+  withDrive.drives = 1;
+  ProgramRig rig(withDrive);
   rig.Start();
   ASSERT_TRUE(rig.form().Button1.Enabled()) << "start-up did not offer the flash";
   // Every failure must replace it with its own sense byte.
-  rig.program().lastSenseKey = STALE_SENSE;
+  rig.program().channel.lastSenseKey = STALE_SENSE;
   ArmFault(rig, fault, position);
   const RunOutcome outcome = rig.Run();
-  ExpectOutcome(outcome, rig.program().lastSenseKey.load(), expected);
+  ExpectOutcome(outcome, rig.program().channel.lastSenseKey.load(), expected);
 }
 
 }  // namespace reliability

@@ -17,9 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/reliability/program_rig.h"
+#include "tests/support/window/program_rig.h"
 
 namespace reliability {
+
+using namespace rig;
+using fakes::CommandTap;
+using fakes::TappedCommand;
 
 enum class FaultKind {
   CheckCondition,      // CHECK CONDITION with a chosen sense byte 2
@@ -69,7 +73,7 @@ void ArmFault(ProgramRig& rig, const Fault& fault, std::size_t position);
 struct Expectation {
   std::vector<TappedCommand> sent;  // exactly what reaches the drive
   bool succeeds = false;
-  int32_t status = 0;  // 3, 7, or 8 on success
+  StatusMsg status = StatusMsg::StartFlashing;  // 3, 7, or 8 on success
   int reservedBoxes = 0;
   std::optional<uint8_t> lastSenseKey;  // when the failure fixes it
 };

@@ -10,6 +10,10 @@
 #include "tests/reliability/fault_plan.h"
 
 namespace reliability {
+
+using namespace rig;
+using fakes::CommandTap;
+using fakes::TappedCommand;
 namespace {
 
 void RunOne(const Fault& fault, std::size_t position, bool unitAttention) {

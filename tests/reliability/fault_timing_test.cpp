@@ -9,6 +9,10 @@
 #include "tests/reliability/fault_plan.h"
 
 namespace reliability {
+
+using namespace rig;
+using fakes::CommandTap;
+using fakes::TappedCommand;
 namespace {
 
 // Short enough to keep the suite quick, long enough that a sound command on a

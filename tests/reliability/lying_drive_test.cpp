@@ -9,6 +9,10 @@
 #include "tests/reliability/fault_plan.h"
 
 namespace reliability {
+
+using namespace rig;
+using fakes::CommandTap;
+using fakes::TappedCommand;
 namespace {
 
 using emulator::CommandKind;
@@ -17,13 +21,13 @@ using emulator::FaultRule;
 
 constexpr uint8_t MISCOMPARE = 0x0E;       // checksum or compare mismatch
 constexpr uint8_t ILLEGAL_REQUEST = 0x05;  // a checksum check before the whole unit arrived
-constexpr int32_t FLASHING_ERROR = 3;
-constexpr int32_t COMPARING_ERROR = 7;
+constexpr StatusMsg FLASHING_ERROR = StatusMsg::FlashingError;
+constexpr StatusMsg COMPARING_ERROR = StatusMsg::ComparingError;
 
 // The failing check of a unit: its checksum check or its flash-mode-off.
 std::size_t CheckOf(CommandKind check, uint8_t unit) { return PositionsOf(check, unit).at(0); }
 
-Expectation FailsAt(std::size_t position, int32_t status, uint8_t senseByte2) {
+Expectation FailsAt(std::size_t position, StatusMsg status, uint8_t senseByte2) {
   Expectation e;
   e.sent = SoundRunUpTo(position);
   e.status = status;
@@ -35,18 +39,18 @@ RunOutcome RunWith(ProgramRig& rig, const FaultRule& rule) {
   rig.Start();
   EXPECT_TRUE(rig.form().Button1.Enabled());
   FaultRule positioned = rule;
-  positioned.nth += rig.injector.ArrivedTotal();
-  rig.injector.AddRule(positioned);
+  positioned.nth += rig.injector().ArrivedTotal();
+  rig.injector().AddRule(positioned);
   return rig.Run();
 }
 
 TEST(LyingDrive, UploadsKeptOnlyForTheChecksumAreCaughtAtFlashModeOff) {
   const Expectation expected = FailsAt(CheckOf(CommandKind::FlashOff, 0), COMPARING_ERROR, MISCOMPARE);
-  ProgramRig rig;
-  rig.drive.SetLosesUploadedData(true);
+  ProgramRig rig(RigOptions{.drives = 1});
+  rig.drive().SetLosesUploadedData(true);
   rig.Start();
   const RunOutcome outcome = rig.Run();
-  ExpectOutcome(outcome, rig.program().lastSenseKey.load(), expected);
+  ExpectOutcome(outcome, rig.program().channel.lastSenseKey.load(), expected);
 }
 
 struct LieCase {
@@ -55,7 +59,7 @@ struct LieCase {
   CommandKind kind;    // the command lied about
   uint8_t unit;
   CommandKind check;  // where the unit's lie must surface
-  int32_t status;
+  StatusMsg status;
   uint8_t senseByte2;
 };
 void PrintTo(const LieCase& c, std::ostream* os) { *os << c.name; }
@@ -69,12 +73,12 @@ TEST_P(LyingCommand, IsCaughtByTheUnitsOwnCheck) {
   for (const std::size_t position : PositionsOf(c.kind, c.unit)) {
     SCOPED_TRACE("lie at command " + std::to_string(position));
     const Expectation expected = FailsAt(check, c.status, c.senseByte2);
-    ProgramRig rig;
+    ProgramRig rig(RigOptions{.drives = 1});
     FaultRule rule = FaultRule::Act(std::nullopt, static_cast<uint32_t>(position) + 1, c.action);
     // A different bit each time, through the whole block.
     rule.bitIndex = static_cast<uint32_t>(position) * 7919u;
     const RunOutcome outcome = RunWith(rig, rule);
-    ExpectOutcome(outcome, rig.program().lastSenseKey.load(), expected);
+    ExpectOutcome(outcome, rig.program().channel.lastSenseKey.load(), expected);
   }
 }
 
@@ -105,13 +109,13 @@ class FlippedFamilyReply : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(FlippedFamilyReply, HidesTheDriveOnlyWhenTheTagIsHit) {
   const uint32_t bit = GetParam();
-  ProgramRig rig;
-  rig.injector.AddRule(FaultRule::Flip(CommandKind::Read, 1, bit));
+  ProgramRig rig(RigOptions{.drives = 1});
+  rig.injector().AddRule(FaultRule::Flip(CommandKind::Read, 1, bit));
   TForm1& form = rig.Start();
   const bool tagHit = bit < 32;
   EXPECT_EQ(form.ComboBox1.ItemCount(), tagHit ? 0 : 1);
   EXPECT_EQ(form.Button1.Enabled(), !tagHit);
-  EXPECT_EQ(rig.program().status.StatusCode(), tagHit ? 16 : 12);
+  EXPECT_EQ(rig.program().status.StatusCode(), StatusMsg(tagHit ? 16 : 12));
 }
 
 INSTANTIATE_TEST_SUITE_P(Bits, FlippedFamilyReply, ::testing::Values(0u, 7u, 8u, 20u, 31u, 32u, 255u));

@@ -9,22 +9,27 @@
 #include <ostream>
 #include <random>
 
-#include "app/status_codes.h"
+#include "firmware/status_message.h"
 #include "app/messages.h"
 #include "app/toolkit/text.h"
 #include "firmware/container.h"
 #include "firmware/container_format.h"
 #include "tests/reliability/fault_plan.h"
 #include "tests/reliability/unusual_files.h"
+#include "tests/support/window/test_program.h"
 
 namespace reliability {
+
+using namespace rig;
+using fakes::CommandTap;
+using fakes::TappedCommand;
 namespace {
 
 using container_test::ReadBytes;
 using container_test::ScratchDir;
 using container_test::WriteBytes;
 
-constexpr uint8_t STATUS_EARLIER = 17;
+constexpr StatusMsg STATUS_EARLIER = StatusMsg::SelectDrive;
 constexpr const char* UNTOUCHED = "untouched";
 constexpr std::size_t TAG_FROM_END = 131080;
 constexpr std::size_t CHECKSUM_FROM_END = 131082;
@@ -84,10 +89,10 @@ TEST(HostileOwnFile, RandomContentsGetTheVerdictOfTheirTagAndVersion) {
     for (tk::Label* label : {&form.Label12, &form.Label23, &form.Label24}) label->SetCaption(UNTOUCHED);
     form.Button1.SetEnabled(true);
     SetStatus(*test, STATUS_EARLIER);
-    CheckContainer(*test, form);
+    CheckContainer(test.system, test->container, test->run, form.view);
 
     if (bytes.size() < CONTAINER_SIZE) {
-      EXPECT_EQ(test->status.StatusCode(), STATUS_INCORRECT_FILE);
+      EXPECT_EQ(test->status.StatusCode(), StatusMsg::IncorrectFile);
       EXPECT_EQ(test->run.containerValid.load(), 0);
       EXPECT_EQ(form.Label23.Caption(), UNTOUCHED);
       EXPECT_FALSE(form.Button1.Enabled());
@@ -104,7 +109,7 @@ TEST(HostileOwnFile, RandomContentsGetTheVerdictOfTheirTagAndVersion) {
     accepted += accept ? 1 : 0;
     EXPECT_EQ(test->run.containerValid.load(), accept ? 1 : 0);
     EXPECT_EQ(form.Button1.Enabled(), accept);
-    EXPECT_EQ(test->status.StatusCode(), accept ? STATUS_EARLIER : STATUS_INCORRECT_FILE);
+    EXPECT_EQ(test->status.StatusCode(), accept ? STATUS_EARLIER : StatusMsg::IncorrectFile);
     if (!accept) continue;
     EXPECT_EQ(form.RichEdit1.Text(), "");
     const ContainerInfo& info = test->container;
@@ -163,11 +168,11 @@ TEST_P(UnreadableOwnFile, AtStartUpSaysCannotOpenAndStillShowsTheDrive) {
   ScratchDir dir;
   const UnreadablePath unreadable(GetParam(), dir.File("own"));
   SKIP_UNLESS_MADE(unreadable, GetParam());
-  ProgramRig rig;
+  ProgramRig rig(RigOptions{.drives = 1});
   rig.system.ownPath = dir.File("own");
   TForm1& form = rig.Start();
-  EXPECT_EQ(rig.program().status.StatusCode(), STATUS_CANNOT_OPEN);
-  EXPECT_EQ(form.RichEdit1.Text(), StatusText(STATUS_CANNOT_OPEN, false));
+  EXPECT_EQ(rig.program().status.StatusCode(), StatusMsg::CannotOpen);
+  EXPECT_EQ(form.RichEdit1.Text(), StatusText(static_cast<uint8_t>(StatusMsg::CannotOpen), false));
   EXPECT_EQ(rig.program().run.containerValid.load(), 0);
   EXPECT_FALSE(form.Button1.Enabled());
   EXPECT_EQ(form.Label11.Caption(), "1.0A");
@@ -176,15 +181,15 @@ TEST_P(UnreadableOwnFile, AtStartUpSaysCannotOpenAndStillShowsTheDrive) {
 // The own file turns unreadable after start-up accepted it: the run sends
 // nothing, says so, names the file, and leaves the progress display running.
 TEST_P(UnreadableOwnFile, BeforeTheRunEndsItWithoutACommand) {
-  ProgramRig rig;
+  ProgramRig rig(RigOptions{.drives = 1});
   TForm1& form = rig.Start();
   ASSERT_TRUE(form.Button1.Enabled());
   const UnreadablePath unreadable(GetParam(), rig.OwnPath());
   SKIP_UNLESS_MADE(unreadable, GetParam());
   const RunOutcome outcome = rig.Run();
   EXPECT_TRUE(outcome.sent.empty());
-  EXPECT_EQ(outcome.status, STATUS_CANNOT_OPEN);
-  EXPECT_EQ(outcome.message, StatusText(STATUS_CANNOT_OPEN, false));
+  EXPECT_EQ(outcome.status, StatusMsg::CannotOpen);
+  EXPECT_EQ(outcome.message, StatusText(static_cast<uint8_t>(StatusMsg::CannotOpen), false));
   EXPECT_EQ(outcome.completion, COMPLETION_NONE);
   EXPECT_TRUE(outcome.timerEnabled);
   EXPECT_FALSE(outcome.button1Enabled);
@@ -212,9 +217,9 @@ TEST_P(RewrittenOwnFile, FailsAtTheFirstChecksumCheck) {
   const std::size_t verify = PositionsOf(emulator::CommandKind::Verify, 0).at(0);
   Expectation expected;
   expected.sent = SoundRunUpTo(verify);
-  expected.status = 3;
+  expected.status = StatusMsg::FlashingError;
   expected.lastSenseKey = 0x0E;
-  ProgramRig rig;
+  ProgramRig rig(RigOptions{.drives = 1});
   rig.Start();
   std::vector<uint8_t> bytes = ReadBytes(rig.OwnPath());
   if (GetParam() == Rewrite::RandomSameLength) {
@@ -225,7 +230,7 @@ TEST_P(RewrittenOwnFile, FailsAtTheFirstChecksumCheck) {
   }
   WriteBytes(rig.OwnPath(), bytes);
   const RunOutcome outcome = rig.Run();
-  ExpectOutcome(outcome, rig.program().lastSenseKey.load(), expected);
+  ExpectOutcome(outcome, rig.program().channel.lastSenseKey.load(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, RewrittenOwnFile,

@@ -6,11 +6,11 @@
 #include <functional>
 #include <sstream>
 
-#include "app/main_window.h"
 #include "firmware/container.h"
 #include "firmware/container_pack_command.h"
 #include "tests/firmware/container_test_files.h"
 #include "tests/support/fakes.h"
+#include "tests/support/recording_view.h"
 
 namespace {
 
@@ -46,11 +46,13 @@ TEST_P(InspectVariant, ExitCodeAndVerdictMatchTheProgramsCheck) {
       << out.str();
   EXPECT_EQ(out.str().find("WARNING") != std::string::npos, !GetParam().checksumsAgree) << out.str();
 
-  fakes::TestProgram tp;
-  tp.system.ownPath = path;
-  TForm1 form(*tp, false);
-  CheckContainer(*tp, form);
-  EXPECT_EQ(tp->run.containerValid == 1, GetParam().accepted);
+  fakes::FakeSystemInfo system;
+  system.ownPath = path;
+  ContainerInfo info;
+  RunState run;
+  fakes::RecordingView view;
+  CheckContainer(system, info, run, view);
+  EXPECT_EQ(run.containerValid == 1, GetParam().accepted);
 }
 
 constexpr std::size_t C = 300;  // where the container starts in the file

@@ -7,12 +7,12 @@
 #include <functional>
 #include <sstream>
 
-#include "app/main_window.h"
 #include "firmware/container.h"
 #include "firmware/container_pack_command.h"
 #include "firmware/container_packer.h"
 #include "tests/firmware/container_test_files.h"
 #include "tests/support/fakes.h"
+#include "tests/support/recording_view.h"
 
 namespace {
 
@@ -37,11 +37,13 @@ PackRun Pack(const std::vector<std::string>& args) {
 
 // What the program itself says about a file as its own executable.
 bool ProgramAccepts(const std::string& path) {
-  fakes::TestProgram tp;
-  tp.system.ownPath = path;
-  TForm1 form(*tp, false);
-  CheckContainer(*tp, form);
-  return tp->run.containerValid == 1;
+  fakes::FakeSystemInfo system;
+  system.ownPath = path;
+  ContainerInfo info;
+  RunState run;
+  fakes::RecordingView view;
+  CheckContainer(system, info, run, view);
+  return run.containerValid == 1;
 }
 
 class PackTest : public ::testing::Test {
@@ -94,11 +96,13 @@ TEST_F(PackTest, VersionOverrideReachesBothPartsAndTheirChecksums) {
             IndependentChecksum(packed, c, 503806));
   EXPECT_EQ(std::vector<uint8_t>(&packed[c + 0x9B002], &packed[c + 0x9B004]),
             IndependentChecksum(packed, c + 0x7B004, 131070));
-  fakes::TestProgram tp;
-  tp.system.ownPath = out;
-  TForm1 form(*tp, false);
-  CheckContainer(*tp, form);
-  EXPECT_EQ(form.Label12.Caption(), "2.0C");
+  fakes::FakeSystemInfo system;
+  system.ownPath = out;
+  ContainerInfo info;
+  RunState run;
+  fakes::RecordingView view;
+  CheckContainer(system, info, run, view);
+  EXPECT_EQ(view.Calls().back(), "version 2.0C");
 }
 
 TEST_F(PackTest, RawAndSyntheticContainersAreAppendedByteForByte) {

@@ -35,12 +35,12 @@ class VirtualLibrary : public ::testing::Test {
  protected:
   void Load(const std::string& config) {
     setenv("ZX_VIRTUAL_ASPI", config.c_str(), 1);
-    LoadAspiLibrary(program);
+    LoadAspiLibrary(library);
     unsetenv("ZX_VIRTUAL_ASPI");
   }
-  void TearDown() override { UnloadAspiLibrary(program); }
+  void TearDown() override { UnloadAspiLibrary(library); }
 
-  uint32_t Send(void* srb) { return program.aspi.SendASPI32Command.load()(srb); }
+  uint32_t Send(void* srb) { return channel.aspi.SendASPI32Command.load()(srb); }
 
   // An INQUIRY block ready to send, with its own event.
   void FillInquiry(SRB_ExecSCSICmd& block, uint8_t ha, uint8_t target, uint8_t* buffer, EventHandle event) {
@@ -58,9 +58,10 @@ class VirtualLibrary : public ::testing::Test {
     block.CDBByte[4] = 36;
   }
 
-  fakes::TestProgram base;
+  fakes::TestChannel test;
+  CommandChannel& channel = *test;
   platform::DlLibraryLoader libraries{std::string(ZX_ASPI_MODULES_DIR) + "/good"};
-  Program program{Services{base.system, base.power, libraries, base.devices, SystemEvents(), base.dialogs}};
+  AspiLibrary library{libraries, test.dialogs, channel.aspi};
 };
 
 struct SupportCase {
@@ -74,7 +75,7 @@ class SupportInfo : public VirtualLibrary, public ::testing::WithParamInterface<
 
 TEST_P(SupportInfo, FollowsTheConfigurationOfEachLoad) {
   Load(GetParam().config);
-  EXPECT_EQ(program.aspi.GetASPI32SupportInfo.load()(), GetParam().word);
+  EXPECT_EQ(channel.aspi.GetASPI32SupportInfo.load()(), GetParam().word);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,7 +98,7 @@ TEST_F(VirtualLibrary, InquiryCompletesThroughTheExecuteProtocolWithTheConfigure
   inquiry.cdbLen = 6;
   inquiry.cdb = {INQUIRY, 0, 0, 0, 36, 0};
   const std::size_t openEvents = SystemEvents().OpenCount();
-  ASSERT_EQ(ExecuteScsiCommand(program.aspi, SystemEvents(), block, inquiry, 2000), ExecResult::Completed);
+  ASSERT_EQ(ExecuteScsiCommand(channel.aspi, SystemEvents(), block, inquiry, 2000), ExecResult::Completed);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&reply[8]), 8), "ZORVEX  ");
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&reply[16]), 16), "DVD-ROM RT-5800B");
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&reply[32]), 4), "1.0C");
@@ -260,7 +261,7 @@ TEST_F(VirtualLibrary, WaitThatRunsOutCountsAsFailureAndLeavesNothingBehind) {
   inquiry.buffer = reply.data();
   inquiry.cdbLen = 6;
   inquiry.cdb = {INQUIRY, 0, 0, 0, 36, 0};
-  EXPECT_EQ(ExecuteScsiCommand(program.aspi, SystemEvents(), block, inquiry, 50), ExecResult::NotCompleted);
+  EXPECT_EQ(ExecuteScsiCommand(channel.aspi, SystemEvents(), block, inquiry, 50), ExecResult::NotCompleted);
   EXPECT_EQ(block.SRB_Status, SS_PENDING);
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   EXPECT_EQ(block.SRB_Status, SS_PENDING);
@@ -278,7 +279,7 @@ TEST_F(VirtualLibrary, UnloadingFailsAndSignalsRequestsStillOutstanding) {
   ASSERT_EQ(Send(&first), SS_PENDING);
   ASSERT_EQ(Send(&second), SS_PENDING);
   const auto start = std::chrono::steady_clock::now();
-  UnloadAspiLibrary(program);
+  UnloadAspiLibrary(library);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   for (auto [block, event] : {std::pair{&first, e1}, std::pair{&second, e2}}) {
     EXPECT_EQ(events.WaitForSingleObject(event, 0), WaitResult::Signalled);
@@ -291,19 +292,19 @@ TEST_F(VirtualLibrary, VendorCommandsReachTheVirtualDrive) {
   Load("drives=1");
   static std::array<uint8_t, 32> family;
   family.fill(0);
-  ASSERT_EQ(ReadDriveMemory(program, 0x4500, family.size(), 0, 0, family.data()), COMMAND_COMPLETED);
+  ASSERT_EQ(ReadDriveMemory(channel, 0x4500, family.size(), 0, 0, family.data()), COMMAND_COMPLETED);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(family.data()), 4), "R580");
   const std::array<uint8_t, 4> code = {'W', '2', '7', '4'};
-  EXPECT_EQ(FlashModeOn(program, DriveAddress{0, 0}, code, 0), COMMAND_COMPLETED);
-  EXPECT_EQ(FlashModeOff(program, DriveAddress{0, 0}, code, 0), COMMAND_COMPLETED);
+  EXPECT_EQ(FlashModeOn(channel, DriveAddress{0, 0}, code, 0), COMMAND_COMPLETED);
+  EXPECT_EQ(FlashModeOff(channel, DriveAddress{0, 0}, code, 0), COMMAND_COMPLETED);
 }
 
 TEST_F(VirtualLibrary, DriveFailureComesBackAsFailureWithItsSenseKey) {
   Load("fail=flash-on:1:05");
   const std::array<uint8_t, 4> code = {'W', '2', '7', '4'};
-  EXPECT_EQ(FlashModeOn(program, DriveAddress{0, 0}, code, 0), COMMAND_NOT_COMPLETED);
-  EXPECT_EQ(program.lastSenseKey.load(), 0x05);
-  EXPECT_EQ(FlashModeOn(program, DriveAddress{0, 0}, code, 0), COMMAND_COMPLETED);
+  EXPECT_EQ(FlashModeOn(channel, DriveAddress{0, 0}, code, 0), COMMAND_NOT_COMPLETED);
+  EXPECT_EQ(channel.lastSenseKey.load(), 0x05);
+  EXPECT_EQ(FlashModeOn(channel, DriveAddress{0, 0}, code, 0), COMMAND_COMPLETED);
 }
 
 TEST_F(VirtualLibrary, CommandLogAndFlashDumpAreWritten) {
@@ -312,8 +313,8 @@ TEST_F(VirtualLibrary, CommandLogAndFlashDumpAreWritten) {
   const fs::path log = dir / "commands.log";
   Load("log=" + log.string() + ";dump=" + dir.string());
   static std::array<uint8_t, 32> family;
-  ASSERT_EQ(ReadDriveMemory(program, 0x4500, family.size(), 0, 0, family.data()), COMMAND_COMPLETED);
-  UnloadAspiLibrary(program);
+  ASSERT_EQ(ReadDriveMemory(channel, 0x4500, family.size(), 0, 0, family.data()), COMMAND_COMPLETED);
+  UnloadAspiLibrary(library);
 
   std::ifstream in(log);
   std::string line, extra;

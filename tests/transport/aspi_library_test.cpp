@@ -68,62 +68,63 @@ class AspiLibraryTest : public ::testing::Test {
     infoCalls = 0;
     sendCalls = 0;
   }
-  fakes::TestProgram base;
+  fakes::RecordingDialogs dialogs;
   FakeLibraries libraries;
-  Program program{Services{base.system, base.power, libraries, base.devices, SystemEvents(), base.dialogs}};
+  AspiEntryPoints aspi;
+  AspiLibrary library{libraries, dialogs, aspi};
 };
 
 TEST_F(AspiLibraryTest, LoadsTheLibraryByNameAndInstallsBothEntryPoints) {
-  LoadAspiLibrary(program);
+  LoadAspiLibrary(library);
   EXPECT_EQ(libraries.loads, std::vector<std::string>{"wnaspi32.dll"});
   EXPECT_EQ(libraries.lookups, (std::vector<std::string>{"GetASPI32SupportInfo", "SendASPI32Command"}));
-  EXPECT_EQ(program.aspiLibrary, libraries.handle);
-  EXPECT_EQ(program.aspi.GetASPI32SupportInfo.load(), &FakeSupportInfo);
-  EXPECT_EQ(program.aspi.SendASPI32Command.load(), &FakeSend);
-  EXPECT_EQ(base.dialogs.Boxes().size(), 0u);
-  EXPECT_EQ(base.dialogs.Beeps(), 0);
+  EXPECT_EQ(library.handle, libraries.handle);
+  EXPECT_EQ(aspi.GetASPI32SupportInfo.load(), &FakeSupportInfo);
+  EXPECT_EQ(aspi.SendASPI32Command.load(), &FakeSend);
+  EXPECT_EQ(dialogs.Boxes().size(), 0u);
+  EXPECT_EQ(dialogs.Beeps(), 0);
 }
 
 TEST_F(AspiLibraryTest, UnloadingTwiceFreesOnceAndEmptiesHandleAndEntryPoints) {
-  LoadAspiLibrary(program);
-  UnloadAspiLibrary(program);
-  UnloadAspiLibrary(program);
+  LoadAspiLibrary(library);
+  UnloadAspiLibrary(library);
+  UnloadAspiLibrary(library);
   EXPECT_EQ(libraries.frees, std::vector<platform::LibraryHandle>{libraries.handle});
-  EXPECT_EQ(program.aspiLibrary, nullptr);
-  EXPECT_EQ(program.aspi.GetASPI32SupportInfo.load(), nullptr);
-  EXPECT_EQ(program.aspi.SendASPI32Command.load(), nullptr);
+  EXPECT_EQ(library.handle, nullptr);
+  EXPECT_EQ(aspi.GetASPI32SupportInfo.load(), nullptr);
+  EXPECT_EQ(aspi.SendASPI32Command.load(), nullptr);
 }
 
 TEST_F(AspiLibraryTest, NoCommandReachesTheLibraryAfterUnloading) {
-  LoadAspiLibrary(program);
+  LoadAspiLibrary(library);
   static SRB_ExecSCSICmd block;
   ExecRequest inquiry;
   inquiry.flags = SRB_EVENT_NOTIFY | SRB_DIR_IN;
   inquiry.cdbLen = 6;
   inquiry.cdb = {0x12};
-  ASSERT_EQ(ExecuteScsiCommand(program.aspi, SystemEvents(), block, inquiry, 100), ExecResult::Completed);
+  ASSERT_EQ(ExecuteScsiCommand(aspi, SystemEvents(), block, inquiry, 100), ExecResult::Completed);
   ASSERT_EQ(sendCalls.load(), 1);
 
-  UnloadAspiLibrary(program);
+  UnloadAspiLibrary(library);
   const std::size_t openEvents = SystemEvents().OpenCount();
-  EXPECT_EQ(ExecuteScsiCommand(program.aspi, SystemEvents(), block, inquiry, 100), ExecResult::NotCompleted);
+  EXPECT_EQ(ExecuteScsiCommand(aspi, SystemEvents(), block, inquiry, 100), ExecResult::NotCompleted);
   EXPECT_EQ(sendCalls.load(), 1);
   EXPECT_NE(block.SRB_Status, SS_COMP);
   EXPECT_EQ(SystemEvents().OpenCount(), openEvents);
 }
 
 TEST_F(AspiLibraryTest, UnloadingWithoutALibraryLeavesTheSimulatorsEntryPointsAlone) {
-  program.aspi.GetASPI32SupportInfo.store(&FakeSupportInfo);
-  program.aspi.SendASPI32Command.store(&FakeSend);
-  UnloadAspiLibrary(program);
+  aspi.GetASPI32SupportInfo.store(&FakeSupportInfo);
+  aspi.SendASPI32Command.store(&FakeSend);
+  UnloadAspiLibrary(library);
   EXPECT_TRUE(libraries.frees.empty());
-  EXPECT_EQ(program.aspi.GetASPI32SupportInfo.load(), &FakeSupportInfo);
-  EXPECT_EQ(program.aspi.SendASPI32Command.load(), &FakeSend);
+  EXPECT_EQ(aspi.GetASPI32SupportInfo.load(), &FakeSupportInfo);
+  EXPECT_EQ(aspi.SendASPI32Command.load(), &FakeSend);
 }
 
 // Records like RecordingDialogs and, at the error box, reports on stderr what
 // the child process showed so far, since the process ends right after.
-class ReportingDialogs final : public tk::Dialogs {
+class ReportingDialogs final : public platform::Dialogs {
  public:
   void ShowMessage(std::string_view text) override { recorded.ShowMessage(text); }
   void Beep() override { recorded.Beep(); }
@@ -152,11 +153,11 @@ class AspiLibraryFatal : public ::testing::TestWithParam<FatalCase> {
 
 // Runs in the child: a return from loading would end with exit code 3.
 void LoadFrom(const std::string& folder) {
-  fakes::TestProgram base;
   platform::DlLibraryLoader libraries(kModules + "/" + folder);
   ReportingDialogs dialogs;
-  Program program(Services{base.system, base.power, libraries, base.devices, SystemEvents(), dialogs});
-  LoadAspiLibrary(program);
+  AspiEntryPoints aspi;
+  AspiLibrary library{libraries, dialogs, aspi};
+  LoadAspiLibrary(library);
   std::fprintf(stderr, "loading returned\n");
   std::_Exit(3);
 }
@@ -180,22 +181,23 @@ INSTANTIATE_TEST_SUITE_P(MissingParts, AspiLibraryFatal,
                          });
 
 TEST(AspiLibraryLoaded, UnloadingUnmapsTheLibraryAndRefusesLaterCommands) {
-  fakes::TestProgram base;
   platform::DlLibraryLoader libraries(kModules + "/good");
-  Program program(Services{base.system, base.power, libraries, base.devices, SystemEvents(), base.dialogs});
-  LoadAspiLibrary(program);
-  ASSERT_NE(program.aspiLibrary, nullptr);
+  fakes::RecordingDialogs dialogs;
+  AspiEntryPoints aspi;
+  AspiLibrary library{libraries, dialogs, aspi};
+  LoadAspiLibrary(library);
+  ASSERT_NE(library.handle, nullptr);
   const std::string path = kModules + "/good/wnaspi32.dll";
 
-  UnloadAspiLibrary(program);
-  UnloadAspiLibrary(program);
+  UnloadAspiLibrary(library);
+  UnloadAspiLibrary(library);
   EXPECT_EQ(::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "the library is still mapped";
   static SRB_ExecSCSICmd block;
   ExecRequest inquiry;
   inquiry.flags = SRB_EVENT_NOTIFY;
   inquiry.cdbLen = 6;
   inquiry.cdb = {0x12};
-  EXPECT_EQ(ExecuteScsiCommand(program.aspi, SystemEvents(), block, inquiry, 100), ExecResult::NotCompleted);
+  EXPECT_EQ(ExecuteScsiCommand(aspi, SystemEvents(), block, inquiry, 100), ExecResult::NotCompleted);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "emulator/command_kind.h"
 #include "emulator/scsi_device.h"
 
-namespace reliability {
+namespace fakes {
 
 struct TappedCommand {
   std::vector<uint8_t> cdb;
@@ -48,4 +48,4 @@ class CommandTap final : public emulator::ScsiDevice {
   Hook hook_;
 };
 
-}  // namespace reliability
+}  // namespace fakes

@@ -1,6 +1,6 @@
-#include "tests/reliability/command_tap.h"
+#include "tests/support/command_tap.h"
 
-namespace reliability {
+namespace fakes {
 
 bool CommandTap::Execute(const emulator::ScsiCommand& command, emulator::ScsiReply& reply) {
   Hook hook;
@@ -34,4 +34,4 @@ std::vector<TappedCommand> CommandTap::Commands() const {
   return commands_;
 }
 
-}  // namespace reliability
+}  // namespace fakes
