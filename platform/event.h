@@ -8,6 +8,16 @@
 // The table is process-wide, like the operating system's handle table it
 // stands for: a separately loaded ASPI library signals the program's events
 // through zx_SetEvent below, as a system library would through the system.
+//
+// Windows: the handles are the system's own event handles, so that an ASPI
+// library (a real wnaspi32.dll) can signal them itself with kernel32's
+// SetEvent; MODULE_SET_EVENT below names that call, and there is no
+// zx_SetEvent. The system reuses the values of closed handles, so a closed
+// event keeps its system object, retired and never signalled through the
+// table again, until the process ends: its value cannot be handed out
+// twice, and a library's late SetEvent on it reaches nobody (it succeeds,
+// where Linux's zx_SetEvent fails). Each event costs one system handle for
+// the rest of the run: one per drive command, a few hundred for a run.
 // Threads: every operation may be called from any thread.
 #pragma once
 
@@ -35,7 +45,21 @@ class EventService {
 // The process's event table.
 EventService& SystemEvents();
 
+// What a loadable module calls to signal a caller's event; 1 on success.
+using ModuleSetEventFn = int (*)(std::uintptr_t handle);
+
 extern "C" {
+#ifdef _WIN32
+// kernel32's SetEvent on the handle.
+int zx_SetSystemEvent(std::uintptr_t handle);
+#else
 // For loadable modules: signal an event of the process's table. 1 on success.
 int zx_SetEvent(std::uintptr_t handle);
+#endif
 }
+
+#ifdef _WIN32
+inline constexpr ModuleSetEventFn MODULE_SET_EVENT = &zx_SetSystemEvent;
+#else
+inline constexpr ModuleSetEventFn MODULE_SET_EVENT = &zx_SetEvent;
+#endif

@@ -4,6 +4,10 @@
 // the C and C++ streams is flushed, but no static destructor and no atexit
 // handler runs, since other threads may still be using what they would tear
 // down.
+// Windows: the system's ExitProcess. The program's own static destructors
+// and atexit handlers do not run there either, but the loaded libraries are
+// told that the process detaches, after the system has ended every other
+// thread.
 // Threads: any.
 #pragma once
 

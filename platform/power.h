@@ -2,6 +2,11 @@
 // from sleeping or shutting down during a flash run. Behind an interface:
 // tests and the demo use a recording fake, and nothing in a test may power a
 // machine off.
+// Where the systems differ (details in each implementation's header): the
+// shutdown privilege exists on Windows only; power-off on Linux is a request
+// that the system's policy may refuse; the inhibit lock on Windows keeps the
+// system from sleeping but cannot refuse a shutdown, and belongs to the
+// thread that took it.
 // Threads: window thread.
 #pragma once
 

@@ -6,6 +6,15 @@
 // body that may be abandoned must check, after every blocking call, whether
 // it still has any business touching shared state (see the simulator's
 // worker generations).
+//
+// Windows: the threads are CreateThread threads, the priority hint is
+// THREAD_PRIORITY_ABOVE_NORMAL set right after creation, and Abandon()
+// behaves as on Linux: it closes the thread's handle and lets the body run
+// on. TerminateThread is not used, although the system offers it: a thread
+// killed while it holds the heap's lock or a mutex would hang the whole
+// process at its next allocation, and one killed inside a device call gives
+// no certainty about what reached the drive. Join(ms) on Windows waits for
+// the thread itself to end, a moment after Finished() turns true.
 // Threads: Start, Join, Finished and Abandon are for the owning thread.
 #pragma once
 

@@ -178,6 +178,16 @@ static_assert(offsetof(SRB_HAInquiry, HA_Unique) == 42);
 static_assert(sizeof(SRB_GDEVBlock) == 12);
 static_assert(offsetof(SRB_GetSetTimeouts, SRB_Timeout) == 12);
 
+// The 32-bit program's own blocks are the published ones.
+static_assert(sizeof(void*) != 4 || sizeof(SRB_ExecSCSICmd) == 84);
+static_assert(sizeof(void*) != 4 || offsetof(SRB_ExecSCSICmd, SRB_BufPointer) == 16);
+static_assert(sizeof(void*) != 4 || offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 24);
+static_assert(sizeof(void*) != 4 || offsetof(SRB_ExecSCSICmd, CDBByte) == 48);
+static_assert(sizeof(void*) != 4 || offsetof(SRB_ExecSCSICmd, SenseArea) == 64);
+static_assert(sizeof(void*) != 4 || sizeof(SRB_Abort) == 12);
+static_assert(sizeof(void*) != 4 || offsetof(SRB_BusDeviceReset, SRB_PostProc) == 24);
+static_assert(sizeof(void*) != 4 || offsetof(SRB_BusDeviceReset, CDBByte) == 48);
+
 // This build's layouts, as documented above.
 static_assert(sizeof(void*) != 8 || sizeof(SRB_ExecSCSICmd) == 96);
 static_assert(sizeof(void*) != 8 || offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 32);

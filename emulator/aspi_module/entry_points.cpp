@@ -1,20 +1,20 @@
 // The two exported entry points of the virtual ASPI library and the library's
 // one instance, made when the library is loaded and torn down when it is
 // unloaded: read the configuration, build the drives, start the engine.
-// Completions reach the program's events through zx_SetEvent, which the
-// loading executable provides.
+// Completions reach the caller's events through MODULE_SET_EVENT: on Linux
+// the program's table through zx_SetEvent, which the loading executable
+// provides; on Windows the system's SetEvent.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "emulator/aspi_module/aspi_export.h"
 #include "emulator/aspi_module/drive_rack.h"
 #include "emulator/aspi_module/module_config.h"
 #include "emulator/aspi_module/request_engine.h"
 #include "platform/event.h"
 #include "transport/srb.h"
-
-#define ZX_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -37,7 +37,7 @@ class VirtualAspi {
       rack_.reset();
       return;
     }
-    engine_ = std::make_unique<aspi_module::RequestEngine>(rack_->Slots(), config_.latencyMs, &zx_SetEvent);
+    engine_ = std::make_unique<aspi_module::RequestEngine>(rack_->Slots(), config_.latencyMs, MODULE_SET_EVENT);
   }
 
   ~VirtualAspi() {
@@ -71,6 +71,6 @@ VirtualAspi instance;
 
 }  // namespace
 
-ZX_EXPORT uint32_t GetASPI32SupportInfo() { return instance.SupportInfo(); }
+ZX_ASPI_EXPORT uint32_t GetASPI32SupportInfo() { return instance.SupportInfo(); }
 
-ZX_EXPORT uint32_t SendASPI32Command(void* srb) { return instance.Send(srb); }
+ZX_ASPI_EXPORT uint32_t SendASPI32Command(void* srb) { return instance.Send(srb); }

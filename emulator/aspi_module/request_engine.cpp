@@ -41,7 +41,7 @@ struct RequestEngine::Request {
 
 RequestEngine::RequestEngine(std::vector<AdapterSlot> adapters, uint32_t latencyMs, SignalEventFn signal)
     : adapters_(std::move(adapters)), latencyMs_(latencyMs), signal_(signal), timeoutHalfSeconds_(216000) {
-  worker_ = std::thread([this] { Work(); });
+  worker_ = std::make_unique<platform::LibraryWorker>([this] { Work(); });
 }
 
 RequestEngine::~RequestEngine() {
@@ -50,7 +50,7 @@ RequestEngine::~RequestEngine() {
     stop_ = true;
   }
   wake_.notify_all();
-  worker_.join();
+  worker_.reset();
   std::deque<std::unique_ptr<Request>> left;
   {
     std::lock_guard guard(lock_);

@@ -5,7 +5,7 @@
 // A request's data is copied in when it is sent and copied back when it
 // completes, so between those points the engine touches neither the
 // caller's block nor its buffer. Completion writes the block and then
-// signals the caller's event (through the program's event table) or calls
+// signals the caller's event (through MODULE_SET_EVENT) or calls
 // its post routine. An abort of a request that is queued or being carried
 // out withdraws it: the block keeps SS_PENDING and, once the abort has
 // returned, is never touched again, even if the drive finishes the command
@@ -19,14 +19,14 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "emulator/scsi_device.h"
+#include "platform/library_worker.h"
 
 namespace aspi_module {
 
-// Signals an event of the program's table; returns 1 on success.
+// Signals the caller's event (MODULE_SET_EVENT of platform/event.h); 1 on success.
 using SignalEventFn = int (*)(std::uintptr_t handle);
 
 struct AdapterSlot {
@@ -69,7 +69,7 @@ class RequestEngine {
   bool currentWithdrawn_ = false;
   bool stop_ = false;
   uint32_t timeoutHalfSeconds_ = 0;
-  std::thread worker_;
+  std::unique_ptr<platform::LibraryWorker> worker_;
 };
 
 }  // namespace aspi_module

@@ -2,8 +2,9 @@
 // adapter, SS_COMP) but no SendASPI32Command.
 #include <cstdint>
 
+#include "emulator/aspi_module/aspi_export.h"
 #include "transport/srb.h"
 
-extern "C" __attribute__((visibility("default"))) uint32_t GetASPI32SupportInfo() {
+ZX_ASPI_EXPORT uint32_t GetASPI32SupportInfo() {
   return (uint32_t{SS_COMP} << 8) | 1u;
 }

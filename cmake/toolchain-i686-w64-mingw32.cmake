@@ -1,0 +1,16 @@
+# Cross build for i686 Windows with mingw-w64 (Debian's g++-mingw-w64-i686-posix).
+# The posix thread model: GCC 12's win32 model has no std::thread or std::mutex.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(ZX_MINGW_PREFIX i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${ZX_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZX_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${ZX_MINGW_PREFIX}-windres)
+set(CMAKE_DLLTOOL ${ZX_MINGW_PREFIX}-dlltool)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ZX_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,64 @@
+#include <system_error>
+
+#include "platform/library_worker.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+struct LibraryWorker::State {
+  std::function<void()> body;
+  HANDLE thread = nullptr;
+  HANDLE done = nullptr;   // set as the body returns
+  HANDLE never = nullptr;  // never set; the parked thread waits on it for good
+};
+
+namespace {
+
+// What the parked thread needs, on its own stack: the owner frees the state
+// once the body has returned.
+struct Parking {
+  HANDLE done;
+  HANDLE never;
+};
+
+DWORD WINAPI WorkerProc(LPVOID parameter) {
+  auto* state = static_cast<LibraryWorker::State*>(parameter);
+  const Parking parking{state->done, state->never};
+  [&]() noexcept { state->body(); }();
+  state->body = nullptr;
+  // Signal and wait in one call: no instruction of the library runs after
+  // the owner may have gone on to unload it.
+  ::SignalObjectAndWait(parking.done, parking.never, INFINITE, FALSE);
+  for (;;) ::Sleep(INFINITE);  // only if the wait above could not be made
+}
+
+void Fail() { throw std::system_error(static_cast<int>(::GetLastError()), std::system_category()); }
+
+}  // namespace
+
+LibraryWorker::LibraryWorker(std::function<void()> body) : state_(std::make_unique<State>()) {
+  state_->body = std::move(body);
+  state_->done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  state_->never = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (state_->done != nullptr && state_->never != nullptr) {
+    DWORD id = 0;
+    state_->thread = ::CreateThread(nullptr, 0, &WorkerProc, state_.get(), 0, &id);
+  }
+  if (state_->thread == nullptr) {
+    const DWORD error = ::GetLastError();
+    if (state_->done != nullptr) ::CloseHandle(state_->done);
+    if (state_->never != nullptr) ::CloseHandle(state_->never);
+    ::SetLastError(error);
+    Fail();
+  }
+}
+
+LibraryWorker::~LibraryWorker() {
+  const HANDLE ends[] = {state_->done, state_->thread};
+  ::WaitForMultipleObjects(2, ends, FALSE, INFINITE);
+  ::CloseHandle(state_->thread);
+  ::CloseHandle(state_->done);
+  // state_->never stays open: the parked thread waits on it.
+}
+
+}  // namespace platform

@@ -1,0 +1,57 @@
+#include "platform/win32/win32_power.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+namespace {
+
+constexpr const char* SHUTDOWN_PRIVILEGE = "SeShutdownPrivilege";
+
+// Owns a system handle that is closed with CloseHandle.
+class OwnedHandle {
+ public:
+  OwnedHandle() = default;
+  ~OwnedHandle() {
+    if (handle_ != nullptr) ::CloseHandle(handle_);
+  }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  HANDLE* out() { return &handle_; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+class ExecutionStateLock final : public InhibitLock {
+ public:
+  ~ExecutionStateLock() override { ::SetThreadExecutionState(ES_CONTINUOUS); }
+};
+
+}  // namespace
+
+bool Win32Power::AdjustShutdownPrivilege(bool enable) {
+  OwnedHandle token;
+  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out()) == FALSE)
+    return false;
+  TOKEN_PRIVILEGES privileges{};
+  if (::LookupPrivilegeValueA(nullptr, SHUTDOWN_PRIVILEGE, &privileges.Privileges[0].Luid) == FALSE) return false;
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
+  // The call succeeds even when the token lacks the privilege; only the
+  // last error tells.
+  if (::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) == FALSE) return false;
+  return ::GetLastError() == ERROR_SUCCESS;
+}
+
+bool Win32Power::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
+  return ::ExitWindowsEx(flags, reserved) != FALSE;
+}
+
+std::unique_ptr<InhibitLock> Win32Power::InhibitShutdown() {
+  if (::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) == 0) return nullptr;
+  return std::make_unique<ExecutionStateLock>();
+}
+
+}  // namespace platform

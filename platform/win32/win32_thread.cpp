@@ -1,0 +1,71 @@
+// Operating-system threads on CreateThread. The thread owns a reference to
+// the shared state, so an abandoned thread keeps it alive until its body
+// returns.
+#include <atomic>
+#include <memory>
+
+#include "platform/thread.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+struct OsThread::State {
+  std::function<void()> body;
+  std::atomic<bool> finished{false};
+  HANDLE thread = nullptr;  // closed by the owner: at destruction or abandonment
+};
+
+namespace {
+
+DWORD WINAPI ThreadProc(LPVOID parameter) {
+  // An exception escaping the body ends the process, as with std::thread.
+  std::unique_ptr<std::shared_ptr<OsThread::State>> owned(static_cast<std::shared_ptr<OsThread::State>*>(parameter));
+  const std::shared_ptr<OsThread::State> state = *owned;
+  owned.reset();
+  [&]() noexcept { state->body(); }();
+  state->body = nullptr;  // whatever the body holds goes with it, as on Linux
+  state->finished.store(true);
+  return 0;
+}
+
+}  // namespace
+
+std::unique_ptr<OsThread> OsThread::Start(std::function<void()> body, ThreadPriority priority) {
+  auto state = std::make_shared<State>();
+  state->body = std::move(body);
+  auto* parameter = new std::shared_ptr<State>(state);
+  DWORD id = 0;
+  state->thread = ::CreateThread(nullptr, 0, &ThreadProc, parameter, 0, &id);
+  if (state->thread == nullptr) {
+    delete parameter;
+    return nullptr;
+  }
+  // Refused only without the right to raise; the thread then runs at normal priority.
+  if (priority == ThreadPriority::AboveNormal) (void)::SetThreadPriority(state->thread, THREAD_PRIORITY_ABOVE_NORMAL);
+  return std::unique_ptr<OsThread>(new OsThread(std::move(state)));
+}
+
+OsThread::OsThread(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+OsThread::~OsThread() {
+  if (state_->thread == nullptr) return;  // abandoned
+  ::WaitForSingleObject(state_->thread, INFINITE);
+  ::CloseHandle(state_->thread);
+}
+
+bool OsThread::Join(uint32_t ms) {
+  if (state_->thread == nullptr) return state_->finished.load();
+  return ::WaitForSingleObject(state_->thread, ms) == WAIT_OBJECT_0;
+}
+
+bool OsThread::Finished() const { return state_->finished.load(); }
+
+void OsThread::Abandon() {
+  if (state_->thread == nullptr) return;
+  ::CloseHandle(state_->thread);
+  state_->thread = nullptr;
+}
+
+void SleepMs(uint32_t ms) { ::Sleep(ms); }
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program and its tests with mingw-w64, statically
+# linked, without Qt:
+#   build-win32/  i686, the 32-bit program (built and linked; see README for
+#                 running its tests)
+#   build-win64/  x86_64, the build whose tests run under Wine
+# Installs what it needs first (set ZX_SKIP_INSTALL=1 to skip).
+#   scripts/build-windows.sh                 both builds, every target
+#   scripts/build-windows.sh win64 [TARGET]  one build, chosen targets
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest cmake ninja-build)
+if [ "${ZX_SKIP_INSTALL:-0}" != "1" ] && ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+fi
+
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+
+build() {
+  local name="$1" triplet="$2"
+  shift 2
+  cmake -S . -B "build-$name" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$triplet.cmake" "${launcher[@]}" >/dev/null
+  ninja -C "build-$name" "$@"
+}
+
+which="${1:-all}"
+if [ $# -gt 0 ]; then shift; fi
+case "$which" in
+  all)
+    build win32 i686-w64-mingw32 "$@"
+    build win64 x86_64-w64-mingw32 "$@"
+    ;;
+  win32) build win32 i686-w64-mingw32 "$@" ;;
+  win64) build win64 x86_64-w64-mingw32 "$@" ;;
+  *) echo "usage: $0 [all|win32|win64] [ninja target...]" >&2; exit 2 ;;
+esac

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs a program of the Windows build under Wine in a private prefix; CTest
+# uses it as the emulator of the cross build.
+#   scripts/wine-run.sh --prefix build-win64/wine-prefix build-win64/tests/tests_emulator.exe [args]
+# Without --prefix the prefix is ZX_WINEPREFIX, else build-win64/wine-prefix.
+#
+# x86_64 programs run with wine64. An i686 program (ZX_WINE_I386=1) needs
+# 32-bit Wine (the i386 package wine32); on a machine that cannot run 32-bit
+# code, qemu-i386-static runs that Wine in user emulation (ZX_WINE_QEMU=1),
+# about a minute per process start. See README, "Windows".
+#
+# WINEDLLOVERRIDES makes Wine load the wnaspi32.dll it is given instead of
+# its own built-in one, and skips the .NET and HTML engine installs that a
+# fresh prefix would otherwise offer.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+prefix="${ZX_WINEPREFIX:-$here/build-win64/wine-prefix}"
+if [ "${1:-}" = "--prefix" ]; then prefix="$2"; shift 2; fi
+mkdir -p "$prefix"
+export WINEPREFIX="$(cd "$prefix" && pwd)"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-wnaspi32=n;mscoree,mshtml=}"
+# Nothing of these programs needs a display; without one Wine stays headless.
+unset DISPLAY WAYLAND_DISPLAY
+if [ "${ZX_WINE_I386:-0}" = "1" ]; then
+  export WINELOADER="${WINELOADER:-/usr/lib/wine/wine}"
+  export WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver32}"
+  if [ "${ZX_WINE_QEMU:-0}" = "1" ]; then exec qemu-i386-static "$WINELOADER" "$@"; fi
+  exec "$WINELOADER" "$@"
+fi
+export WINELOADER="${WINELOADER:-/usr/lib/wine/wine64}"
+export WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver64}"
+exec "$WINELOADER" "$@"
