@@ -8,6 +8,7 @@
 # their tests on GoogleTest built from Debian's sources, run under Wine.
 
 add_link_options(-static)
+set(CMAKE_AUTOMOC OFF)  # no Qt here
 
 find_package(Threads REQUIRED)
 include(cmake/ZxLibrary.cmake)

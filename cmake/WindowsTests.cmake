@@ -24,6 +24,7 @@ file(GLOB platform_srcs CONFIGURE_DEPENDS ${tests}/platform/win32/*.cpp)
 zx_windows_test(tests_platform
   SOURCES ${tests}/platform/event_test.cpp ${tests}/platform/os_thread_test.cpp ${platform_srcs}
   LIBRARIES gmock_main zx_platform)
+target_compile_definitions(tests_platform PRIVATE ${ZX_WINDOWS_API})
 
 file(GLOB emulator_srcs CONFIGURE_DEPENDS ${tests}/emulator/*.cpp)
 zx_windows_test(tests_emulator SOURCES ${emulator_srcs} LIBRARIES gmock_main zx_emulator)

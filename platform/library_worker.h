@@ -10,6 +10,10 @@
 // library is gone. Each unload leaves one such sleeping thread and one
 // event behind until the process ends. At the process's end, when the
 // system has already ended the thread, the destructor returns at once.
+// For the same lock, a worker must not be made while the library is being
+// loaded (from a static constructor): the constructor waits until the new
+// thread runs, which the system lets it do only once the load is over. Make
+// it at the library's first use instead.
 // Threads: constructed and destroyed by the same thread (the one that loads
 // and unloads the library); the body runs on the new thread.
 #pragma once
@@ -21,7 +25,8 @@ namespace platform {
 
 class LibraryWorker {
  public:
-  // Starts the body at once; throws std::system_error when no thread can be made.
+  // Starts the body (on Windows, returns only once the thread runs); throws
+  // std::system_error when no thread can be made.
   explicit LibraryWorker(std::function<void()> body);
   // Waits until the body has returned: the caller must have told it to.
   ~LibraryWorker();

@@ -8,7 +8,7 @@
 // worker generations).
 //
 // Windows: the threads are CreateThread threads, the priority hint is
-// THREAD_PRIORITY_ABOVE_NORMAL set right after creation, and Abandon()
+// THREAD_PRIORITY_ABOVE_NORMAL, set before the body starts, and Abandon()
 // behaves as on Linux: it closes the thread's handle and lets the body run
 // on. TerminateThread is not used, although the system offers it: a thread
 // killed while it holds the heap's lock or a mutex would hang the whole

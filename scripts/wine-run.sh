@@ -30,4 +30,13 @@ if [ "${ZX_WINE_I386:-0}" = "1" ]; then
 fi
 export WINELOADER="${WINELOADER:-/usr/lib/wine/wine64}"
 export WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver64}"
+# The first program of a new server starts Wine's own background programs,
+# which would inherit its output and keep the caller (CTest) waiting for the
+# end of it. So, with no server yet: start one that stays 30 s past its last
+# program (warm starts for a whole suite) and let a quiet wineboot start the
+# background programs.
+if ! "$WINESERVER" -k0 2>/dev/null; then
+  "$WINESERVER" -p30 2>/dev/null || true
+  timeout 300 "$WINELOADER" wineboot </dev/null >/dev/null 2>&1 || true
+fi
 exec "$WINELOADER" "$@"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 
 #include "transport/srb.h"
 
@@ -40,9 +41,7 @@ struct RequestEngine::Request {
 };
 
 RequestEngine::RequestEngine(std::vector<AdapterSlot> adapters, uint32_t latencyMs, SignalEventFn signal)
-    : adapters_(std::move(adapters)), latencyMs_(latencyMs), signal_(signal), timeoutHalfSeconds_(216000) {
-  worker_ = std::make_unique<platform::LibraryWorker>([this] { Work(); });
-}
+    : adapters_(std::move(adapters)), latencyMs_(latencyMs), signal_(signal), timeoutHalfSeconds_(216000) {}
 
 RequestEngine::~RequestEngine() {
   {
@@ -50,7 +49,7 @@ RequestEngine::~RequestEngine() {
     stop_ = true;
   }
   wake_.notify_all();
-  worker_.reset();
+  worker_.reset();  // the last one to touch it: nothing else starts a worker now
   std::deque<std::unique_ptr<Request>> left;
   {
     std::lock_guard guard(lock_);
@@ -174,6 +173,10 @@ uint32_t RequestEngine::Queue(void* srb) {
   {
     // Pending before the worker can see it: it may complete the block at once.
     std::lock_guard guard(lock_);
+    if (!StartWorker()) {
+      block->SRB_Status = SS_ABORTED;  // not queued: nobody would carry it out
+      return SS_ABORTED;
+    }
     block->SRB_Status = SS_PENDING;
     block->SRB_HaStat = HASTAT_OK;
     block->SRB_TargStat = STATUS_GOOD;
@@ -201,6 +204,19 @@ uint32_t RequestEngine::Abort(void* srb) {
   queue_.erase(it);
   abort->SRB_Status = SS_COMP;
   return SS_COMP;
+}
+
+// The worker starts with the first request, never while the library is
+// being loaded (see platform/library_worker.h). Called with the lock held;
+// the new thread waits for it before taking any request.
+bool RequestEngine::StartWorker() {
+  if (worker_ != nullptr) return true;
+  try {
+    worker_ = std::make_unique<platform::LibraryWorker>([this] { Work(); });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
 }
 
 void RequestEngine::Work() {

@@ -1,6 +1,7 @@
 // The request side of the virtual ASPI library: answers adapter questions at
 // once and carries execute requests out on its own worker thread, one at a
-// time in arrival order, against the drives it was given.
+// time in arrival order, against the drives it was given. The worker starts
+// with the first execute request.
 //
 // A request's data is copied in when it is sent and copied back when it
 // completes, so between those points the engine touches neither the
@@ -55,6 +56,7 @@ class RequestEngine {
   uint32_t Abort(void* srb);
   uint32_t Timeouts(void* srb);
   emulator::ScsiDevice* DeviceAt(uint8_t haId, uint8_t target, uint8_t lun) const;
+  bool StartWorker();
   void Work();
   void Complete(Request& request);
 

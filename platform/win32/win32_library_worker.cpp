@@ -8,7 +8,8 @@ namespace platform {
 struct LibraryWorker::State {
   std::function<void()> body;
   HANDLE thread = nullptr;
-  HANDLE done = nullptr;   // set as the body returns
+  HANDLE started = nullptr;  // set as the thread starts running
+  HANDLE done = nullptr;     // set as the body returns
   HANDLE never = nullptr;  // never set; the parked thread waits on it for good
 };
 
@@ -24,6 +25,7 @@ struct Parking {
 DWORD WINAPI WorkerProc(LPVOID parameter) {
   auto* state = static_cast<LibraryWorker::State*>(parameter);
   const Parking parking{state->done, state->never};
+  ::SetEvent(state->started);
   [&]() noexcept { state->body(); }();
   state->body = nullptr;
   // Signal and wait in one call: no instruction of the library runs after
@@ -38,19 +40,26 @@ void Fail() { throw std::system_error(static_cast<int>(::GetLastError()), std::s
 
 LibraryWorker::LibraryWorker(std::function<void()> body) : state_(std::make_unique<State>()) {
   state_->body = std::move(body);
+  state_->started = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   state_->done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   state_->never = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (state_->done != nullptr && state_->never != nullptr) {
+  if (state_->started != nullptr && state_->done != nullptr && state_->never != nullptr) {
     DWORD id = 0;
     state_->thread = ::CreateThread(nullptr, 0, &WorkerProc, state_.get(), 0, &id);
   }
   if (state_->thread == nullptr) {
     const DWORD error = ::GetLastError();
-    if (state_->done != nullptr) ::CloseHandle(state_->done);
-    if (state_->never != nullptr) ::CloseHandle(state_->never);
+    for (HANDLE h : {state_->started, state_->done, state_->never})
+      if (h != nullptr) ::CloseHandle(h);
     ::SetLastError(error);
     Fail();
   }
+  // A thread that has not started yet would start only after an unload
+  // had finished, in code that is gone.
+  const HANDLE starts[] = {state_->started, state_->thread};
+  ::WaitForMultipleObjects(2, starts, FALSE, INFINITE);
+  ::CloseHandle(state_->started);
+  state_->started = nullptr;
 }
 
 LibraryWorker::~LibraryWorker() {

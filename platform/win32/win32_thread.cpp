@@ -35,13 +35,23 @@ std::unique_ptr<OsThread> OsThread::Start(std::function<void()> body, ThreadPrio
   state->body = std::move(body);
   auto* parameter = new std::shared_ptr<State>(state);
   DWORD id = 0;
-  state->thread = ::CreateThread(nullptr, 0, &ThreadProc, parameter, 0, &id);
+  // Suspended until its priority is set, so that the body runs at that
+  // priority from its first instruction.
+  state->thread = ::CreateThread(nullptr, 0, &ThreadProc, parameter, CREATE_SUSPENDED, &id);
   if (state->thread == nullptr) {
     delete parameter;
     return nullptr;
   }
   // Refused only without the right to raise; the thread then runs at normal priority.
   if (priority == ThreadPriority::AboveNormal) (void)::SetThreadPriority(state->thread, THREAD_PRIORITY_ABOVE_NORMAL);
+  if (::ResumeThread(state->thread) == static_cast<DWORD>(-1)) {
+    // It has run nothing yet, so ending it leaves nothing half done.
+    ::TerminateThread(state->thread, 0);
+    ::WaitForSingleObject(state->thread, INFINITE);
+    ::CloseHandle(state->thread);
+    delete parameter;
+    return nullptr;
+  }
   return std::unique_ptr<OsThread>(new OsThread(std::move(state)));
 }
 

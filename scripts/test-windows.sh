@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the Windows program and tests (scripts/build-windows.sh: i686 and
+# x86_64) and runs the x86_64 tests under Wine through CTest, headless.
+# Installs Wine (wine64) first (set ZX_SKIP_INSTALL=1 to skip). The Wine
+# prefix lives in build-win64/wine-prefix and is made on the first run; one
+# wineserver serves the whole suite, so each test program starts warm.
+#   scripts/test-windows.sh [ctest arguments]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "${ZX_SKIP_INSTALL:-0}" != "1" ] && ! dpkg -s wine64 >/dev/null 2>&1; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends wine64 >/dev/null
+fi
+scripts/build-windows.sh
+
+export WINEPREFIX="$PWD/build-win64/wine-prefix"
+export WINESERVER=/usr/lib/wine/wineserver64
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Making the Wine prefix $WINEPREFIX"
+  timeout 300 scripts/wine-run.sh --prefix "$WINEPREFIX" wineboot --init </dev/null >/dev/null 2>&1
+fi
+# One server for the whole suite, with Wine's background programs started
+# away from CTest's output; it goes when the suite is over.
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -p
+timeout 300 scripts/wine-run.sh --prefix "$WINEPREFIX" wineboot </dev/null >/dev/null 2>&1
+trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
+ctest --test-dir build-win64 --output-on-failure -j2 --timeout 300 "$@"
