@@ -29,10 +29,15 @@ zx_library(zx_emulator emulator)
 target_compile_definitions(zx_emulator PRIVATE ${ZX_WINDOWS_API})
 target_link_libraries(zx_emulator PUBLIC Threads::Threads)
 
-# CTest runs the test programs under Wine, in a prefix of this build's own.
+# CTest runs the test programs under Wine, in a prefix of this build's own:
+# wine64 for the x86_64 build; 32-bit Wine for the i686 one, which needs a
+# machine that runs 32-bit code or ZX_WINE_QEMU=1 (README, "Windows").
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
-  set(CMAKE_CROSSCOMPILING_EMULATOR
-    ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wine-prefix)
+  set(zx_wine ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wine-prefix)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(zx_wine env ZX_WINE_I386=1 ${zx_wine})
+  endif()
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${zx_wine})
 endif()
 
 enable_testing()

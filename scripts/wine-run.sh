@@ -22,14 +22,20 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-wnaspi32=n;mscoree,mshtml=}"
 # Nothing of these programs needs a display; without one Wine stays headless.
 unset DISPLAY WAYLAND_DISPLAY
+loader=()
 if [ "${ZX_WINE_I386:-0}" = "1" ]; then
   export WINELOADER="${WINELOADER:-/usr/lib/wine/wine}"
-  export WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver32}"
-  if [ "${ZX_WINE_QEMU:-0}" = "1" ]; then exec qemu-i386-static "$WINELOADER" "$@"; fi
-  exec "$WINELOADER" "$@"
+  if [ "${ZX_WINE_QEMU:-0}" = "1" ]; then loader=(qemu-i386-static); fi
+else
+  export WINELOADER="${WINELOADER:-/usr/lib/wine/wine64}"
 fi
-export WINELOADER="${WINELOADER:-/usr/lib/wine/wine64}"
-export WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver64}"
+loader+=("$WINELOADER")
+# The 64-bit server serves 32-bit programs too (and needs no emulation).
+if [ -z "${WINESERVER:-}" ]; then
+  WINESERVER=/usr/lib/wine/wineserver64
+  if [ ! -x "$WINESERVER" ]; then WINESERVER=/usr/lib/wine/wineserver32; fi
+fi
+export WINESERVER
 # The first program of a new server starts Wine's own background programs,
 # which would inherit its output and keep the caller (CTest) waiting for the
 # end of it. So, with no server yet: start one that stays 30 s past its last
@@ -37,6 +43,6 @@ export WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver64}"
 # background programs.
 if ! "$WINESERVER" -k0 2>/dev/null; then
   "$WINESERVER" -p30 2>/dev/null || true
-  timeout 300 "$WINELOADER" wineboot </dev/null >/dev/null 2>&1 || true
+  timeout 600 "${loader[@]}" wineboot </dev/null >/dev/null 2>&1 || true
 fi
-exec "$WINELOADER" "$@"
+exec "${loader[@]}" "$@"
