@@ -2,8 +2,12 @@
 // index, the three storage device controls with the Windows block layouts,
 // close, and the 1 ms sleep between attempts.
 //
-// Two implementations: SgDeviceLayer (Linux SCSI generic, real drives) and
-// the emulator's VirtualDeviceLayer (tests and the demo).
+// Three implementations: SgDeviceLayer (Linux SCSI generic, real drives),
+// Win32DeviceLayer (Windows, platform/win32/win32_device_layer.h, real
+// drives) and the emulator's VirtualDeviceLayer (tests and the demo).
+// Where they differ for a caller: on Windows the system carries out calls
+// on one handle one after another, so a call that hangs holds up the next
+// call on that drive instead of overlapping it.
 // Threads: any. The simulator's worker is the only caller after discovery,
 // one call at a time, except that a call left hanging by a worker that was
 // given up may still be running when the next worker calls on the same

@@ -1,4 +1,8 @@
 // Loading a library by name, looking up entry points, freeing it.
+// Implementations: DlLibraryLoader below (Linux) and Win32LibraryLoader
+// (platform/win32/win32_library_loader.h). Both look for a bare name in the
+// given folder first; after that, Windows's own search may include the
+// current directory, which Linux's never does.
 // Threads: any; the program uses it from the window thread.
 #pragma once
 

@@ -1,6 +1,10 @@
 // What the program asks of the running system: its family, its default
 // language and the path of the program's own file. Behind an interface so
 // that tests and the demo can answer for the system.
+// Implementations: LinuxSystemInfo below, always of the pass-through
+// family; Win32SystemInfo (platform/win32/win32_system_info.h), which
+// reports the system's own family (0 when it cannot tell) and a path in the
+// system's ANSI code page.
 // Threads: any.
 #pragma once
 
