@@ -9,8 +9,8 @@
 //
 // Windows: the threads are CreateThread threads, the priority hint is
 // THREAD_PRIORITY_ABOVE_NORMAL, set before the body starts, and Abandon()
-// behaves as on Linux: it closes the thread's handle and lets the body run
-// on. TerminateThread is not used, although the system offers it: a thread
+// behaves as on Linux: the body runs on, and the owner's destructor no
+// longer waits for it. TerminateThread is not used, although the system offers it: a thread
 // killed while it holds the heap's lock or a mutex would hang the whole
 // process at its next allocation, and one killed inside a device call gives
 // no certainty about what reached the drive. Join(ms) on Windows waits for

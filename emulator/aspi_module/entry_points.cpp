@@ -37,7 +37,8 @@ class VirtualAspi {
       rack_.reset();
       return;
     }
-    engine_ = std::make_unique<aspi_module::RequestEngine>(rack_->Slots(), config_.latencyMs, MODULE_SET_EVENT);
+    engine_ =
+        std::make_unique<aspi_module::RequestEngine>(rack_->Slots(), config_.latencyMs, MODULE_SET_EVENT);
   }
 
   ~VirtualAspi() {

@@ -2,12 +2,14 @@
 // unchanged, so they must be the system's own layouts: checked here against
 // the system's header on every Windows build, and against the published
 // 32-bit sizes on the 32-bit one. Nothing here runs.
-#include "platform/win32/windows_api.h"
+#include <cstddef>
 
+// In this order: each needs the one before.
+// clang-format off
+#include "platform/win32/windows_api.h"
 #include <winioctl.h>
 #include <ntddscsi.h>
-
-#include <cstddef>
+// clang-format on
 
 namespace {
 

@@ -10,7 +10,7 @@ struct LibraryWorker::State {
   HANDLE thread = nullptr;
   HANDLE started = nullptr;  // set as the thread starts running
   HANDLE done = nullptr;     // set as the body returns
-  HANDLE never = nullptr;  // never set; the parked thread waits on it for good
+  HANDLE never = nullptr;    // never set; the parked thread waits on it for good
 };
 
 namespace {

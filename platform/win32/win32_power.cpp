@@ -36,7 +36,8 @@ bool Win32Power::AdjustShutdownPrivilege(bool enable) {
   if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out()) == FALSE)
     return false;
   TOKEN_PRIVILEGES privileges{};
-  if (::LookupPrivilegeValueA(nullptr, SHUTDOWN_PRIVILEGE, &privileges.Privileges[0].Luid) == FALSE) return false;
+  if (::LookupPrivilegeValueA(nullptr, SHUTDOWN_PRIVILEGE, &privileges.Privileges[0].Luid) == FALSE)
+    return false;
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
   // The call succeeds even when the token lacks the privilege; only the

@@ -12,14 +12,16 @@ namespace platform {
 struct OsThread::State {
   std::function<void()> body;
   std::atomic<bool> finished{false};
-  HANDLE thread = nullptr;  // closed by the owner: at destruction or abandonment
+  HANDLE thread = nullptr;  // closed by the owner when it goes
+  bool abandoned = false;   // the owner's only
 };
 
 namespace {
 
 DWORD WINAPI ThreadProc(LPVOID parameter) {
   // An exception escaping the body ends the process, as with std::thread.
-  std::unique_ptr<std::shared_ptr<OsThread::State>> owned(static_cast<std::shared_ptr<OsThread::State>*>(parameter));
+  std::unique_ptr<std::shared_ptr<OsThread::State>> owned(
+      static_cast<std::shared_ptr<OsThread::State>*>(parameter));
   const std::shared_ptr<OsThread::State> state = *owned;
   owned.reset();
   [&]() noexcept { state->body(); }();
@@ -43,7 +45,8 @@ std::unique_ptr<OsThread> OsThread::Start(std::function<void()> body, ThreadPrio
     return nullptr;
   }
   // Refused only without the right to raise; the thread then runs at normal priority.
-  if (priority == ThreadPriority::AboveNormal) (void)::SetThreadPriority(state->thread, THREAD_PRIORITY_ABOVE_NORMAL);
+  if (priority == ThreadPriority::AboveNormal)
+    (void)::SetThreadPriority(state->thread, THREAD_PRIORITY_ABOVE_NORMAL);
   if (::ResumeThread(state->thread) == static_cast<DWORD>(-1)) {
     // It has run nothing yet, so ending it leaves nothing half done.
     ::TerminateThread(state->thread, 0);
@@ -58,23 +61,15 @@ std::unique_ptr<OsThread> OsThread::Start(std::function<void()> body, ThreadPrio
 OsThread::OsThread(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
 OsThread::~OsThread() {
-  if (state_->thread == nullptr) return;  // abandoned
-  ::WaitForSingleObject(state_->thread, INFINITE);
-  ::CloseHandle(state_->thread);
+  if (!state_->abandoned) ::WaitForSingleObject(state_->thread, INFINITE);
+  ::CloseHandle(state_->thread);  // an abandoned thread runs on without it
 }
 
-bool OsThread::Join(uint32_t ms) {
-  if (state_->thread == nullptr) return state_->finished.load();
-  return ::WaitForSingleObject(state_->thread, ms) == WAIT_OBJECT_0;
-}
+bool OsThread::Join(uint32_t ms) { return ::WaitForSingleObject(state_->thread, ms) == WAIT_OBJECT_0; }
 
 bool OsThread::Finished() const { return state_->finished.load(); }
 
-void OsThread::Abandon() {
-  if (state_->thread == nullptr) return;
-  ::CloseHandle(state_->thread);
-  state_->thread = nullptr;
-}
+void OsThread::Abandon() { state_->abandoned = true; }
 
 void SleepMs(uint32_t ms) { ::Sleep(ms); }
 

@@ -5,6 +5,4 @@
 #include "emulator/aspi_module/aspi_export.h"
 #include "transport/srb.h"
 
-ZX_ASPI_EXPORT uint32_t GetASPI32SupportInfo() {
-  return (uint32_t{SS_COMP} << 8) | 1u;
-}
+ZX_ASPI_EXPORT uint32_t GetASPI32SupportInfo() { return (uint32_t{SS_COMP} << 8) | 1u; }

@@ -9,9 +9,7 @@
 
 extern "C" uint32_t zx_symbol_that_nothing_defines();
 
-ZX_ASPI_EXPORT uint32_t GetASPI32SupportInfo() {
-  return zx_symbol_that_nothing_defines();
-}
+ZX_ASPI_EXPORT uint32_t GetASPI32SupportInfo() { return zx_symbol_that_nothing_defines(); }
 
 ZX_ASPI_EXPORT uint32_t SendASPI32Command(void* srb) {
   static_cast<SRB_Header*>(srb)->SRB_Status = SS_INVALID_HA;

@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, ControlCodes,
                          ::testing::Values(std::pair{platform::IOCTL_SCSI_GET_INQUIRY_DATA, true},
                                            std::pair{platform::IOCTL_SCSI_GET_CAPABILITIES, true},
                                            std::pair{platform::IOCTL_SCSI_PASS_THROUGH_DIRECT, true},
-                                           std::pair{0x4D004u, false},  // IOCTL_SCSI_PASS_THROUGH
+                                           std::pair{0x4D004u, false},     // IOCTL_SCSI_PASS_THROUGH
                                            std::pair{0x2D1400u, false}));  // IOCTL_STORAGE_QUERY_PROPERTY
 
 TEST(Win32DeviceLayer, ClosedHandleReachesNothingEvenWhenTheSystemReusedItsValue) {

@@ -60,12 +60,12 @@ TEST_P(Win32NoLibrary, GivesNoHandle) {
   EXPECT_EQ(loader.LoadLibrary(GetParam().second), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Win32NoLibrary,
-    ::testing::Values(std::pair<std::string, std::string>{"missing", "zx_no_such_library.dll"},
-                      std::pair<std::string, std::string>{"missing", ""},
-                      // Its import from zx_nowhere.dll cannot be resolved.
-                      std::pair<std::string, std::string>{"unresolved", kName}));
+INSTANTIATE_TEST_SUITE_P(Cases, Win32NoLibrary,
+                         ::testing::Values(std::pair<std::string, std::string>{"missing",
+                                                                               "zx_no_such_library.dll"},
+                                           std::pair<std::string, std::string>{"missing", ""},
+                                           // Its import from zx_nowhere.dll cannot be resolved.
+                                           std::pair<std::string, std::string>{"unresolved", kName}));
 
 TEST(Win32LibraryLoader, PathIsLoadedAsItIsWhateverTheFolderAndFreeingUnloadsIt) {
   const std::string path = kModules + "/no-send-command/" + kName;

@@ -18,15 +18,16 @@ class Win32ThreadPriority : public ::testing::TestWithParam<PriorityCase> {};
 
 TEST_P(Win32ThreadPriority, BodyStartsAtThePriorityAskedFor) {
   std::atomic<int> seen{THREAD_PRIORITY_ERROR_RETURN};
-  auto thread = platform::OsThread::Start([&] { seen = ::GetThreadPriority(::GetCurrentThread()); }, GetParam().asked);
+  auto thread =
+      platform::OsThread::Start([&] { seen = ::GetThreadPriority(::GetCurrentThread()); }, GetParam().asked);
   ASSERT_NE(thread, nullptr);
   ASSERT_TRUE(thread->Join(10000));
   EXPECT_EQ(seen.load(), GetParam().system);
 }
 
-INSTANTIATE_TEST_SUITE_P(Priorities, Win32ThreadPriority,
-                         ::testing::Values(PriorityCase{platform::ThreadPriority::Normal, THREAD_PRIORITY_NORMAL},
-                                           PriorityCase{platform::ThreadPriority::AboveNormal,
-                                                        THREAD_PRIORITY_ABOVE_NORMAL}));
+INSTANTIATE_TEST_SUITE_P(
+    Priorities, Win32ThreadPriority,
+    ::testing::Values(PriorityCase{platform::ThreadPriority::Normal, THREAD_PRIORITY_NORMAL},
+                      PriorityCase{platform::ThreadPriority::AboveNormal, THREAD_PRIORITY_ABOVE_NORMAL}));
 
 }  // namespace
