@@ -1,33 +1,51 @@
 # The Windows build, cross-compiled with mingw-w64 (cmake/toolchain-*.cmake),
-# statically linked (no MinGW libraries to ship) and without Qt. The
-# top-level CMakeLists.txt includes this file instead of its own targets
-# when the target system is Windows.
-#
-# Built here: the Win32 operating-system services (platform/win32), the
-# virtual drive (emulator), the virtual ASPI library as wnaspi32.dll, and
-# their tests on GoogleTest built from Debian's sources, run under Wine.
+# statically linked (no MinGW libraries to ship) and without Qt, so without
+# the window for now. The top-level CMakeLists.txt includes this file first
+# when the target system is Windows; the libraries and tests are the same as
+# on Linux, except that zx_platform and its tests take the Win32
+# implementations (platform/win32/) in place of the Linux ones.
 
+set(ZX_WITH_WINDOW OFF CACHE BOOL "No Qt for Windows here" FORCE)
+set(CMAKE_AUTOMOC OFF)
 add_link_options(-static)
-set(CMAKE_AUTOMOC OFF)  # no Qt here
 
-find_package(Threads REQUIRED)
-include(cmake/ZxLibrary.cmake)
-
-# Windows NT 4.0's API level for the project's own code: a call that a
-# Windows of that age lacks must be a decision, not an accident. The test
-# framework keeps the compiler's default.
+# Windows NT 4.0's API level for the project's own platform code: a call
+# that a Windows of that age lacks must be a decision, not an accident.
 set(ZX_WINDOWS_API _WIN32_WINNT=0x0400 WINVER=0x0400)
 
-# Operating-system services: the Win32 implementations only.
-file(GLOB zx_win32_srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/platform/win32/*.cpp)
-add_library(zx_platform STATIC ${zx_win32_srcs})
-target_include_directories(zx_platform PUBLIC ${PROJECT_SOURCE_DIR})
-target_compile_definitions(zx_platform PRIVATE ${ZX_WINDOWS_API})
-target_link_libraries(zx_platform PUBLIC Threads::Threads advapi32 user32)
+# The Linux implementations in platform/ and their tests, each replaced by
+# its counterpart in platform/win32/ and tests/platform/win32/.
+set(ZX_LINUX_PLATFORM_SOURCES
+  dl_library_loader.cpp event.cpp exit_process.cpp library_worker.cpp linux_system_info.cpp
+  sg_device_layer.cpp thread.cpp)
+set(ZX_LINUX_PLATFORM_TESTS dl_library_loader_test.cpp linux_system_info_test.cpp sg_device_layer_test.cpp)
 
-zx_library(zx_emulator emulator)
-target_compile_definitions(zx_emulator PRIVATE ${ZX_WINDOWS_API})
-target_link_libraries(zx_emulator PUBLIC Threads::Threads)
+# Swaps the Linux sources of `target` (files of `folder` named in the list
+# `linux`) for every .cpp of `folder`/win32.
+function(zx_win32_sources target folder linux)
+  get_target_property(srcs ${target} SOURCES)
+  foreach(name IN LISTS ${linux})
+    list(REMOVE_ITEM srcs ${folder}/${name})
+  endforeach()
+  file(GLOB win32 CONFIGURE_DEPENDS ${folder}/win32/*.cpp)
+  set_property(TARGET ${target} PROPERTY SOURCES ${srcs} ${win32})
+  target_compile_definitions(${target} PRIVATE ${ZX_WINDOWS_API})
+endfunction()
+
+function(zx_use_win32_platform target)
+  zx_win32_sources(${target} ${PROJECT_SOURCE_DIR}/platform ZX_LINUX_PLATFORM_SOURCES)
+  target_link_libraries(${target} PUBLIC advapi32 user32)
+endfunction()
+
+function(zx_use_win32_platform_tests target)
+  zx_win32_sources(${target} ${PROJECT_SOURCE_DIR}/tests/platform ZX_LINUX_PLATFORM_TESTS)
+endfunction()
+
+# GoogleTest from Debian's sources (package googletest), built for the
+# target; it names its libraries GTest::gtest, GTest::gmock_main and so on.
+set(ZX_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${ZX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # CTest runs the test programs under Wine, in a prefix of this build's own:
 # wine64 for the x86_64 build; 32-bit Wine for the i686 one, which needs a
@@ -39,7 +57,3 @@ if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
   endif()
   set(CMAKE_CROSSCOMPILING_EMULATOR ${zx_wine})
 endif()
-
-enable_testing()
-include(cmake/WindowsTests.cmake)
-add_subdirectory(emulator/aspi_module)

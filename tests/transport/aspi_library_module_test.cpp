@@ -2,7 +2,6 @@
 // system's: its support information, execute requests against the virtual
 // drive, aborts, vendor commands and unloading with requests outstanding.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <chrono>
@@ -15,8 +14,9 @@
 #include <thread>
 
 #include "drive/commands.h"
-#include "platform/dynamic_library.h"
+#include "platform/system_library_loader.h"
 #include "tests/support/fakes.h"
+#include "tests/support/test_os.h"
 #include "transport/aspi_library.h"
 #include "transport/execute.h"
 
@@ -34,9 +34,9 @@ constexpr uint8_t INQUIRY = 0x12;
 class VirtualLibrary : public ::testing::Test {
  protected:
   void Load(const std::string& config) {
-    setenv("ZX_VIRTUAL_ASPI", config.c_str(), 1);
+    test_os::SetEnv("ZX_VIRTUAL_ASPI", config);
     LoadAspiLibrary(library);
-    unsetenv("ZX_VIRTUAL_ASPI");
+    test_os::UnsetEnv("ZX_VIRTUAL_ASPI");
   }
   void TearDown() override { UnloadAspiLibrary(library); }
 
@@ -60,7 +60,7 @@ class VirtualLibrary : public ::testing::Test {
 
   fakes::TestChannel test;
   CommandChannel& channel = *test;
-  platform::DlLibraryLoader libraries{std::string(ZX_ASPI_MODULES_DIR) + "/good"};
+  platform::SystemLibraryLoader libraries{std::string(ZX_ASPI_MODULES_DIR) + "/good"};
   AspiLibrary library{libraries, test.dialogs, channel.aspi};
 };
 
@@ -308,7 +308,7 @@ TEST_F(VirtualLibrary, DriveFailureComesBackAsFailureWithItsSenseKey) {
 }
 
 TEST_F(VirtualLibrary, CommandLogAndFlashDumpAreWritten) {
-  const fs::path dir = fs::temp_directory_path() / ("zx-aspi-" + std::to_string(::getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("zx-aspi-" + std::to_string(test_os::ProcessId()));
   fs::create_directories(dir);
   const fs::path log = dir / "commands.log";
   Load("log=" + log.string() + ";dump=" + dir.string());
@@ -323,6 +323,7 @@ TEST_F(VirtualLibrary, CommandLogAndFlashDumpAreWritten) {
   EXPECT_NE(line.find(" dir=in len=" + std::to_string(READ_REPLY_BYTES) + " sha256=-"), std::string::npos)
       << line;
   EXPECT_FALSE(std::getline(in, extra)) << extra;
+  in.close();  // Windows removes no open file
   EXPECT_EQ(fs::file_size(dir / "unit0.bin"), 0x80000u);
   EXPECT_EQ(fs::file_size(dir / "unit1.bin"), 0x20000u);
   fs::remove_all(dir);

@@ -3,7 +3,6 @@
 // loader and the loadable test libraries.
 #include "transport/aspi_library.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/dynamic_library.h"
+#include "platform/system_library_loader.h"
 #include "tests/support/fakes.h"
+#include "tests/support/test_os.h"
 #include "transport/execute.h"
 
 #ifndef ZX_ASPI_MODULES_DIR
@@ -153,7 +153,7 @@ class AspiLibraryFatal : public ::testing::TestWithParam<FatalCase> {
 
 // Runs in the child: a return from loading would end with exit code 3.
 void LoadFrom(const std::string& folder) {
-  platform::DlLibraryLoader libraries(kModules + "/" + folder);
+  platform::SystemLibraryLoader libraries(kModules + "/" + folder);
   ReportingDialogs dialogs;
   AspiEntryPoints aspi;
   AspiLibrary library{libraries, dialogs, aspi};
@@ -181,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(MissingParts, AspiLibraryFatal,
                          });
 
 TEST(AspiLibraryLoaded, UnloadingUnmapsTheLibraryAndRefusesLaterCommands) {
-  platform::DlLibraryLoader libraries(kModules + "/good");
+  platform::SystemLibraryLoader libraries(kModules + "/good");
   fakes::RecordingDialogs dialogs;
   AspiEntryPoints aspi;
   AspiLibrary library{libraries, dialogs, aspi};
@@ -191,7 +191,7 @@ TEST(AspiLibraryLoaded, UnloadingUnmapsTheLibraryAndRefusesLaterCommands) {
 
   UnloadAspiLibrary(library);
   UnloadAspiLibrary(library);
-  EXPECT_EQ(::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "the library is still mapped";
+  EXPECT_FALSE(test_os::LibraryMapped(path)) << "the library is still mapped";
   static SRB_ExecSCSICmd block;
   ExecRequest inquiry;
   inquiry.flags = SRB_EVENT_NOTIFY;
