@@ -81,6 +81,11 @@ std::vector<ExpectedCommand> ExpectedRun(const ExpectedChecksums& sums, bool fla
   return run;
 }
 
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, std::size_t from, std::size_t length) {
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(from),
+          bytes.begin() + static_cast<std::ptrdiff_t>(from + length)};
+}
+
 void ExpectCommands(const std::vector<emulator::CommandLogEntry>& sent,
                     const std::vector<ExpectedCommand>& expected, uint32_t adapter) {
   EXPECT_EQ(sent.size(), expected.size());

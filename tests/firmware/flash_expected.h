@@ -4,6 +4,7 @@
 // Threads: any (pure functions).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +46,17 @@ inline constexpr std::size_t AT_ERASE_UNIT_1 = 52;
 inline constexpr std::size_t AT_FIRST_PROGRAM_1 = 53;
 inline constexpr std::size_t AT_FLASH_OFF_1 = 60;
 inline constexpr std::size_t COMMANDS_IN_RUN = 61;
+
+// Where each part lies in the container and how much of it a run uploads
+// (data and checksum, not the tag), and where it lands in the drive's flash.
+inline constexpr std::size_t PART1_AT = 0;
+inline constexpr std::size_t PART2_AT = 0x7B004;
+inline constexpr std::size_t PART1_UPLOADED = 0x7B000;
+inline constexpr std::size_t PART2_UPLOADED = 0x20000;
+inline constexpr uint32_t PART1_FLASH_AT = 0x5000;
+inline constexpr uint32_t PART2_FLASH_AT = 0x240000;
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, std::size_t from, std::size_t length);
 
 // Compares what a drive received with the expectation, entry by entry,
 // including the adapter; reports every difference.

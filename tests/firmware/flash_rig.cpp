@@ -14,7 +14,19 @@ namespace flash_tests {
 
 std::string Now(StatusMsg code) { return "now " + std::to_string(static_cast<int>(code)); }
 
-FlashRig::FlashRig(bool unitAttention) {
+namespace {
+
+// The rig owns its drives; the device layer only borrows them.
+std::shared_ptr<emulator::ScsiDevice> Borrow(emulator::ScsiDevice& device) {
+  return std::shared_ptr<emulator::ScsiDevice>(&device, [](emulator::ScsiDevice*) {});
+}
+
+constexpr uint8_t LETTER_D = 1;
+constexpr uint8_t LETTER_F = 3;
+
+}  // namespace
+
+FlashRig::FlashRig(bool unitAttention, BackEnd backEnd) {
   container = SyntheticContainer({'1', '0', 'B'});
   container_test::WriteBytes(
       ownPath, container_test::Concat(container_test::FakeExecutable(EXECUTABLE_SIZE), container));
@@ -27,11 +39,23 @@ FlashRig::FlashRig(bool unitAttention) {
   EXPECT_EQ(run.containerValid.load(), 1);
 
   drive.SetUnitAttentionAfterRestart(unitAttention);
-  aspi.Attach(RIG_DRIVE.haId, RIG_DRIVE.target, tap);
-  aspi.Attach(OTHER_DRIVE.haId, OTHER_DRIVE.target, otherTap);
-  fakes::TestAspi::InstallInto(channel().aspi);
-  run.selectedHaId = RIG_DRIVE.haId;
-  run.selectedTarget = RIG_DRIVE.target;
+  if (backEnd == BackEnd::Simulator) {
+    letters.SetRealSleep(false);
+    letters.Place(LETTER_D, Borrow(tap));
+    letters.Place(LETTER_F, Borrow(otherTap));
+    simulator = std::make_unique<ASPISim>(letters, SystemEvents(), simulatorAdapters);
+    EXPECT_EQ(simulatorAdapters.load(), 2);
+    log.Clear();  // the simulator's own INQUIRYs while it looked for adapters
+    channel().aspi.GetASPI32SupportInfo.store(&ASPISim::GetASPI32SupportInfo);
+    channel().aspi.SendASPI32Command.store(&ASPISim::SendASPI32Command);
+    address = DriveAddress{0, 0};
+  } else {
+    aspi.Attach(RIG_DRIVE.haId, RIG_DRIVE.target, tap);
+    aspi.Attach(OTHER_DRIVE.haId, OTHER_DRIVE.target, otherTap);
+    fakes::TestAspi::InstallInto(channel().aspi);
+  }
+  run.selectedHaId = address.haId;
+  run.selectedTarget = address.target;
   run.driveSelected = 1;
 }
 

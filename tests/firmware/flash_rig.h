@@ -5,16 +5,23 @@
 //   channel -> TestAspi -> log tap (adapter 2) -> injector -> drive.
 // A second virtual drive at adapter 1, target 3 sits behind a tap of its own
 // (adapter 1) in the same log, so a command that goes astray shows up there.
+// With BackEnd::Simulator the same two drives, taps and log sit behind the
+// pass-through simulator on the system's events and threads instead, on
+// drive letters D: (adapter 0, the rig's drive) and F: (adapter 1); the log
+// still names them by their taps (2 and 1).
 // Threads: test thread only (it stands for the window thread).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "emulator/command_log.h"
 #include "emulator/fault_injector.h"
 #include "emulator/logging_device.h"
+#include "emulator/virtual_device_layer.h"
 #include "emulator/virtual_drive.h"
 #include "firmware/container_info.h"
 #include "firmware/run_state.h"
@@ -24,6 +31,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/test_aspi.h"
+#include "transport/aspisim.h"
 
 namespace flash_tests {
 
@@ -34,6 +42,8 @@ inline constexpr std::size_t EXECUTABLE_SIZE = 4321;
 
 // The view line of a status shown and repainted at once: "now N".
 std::string Now(StatusMsg code);
+
+enum class BackEnd { TestAspi, Simulator };
 
 struct FlashRig {
   container_test::ScratchDir dir;
@@ -51,10 +61,14 @@ struct FlashRig {
   emulator::LoggingDevice tap{injector, log, RIG_DRIVE.haId};
   emulator::LoggingDevice otherTap{otherDrive, log, OTHER_DRIVE.haId};
   fakes::TestAspi aspi;
+  emulator::VirtualDeviceLayer letters;
+  std::atomic<int32_t> simulatorAdapters{0};
+  std::unique_ptr<ASPISim> simulator;  // with BackEnd::Simulator
+  DriveAddress address = RIG_DRIVE;    // where the program addresses the rig's drive
 
   // The drive reports unit attention after unit 0's flash mode ends when
   // `unitAttention` is set, as the real one does.
-  explicit FlashRig(bool unitAttention = false);
+  explicit FlashRig(bool unitAttention = false, BackEnd backEnd = BackEnd::TestAspi);
   // Lets go of held commands and waits for a run still going.
   ~FlashRig();
 

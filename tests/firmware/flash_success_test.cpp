@@ -16,16 +16,6 @@ namespace {
 
 using emulator::DataDirection;
 
-constexpr std::size_t PART1_AT = 0;
-constexpr std::size_t PART2_AT = 0x7B004;
-constexpr std::size_t PART1_UPLOADED = 0x7B000;  // data and checksum, not the tag
-constexpr std::size_t PART2_UPLOADED = 0x20000;
-
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, std::size_t from, std::size_t length) {
-  return {bytes.begin() + static_cast<std::ptrdiff_t>(from),
-          bytes.begin() + static_cast<std::ptrdiff_t>(from + length)};
-}
-
 // What the view showed whenever a command reached the drive.
 struct Sighting {
   std::string lastCall;
