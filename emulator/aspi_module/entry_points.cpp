@@ -2,7 +2,9 @@
 // one instance, made when the library is loaded and torn down when it is
 // unloaded: read the configuration, build the drives, start the engine.
 // Completions reach the program's events through zx_SetEvent, which the
-// loading executable provides.
+// loading executable provides. Problems go to zx_ReportLibraryProblem when
+// the loading executable provides one (the demo, which decides its exit
+// status by them), else to stderr.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -18,7 +20,16 @@
 
 namespace {
 
-void Complain(const std::string& text) { std::fprintf(stderr, "wnaspi32.dll: %s\n", text.c_str()); }
+// Weak: a program without it still loads the library.
+extern "C" void zx_ReportLibraryProblem(const char* line) __attribute__((weak));
+
+void Complain(const std::string& text) {
+  const std::string line = "wnaspi32.dll: " + text;
+  if (zx_ReportLibraryProblem != nullptr)
+    zx_ReportLibraryProblem(line.c_str());
+  else
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
 
 class VirtualAspi {
  public:
@@ -44,7 +55,7 @@ class VirtualAspi {
     if (rack_ == nullptr) return;
     rack_->Interrupt();
     engine_.reset();
-    const std::string error = rack_->Dump();
+    const std::string error = rack_->Conclude();
     if (!error.empty()) Complain(error);
   }
 
