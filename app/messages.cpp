@@ -8,6 +8,7 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/toolkit/qt_language.h"
 #include "app/toolkit/text.h"
 #include "app/toolkit/window_thread.h"
 
@@ -66,23 +67,31 @@ const Texts& Table() {
 // Caption sets: English and Japanese texts of the menu, the buttons and the
 // caption labels, in the order the start-up step sets them.
 struct Captions {
+  bool japanese;
   std::string file, exit, flash, cancel, drive, current, fresh, status;
+  // What screen readers call the drive list, the message area and the bar.
+  std::string driveList, messages, progress;
 };
 
 Captions EnglishCaptions() {
-  return {"File(&F)",        "Exit(&X)",         "Flash",        "Cancel",
-          "Selected Drive:", "Current Version:", "New Version:", "Status:"};
+  return {false,           "File(&F)",         "Exit(&X)",     "Flash",   "Cancel",
+          "Selected Drive:", "Current Version:", "New Version:", "Status:", "Drive",
+          "Messages",      "Flash progress"};
 }
 
 Captions JapaneseCaptions() {
-  return {tk::Cp932(u8"ファイル(&F)"),
+  return {true,
+          tk::Cp932(u8"ファイル(&F)"),
           tk::Cp932(u8"終了(&X)"),
           tk::Cp932(u8"フラッシュ"),
           tk::Cp932(u8"キャンセル"),
           tk::Cp932(u8"ドライブ選択:"),
           tk::Cp932(u8"現在のバージョン:"),
           tk::Cp932(u8"書き換えるバージョン:"),
-          tk::Cp932(u8"ステータス:")};
+          tk::Cp932(u8"ステータス:"),
+          tk::Cp932(u8"ドライブ"),
+          tk::Cp932(u8"メッセージ"),
+          tk::Cp932(u8"書き換えの進行状況")};
 }
 
 // FileF1 to Label10, the part that the start-up step and RadioButton1Click
@@ -95,6 +104,11 @@ void SetMenuAndButtonCaptions(TForm1& form, const Captions& c, const std::string
   form.Label15.SetCaption(c.drive);
   form.Label3.SetCaption(c.current);
   form.Label10.SetCaption(c.fresh);
+  form.ComboBox1.SetAccessibleName(c.driveList);
+  form.RichEdit1.SetAccessibleName(c.messages);
+  form.ProgressBar1.SetAccessibleName(c.progress);
+  // Qt's own texts, such as the edit fields' context menus, follow too.
+  tk::UseQtJapanese(c.japanese);
 }
 
 }  // namespace

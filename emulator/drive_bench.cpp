@@ -22,9 +22,10 @@ DriveBench::DriveBench(DriveBenchOptions options, std::string& error) : options_
     if (logFile_ == nullptr) {
       error = "cannot create the command log " + options_.logPath + ": " + std::strerror(errno);
     } else {
-      log_.SetListener([file = logFile_](const CommandLogEntry& entry) {
-        std::fprintf(file, "%s\n", FormatCommandLogLine(entry).c_str());
-        std::fflush(file);
+      log_.SetListener([this, file = logFile_](const CommandLogEntry& entry) {
+        // A full disk shows only at the flush; the first failure is kept.
+        const bool written = std::fprintf(file, "%s\n", FormatCommandLogLine(entry).c_str()) >= 0;
+        if ((std::fflush(file) != 0 || !written) && logErrno_.load() == 0) logErrno_.store(errno == 0 ? EIO : errno);
       });
     }
   }
@@ -60,13 +61,17 @@ void DriveBench::Interrupt() {
     if (d.faults) d.faults->Interrupt();
 }
 
-std::string DriveBench::Dump() const {
-  if (options_.dumpDir.empty() || drives_.empty()) return {};
-  const VirtualDrive& drive = *drives_.front().drive;
-  if (!WriteFile(options_.dumpDir + "/unit0.bin", drive.ReadFlash(0x000000, 0x80000)) ||
-      !WriteFile(options_.dumpDir + "/unit1.bin", drive.ReadFlash(0x240000, 0x20000)))
-    return "cannot write the flash dump into " + options_.dumpDir;
-  return {};
+std::string DriveBench::Conclude() const {
+  std::string dumpError;
+  if (!options_.dumpDir.empty() && !drives_.empty()) {
+    const VirtualDrive& drive = *drives_.front().drive;
+    if (!WriteFile(options_.dumpDir + "/unit0.bin", drive.ReadFlash(0x000000, 0x80000)) ||
+        !WriteFile(options_.dumpDir + "/unit1.bin", drive.ReadFlash(0x240000, 0x20000)))
+      dumpError = "cannot write the flash dump into " + options_.dumpDir + ": " + std::strerror(errno);
+  }
+  if (const int logErrno = logErrno_.load(); logErrno != 0)
+    return "cannot write the command log " + options_.logPath + ": " + std::strerror(logErrno);
+  return dumpError;
 }
 
 }  // namespace emulator

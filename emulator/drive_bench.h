@@ -8,6 +8,7 @@
 // thread; the taps are then used by whichever transport serves the drives.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -60,8 +61,11 @@ class DriveBench {
   void Interrupt();
   // Writes unit0.bin (0x80000 bytes of unit 0) and unit1.bin (0x20000 bytes
   // from 0x240000) of the first drive into the dump folder, if one was asked
-  // for: empty on success, else a line naming the problem.
-  std::string Dump() const;
+  // for, and tells whether the bench's files were all written: empty when
+  // they were, else one line naming the first problem (a command-log line
+  // that could not be written comes before a failed dump). Once per bench,
+  // after the drives' last command.
+  std::string Conclude() const;
 
  private:
   struct Drive {
@@ -73,6 +77,8 @@ class DriveBench {
   const DriveBenchOptions options_;
   CommandLog log_;
   std::FILE* logFile_ = nullptr;
+  // The errno of the first command-log line that could not be written; 0: none.
+  std::atomic<int> logErrno_{0};
   std::vector<Drive> drives_;
 };
 

@@ -12,18 +12,55 @@
 namespace {
 
 constexpr const char* USAGE =
-    "usage: zx-pack pack --exe FILE --output FILE (--part1 FILE --part2 FILE [--version V] | --container "
-    "FILE "
-    "| --synthetic V)\n"
+    "usage: zx-pack pack --exe FILE --output FILE (--part1 FILE --part2 FILE [--version V]\n"
+    "                    | --container FILE | --synthetic V)\n"
     "       zx-pack inspect FILE\n"
     "       zx-pack synth --version V [--part1 FILE --part2 FILE] [--container FILE]\n"
-    "V is a version such as 1.0B; its second character must be 0.\n";
+    "       zx-pack help | --help | --version\n"
+    "V is a version such as 1.0B; its second character must be 0.\n"
+    "The output of pack and synth is written whole or not at all; it must not be\n"
+    "any of the input files, and an existing output must be a regular file.\n"
+    "Exit status: 0 done (inspect: the utility would accept the file and its\n"
+    "checksums agree); 1 refused or failed, nothing written (inspect: unreadable,\n"
+    "rejected or checksum mismatch); 2 malformed command line.\n";
 
 using Options = std::map<std::string, std::string>;
 
 int Refuse(std::ostream& err, const std::string& message) {
   err << "zx-pack: " << message << "\n";
   return PACK_REFUSED;
+}
+
+int Usage(std::ostream& err, const std::string& message) {
+  err << "zx-pack: " << message << " (see zx-pack --help)\n";
+  return PACK_USAGE;
+}
+
+int Refuse(std::ostream& err, const PackError& error) {
+  return error.usage ? Usage(err, error.message) : Refuse(err, error.message);
+}
+
+struct NamedFile {
+  const char* option;
+  std::string path;
+};
+
+// The first two of `files` that are the same file, as a refusal line.
+std::optional<std::string> SameFileAmong(const std::vector<NamedFile>& files) {
+  for (std::size_t i = 0; i < files.size(); ++i)
+    for (std::size_t j = i + 1; j < files.size(); ++j)
+      if (SameFile(files[i].path, files[j].path))
+        return std::string(files[j].option) + " '" + files[j].path + "' is the same file as " + files[i].option +
+               " '" + files[i].path + "'; they must be different files";
+  return std::nullopt;
+}
+
+// Those of `names` that were given, in that order.
+std::vector<NamedFile> Given(const std::map<std::string, std::string>& o, std::vector<const char*> names) {
+  std::vector<NamedFile> files;
+  for (const char* name : names)
+    if (const auto it = o.find(name); it != o.end()) files.push_back({name, it->second});
+  return files;
 }
 
 // "--name value" pairs, each name at most once and only from `allowed`.
@@ -57,7 +94,7 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std:
 // characters unless `--version` replaces them in both parts.
 std::optional<PackError> ContainerFromParts(const Options& o, std::vector<uint8_t>& container) {
   const auto p1 = Get(o, "--part1"), p2 = Get(o, "--part2");
-  if (!p1 || !p2) return PackError{"pack needs both --part1 and --part2"};
+  if (!p1 || !p2) return PackError{"pack needs both --part1 and --part2", true};
   std::vector<uint8_t> part1, part2;
   if (auto e = ReadPartImage(*p1, 1, part1)) return e;
   if (auto e = ReadPartImage(*p2, 2, part2)) return e;
@@ -74,9 +111,9 @@ std::optional<PackError> ContainerFromParts(const Options& o, std::vector<uint8_
 std::optional<PackError> ChooseContainer(const Options& o, std::vector<uint8_t>& container) {
   const int sources = int{o.contains("--part1") || o.contains("--part2")} + int{o.contains("--container")} +
                       int{o.contains("--synthetic")};
-  if (sources != 1) return PackError{"pack needs exactly one of: --part1/--part2, --container, --synthetic"};
+  if (sources != 1) return PackError{"pack needs exactly one of: --part1/--part2, --container, --synthetic", true};
   if (o.contains("--version") && !o.contains("--part1")) {
-    return PackError{"--version applies only to --part1/--part2"};
+    return PackError{"--version applies only to --part1/--part2", true};
   }
   if (const auto raw = Get(o, "--container")) return ReadRawContainer(*raw, container);
   if (const auto v = Get(o, "--synthetic")) {
@@ -92,32 +129,32 @@ int Pack(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   Options o;
   const std::set<std::string> allowed = {"--exe",       "--output",    "--part1",  "--part2",
                                          "--container", "--synthetic", "--version"};
-  if (auto e = ParseOptions(args, allowed, o)) return Refuse(err, *e);
+  if (auto e = ParseOptions(args, allowed, o)) return Usage(err, *e);
   const auto exe = Get(o, "--exe"), output = Get(o, "--output");
-  if (!exe || !output) return Refuse(err, "pack needs --exe and --output");
+  if (!exe || !output) return Usage(err, "pack needs --exe and --output");
+  // The output replaces a file: never one of the inputs, which would be lost.
+  if (auto same = SameFileAmong(Given(o, {"--output", "--exe", "--part1", "--part2", "--container"})))
+    return Refuse(err, *same);
   std::vector<uint8_t> container;
-  if (auto e = ChooseContainer(o, container)) return Refuse(err, e->message);
-  if (auto e = AppendContainer(*exe, container, *output)) return Refuse(err, e->message);
+  if (auto e = ChooseContainer(o, container)) return Refuse(err, *e);
+  if (auto e = AppendContainer(*exe, container, *output)) return Refuse(err, *e);
   const auto fields = ParseContainer(container);
-  out << "wrote " << *output << " carrying version " << CarriedVersion(fields->part1Version) << "\n";
+  out << "wrote " << *output << " carrying version " << PrintableVersion(fields->part1Version) << "\n";
   return PACK_OK;
 }
 
 int Synth(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Options o;
   if (auto e = ParseOptions(args, {"--version", "--part1", "--part2", "--container"}, o))
-    return Refuse(err, *e);
+    return Usage(err, *e);
   const auto v = Get(o, "--version");
-  if (!v) return Refuse(err, "synth needs --version");
+  if (!v) return Usage(err, "synth needs --version");
   VersionChars version{};
-  if (auto e = ParseVersion(*v, version)) return Refuse(err, e->message);
+  if (auto e = ParseVersion(*v, version)) return Refuse(err, *e);
   const auto p1 = Get(o, "--part1"), p2 = Get(o, "--part2"), raw = Get(o, "--container");
-  if (p1.has_value() != p2.has_value())
-    return Refuse(err, "synth needs both --part1 and --part2, or neither");
-  if (!p1 && !raw) return Refuse(err, "synth needs --part1/--part2 or --container to write to");
-  if ((p1 && *p1 == *p2) || (raw && p1 && (*raw == *p1 || *raw == *p2))) {
-    return Refuse(err, "every output of synth must be a different file");
-  }
+  if (p1.has_value() != p2.has_value()) return Usage(err, "synth needs both --part1 and --part2, or neither");
+  if (!p1 && !raw) return Usage(err, "synth needs --part1/--part2 or --container to write to");
+  if (auto same = SameFileAmong(Given(o, {"--part1", "--part2", "--container"}))) return Refuse(err, *same);
   // All outputs or none: a refused synth leaves none of what it wrote behind.
   std::vector<std::string> written;
   const auto write = [&](const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -132,23 +169,23 @@ int Synth(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     for (const std::string& path : written) std::filesystem::remove(path, ignored);
     return PACK_REFUSED;
   }
-  out << "wrote synthetic firmware version " << CarriedVersion(version) << "\n";
+  out << "wrote synthetic firmware version " << PrintableVersion(version) << "\n";
   return PACK_OK;
 }
 
 int Inspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 2) return Refuse(err, "inspect needs exactly one file");
+  if (args.size() != 2) return Usage(err, "inspect needs exactly one file");
   Inspection inspection;
-  if (auto e = InspectFile(args[1], inspection)) return Refuse(err, e->message);
+  if (auto e = InspectFile(args[1], inspection)) return Refuse(err, *e);
   PrintInspection(args[1], inspection, out);
   const bool good = inspection.verdict == Verdict::Accepted && inspection.checksumsAgree;
-  return good ? PACK_OK : PACK_INSPECT_BAD;
+  return good ? PACK_OK : PACK_REFUSED;
 }
 
 }  // namespace
 
 int RunPackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.empty()) return Refuse(err, "no command given; try 'zx-pack help'");
+  if (args.empty()) return Usage(err, "no command given");
   const std::string& command = args[0];
   if (command == "pack") return Pack(args, out, err);
   if (command == "synth") return Synth(args, out, err);
@@ -157,5 +194,7 @@ int RunPackCommand(const std::vector<std::string>& args, std::ostream& out, std:
     out << USAGE;
     return PACK_OK;
   }
-  return Refuse(err, "unknown command '" + command + "'; try 'zx-pack help'");
+  return Usage(err, "unknown command '" + command + "'");
 }
+
+const char* PackUsage() { return USAGE; }

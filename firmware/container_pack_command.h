@@ -1,5 +1,6 @@
 // The packer's command line, run in-process: the zx-pack tool's main only
-// forwards to it, and tests call it directly.
+// forwards to it (after answering --version itself), and tests call it
+// directly.
 //
 //   pack    --exe FILE --output FILE  (--part1 FILE --part2 FILE [--version V]
 //                                      | --container FILE | --synthetic V)
@@ -7,9 +8,15 @@
 //   synth   --version V  [--part1 FILE --part2 FILE] [--container FILE]
 //   help
 //
-// Exit codes: 0 done; 1 refused (one line on `err`); for inspect, 2 when the
-// file is readable but the program would reject its container or a stored
-// checksum disagrees with its data.
+// Exit codes, the same for every command:
+//   0  done (inspect: the utility would accept the file and both stored
+//      checksums agree with their data);
+//   1  refused or failed, one line on `err`; no output file was written or
+//      replaced (inspect: the file cannot be read, or the utility would
+//      reject it, or a stored checksum disagrees);
+//   2  the command line itself is malformed (unknown command or option,
+//      missing or repeated option, options that do not go together, a
+//      value of the wrong shape), one line on `err`.
 // Threads: any.
 #pragma once
 
@@ -19,7 +26,10 @@
 
 inline constexpr int PACK_OK = 0;
 inline constexpr int PACK_REFUSED = 1;
-inline constexpr int PACK_INSPECT_BAD = 2;
+inline constexpr int PACK_USAGE = 2;
 
 // `args` excludes the program name.
 int RunPackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The usage text that help prints, exit codes included.
+const char* PackUsage();

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "firmware/container_file.h"
+#include "platform/file_sync.h"
 
 namespace fs = std::filesystem;
 
@@ -37,10 +38,6 @@ std::string Printable(const std::array<uint8_t, N>& bytes) {
   return text;
 }
 
-std::string PrintableVersion(const VersionChars& v) {
-  return Printable(std::array<uint8_t, 4>{v[0], '.', v[1], v[2]});
-}
-
 // Reads a file that must be exactly `size` bytes long.
 std::optional<PackError> ReadExact(const std::string& path, std::size_t size, const std::string& what,
                                    std::vector<uint8_t>& out) {
@@ -55,10 +52,35 @@ std::optional<PackError> ReadExact(const std::string& path, std::size_t size, co
   return std::nullopt;
 }
 
-bool SamePath(const std::string& a, const std::string& b) {
+// An existing path that is anything but a regular file (symbolic links
+// included: renaming over one would replace the link, not its target).
+std::optional<PackError> RefuseNonRegular(const std::string& path) {
   std::error_code ec;
-  if (fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec) return true;
-  return fs::weakly_canonical(fs::absolute(a, ec), ec) == fs::weakly_canonical(fs::absolute(b, ec), ec);
+  const fs::file_status status = fs::symlink_status(path, ec);
+  if (ec || status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular)
+    return std::nullopt;
+  const char* what = "not a regular file";
+  switch (status.type()) {
+    case fs::file_type::directory:
+      what = "a directory";
+      break;
+    case fs::file_type::symlink:
+      what = "a symbolic link";
+      break;
+    case fs::file_type::fifo:
+      what = "a FIFO";
+      break;
+    case fs::file_type::socket:
+      what = "a socket";
+      break;
+    case fs::file_type::block:
+    case fs::file_type::character:
+      what = "a device";
+      break;
+    default:
+      break;
+  }
+  return Error("cannot write '" + path + "': it is " + what + ", not a regular file; it is left as it is");
 }
 
 std::string TempNameNear(const fs::path& target) {
@@ -103,13 +125,26 @@ bool CopyExactly(std::istream& in, std::ostream& out, std::size_t size) {
 
 }  // namespace
 
+std::string PrintableVersion(const VersionChars& v) {
+  return Printable(std::array<uint8_t, 4>{v[0], '.', v[1], v[2]});
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec) && !ec) return true;
+  std::error_code ecA, ecB;
+  const fs::path resolvedA = fs::weakly_canonical(fs::absolute(a, ecA), ecA);
+  const fs::path resolvedB = fs::weakly_canonical(fs::absolute(b, ecB), ecB);
+  return !ecA && !ecB && resolvedA == resolvedB;
+}
+
 std::optional<PackError> ParseVersion(std::string_view text, VersionChars& out) {
   if (text.size() == 4 && text[1] == '.') {
     out = {static_cast<uint8_t>(text[0]), static_cast<uint8_t>(text[2]), static_cast<uint8_t>(text[3])};
   } else if (text.size() == 3) {
     out = {static_cast<uint8_t>(text[0]), static_cast<uint8_t>(text[1]), static_cast<uint8_t>(text[2])};
   } else {
-    return Error("version '" + std::string(text) + "' must look like 1.0B (or 10B)");
+    return PackError{"version '" + std::string(text) + "' must look like 1.0B (or 10B)", true};
   }
   if (!VersionAccepted(out)) {
     return Error("version '" + std::string(text) + "' would be rejected: its second character must be '0'");
@@ -158,8 +193,13 @@ std::optional<PackError> ReadRawContainer(const std::string& path, std::vector<u
 std::optional<PackError> WriteFileAtomically(const std::string& path,
                                              const std::function<bool(std::ostream&)>& write,
                                              std::optional<std::filesystem::perms> perms) {
+  if (auto refusal = RefuseNonRegular(path)) return refusal;
   std::error_code ec;
-  if (fs::is_directory(path, ec)) return Error("cannot write '" + path + "': it is a directory");
+  if (fs::is_regular_file(fs::symlink_status(path, ec))) {
+    const fs::perms own = fs::status(path, ec).permissions();
+    if (ec) return Error("cannot write '" + path + "': cannot read its permissions");
+    perms = own;
+  }
   TempFile temp(TempNameNear(fs::path(path)));
   {
     std::ofstream stream(temp.Path(), std::ios::binary | std::ios::out | std::ios::trunc);
@@ -174,18 +214,26 @@ std::optional<PackError> WriteFileAtomically(const std::string& path,
     fs::permissions(temp.Path(), *perms, permsError);
     if (permsError) return Error("cannot write '" + path + "': cannot set its permissions");
   }
+  // Data first, then the name: a crash never leaves a renamed but empty file.
+  std::string syncError;
+  if (!platform::SyncFileData(temp.Path(), syncError))
+    return Error("cannot write '" + path + "': " + syncError);
+  // Checked again just before the rename, which would replace whatever is there.
+  if (auto refusal = RefuseNonRegular(path)) return refusal;
   std::error_code renameError;
   fs::rename(temp.Path(), path, renameError);
   if (renameError) return Error("cannot write '" + path + "': " + renameError.message());
   temp.Commit();
+  if (!platform::SyncFolderOf(path, syncError))
+    return Error("wrote '" + path + "' but could not make its folder entry durable: " + syncError);
   return std::nullopt;
 }
 
 std::optional<PackError> AppendContainer(const std::string& executable, const std::vector<uint8_t>& container,
                                          const std::string& output) {
   if (auto error = ValidateContainer(container)) return error;
-  if (SamePath(executable, output)) {
-    return Error("output '" + output + "' is the executable itself; choose another output path");
+  if (SameFile(executable, output)) {
+    return Error("output '" + output + "' is the same file as the executable; choose another output path");
   }
   ContainerFile exe(executable);
   if (!exe.IsOpen())

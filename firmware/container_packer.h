@@ -19,9 +19,21 @@
 #include "firmware/container_format.h"
 
 // What went wrong, in one line meant for the person running the packer.
+// `usage` marks a command line that is malformed in itself, as opposed to
+// one that names files or values the packer must refuse.
 struct PackError {
   std::string message;
+  bool usage = false;
 };
+
+// The version characters as text (c1 '.' c2 c3), each byte that is not
+// printable ASCII, and the backslash, as \xNN.
+std::string PrintableVersion(const VersionChars& version);
+
+// True when both paths name the same file: the same device and inode (hard
+// links, symbolic links, other spellings), or, for paths that do not exist
+// yet, the same path once made absolute with every link resolved.
+bool SameFile(const std::string& a, const std::string& b);
 
 // "1.0B" (c1 '.' c2 c3) or "10B" (c1 c2 c3). Refuses other shapes and any
 // version the program would reject (c2 not '0').
@@ -38,16 +50,20 @@ std::optional<PackError> ReadRawContainer(const std::string& path, std::vector<u
 std::optional<PackError> ValidateContainer(const std::vector<uint8_t>& container);
 
 // Writes `path` through a temporary file in the same folder that is renamed
-// into place only when everything was written; on any failure the temporary
-// file is removed and `path` is left as it was. `write` returns false when
-// its own input failed. The file gets `perms` when given.
+// into place only when everything was written and is on the storage device;
+// on any failure the temporary file is removed and `path` is left as it
+// was. `write` returns false when its own input failed. Refuses an existing
+// `path` that is not a regular file (a device, FIFO, socket, folder or
+// symbolic link is never replaced). A replaced file keeps its permissions;
+// a new one gets `perms` when given.
 std::optional<PackError> WriteFileAtomically(const std::string& path,
                                              const std::function<bool(std::ostream&)>& write,
                                              std::optional<std::filesystem::perms> perms = std::nullopt);
 
 // Writes `output` = the bytes of `executable` followed by `container`, with
-// the executable's permissions. Refuses an output that is the executable
-// itself and an executable that already ends in a container.
+// the executable's permissions (an existing output keeps its own). Refuses
+// an output that is the same file as the executable and an executable that
+// already ends in a container.
 std::optional<PackError> AppendContainer(const std::string& executable, const std::vector<uint8_t>& container,
                                          const std::string& output);
 

@@ -4,13 +4,17 @@
 #   scripts/build.sh --sanitize X     everything under sanitizer X, in build-X/
 #   scripts/build.sh --core           the layers below the window alone, without
 #                                     Qt (it is not even looked for), in build-core/
+#   scripts/build.sh --release        a Release build without the tests, in build-release/
+# Further arguments go to cmake's configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="build"
+type="Debug"
 options=()
 case "${1:-}" in
   --sanitize) dir="build-$2"; options=(-DZX_SANITIZE="$2"); shift 2 ;;
   --core) dir="build-core"; options=(-DZX_WITH_WINDOW=OFF); shift ;;
+  --release) dir="build-release"; type="Release"; options=(-DBUILD_TESTING=OFF); shift ;;
 esac
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "${options[@]}" "$@" >/dev/null
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${options[@]}" "$@" >/dev/null
 ninja -C "$dir"

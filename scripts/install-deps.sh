@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what building, testing and running need on Debian 12.
+# Installs what building, testing, running and packaging need on Debian 12.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -7,4 +7,5 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev \
-  xvfb xauth fonts-ipafont-gothic imagemagick dbus-daemon >/dev/null
+  xvfb xauth fonts-ipafont-gothic imagemagick dbus-daemon \
+  qt6-qpa-plugins qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base >/dev/null

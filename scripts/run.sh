@@ -5,17 +5,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+scripts/build.sh --release
+demo=build-release/app/entry/zorvex-flash-demo
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   cat >&2 <<'TXT'
 No display found. To watch the window, run the demo from a desktop session:
-    build/app/entry/zorvex-flash-demo
+    build-release/app/entry/zorvex-flash-demo
 or on a virtual display, taking a screenshot while it runs:
-    xvfb-run -a -n 99 -s "-screen 0 800x600x24" build/app/entry/zorvex-flash-demo &
+    xvfb-run -a -n 99 -s "-screen 0 800x600x24" build-release/app/entry/zorvex-flash-demo &
     sleep 5; DISPLAY=:99 import -window root demo.png
 Now running one whole demo flash under Xvfb (--auto-flash presses Flash, then
 Power Off, which in the demo only prints a line):
 TXT
-  exec xvfb-run -a -s "-screen 0 800x600x24" build/app/entry/zorvex-flash-demo --auto-flash "$@"
+  exec xvfb-run -a -s "-screen 0 800x600x24" "$demo" --auto-flash "$@"
 fi
-exec build/app/entry/zorvex-flash-demo "$@"
+exec "$demo" "$@"

@@ -48,7 +48,7 @@ DemoDrives::~DemoDrives() {
 
 void DemoDrives::Interrupt() { bench_->Interrupt(); }
 
-std::string DemoDrives::Dump() const { return bench_->Dump(); }
+std::string DemoDrives::Conclude() const { return bench_->Conclude(); }
 
 std::string LibraryConfig(const DemoOptions& options) {
   const std::string drives = std::to_string(options.drives);

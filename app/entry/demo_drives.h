@@ -52,9 +52,10 @@ class DemoDrives {
   // Ends every latency wait now; later commands fail in transport. For the
   // way out, before the simulator stops its worker.
   void Interrupt();
-  // Writes the dump of the drive on adapter 0, if one was asked for; a line
-  // naming the problem, or empty.
-  std::string Dump() const;
+  // Writes the dump of the drive on adapter 0, if one was asked for; one
+  // line naming the first problem with the dump or the command log, or
+  // empty when both were written. After the drives' last command.
+  std::string Conclude() const;
 
  private:
   std::unique_ptr<emulator::DriveBench> bench_;

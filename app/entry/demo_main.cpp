@@ -2,6 +2,7 @@
 // virtual drives, with demonstration firmware appended at build time and a
 // power-off that only prints a line. Options: demo_options.h (--help).
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 #include <exception>
@@ -9,14 +10,16 @@
 #include <memory>
 #include <optional>
 
+#include "app/entry/application_setup.h"
 #include "app/entry/demo_autopilot.h"
+#include "app/entry/demo_box_presser.h"
 #include "app/entry/demo_drives.h"
 #include "app/entry/demo_options.h"
 #include "app/entry/demo_services.h"
 #include "app/entry/exception_report.h"
+#include "app/entry/library_problems.h"
 #include "app/main_window.h"
 #include "app/program.h"
-#include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "emulator/virtual_device_layer.h"
 #include "platform/dynamic_library.h"
@@ -25,17 +28,40 @@
 
 namespace {
 
-constexpr const char* kTitle = "Zorvex Firmware Flash Utility";
+#ifndef ZX_VERSION
+#error "the build gives the project's version as ZX_VERSION"
+#endif
+
 constexpr int kBadOptions = 2;
 constexpr int kRunNotSucceeded = 1;
 
-// The virtual library beside the demo if one was put there, else where the build made it.
+bool HasLibrary(const QString& folder) { return QFileInfo::exists(folder + "/" + ASPI_LIBRARY_NAME); }
+
+// The virtual library: beside the demo if one was put there; else where the
+// package installs it, found from the demo's own folder so that the
+// installed tree needs no build folder; else where the build made it.
 std::string LibraryFolder() {
   const QString own = QCoreApplication::applicationDirPath();
-#ifdef ZX_ASPI_MODULES_DIR
-  if (!QFileInfo::exists(own + "/" + ASPI_LIBRARY_NAME)) return ZX_ASPI_MODULES_DIR "/good";
+  if (HasLibrary(own)) return own.toStdString();
+#ifdef ZX_ASPI_INSTALLED_DIR
+  const QString installed = QDir::cleanPath(own + "/" + ZX_ASPI_INSTALLED_DIR);
+  if (HasLibrary(installed)) return installed.toStdString();
 #endif
+#ifdef ZX_ASPI_MODULES_DIR
+  return ZX_ASPI_MODULES_DIR "/good";
+#else
   return own.toStdString();
+#endif
+}
+
+// The first problem with the files the drives wrote (command log, flash
+// dump), from the demo's own drives or from the virtual library; empty
+// when there was none.
+std::string FileProblem(const demo::DemoDrives* drives) {
+  std::string problem = drives ? drives->Conclude() : std::string();
+  for (const std::string& line : demo::TakeLibraryProblems())
+    if (problem.empty()) problem = line;
+  return problem;
 }
 
 // Shows the window and runs the loop; the exit status.
@@ -54,6 +80,9 @@ int RunDemo(const demo::DemoOptions& options) {
   demo::DemoPower power(std::cout);
   platform::DlLibraryLoader libraries(LibraryFolder());
   tk::QtDialogs dialogs;
+  // Before the window: start-up may already raise a box.
+  std::optional<demo::BoxPresser> presser;
+  if (options.autoFlash) presser.emplace(std::cout);
   std::unique_ptr<demo::DemoDrives> drives;
   emulator::VirtualDeviceLayer noLetters;
   if (options.family == demo::Family::Nt)
@@ -71,9 +100,10 @@ int RunDemo(const demo::DemoOptions& options) {
     // a drive may still be in before the simulator stops its worker.
     if (drives) drives->Interrupt();
   }
-  if (drives) {
-    const std::string error = drives->Dump();
-    if (!error.empty()) std::cerr << "zorvex-flash-demo: " << error << std::endl;
+  // The library family's drives went with the library, at the window's close.
+  if (const std::string problem = FileProblem(drives.get()); !problem.empty()) {
+    std::cerr << "zorvex-flash-demo: " << problem << std::endl;
+    return kRunNotSucceeded;
   }
   return status;
 }
@@ -90,6 +120,10 @@ int main(int argc, char** argv) {
     std::cout << demo::DemoUsage();
     return 0;
   }
+  if (parse.options.version) {
+    std::cout << "zorvex-flash-demo " << ZX_VERSION << "\n";
+    return 0;
+  }
   if (const std::string error = demo::PrepareDemoFiles(parse.options); !error.empty()) {
     std::cerr << "zorvex-flash-demo: " << error << std::endl;
     return kBadOptions;
@@ -97,8 +131,11 @@ int main(int argc, char** argv) {
   // Qt sees no option: the demo's own are not for it.
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
-  // Not the display name: X11 would append that to the window's own caption.
-  tk::SetApplicationTitle(kTitle);
+  SetUpApplication();
+  if (const std::string problem = CheckTextConversion(); !problem.empty()) {
+    std::cerr << "zorvex-flash-demo: " << problem << std::endl;
+    return kRunNotSucceeded;
+  }
   try {
     return RunDemo(parse.options);
   } catch (const std::exception& error) {

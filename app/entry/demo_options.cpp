@@ -138,6 +138,10 @@ DemoParse ParseDemoOptions(const std::vector<std::string>& args) {
       parse.options.autoFlash = true;
       continue;
     }
+    if (arg == "--version") {
+      parse.options.version = true;
+      continue;
+    }
     const std::size_t eq = arg.find('=');
     const std::string_view name = arg.substr(0, eq);
     const auto setter = Setters().find(name);
@@ -179,9 +183,13 @@ std::string DemoUsage() {
          "  --command-log FILE     one line per command any virtual drive receives\n"
          "  --dump-flash DIR       at exit, DIR/unit0.bin and DIR/unit1.bin of the drive on adapter 0\n"
          "  --auto-flash           press Flash once the window is up, then Power Off (or Exit) when the\n"
-         "                         run has ended; exit status 1 unless the run succeeded\n"
+         "                         run has ended, and OK on every message box met on the way;\n"
+         "                         exit status 1 unless the run succeeded\n"
+         "  --version              the version\n"
          "  --help                 this text\n"
-         "Power Off only prints a line: the demo never shuts the machine down.\n";
+         "Power Off only prints a line: the demo never shuts the machine down.\n"
+         "Exit status: 0 done; 1 the run did not succeed (--auto-flash), or the command log or the\n"
+         "flash dump could not be written; 2 a bad option or value.\n";
 }
 
 }  // namespace demo

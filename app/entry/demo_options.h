@@ -35,6 +35,7 @@ struct DemoOptions {
   std::string dumpDir;     // empty: none
   bool autoFlash = false;
   bool help = false;
+  bool version = false;
 };
 
 struct DemoParse {

@@ -2,12 +2,14 @@
 // runs the start-up sequence) and the message loop. The program takes no
 // options.
 #include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
 #include <exception>
 
+#include "app/entry/application_setup.h"
 #include "app/entry/exception_report.h"
 #include "app/main_window.h"
 #include "app/program.h"
-#include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "platform/dynamic_library.h"
 #include "platform/event.h"
@@ -16,8 +18,6 @@
 #include "platform/system_info.h"
 
 namespace {
-
-constexpr const char* kTitle = "Zorvex Firmware Flash Utility";
 
 void Run() {
   platform::LinuxSystemInfo system;
@@ -37,8 +37,13 @@ void Run() {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  // Not the display name: X11 would append that to the window's own caption.
-  tk::SetApplicationTitle(kTitle);
+  SetUpApplication();
+  // Without the conversion every text would be empty: say so and stop.
+  if (const std::string problem = CheckTextConversion(); !problem.empty()) {
+    std::fprintf(stderr, "zorvex-flash: %s\n", problem.c_str());
+    QMessageBox::critical(nullptr, kApplicationTitle, QString::fromStdString(problem));
+    return 1;
+  }
   try {
     Run();
   } catch (const std::exception& error) {

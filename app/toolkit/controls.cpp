@@ -63,6 +63,14 @@ Bounds Control::GetBounds() const {
   });
 }
 
+void Control::SetAccessibleName(std::string_view cp932) {
+  RunOnWindowThread([&] { widget_->setAccessibleName(FromCp932(cp932)); });
+}
+
+std::string Control::AccessibleName() const {
+  return CallOnWindowThread([&] { return ToCp932(widget_->accessibleName()); });
+}
+
 void SetTabOrder(const std::vector<const Control*>& order) {
   RunOnWindowThread([&] {
     // Qt leaves widgets that refuse the focus out of setTabOrder: let them

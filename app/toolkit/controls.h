@@ -35,6 +35,9 @@ class Control {
   bool Visible() const;
   // Relative to the parent's client area.
   Bounds GetBounds() const;
+  // What screen readers call the control.
+  void SetAccessibleName(std::string_view cp932);
+  std::string AccessibleName() const;
   QWidget* Widget() const { return widget_; }
 
  protected:

@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFont>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <mutex>
 
@@ -46,6 +48,11 @@ Form::Form(int clientWidth, int clientHeight)
   menuBar()->setNativeMenuBar(false);
   setContextMenuPolicy(Qt::CustomContextMenu);
   connect(this, &QWidget::customContextMenuRequested, this, &Form::ShowPopup);
+  // A control asks whether it wants a key itself before any shortcut runs,
+  // and the question travels up to its window; only a filter on the
+  // application sees every step (a combo box hands it to its edit field
+  // directly). Removed with the window.
+  QCoreApplication::instance()->installEventFilter(this);
   Relayout();
 }
 
@@ -115,6 +122,13 @@ void Form::closeEvent(QCloseEvent* event) {
 
 void Form::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  // A window manager that decorates the window reports the frame once it
+  // has mapped it, and does not always move the window while doing so: the
+  // first exposure is the first moment the frame is sure to be known.
+  if (!watchingExposure_ && windowHandle() != nullptr) {
+    windowHandle()->installEventFilter(this);
+    watchingExposure_ = true;
+  }
   Relayout();
   if (!centred_ && screen() != nullptr) {
     centred_ = true;
@@ -130,6 +144,28 @@ bool Form::event(QEvent* event) {
   // usually with a move; the cut must then be made again.
   if (event->type() == QEvent::Move || event->type() == QEvent::WindowStateChange) Relayout();
   return handled;
+}
+
+bool Form::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Expose && watched == windowHandle()) Relayout();
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget != nullptr && widget != this && widget->window() == this &&
+        IsItemShortcut(*static_cast<QKeyEvent*>(event))) {
+      event->ignore();  // not wanted by the control: the shortcut runs
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool Form::IsItemShortcut(const QKeyEvent& key) const {
+  const QKeySequence pressed(key.keyCombination());
+  const auto items = actions();
+  return std::any_of(items.begin(), items.end(), [&](const QAction* a) {
+    return a->isVisible() && a->isEnabled() && !a->shortcut().isEmpty() &&
+           a->shortcut().matches(pressed) == QKeySequence::ExactMatch;
+  });
 }
 
 int Form::FrameHeight() const {

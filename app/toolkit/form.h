@@ -4,6 +4,7 @@
 // from any thread run on the window thread.
 #pragma once
 
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <functional>
 #include <string>
@@ -34,10 +35,14 @@ class Form : public QMainWindow {
   // Outer height includes the title bar, the menu bar and the frame, taken
   // from the frame the window really has once it is shown (before that, and
   // where the platform draws no frame, the frame counts as nothing). The
-  // client area shrinks or grows by the difference.
+  // client area shrinks or grows by the difference, again whenever the frame
+  // may have become known: when the window is shown, exposed or moved.
   void SetOuterHeight(int height);
   int OuterHeight() const;
 
+  // The shortcuts of visible, enabled items win over the control that has
+  // the focus: Ctrl+X reaches its menu item even while an edit field,
+  // which would take it as Cut, has the focus.
   MenuItem AddMenu(std::string_view caption);  // a menu of the menu bar
   MenuItem AddMenuItem(const MenuItem& menu, std::string_view caption);
   MenuItem AddPopupItem(std::string_view caption);  // the window's context menu
@@ -49,17 +54,20 @@ class Form : public QMainWindow {
   void OnClose(std::function<void(CloseAction&)> handler);
 
  protected:
+  // The height the title bar and the frame add, as the platform reports it.
+  virtual int FrameHeight() const;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Sizes the client area and the window from the designed client height,
   // or from the outer height once one is set.
   void Relayout();
-  int FrameHeight() const;
   int MenuBarHeight() const;
   void ShowPopup(const QPoint& at);
+  bool IsItemShortcut(const QKeyEvent& key) const;
 
   int clientWidth_;
   int designedClientHeight_;
@@ -67,6 +75,10 @@ class Form : public QMainWindow {
   QMenu* popup_;
   int outerHeight_ = -1;  // -1: keep the designed client height
   bool centred_ = false;
+  bool watchingExposure_ = false;
+
+  static constexpr int kFrameRetries = 5;
+  int unsettledFrameRetries_ = 0;
   std::function<void(CloseAction&)> onClose_;
 };
 

@@ -45,6 +45,12 @@ std::string ToCp932(const QString& text) {
   return out;
 }
 
+bool Cp932Available() {
+  QStringDecoder decoder(kCodePage);
+  QStringEncoder encoder(kCodePage);
+  return decoder.isValid() && encoder.isValid();
+}
+
 std::string Cp932(std::string_view utf8) {
   return ToCp932(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }

@@ -14,6 +14,9 @@ namespace tk {
 QString FromCp932(std::string_view bytes);
 // Characters that CP932 cannot hold become '?'.
 std::string ToCp932(const QString& text);
+// False when this Qt cannot convert CP932 at all (a Qt built without ICU):
+// every text would then come out empty, so the program must not start.
+bool Cp932Available();
 // For texts kept readable (UTF-8) in the source: their CP932 bytes.
 std::string Cp932(std::string_view utf8);
 std::string Cp932(std::u8string_view utf8);

@@ -44,6 +44,6 @@ std::vector<AdapterSlot> DriveRack::Slots() {
 
 void DriveRack::Interrupt() { bench_.Interrupt(); }
 
-std::string DriveRack::Dump() const { return bench_.Dump(); }
+std::string DriveRack::Conclude() const { return bench_.Conclude(); }
 
 }  // namespace aspi_module

@@ -30,8 +30,9 @@ class DriveRack {
   // Ends every injected wait, so that the engine's worker can stop.
   void Interrupt();
   // Writes the flash of the drive on adapter 0 into the dump folder, if one
-  // was configured; an empty text on success.
-  std::string Dump() const;
+  // was configured; an empty text when the dump and the command log were
+  // all written, else one line naming the first problem.
+  std::string Conclude() const;
 
  private:
   const ModuleConfig config_;

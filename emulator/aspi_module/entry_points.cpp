@@ -3,7 +3,9 @@
 // unloaded: read the configuration, build the drives, start the engine.
 // Completions reach the caller's events through MODULE_SET_EVENT: on Linux
 // the program's table through zx_SetEvent, which the loading executable
-// provides; on Windows the system's SetEvent.
+// provides; on Windows the system's SetEvent. Problems go to
+// zx_ReportLibraryProblem when the loading executable provides one (the
+// Linux demo, which decides its exit status by them), else to stderr.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -18,7 +20,16 @@
 
 namespace {
 
-void Complain(const std::string& text) { std::fprintf(stderr, "wnaspi32.dll: %s\n", text.c_str()); }
+// Weak: a program without it still loads the library.
+extern "C" void zx_ReportLibraryProblem(const char* line) __attribute__((weak));
+
+void Complain(const std::string& text) {
+  const std::string line = "wnaspi32.dll: " + text;
+  if (zx_ReportLibraryProblem != nullptr)
+    zx_ReportLibraryProblem(line.c_str());
+  else
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
 
 class VirtualAspi {
  public:
@@ -45,7 +56,7 @@ class VirtualAspi {
     if (rack_ == nullptr) return;
     rack_->Interrupt();
     engine_.reset();
-    const std::string error = rack_->Dump();
+    const std::string error = rack_->Conclude();
     if (!error.empty()) Complain(error);
   }
 

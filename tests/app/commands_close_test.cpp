@@ -3,7 +3,12 @@
 // while a run is active.
 #include <gmock/gmock.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
 #include <ostream>
+#include <tuple>
 
 #include "app/commands.h"
 #include "app/main_window.h"
@@ -108,17 +113,36 @@ TEST(PowerOffTest, RefusedShutdownStillClosesWithoutABox) {
   EXPECT_THAT(dialogs.Boxes(), IsEmpty());
 }
 
-class Exit1Test : public CloseTest, public ::testing::WithParamInterface<uint8_t> {};
+enum class ExitBy { Menu, CtrlXInDriveList };
+
+class Exit1Test : public CloseTest, public ::testing::WithParamInterface<std::tuple<uint8_t, ExitBy>> {};
 
 TEST_P(Exit1Test, UnloadsAndClosesButNeverPowersOff) {
-  program.run.powerOffArmed = GetParam();
-  form.Exit1.Trigger();
+  program.run.powerOffArmed = std::get<0>(GetParam());
+  if (std::get<1>(GetParam()) == ExitBy::Menu) {
+    form.Exit1.Trigger();
+  } else {
+    // As at start-up: the drive list's edit field has the focus, with text
+    // that it would cut on Ctrl+X if the key were not the menu's.
+    form.ComboBox1.AddItem("HA:00 TG:01 ZORVEX RT-5800B 1.0A");
+    form.ComboBox1.SetItemIndex(0);
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QLineEdit* edit = static_cast<QComboBox*>(form.ComboBox1.Widget())->lineEdit();
+    edit->setFocus();
+    edit->selectAll();
+    ASSERT_TRUE(edit->hasFocus());
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(form.ComboBox1.Text(), "HA:00 TG:01 ZORVEX RT-5800B 1.0A");
+  }
   EXPECT_FALSE(form.isVisible());
   ExpectUnloadedOnce();
   EXPECT_THAT(power.Calls(), IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Armed, Exit1Test, ::testing::Values(uint8_t{0}, uint8_t{255}));
+INSTANTIATE_TEST_SUITE_P(Armed, Exit1Test,
+                         ::testing::Combine(::testing::Values(uint8_t{0}, uint8_t{255}),
+                                            ::testing::Values(ExitBy::Menu, ExitBy::CtrlXInDriveList)));
 
 TEST_F(CloseTest, FormCloseWithNoThreadOnlyUnloads) {
   program.run.powerOffArmed = POWER_OFF_ARMED;

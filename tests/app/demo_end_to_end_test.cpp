@@ -7,6 +7,8 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <regex>
 #include <sstream>
 
@@ -24,13 +26,13 @@ struct Outcome {
   std::string err;
 };
 
-Outcome RunDemo(const QStringList& args) {
+Outcome RunDemo(const QStringList& args, const QString& program = ZX_DEMO_PATH) {
   QProcess demo;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
   env.remove("ZX_VIRTUAL_ASPI");
   demo.setProcessEnvironment(env);
-  demo.start(ZX_DEMO_PATH, args);
+  demo.start(program, args);
   Outcome outcome;
   if (!demo.waitForFinished(kRunMs) || demo.exitStatus() != QProcess::NormalExit) {
     demo.kill();
@@ -140,6 +142,72 @@ TEST(DemoFailureTest, NthProgramCommandFails) {
   EXPECT_TRUE(IsProgram(lines.back()));  // nothing after the failed command
 }
 
+// Runs nobody watches: every box is answered, and a command log or flash
+// dump that could not be written fails the exit status with one line.
+struct Unattended {
+  const char* name;
+  std::function<QStringList(const container_test::ScratchDir&)> args;  // after --latency-scale 0 --language en
+  int exitCode;
+  const char* out;  // a part of stdout
+  const char* err;  // the one line on stderr; nullptr: nothing
+  bool besideABrokenLibrary = false;  // the demo runs from a copy with a library lacking an entry point
+};
+void PrintTo(const Unattended& u, std::ostream* os) { *os << u.name; }
+class DemoUnattendedTest : public ::testing::TestWithParam<Unattended> {};
+
+TEST_P(DemoUnattendedTest, EndsWithItsStatusAndSaysWhy) {
+  container_test::ScratchDir dir;
+  QString program = ZX_DEMO_PATH;
+  if (GetParam().besideABrokenLibrary) {
+    program = QString::fromStdString(dir.File("zorvex-flash-demo"));
+    std::filesystem::copy_file(ZX_DEMO_PATH, program.toStdString());
+    std::filesystem::copy_file(ZX_ASPI_MODULES_DIR "/no-send-command/wnaspi32.dll", dir.File("wnaspi32.dll"));
+  }
+  const Outcome outcome =
+      RunDemo(QStringList{"--latency-scale", "0", "--language", "en"} + GetParam().args(dir), program);
+  EXPECT_EQ(outcome.exitCode, GetParam().exitCode) << outcome.out << outcome.err;
+  EXPECT_THAT(outcome.out, ::testing::HasSubstr(GetParam().out));
+  // The offscreen platform says, once per fixed-size window, what it cannot do.
+  const std::string err = std::regex_replace(outcome.err, std::regex("This plugin does not support [^\n]*\n"), "");
+  if (GetParam().err == nullptr) {
+    EXPECT_EQ(err, "");
+  } else {
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_THAT(err, ::testing::HasSubstr(GetParam().err));
+  }
+}
+
+QStringList DumpIntoAFullDevice(const container_test::ScratchDir& dir) {
+  std::filesystem::create_symlink("/dev/full", dir.File("unit0.bin"));
+  return {"--auto-flash", "--dump-flash", QString::fromStdString(dir.File(""))};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, DemoUnattendedTest,
+    ::testing::Values(
+        Unattended{"ReservedBoxIsAnswered",
+                   [](const auto&) { return QStringList{"--auto-flash", "--fail", "program:2:08"}; }, 1,
+                   "pressed OK on the box \"Reserved\"", nullptr},
+        Unattended{"FatalLibraryBoxIsAnswered",
+                   [](const auto&) { return QStringList{"--auto-flash", "--family", "9x"}; }, 0,
+                   "pressed OK on the box", nullptr, true},
+        Unattended{"CommandLogOnAFullDevice",
+                   [](const auto&) { return QStringList{"--auto-flash", "--command-log", "/dev/full"}; }, 1,
+                   "the run succeeded", "cannot write the command log /dev/full"},
+        Unattended{"LibraryCommandLogOnAFullDevice",
+                   [](const auto&) {
+                     return QStringList{"--auto-flash", "--family", "9x", "--command-log", "/dev/full"};
+                   },
+                   1, "the run succeeded", "cannot write the command log /dev/full"},
+        Unattended{"DumpOnAFullDevice", DumpIntoAFullDevice, 1, "the run succeeded",
+                   "cannot write the flash dump"},
+        Unattended{"LibraryDumpOnAFullDevice",
+                   [](const container_test::ScratchDir& dir) {
+                     return DumpIntoAFullDevice(dir) + QStringList{"--family", "9x"};
+                   },
+                   1, "the run succeeded", "cannot write the flash dump"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 class DemoBadOptionTest : public ::testing::TestWithParam<std::vector<const char*>> {};
 
 TEST_P(DemoBadOptionTest, OneLineOnStderrAndStatusTwo) {
@@ -164,8 +232,9 @@ TEST(DemoHelpTest, HelpListsEveryOption) {
   const Outcome outcome = RunDemo({"--help"});
   EXPECT_EQ(outcome.exitCode, 0);
   for (const char* option : {"--drives", "--revision", "--family", "--language", "--latency-scale", "--fail",
-                             "--command-log", "--dump-flash", "--auto-flash"})
+                             "--command-log", "--dump-flash", "--auto-flash", "--version", "Exit status"})
     EXPECT_THAT(outcome.out, ::testing::HasSubstr(option));
+  EXPECT_EQ(RunDemo({"--version"}).out, "zorvex-flash-demo " ZX_VERSION "\n");
 }
 
 }  // namespace

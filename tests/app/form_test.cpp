@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QMenuBar>
+#include <QExposeEvent>
 #include <QScreen>
+#include <QWindow>
 #include <QTest>
 #include <QTimer>
 
@@ -63,6 +65,32 @@ TEST_F(FormTest, OuterHeightCountsMenuBarAndFrame) {
   EXPECT_EQ(form.OuterHeight(), 240);
   EXPECT_EQ(form.frameGeometry().height(), 240);
   EXPECT_EQ(form.Client()->height(), 240 - frame - form.menuBar()->height());
+  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+}
+
+// A window manager that reports its frame only once it has mapped the
+// window, without moving it: the frame the platform reports is set here.
+class LateFrameForm : public tk::Form {
+ public:
+  using tk::Form::Form;
+  int frame = 0;
+
+ protected:
+  int FrameHeight() const override { return frame; }
+};
+
+TEST(FormFrameTest, CutIsRedoneWhenTheFrameIsKnownAtExposure) {
+  LateFrameForm form(400, 377);
+  form.AddMenu("File(&F)");
+  form.SetOuterHeight(240);
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  ASSERT_EQ(form.OuterHeight(), 240);
+  form.frame = 21;  // title bar and border, known from the exposure on
+  QExposeEvent exposed{QRegion(form.rect())};
+  QCoreApplication::sendEvent(form.windowHandle(), &exposed);
+  EXPECT_EQ(form.OuterHeight(), 240);
+  EXPECT_EQ(form.height(), 240 - 21);
   EXPECT_EQ(form.minimumSize(), form.maximumSize());
 }
 

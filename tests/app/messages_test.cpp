@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <set>
@@ -187,6 +188,12 @@ TEST_P(ChooseLanguageTest, SetsFlagCaptionsAndRadioButton) {
   EXPECT_EQ(form.RadioGroup1.Caption(), ja ? Cp932(u8"言語") : "");
   EXPECT_EQ(form.RadioButton1.Caption(), ja ? Cp932(u8"日本語") : "");
   EXPECT_EQ(form.RadioButton2.Caption(), ja ? "English" : "");
+  // Screen readers name the drive list, the message area and the bar in the
+  // chosen language; Qt's own texts (an edit field's Undo) follow it too.
+  EXPECT_EQ(form.ComboBox1.AccessibleName(), ja ? Cp932(u8"ドライブ") : "Drive");
+  EXPECT_EQ(form.RichEdit1.AccessibleName(), ja ? Cp932(u8"メッセージ") : "Messages");
+  EXPECT_EQ(form.ProgressBar1.AccessibleName(), ja ? Cp932(u8"書き換えの進行状況") : "Flash progress");
+  EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Undo") != "&Undo", ja);
   // Japanese start-up re-renders the current status, still 0.
   EXPECT_EQ(form.RichEdit1.Text(), ja ? Cp932(u8"ファームウェア書き換え開始") : "RichEdit1");
   EXPECT_EQ(Number(tp->status.StatusCode()), 0);

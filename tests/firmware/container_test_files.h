@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ class ScratchDir {
     }
     return names;
   }
+  // Every entry's kind and, for regular files, bytes; links by their
+  // target. Nothing is opened that is not a regular file (a FIFO would block).
+  std::map<std::string, std::string> Contents() const;
 
  private:
   std::filesystem::path path_;
@@ -51,6 +55,24 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::map<std::string, std::string> ScratchDir::Contents() const {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> contents;
+  for (const std::string& name : Names()) {
+    const fs::path path = path_ / name;
+    const fs::file_type type = fs::symlink_status(path).type();
+    std::string& entry = contents[name];
+    entry = std::to_string(static_cast<int>(type)) + ":";
+    if (type == fs::file_type::symlink) entry += fs::read_symlink(path).string();
+    if (type == fs::file_type::regular) {
+      const auto bytes = ReadBytes(path.string());
+      entry.append(bytes.begin(), bytes.end());
+      entry += ":" + std::to_string(static_cast<int>(fs::status(path).permissions()));
+    }
+  }
+  return contents;
 }
 
 // A stand-in for an executable: `size` bytes that are not a container.

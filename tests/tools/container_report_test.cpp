@@ -39,7 +39,7 @@ TEST_P(InspectVariant, ExitCodeAndVerdictMatchTheProgramsCheck) {
   std::ostringstream out, err;
   const int code = RunPackCommand({"inspect", path}, out, err);
   const bool good = GetParam().accepted && GetParam().checksumsAgree;
-  EXPECT_EQ(code, good ? PACK_OK : PACK_INSPECT_BAD) << out.str();
+  EXPECT_EQ(code, good ? PACK_OK : PACK_REFUSED) << out.str();
   EXPECT_TRUE(err.str().empty());
   EXPECT_NE(out.str().find(GetParam().accepted ? "would say: accepted" : "would say: rejected"),
             std::string::npos)
@@ -87,7 +87,7 @@ TEST(Inspect, ReportsTheCarriedFields) {
   file[0x7AFFF] = 0xFF;
   WriteBytes(dir.File("f"), file);
   std::ostringstream out, err;
-  EXPECT_EQ(RunPackCommand({"inspect", dir.File("f")}, out, err), PACK_INSPECT_BAD);
+  EXPECT_EQ(RunPackCommand({"inspect", dir.File("f")}, out, err), PACK_REFUSED);
   const std::string text = out.str();
   EXPECT_NE(text.find("carried version: 4.0Q"), std::string::npos) << text;
   EXPECT_NE(text.find("part one checksum: stored 0aff"), std::string::npos) << text;

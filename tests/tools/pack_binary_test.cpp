@@ -60,17 +60,49 @@ TEST(PackBinary, SynthesisesPacksAndInspects) {
   EXPECT_EQ(Text(dir.File("stderr")), "");
 }
 
-TEST(PackBinary, RefusesWithOneLineAndAFailingExit) {
+// What the command line answers, through the real exit status and streams.
+struct Answer {
+  const char* name;
+  std::string args;  // "@" stands for the scratch folder
+  int status;
+  const char* out;   // expected on stdout (a part of it); nullptr: nothing at all
+  const char* err;   // expected in the one line on stderr; nullptr: nothing at all
+};
+void PrintTo(const Answer& a, std::ostream* os) { *os << a.name; }
+class PackBinaryAnswer : public ::testing::TestWithParam<Answer> {};
+
+TEST_P(PackBinaryAnswer, ExitStatusAndStreams) {
   ASSERT_TRUE(fs::exists(PackerPath())) << PackerPath() << " is not built (target zx-pack)";
   ScratchDir dir;
   WriteBytes(dir.File("exe"), FakeExecutable(64));
-  EXPECT_EQ(RunPacker(dir, "pack --exe " + Quote(dir.File("exe")) + " --synthetic 1.1A --output " +
-                               Quote(dir.File("out"))),
-            1);
-  const std::string err = Text(dir.File("stderr"));
-  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-  EXPECT_NE(err.find("1.1A"), std::string::npos) << err;
+  std::string args = GetParam().args;
+  for (std::size_t at; (at = args.find('@')) != std::string::npos;) args.replace(at, 1, dir.File(""));
+  EXPECT_EQ(RunPacker(dir, args), GetParam().status);
+  const std::string out = Text(dir.File("stdout")), err = Text(dir.File("stderr"));
+  if (GetParam().out == nullptr)
+    EXPECT_EQ(out, "");
+  else
+    EXPECT_NE(out.find(GetParam().out), std::string::npos) << out;
+  if (GetParam().err == nullptr) {
+    EXPECT_EQ(err, "");
+  } else {
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find(GetParam().err), std::string::npos) << err;
+  }
   EXPECT_FALSE(fs::exists(dir.File("out")));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, PackBinaryAnswer,
+    ::testing::Values(
+        Answer{"RejectedVersion", "pack --exe @exe --synthetic 1.1A --output @out", 1, nullptr, "1.1A"},
+        Answer{"OutputIsTheExecutable", "pack --exe @exe --synthetic 1.0B --output @./exe", 1, nullptr,
+               "same file"},
+        Answer{"InspectRejected", "inspect @exe", 1, "would say: rejected", nullptr},
+        Answer{"UnknownCommand", "squash", 2, nullptr, "unknown command"},
+        Answer{"MissingOutput", "pack --exe @exe --synthetic 1.0B", 2, nullptr, "--output"},
+        Answer{"Version", "--version", 0, "zx-pack " ZX_VERSION "\n", nullptr},
+        Answer{"HelpStatesTheExitStatuses", "--help", 0, "1 refused or failed, nothing written", nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

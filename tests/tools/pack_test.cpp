@@ -1,6 +1,7 @@
 // The packer run in-process: round trips that the program's own check
 // accepts, every refusal, and outputs that are whole or absent.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -116,11 +117,14 @@ TEST_F(PackTest, RawAndSyntheticContainersAreAppendedByteForByte) {
   EXPECT_EQ(ReadBytes(out2), ReadBytes(out));
 }
 
-// Each refusal: exit 1, exactly one line on stderr, and no output file.
+// Each refusal: exit 1 (2 for a malformed command line), exactly one line
+// on stderr, and every file in the folder as it was: none added, none
+// replaced, none changed.
 struct Refusal {
   const char* name;
   std::function<void(const std::string& dir)> setup;  // after valid parts exist
   std::vector<std::string> args;                      // "@x" means the file x in the folder
+  int code = PACK_REFUSED;
 };
 void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
 class PackRefusal : public PackTest, public ::testing::WithParamInterface<Refusal> {};
@@ -132,17 +136,15 @@ TEST_P(PackRefusal, RefusesWithOneLineAndWritesNothing) {
   GetParam().setup(File(""));
   std::vector<std::string> args;
   for (const auto& a : GetParam().args) args.push_back(a[0] == '@' ? File(a.substr(1)) : a);
-  const auto before = dir.Names();
-  const auto exeBefore = ReadBytes(exe);
+  const auto before = dir.Contents();
 
   const PackRun run = Pack(args);
-  EXPECT_EQ(run.code, PACK_REFUSED);
+  EXPECT_EQ(run.code, GetParam().code);
   EXPECT_EQ(run.err.rfind("zx-pack: ", 0), 0u) << run.err;
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   EXPECT_EQ(run.err.back(), '\n');
   EXPECT_TRUE(run.out.empty());
-  EXPECT_EQ(dir.Names().size(), before.size());
-  EXPECT_EQ(ReadBytes(exe), exeBefore);
+  EXPECT_TRUE(dir.Contents() == before) << "a file was written, replaced or changed";
 }
 
 void Nothing(const std::string&) {}
@@ -151,6 +153,9 @@ void Patch(const std::string& file, std::size_t at, std::vector<uint8_t> bytes) 
   std::copy(bytes.begin(), bytes.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
   WriteBytes(file, b);
 }
+void MakeFifo(const std::string& d) { ASSERT_EQ(::mkfifo((d + "fifo").c_str(), 0600), 0); }
+void LinkToPartTwo(const std::string& d) { fs::create_symlink(d + "part2.bin", d + "link"); }
+void HardLinkToPartOne(const std::string& d) { fs::create_hard_link(d + "part1.bin", d + "hard"); }
 void Resize(const std::string& file, std::size_t size) {
   auto b = ReadBytes(file);
   b.resize(size, 0);
@@ -173,11 +178,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"PartOneShort", [](auto d) { Resize(d + "part1.bin", 503805); }, PackArgs(PARTS)},
         Refusal{"PartTwoLong", [](auto d) { Resize(d + "part2.bin", 131071); }, PackArgs(PARTS)},
         Refusal{"PartsSwapped", Nothing, PackArgs({"--part1", "@part2.bin", "--part2", "@part1.bin"})},
-        Refusal{"OnlyOnePart", Nothing, PackArgs({"--part1", "@part1.bin"})},
+        Refusal{"OnlyOnePart", Nothing, PackArgs({"--part1", "@part1.bin"}), PACK_USAGE},
         Refusal{"VersionOverrideRejected", Nothing,
                 PackArgs({"--part1", "@part1.bin", "--part2", "@part2.bin", "--version", "1.1A"})},
         Refusal{"VersionMalformed", Nothing,
                 PackArgs({"--part1", "@part1.bin", "--part2", "@part2.bin", "--version", "1.0"})},
+        Refusal{"VersionMisshapen", Nothing,
+                PackArgs({"--part1", "@part1.bin", "--part2", "@part2.bin", "--version", "1.0BB"}), PACK_USAGE},
         Refusal{"ImageCarriesRejectedVersion",
                 [](auto d) {
                   Patch(d + "part1.bin", 1, {'1', '1', 'A'});
@@ -188,6 +195,15 @@ INSTANTIATE_TEST_SUITE_P(
                 PackArgs(PARTS, "@zorvex-flash", "@./zorvex-flash")},
         Refusal{"OutputFolderMissing", Nothing, PackArgs(PARTS, "@zorvex-flash", "@no-folder/out")},
         Refusal{"OutputIsAFolder", Nothing, PackArgs(PARTS, "@zorvex-flash", "@a-folder")},
+        Refusal{"OutputIsAFifo", MakeFifo, PackArgs(PARTS, "@zorvex-flash", "@fifo")},
+        Refusal{"OutputIsPartOne", Nothing, PackArgs(PARTS, "@zorvex-flash", "@part1.bin")},
+        Refusal{"OutputIsPartTwoSpelledOtherwise", Nothing, PackArgs(PARTS, "@zorvex-flash", "@./part2.bin")},
+        Refusal{"OutputIsALinkToPartTwo", LinkToPartTwo, PackArgs(PARTS, "@zorvex-flash", "@link")},
+        Refusal{"OutputIsAHardLinkToPartOne", HardLinkToPartOne, PackArgs(PARTS, "@zorvex-flash", "@hard")},
+        Refusal{"OutputIsTheContainer", Nothing,
+                PackArgs({"--container", "@raw.bin"}, "@zorvex-flash", "@raw.bin")},
+        Refusal{"PartsAreOneFile", HardLinkToPartOne, PackArgs({"--part1", "@part1.bin", "--part2", "@hard"})},
+        Refusal{"ExecutableIsTheContainer", Nothing, PackArgs({"--container", "@raw.bin"}, "@raw.bin")},
         Refusal{"AlreadyPacked",
                 [](auto d) {
                   WriteBytes(d + "zorvex-flash", Concat(FakeExecutable(5000), ReadBytes(d + "raw.bin")));
@@ -211,12 +227,15 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 PackArgs({"--container", "@raw.bin"})},
         Refusal{"SyntheticRejectedVersion", Nothing, PackArgs({"--synthetic", "1.1A"})},
-        Refusal{"TwoSources", Nothing, PackArgs({"--container", "@raw.bin", "--synthetic", "1.0B"})},
-        Refusal{"NoOutput", Nothing, {"pack", "--exe", "@zorvex-flash", "--synthetic", "1.0B"}},
+        Refusal{"TwoSources", Nothing, PackArgs({"--container", "@raw.bin", "--synthetic", "1.0B"}), PACK_USAGE},
+        Refusal{"NoOutput", Nothing, {"pack", "--exe", "@zorvex-flash", "--synthetic", "1.0B"}, PACK_USAGE},
         Refusal{"SynthRejectedVersion", Nothing, {"synth", "--version", "1.1A", "--container", "@s.bin"}},
         Refusal{
             "SynthIntoMissingFolder", Nothing, {"synth", "--version", "1.0B", "--container", "@no/s.bin"}},
-        Refusal{"UnknownCommand", Nothing, {"squash"}}, Refusal{"NoCommand", Nothing, {}}),
+        Refusal{"SynthOverAFifo", MakeFifo, {"synth", "--version", "1.0B", "--container", "@fifo"}},
+        Refusal{"SynthPartsOneFileSpelledOtherwise", Nothing,
+                {"synth", "--version", "1.0B", "--part1", "@p", "--part2", "@./p"}},
+        Refusal{"UnknownCommand", Nothing, {"squash"}, PACK_USAGE}, Refusal{"NoCommand", Nothing, {}, PACK_USAGE}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PackTest, AFailedWriteLeavesTheOldOutputWhole) {
@@ -242,6 +261,18 @@ TEST_F(PackTest, ARefusedSynthLeavesNoneOfItsOutputsBehind) {
   EXPECT_EQ(late.code, PACK_REFUSED);
   EXPECT_FALSE(fs::exists(p1));
   EXPECT_FALSE(fs::exists(p2));
+}
+
+TEST_F(PackTest, AReplacedOutputKeepsItsModeAndTheLineEscapesTheVersion) {
+  WriteBytes(out, {1, 2, 3});
+  fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write);
+  // Any first version character is carried; the line shows it escaped.
+  WriteBytes(File("raw.bin"), SyntheticContainer({0x1B, '0', '\n'}));
+  const PackRun run = Pack({"pack", "--exe", exe, "--container", File("raw.bin"), "--output", out});
+  ASSERT_EQ(run.code, PACK_OK) << run.err;
+  EXPECT_EQ(run.out, "wrote " + out + " carrying version \\x1b.0\\x0a\n");
+  EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(ReadBytes(out).size(), 5000u + 634888u);
 }
 
 TEST_F(PackTest, AnOutputNameOfTheLongestAllowedLengthIsWritten) {

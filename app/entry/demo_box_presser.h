@@ -1,0 +1,30 @@
+// --auto-flash: presses OK on every message box that comes up (the
+// "Reserved" box, the start-up ASPI boxes, the fatal "ASPI32 error" box, an
+// exception report), so that a run without a person never waits forever.
+// Each press is said on `out` with the box's text. Runs from construction,
+// also inside a box's own event loop, until destruction.
+// Threads: window thread.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <ostream>
+
+namespace demo {
+
+class BoxPresser : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit BoxPresser(std::ostream& out);
+  int Presses() const { return presses_; }
+
+ private:
+  void Look();
+
+  std::ostream& out_;
+  QTimer look_;
+  int presses_ = 0;
+};
+
+}  // namespace demo
