@@ -163,7 +163,7 @@ TEST_F(ResultCodeTest, ARefusalGivesOneAndKeepsTheDrivesSenseByte) {
 }
 
 TEST_F(ResultCodeTest, AWaitThatRunsOutGivesOneWithTheZeroSenseItLeaves) {
-  rig.injector.AddRule(FaultRule::DelayBy(CommandKind::FlashOn, 1, 600));
+  rig.injector.AddRule(FaultRule::DelayBy(CommandKind::FlashOn, 1, 3 * fakes::TEST_WAITS.normalMs));
   EXPECT_EQ(FlashModeOn(channel, RIG_DRIVE, W274, 0), COMMAND_NOT_COMPLETED);
   EXPECT_EQ(channel.lastSenseKey, 0);
   EXPECT_TRUE(rig.test.dialogs.Boxes().empty());
@@ -240,7 +240,7 @@ TEST_F(ReadDriveMemoryTest, ARefusedReadLeavesTheDestinationAlone) {
 }
 
 TEST_F(ReadDriveMemoryTest, AReadThatTimesOutLeavesTheDestinationAlone) {
-  rig.injector.AddRule(FaultRule::DelayBy(CommandKind::Read, 1, 600));
+  rig.injector.AddRule(FaultRule::DelayBy(CommandKind::Read, 1, 3 * fakes::TEST_WAITS.normalMs));
   EXPECT_EQ(Read(32), COMMAND_NOT_COMPLETED);
   EXPECT_TRUE(Untouched());
 }

@@ -172,8 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Unfinished{"CheckCondition", true, FaultRule::Fail(CommandKind::Inquiry, 1, 0x05)},
                       // No sense handling: a "Reserved" key shows no box.
                       Unfinished{"ReservedSense", true, FaultRule::Fail(CommandKind::Inquiry, 1, 0x08)},
-                      // Answers after the wait has run out (the rig waits 200 ms).
-                      Unfinished{"LateAnswer", true, FaultRule::DelayBy(CommandKind::Inquiry, 1, 600)}),
+                      // Answers after the wait has run out.
+                      Unfinished{"LateAnswer", true, FaultRule::DelayBy(CommandKind::Inquiry, 1, 3 * fakes::TEST_WAITS.normalMs)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

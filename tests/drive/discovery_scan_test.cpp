@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FamilyFailure{"TransportFailure",
                                     FaultRule::Act(CommandKind::Read, 1, FaultAction::TransportFailure)},
                       // Answers with the tag after the wait has run out.
-                      FamilyFailure{"LateAnswer", FaultRule::DelayBy(CommandKind::Read, 1, 600)}),
+                      FamilyFailure{"LateAnswer", FaultRule::DelayBy(CommandKind::Read, 1, 3 * fakes::TEST_WAITS.normalMs)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Scan, TwoDrivesAreListedInScanOrderAndNoneIsSelected) {

@@ -92,8 +92,9 @@ class NoEvents final : public EventService {
   std::size_t OpenCount() const override { return 0; }
 };
 
-// Short waits, so that a test of a drive that never answers is quick.
-inline constexpr CommandWaits TEST_WAITS{200, 400};
+// Short enough that a test of a drive that never answers is quick, long
+// enough that a sound command is not late on a busy machine.
+inline constexpr CommandWaits TEST_WAITS{1000, 2000};
 
 struct TestChannel {
   RecordingDialogs dialogs;
