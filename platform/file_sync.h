@@ -3,6 +3,8 @@
 // A file written through a stream and then renamed over an old one is only
 // safe once its data is on the device before the rename, and the rename
 // itself once its folder is.
+// Windows (platform/win32/win32_file_sync.cpp): the file's data as here; a
+// folder has nothing to push, the file system journals the rename itself.
 // Threads: any; nothing is shared.
 #pragma once
 
