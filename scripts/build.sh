@@ -16,5 +16,9 @@ case "${1:-}" in
   --core) dir="build-core"; options=(-DZX_WITH_WINDOW=OFF); shift ;;
   --release) dir="build-release"; type="Release"; options=(-DBUILD_TESTING=OFF); shift ;;
 esac
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${options[@]}" "$@" >/dev/null
+# The core build compiles much of what the plain build does with the same
+# flags; ccache lets the second one take it from the first.
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "${options[@]}" "$@" >/dev/null
 ninja -C "$dir"

@@ -6,6 +6,6 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
-  g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev \
+  g++ cmake ninja-build ccache qt6-base-dev libgtest-dev libgmock-dev \
   xvfb xauth fonts-ipafont-gothic imagemagick dbus-daemon \
   qt6-qpa-plugins qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base >/dev/null

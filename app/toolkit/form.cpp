@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <mutex>
@@ -130,12 +131,36 @@ void Form::showEvent(QShowEvent* event) {
     watchingExposure_ = true;
   }
   Relayout();
+  if (frameLooksLeft_ == 0) {
+    frameLooksLeft_ = kFrameLooks;
+    frameStableLooks_ = 0;
+    lastFrameHeight_ = FrameHeight();
+    QTimer::singleShot(kFrameLookIntervalMs, this, &Form::WatchFrame);
+  }
   if (!centred_ && screen() != nullptr) {
     centred_ = true;
     const QRect area = screen()->availableGeometry();
     const QSize outer = frameGeometry().size();
     move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
   }
+}
+
+void Form::WatchFrame() {
+  if (!isVisible()) {
+    frameLooksLeft_ = 0;
+    return;
+  }
+  const int frame = FrameHeight();
+  Relayout();
+  // A frame of nothing may still be on its way; one that has stayed the
+  // same for a while is the window manager's last word.
+  frameStableLooks_ = (frame == lastFrameHeight_ && frame > 0) ? frameStableLooks_ + 1 : 0;
+  lastFrameHeight_ = frame;
+  if (--frameLooksLeft_ <= 0 || frameStableLooks_ >= kFrameStableLooks) {
+    frameLooksLeft_ = 0;
+    return;
+  }
+  QTimer::singleShot(kFrameLookIntervalMs, this, &Form::WatchFrame);
 }
 
 bool Form::event(QEvent* event) {
@@ -170,6 +195,12 @@ bool Form::IsItemShortcut(const QKeyEvent& key) const {
 
 int Form::FrameHeight() const {
   if (!isVisible()) return 0;
+  // Asked of the native window each time: the widget keeps the frame it
+  // saw at the last move, which may be from before the window manager set it.
+  if (const QWindow* window = windowHandle()) {
+    const QMargins frame = window->frameMargins();
+    return std::max(0, frame.top() + frame.bottom());
+  }
   return std::max(0, frameGeometry().height() - geometry().height());
 }
 

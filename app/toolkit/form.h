@@ -77,8 +77,16 @@ class Form : public QMainWindow {
   bool centred_ = false;
   bool watchingExposure_ = false;
 
-  static constexpr int kFrameRetries = 5;
-  int unsettledFrameRetries_ = 0;
+  // Some window managers report the frame after the window is mapped
+  // without moving or exposing it again; the frame is then looked at a few
+  // times more, a short while apart, until it has stayed the same.
+  void WatchFrame();
+  static constexpr int kFrameLooks = 40;
+  static constexpr int kFrameLookIntervalMs = 50;
+  static constexpr int kFrameStableLooks = 4;
+  int frameLooksLeft_ = 0;
+  int frameStableLooks_ = 0;
+  int lastFrameHeight_ = -1;
   std::function<void(CloseAction&)> onClose_;
 };
 
