@@ -4,6 +4,7 @@
 // carries each change out on the window thread.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/toolkit/controls.h"
@@ -20,9 +21,9 @@ struct OpenDialog {
   std::string filter;
 };
 
-class TForm1 : public tk::Form {
-  Q_OBJECT
+class RunWatch;
 
+class TForm1 : public tk::Form {
  public:
   static constexpr int kClientWidth = 400;
   static constexpr int kClientHeight = 377;
@@ -88,6 +89,9 @@ class TForm1 : public tk::Form {
   tk::ThreadRef flashThread;
   // Set when start-up closed the window before it was ever shown.
   bool closedDuringStartup = false;
+  // The window thread's watch over a flash run (app/run_watch.h), made at
+  // the first run.
+  std::unique_ptr<RunWatch> runWatch;
 
   // Handlers, wired by the constructor.
   void Button1Click();

@@ -63,7 +63,7 @@ class DialogsTest : public ::testing::Test {
   }
   void TearDown() override { QApplication::setApplicationDisplayName(previousName); }
   QString previousName;
-  tk::QtDialogs dialogs;
+  tk::WindowDialogs dialogs;
 };
 
 TEST_F(DialogsTest, PlainBoxHasNoIconOneOkAndApplicationTitle) {

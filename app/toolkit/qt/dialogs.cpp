@@ -1,11 +1,12 @@
 #include "app/toolkit/dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
 
 #include "app/toolkit/application.h"
-#include "app/toolkit/text.h"
+#include "app/toolkit/qt/qt_text.h"
 #include "app/toolkit/window_thread.h"
 
 namespace tk {
@@ -31,7 +32,7 @@ bool NoWidgets(const QString& caption, const QString& text) {
 
 }  // namespace
 
-void QtDialogs::ShowMessage(std::string_view cp932) {
+void WindowDialogs::ShowMessage(std::string_view cp932) {
   const QString text = FromCp932(cp932);
   RunOnWindowThread([&] {
     const QString caption = FromCp932(ApplicationTitle());
@@ -39,7 +40,7 @@ void QtDialogs::ShowMessage(std::string_view cp932) {
   });
 }
 
-void QtDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
+void WindowDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
   const QString body = FromCp932(text);
   const QString title = FromCp932(caption);
   RunOnWindowThread([&] {
@@ -47,10 +48,21 @@ void QtDialogs::ShowFatalError(std::string_view text, std::string_view caption) 
   });
 }
 
-void QtDialogs::Beep() {
+void WindowDialogs::Beep() {
   RunOnWindowThread([] {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) QApplication::beep();
   });
+}
+
+std::optional<std::string> PressOpenMessageBox() {
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  // A box that the window thread has not drawn yet is pressed at a later look.
+  if (box == nullptr || !box->isVisible()) return std::nullopt;
+  QAbstractButton* ok = box->button(QMessageBox::Ok);
+  if (ok == nullptr) return std::nullopt;
+  std::string text = ToCp932(box->text());
+  ok->click();
+  return text;
 }
 
 }  // namespace tk
