@@ -88,7 +88,7 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
   if (options.autoFlash) presser.emplace(std::cout);
   std::unique_ptr<demo::DemoDrives> drives;
   emulator::VirtualDeviceLayer noLetters;
-  if (options.family == demo::Family::Nt)
+  if (system.ChosenFamily() == demo::Family::Nt)
     drives = std::make_unique<demo::DemoDrives>(options);
   else
     entry::SetEnvironment("ZX_VIRTUAL_ASPI", demo::LibraryConfig(options));

@@ -1,0 +1,58 @@
+// Message boxes of the Win32 back-end: MessageBoxW with the CP932 texts
+// converted, owned by the program's window so that they stay in front of it.
+#include "app/toolkit/application.h"
+#include "app/toolkit/dialogs.h"
+#include "app/toolkit/win32/win32_native.h"
+#include "app/toolkit/window_thread.h"
+
+namespace tk {
+
+namespace {
+
+// The system's dialog class, which message boxes are made of, and the id of
+// a message box's text.
+constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr int kBoxTextId = 0xFFFF;
+
+// The program's window that is in front, when there is one.
+HWND Owner() {
+  const HWND active = ::GetActiveWindow();
+  return active != nullptr ? active : nullptr;
+}
+
+void RunBox(std::string_view text, std::string_view caption, UINT style) {
+  ::MessageBoxW(Owner(), Wide(text).c_str(), Wide(caption).c_str(), style);
+}
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM found) {
+  wchar_t name[16] = {};
+  ::GetClassNameW(hwnd, name, 16);
+  if (lstrcmpW(name, kDialogClass) != 0 || !::IsWindowVisible(hwnd)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = hwnd;
+  return FALSE;
+}
+
+}  // namespace
+
+void WindowDialogs::ShowMessage(std::string_view cp932) {
+  RunOnWindowThread([&] { RunBox(cp932, ApplicationTitle(), MB_OK | MB_TASKMODAL | MB_SETFOREGROUND | MB_TOPMOST); });
+}
+
+void WindowDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
+  RunOnWindowThread([&] { RunBox(text, caption, MB_OK | MB_SYSTEMMODAL | MB_ICONERROR); });
+}
+
+void WindowDialogs::Beep() { ::MessageBeep(0); }
+
+std::optional<std::string> PressOpenMessageBox() {
+  HWND box = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+  if (box == nullptr) return std::nullopt;
+  const HWND ok = ::GetDlgItem(box, IDOK);
+  if (ok == nullptr) return std::nullopt;
+  std::string text = WindowTextCp932(::GetDlgItem(box, kBoxTextId));
+  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  return text;
+}
+
+}  // namespace tk
