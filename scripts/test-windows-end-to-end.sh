@@ -87,6 +87,10 @@ logged_run() {
     fail "$name: the demo's run did not succeed"
   fi
   grep -q 'the run succeeded' "$out/$name.out" || fail "$name: no successful run reported"
+  # The message area as the window shows it (the 95/98/Me family's texts go
+  # through the ANSI functions).
+  grep -q 'message area reads "Flashing is Completed. Please turn off your PC."' "$out/$name.out" ||
+    fail "$name: the message area does not read the completion message"
   # Power Off reached the stand-in, which says so and shuts nothing down.
   grep -q 'zorvex-flash-demo: power-off requested' "$out/$name.out" || fail "$name: Power Off did not reach the stand-in"
 }

@@ -21,6 +21,14 @@ Bounds WithList(Bounds bounds) {
 }
 
 std::string ItemText(HWND box, int index) {
+  if (!WideTextWorks()) {
+    const LRESULT size = ::SendMessageA(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (size == CB_ERR || size <= 0) return {};
+    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+    ::SendMessageA(box, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(bytes.data()));
+    bytes.resize(static_cast<std::size_t>(size));
+    return bytes;
+  }
   const LRESULT length = ::SendMessageW(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
   if (length == CB_ERR || length <= 0) return {};
   std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -39,7 +47,10 @@ ComboBox::ComboBox(NativeControl* parent, Bounds bounds)
 void ComboBox::AddItem(std::string_view cp932) {
   // The first item of an empty box does not become current: none is until set.
   RunOnWindowThread([&] {
-    ::SendMessageW(Hwnd(*this), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(cp932).c_str()));
+    if (WideTextWorks())
+      ::SendMessageW(Hwnd(*this), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(cp932).c_str()));
+    else
+      ::SendMessageA(Hwnd(*this), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(cp932).c_str()));
   });
 }
 
@@ -89,7 +100,7 @@ void ComboBox::TypeText(std::string_view cp932) {
   RunOnWindowThread([&] {
     const HWND box = Hwnd(*this);
     if (!::IsWindowEnabled(box)) return;
-    ::SetWindowTextW(box, Wide(cp932).c_str());
+    SetWindowTextCp932(box, cp932);
     ControlAccess::Command(*this, CBN_EDITCHANGE);
   });
 }

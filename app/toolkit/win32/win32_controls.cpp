@@ -32,17 +32,23 @@ HWND Built(HWND hwnd, Control* control) {
 
 // The size a label's text takes in the window font.
 SIZE TextSize(HWND label) {
-  const std::wstring text = Wide(WindowTextCp932(label));
+  const std::string bytes = WindowTextCp932(label);
   RECT r{0, 0, 0, 0};
   const HDC dc = ::GetDC(label);
   const HGDIOBJ old = ::SelectObject(dc, WindowFont());
-  if (!text.empty()) ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX);
+  if (bytes.empty()) {
+  } else if (WideTextWorks()) {
+    const std::wstring text = Wide(bytes);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX);
+  } else {
+    ::DrawTextA(dc, bytes.c_str(), static_cast<int>(bytes.size()), &r, DT_CALCRECT | DT_NOPREFIX);
+  }
   ::SelectObject(dc, old);
   ::ReleaseDC(label, dc);
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-void SetText(HWND hwnd, std::string_view cp932) { ::SetWindowTextW(hwnd, Wide(cp932).c_str()); }
+void SetText(HWND hwnd, std::string_view cp932) { SetWindowTextCp932(hwnd, cp932); }
 
 // The other radio buttons of the same parent lose their check.
 void UncheckSiblings(HWND button) {
@@ -57,14 +63,20 @@ void UncheckSiblings(HWND button) {
   }
 }
 
+// The rich-edit class that takes the texts as the system's text functions
+// pass them: RichEdit20W where the wide functions work, else RichEdit20A
+// (which reads the CP932 bytes as they are).
+const wchar_t* RichEditClass() { return WideTextWorks() ? RICHEDIT_CLASSW : L"RichEdit20A"; }
+
 }  // namespace
 
 HWND MakeControl(const wchar_t* windowClass, DWORD style, NativeControl* parent, Bounds bounds,
                  std::string_view cp932) {
-  const HWND hwnd = ::CreateWindowExW(0, windowClass, Wide(cp932).c_str(), WS_CHILD | WS_VISIBLE | style,
-                                      bounds.left, bounds.top, bounds.width, bounds.height, Hwnd(parent),
-                                      nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  const HWND hwnd = ::CreateWindowExW(0, windowClass, L"", WS_CHILD | WS_VISIBLE | style, bounds.left,
+                                      bounds.top, bounds.width, bounds.height, Hwnd(parent), nullptr,
+                                      ::GetModuleHandleW(nullptr), nullptr);
   ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
+  if (!cp932.empty()) SetWindowTextCp932(hwnd, cp932);
   return hwnd;
 }
 
@@ -207,7 +219,7 @@ std::string Edit::Text() const {
 // RichEdit
 
 RichEdit::RichEdit(NativeControl* parent, Bounds bounds, std::string_view text)
-    : Control(AsNative(MakeControl(RICHEDIT_CLASSW, ES_MULTILINE | ES_AUTOVSCROLL | WS_BORDER | WS_TABSTOP,
+    : Control(AsNative(MakeControl(RichEditClass(), ES_MULTILINE | ES_AUTOVSCROLL | WS_BORDER | WS_TABSTOP,
                                    parent, bounds, text))) {
   Built(Hwnd(*this), this);
   // The window font for the whole text, whatever it is set to later.

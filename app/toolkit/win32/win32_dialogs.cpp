@@ -21,7 +21,10 @@ HWND Owner() {
 }
 
 void RunBox(std::string_view text, std::string_view caption, UINT style) {
-  ::MessageBoxW(Owner(), Wide(text).c_str(), Wide(caption).c_str(), style);
+  if (WideTextWorks())
+    ::MessageBoxW(Owner(), Wide(text).c_str(), Wide(caption).c_str(), style);
+  else
+    ::MessageBoxA(Owner(), std::string(text).c_str(), std::string(caption).c_str(), style);
 }
 
 BOOL CALLBACK FindBox(HWND hwnd, LPARAM found) {

@@ -164,7 +164,7 @@ bool Form::Shown() const {
 }
 
 void Form::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] { ::SetWindowTextW(window_->Handle(), Wide(cp932).c_str()); });
+  RunOnWindowThread([&] { SetWindowTextCp932(window_->Handle(), cp932); });
 }
 
 std::string Form::Caption() const {

@@ -31,11 +31,9 @@ NativeMenuItem* FormWindow::AddItem(HMENU owner, std::string_view caption, bool 
   if (opensMenu) item->submenu = ::CreatePopupMenu();
   items_.push_back(std::move(item));
   NativeMenuItem& added = *items_.back();
-  const std::wstring text = Wide(added.caption);
-  if (opensMenu)
-    ::AppendMenuW(owner, MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(added.submenu), text.c_str());
-  else
-    ::AppendMenuW(owner, MF_STRING, added.id, text.c_str());
+  const UINT_PTR what = opensMenu ? reinterpret_cast<UINT_PTR>(added.submenu) : added.id;
+  InsertMenuCp932(owner, static_cast<UINT>(::GetMenuItemCount(owner)), MF_STRING | (opensMenu ? MF_POPUP : 0), what,
+                  added.caption);
   if (owner == menuBar_) ::DrawMenuBar(hwnd_);
   return &added;
 }
@@ -52,8 +50,7 @@ UINT FormWindow::PositionOf(const NativeMenuItem& item) const {
 void FormWindow::Refresh(NativeMenuItem& item) {
   std::string text = item.caption;
   if (!item.shortcut.empty()) text += "\t" + item.shortcut;
-  const std::wstring wide = Wide(text);
-  const UINT flags = MF_BYPOSITION | MF_STRING | (item.submenu ? MF_POPUP : 0);
+  const UINT flags = MF_STRING | (item.submenu ? MF_POPUP : 0);
   const UINT_PTR what = item.submenu ? reinterpret_cast<UINT_PTR>(item.submenu) : item.id;
   // Take it out wherever it is (a submenu is kept, not destroyed, by RemoveMenu).
   const int count = ::GetMenuItemCount(item.owner);
@@ -65,7 +62,7 @@ void FormWindow::Refresh(NativeMenuItem& item) {
       break;
     }
   }
-  if (item.visible) ::InsertMenuW(item.owner, PositionOf(item), flags, what, wide.c_str());
+  if (item.visible) InsertMenuCp932(item.owner, PositionOf(item), flags, what, text);
   if (item.owner == menuBar_) ::DrawMenuBar(hwnd_);
 }
 

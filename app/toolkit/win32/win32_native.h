@@ -28,8 +28,16 @@ inline HWND Hwnd(const Control& control) { return Hwnd(control.Native()); }
 // (characters outside CP932 become '?'). Threads: any.
 std::wstring Wide(std::string_view cp932);
 std::string FromWide(std::wstring_view text);
-// A window's text as CP932 bytes.
+// The 95/98/Me family has most wide functions only as stubs (Wine's
+// Windows 98 mode too): there texts go through the ANSI functions as the
+// CP932 bytes they are, right where the system's code page is 932.
+// Threads: any.
+bool WideTextWorks();
+// A window's text, set from and read as CP932 bytes.
+void SetWindowTextCp932(HWND hwnd, std::string_view cp932);
 std::string WindowTextCp932(HWND hwnd);
+// A menu item inserted at `position` (MF_BYPOSITION) with a CP932 caption.
+void InsertMenuCp932(HMENU menu, UINT position, UINT flags, UINT_PTR what, std::string_view cp932);
 
 // The window's font (Form::kFontFamily, Shift-JIS character set, 12 pixels);
 // made once, kept for the life of the process.

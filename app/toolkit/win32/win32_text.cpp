@@ -1,5 +1,6 @@
 // Text conversions of the Win32 back-end: code page 932 whatever the
 // system's own code page is, so that Japanese shows right everywhere.
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -47,7 +48,34 @@ std::string FromWide(std::wstring_view text) {
   return ToBytes(CP_ACP, text);
 }
 
+bool WideTextWorks() {
+  // The high bit of GetVersion is set on the 95/98/Me family.
+  static const bool works = (::GetVersion() & 0x80000000U) == 0;
+  return works;
+}
+
+void SetWindowTextCp932(HWND hwnd, std::string_view cp932) {
+  if (WideTextWorks())
+    ::SetWindowTextW(hwnd, Wide(cp932).c_str());
+  else
+    ::SetWindowTextA(hwnd, std::string(cp932).c_str());
+}
+
+void InsertMenuCp932(HMENU menu, UINT position, UINT flags, UINT_PTR what, std::string_view cp932) {
+  if (WideTextWorks())
+    ::InsertMenuW(menu, position, flags | MF_BYPOSITION, what, Wide(cp932).c_str());
+  else
+    ::InsertMenuA(menu, position, flags | MF_BYPOSITION, what, std::string(cp932).c_str());
+}
+
 std::string WindowTextCp932(HWND hwnd) {
+  if (!WideTextWorks()) {
+    const int size = ::GetWindowTextLengthA(hwnd);
+    if (size <= 0) return {};
+    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+    bytes.resize(static_cast<std::size_t>(std::max(0, ::GetWindowTextA(hwnd, bytes.data(), size + 1))));
+    return bytes;
+  }
   const int length = ::GetWindowTextLengthW(hwnd);
   if (length <= 0) return {};
   std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
