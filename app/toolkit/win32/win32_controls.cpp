@@ -36,11 +36,10 @@ SIZE TextSize(HWND label) {
   RECT r{0, 0, 0, 0};
   const HDC dc = ::GetDC(label);
   const HGDIOBJ old = ::SelectObject(dc, WindowFont());
-  if (bytes.empty()) {
-  } else if (WideTextWorks()) {
+  if (!bytes.empty() && WideTextWorks()) {
     const std::wstring text = Wide(bytes);
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX);
-  } else {
+  } else if (!bytes.empty()) {
     ::DrawTextA(dc, bytes.c_str(), static_cast<int>(bytes.size()), &r, DT_CALCRECT | DT_NOPREFIX);
   }
   ::SelectObject(dc, old);

@@ -15,10 +15,7 @@ constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr int kBoxTextId = 0xFFFF;
 
 // The program's window that is in front, when there is one.
-HWND Owner() {
-  const HWND active = ::GetActiveWindow();
-  return active != nullptr ? active : nullptr;
-}
+HWND Owner() { return ::GetActiveWindow(); }
 
 void RunBox(std::string_view text, std::string_view caption, UINT style) {
   if (WideTextWorks())
