@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/toolkit/controls.h"
+#include "app/toolkit/dialogs.h"
 #include "app/toolkit/form.h"
 #include "app/toolkit/menu.h"
 #include "app/toolkit/thread.h"
@@ -15,11 +16,6 @@
 #include "app/window_view.h"
 
 struct Program;
-
-// A file-open dialog that nothing ever opens.
-struct OpenDialog {
-  std::string filter;
-};
 
 class RunWatch;
 
@@ -79,7 +75,7 @@ class TForm1 : public tk::Form {
   tk::MenuItem Exit1;
   tk::MenuItem SaveFW;      // invisible, does nothing
   tk::MenuItem Detail1;     // invisible, does nothing
-  OpenDialog OpenDialog1;
+  tk::OpenDialog OpenDialog1;  // nothing ever opens it
   tk::Timer Timer1;         // the progress timer
 
   // The window as discovery, the container check and a flash run see it.

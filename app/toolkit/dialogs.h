@@ -24,6 +24,18 @@ class WindowDialogs final : public Dialogs {
   void Beep() override;
 };
 
+// A file-open dialog. The filter is pairs of a description and a pattern,
+// each separated by '|' ("Firmware File (*.bin)|*.bin|All Files (*.*)|*.*").
+class OpenDialog {
+ public:
+  explicit OpenDialog(std::string filterPairs) : filter(std::move(filterPairs)) {}
+  // Shows the dialog, modal, and waits for it: the chosen file's path
+  // (CP932 bytes), or nullopt when the operator cancelled. Window thread.
+  std::optional<std::string> Execute() const;
+
+  std::string filter;
+};
+
 // For a run nobody watches: presses OK on the message box that is open on
 // the window thread, if one is; the text it showed (CP932), or nullopt when
 // none was open. Window thread.

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <cstdio>
 
@@ -52,6 +53,20 @@ void WindowDialogs::Beep() {
   RunOnWindowThread([] {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) QApplication::beep();
   });
+}
+
+std::optional<std::string> OpenDialog::Execute() const {
+  // Qt's filter: "Description (patterns)" entries separated by ";;".
+  const QStringList parts = FromCp932(filter).split(u'|');
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+    entries << (parts[i].contains(u'(') ? parts[i] : parts[i] + " (" + parts[i + 1] + ")");
+  QFileDialog dialog(QApplication::activeWindow());
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(entries);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return ToCp932(dialog.selectedFiles().first());
 }
 
 std::optional<std::string> PressOpenMessageBox() {

@@ -5,6 +5,11 @@
 #include "app/toolkit/win32/win32_native.h"
 #include "app/toolkit/window_thread.h"
 
+// After <windows.h> (win32_native.h), which it needs.
+#include <commdlg.h>
+
+#include <algorithm>
+
 namespace tk {
 
 namespace {
@@ -43,6 +48,24 @@ void WindowDialogs::ShowFatalError(std::string_view text, std::string_view capti
 }
 
 void WindowDialogs::Beep() { ::MessageBeep(0); }
+
+std::optional<std::string> OpenDialog::Execute() const {
+  // The system's filter: the same pairs, each string ended by a zero byte,
+  // the whole list by another.
+  std::string pairs = filter;
+  std::replace(pairs.begin(), pairs.end(), '|', '\0');
+  pairs.append(2, '\0');
+  char path[MAX_PATH] = {};
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = Owner();
+  dialog.lpstrFilter = pairs.c_str();
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  if (!::GetOpenFileNameA(&dialog)) return std::nullopt;
+  return std::string(path);
+}
 
 std::optional<std::string> PressOpenMessageBox() {
   HWND box = nullptr;
