@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 
 #include "app/program.h"
+#include "app/run_watch.h"
 #include "app/startup.h"
 
 namespace {

@@ -4,9 +4,11 @@
 // carries each change out on the window thread.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/toolkit/controls.h"
+#include "app/toolkit/dialogs.h"
 #include "app/toolkit/form.h"
 #include "app/toolkit/menu.h"
 #include "app/toolkit/thread.h"
@@ -15,14 +17,9 @@
 
 struct Program;
 
-// A file-open dialog that nothing ever opens.
-struct OpenDialog {
-  std::string filter;
-};
+class RunWatch;
 
 class TForm1 : public tk::Form {
-  Q_OBJECT
-
  public:
   static constexpr int kClientWidth = 400;
   static constexpr int kClientHeight = 377;
@@ -78,7 +75,7 @@ class TForm1 : public tk::Form {
   tk::MenuItem Exit1;
   tk::MenuItem SaveFW;      // invisible, does nothing
   tk::MenuItem Detail1;     // invisible, does nothing
-  OpenDialog OpenDialog1;
+  tk::OpenDialog OpenDialog1;  // nothing ever opens it
   tk::Timer Timer1;         // the progress timer
 
   // The window as discovery, the container check and a flash run see it.
@@ -88,6 +85,9 @@ class TForm1 : public tk::Form {
   tk::ThreadRef flashThread;
   // Set when start-up closed the window before it was ever shown.
   bool closedDuringStartup = false;
+  // The window thread's watch over a flash run (app/run_watch.h), made at
+  // the first run.
+  std::unique_ptr<RunWatch> runWatch;
 
   // Handlers, wired by the constructor.
   void Button1Click();

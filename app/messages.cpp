@@ -8,7 +8,7 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
-#include "app/toolkit/qt_language.h"
+#include "app/toolkit/language.h"
 #include "app/toolkit/text.h"
 #include "app/toolkit/window_thread.h"
 
@@ -108,7 +108,7 @@ void SetMenuAndButtonCaptions(TForm1& form, const Captions& c, const std::string
   form.RichEdit1.SetAccessibleName(c.messages);
   form.ProgressBar1.SetAccessibleName(c.progress);
   // Qt's own texts, such as the edit fields' context menus, follow too.
-  tk::UseQtJapanese(c.japanese);
+  tk::UseToolkitJapanese(c.japanese);
 }
 
 }  // namespace

@@ -8,21 +8,18 @@
 // Timer1 itself on a failure, so the progress ticks cannot be relied on to
 // notice it, and the thread must never wait for the window thread at its end.
 //
-// One watch per window, a child of it (found or made by Of).
+// One watch per window, kept by it (made by Of at first use).
 // Threads: window thread only.
 #pragma once
 
-#include <QObject>
-#include <QTimer>
 #include <memory>
 
+#include "app/toolkit/timer.h"
 #include "platform/power.h"
 
 class TForm1;
 
-class RunWatch : public QObject {
-  Q_OBJECT
-
+class RunWatch {
  public:
   static constexpr int kPollMs = 50;
 
@@ -41,7 +38,7 @@ class RunWatch : public QObject {
   explicit RunWatch(TForm1& form);
 
   TForm1& form_;
-  QTimer poll_;
+  tk::Timer poll_;
   std::unique_ptr<platform::InhibitLock> lock_;
   bool watching_ = false;
 };

@@ -1,11 +1,11 @@
 # The Windows build, cross-compiled with mingw-w64 (cmake/toolchain-*.cmake),
-# statically linked (no MinGW libraries to ship) and without Qt, so without
-# the window for now. The top-level CMakeLists.txt includes this file first
+# statically linked (no MinGW libraries to ship) and without Qt: the window
+# toolkit takes its Win32 back-end (app/toolkit/win32). The top-level
+# CMakeLists.txt includes this file first
 # when the target system is Windows; the libraries and tests are the same as
 # on Linux, except that zx_platform and its tests take the Win32
 # implementations (platform/win32/) in place of the Linux ones.
 
-set(ZX_WITH_WINDOW OFF CACHE BOOL "No Qt for Windows here" FORCE)
 set(CMAKE_AUTOMOC OFF)
 add_link_options(-static)
 
@@ -35,6 +35,14 @@ endfunction()
 function(zx_use_win32_platform target)
   zx_win32_sources(${target} ${PROJECT_SOURCE_DIR}/platform ZX_LINUX_PLATFORM_SOURCES)
   target_link_libraries(${target} PUBLIC advapi32 user32)
+endfunction()
+
+# The toolkit's Win32 back-end: the common controls (progress bar), the
+# common dialogs, GDI for the font; Internet Explorer 4's common controls
+# are the level that Windows 98 and NT 4.0 have.
+function(zx_use_win32_toolkit target)
+  target_compile_definitions(${target} PRIVATE ${ZX_WINDOWS_API} _WIN32_IE=0x0400)
+  target_link_libraries(${target} PUBLIC comctl32 comdlg32 gdi32 user32)
 endfunction()
 
 function(zx_use_win32_platform_tests target)

@@ -18,7 +18,9 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 DriveBench::DriveBench(DriveBenchOptions options, std::string& error) : options_(std::move(options)) {
   if (!options_.logPath.empty()) {
-    logFile_ = std::fopen(options_.logPath.c_str(), "w");
+    // Binary: one line feed per line on every system, so that logs of the
+    // same run compare equal whichever system wrote them.
+    logFile_ = std::fopen(options_.logPath.c_str(), "wb");
     if (logFile_ == nullptr) {
       error = "cannot create the command log " + options_.logPath + ": " + std::strerror(errno);
     } else {

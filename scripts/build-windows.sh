@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows program and its tests with mingw-w64, statically
-# linked, without Qt:
+# Cross-builds the Windows programs and their tests with mingw-w64, statically
+# linked, without Qt (the window on the toolkit's Win32 back-end):
 #   build-win32/  i686, the 32-bit program (built and linked; see README for
 #                 running its tests)
 #   build-win64/  x86_64, the build whose tests run under Wine
@@ -26,7 +26,7 @@ build() {
   local name="$1" triplet="$2"
   shift 2
   cmake -S . -B "build-$name" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$triplet.cmake" "${launcher[@]}" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$triplet.cmake" -DZX_WITH_WINDOW=ON "${launcher[@]}" >/dev/null
   ninja -C "build-$name" "$@"
 }
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Checks the layer rule: each folder includes only its own headers and those
-# of the layers below it, and nothing below the window includes Qt.
+# of the layers below it, and nothing below the window includes Qt; nor does
+# the toolkit's interface (app/toolkit/*.h), only its Qt back-end
+# (app/toolkit/qt/), so that app/ builds with the Win32 back-end too.
 #   platform < transport < drive < firmware < app (app/toolkit < app)
 # The emulator uses platform's declarations only (its loadable ASPI module
 # also the request blocks); platform/logind is the one
@@ -20,13 +22,15 @@ allowed() {
     drive) echo "drive transport platform" ;;
     firmware) echo "firmware drive transport platform" ;;
     app/toolkit) echo "app/toolkit platform" ;;
+    app/toolkit/qt) echo "app/toolkit platform" ;;
+    app/toolkit/win32) echo "app/toolkit platform" ;;
     *) echo "" ;;
   esac
 }
 
 status=0
 for folder in platform platform/logind emulator emulator/aspi_module emulator/aspi_module/broken \
-  transport drive firmware app/toolkit; do
+  transport drive firmware app/toolkit app/toolkit/qt app/toolkit/win32; do
   ok=$(allowed "$folder")
   for file in "$folder"/*.h "$folder"/*.cpp; do
     [ -e "$file" ] || continue
@@ -47,7 +51,7 @@ for folder in platform platform/logind emulator emulator/aspi_module emulator/as
         status=1
       fi
     done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file")
-    if [ "$folder" != platform/logind ] && [ "$folder" != app/toolkit ] &&
+    if [ "$folder" != platform/logind ] && [ "$folder" != app/toolkit/qt ] &&
       grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' "$file" >/dev/null; then
       echo "$file: includes a Qt header below the window"
       status=1

@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Builds the Windows program and tests (scripts/build-windows.sh: i686 and
-# x86_64) and runs the x86_64 tests under Wine through CTest, headless.
-# Installs Wine (wine64) first (set ZX_SKIP_INSTALL=1 to skip). The Wine
-# prefix lives in build-win64/wine-prefix and is made on the first run; one
-# wineserver serves the whole suite, so each test program starts warm.
+# Builds the Windows programs and tests (scripts/build-windows.sh: i686 and
+# x86_64), runs the x86_64 tests under Wine through CTest, headless, then
+# the programs end to end under Wine on a private X server
+# (scripts/test-windows-end-to-end.sh). Installs Wine (wine64), Xvfb,
+# xdotool, ImageMagick and the IPA Gothic font first (set ZX_SKIP_INSTALL=1
+# to skip). The Wine prefix lives in build-win64/wine-prefix and is made on
+# the first run; one wineserver serves the whole suite, so each test program
+# starts warm. Each test program is two CTest tests (GoogleTest shards), not
+# one per case: a Wine process start costs more than most cases.
 #   scripts/test-windows.sh [ctest arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [ "${ZX_SKIP_INSTALL:-0}" != "1" ] && ! dpkg -s wine64 >/dev/null 2>&1; then
+packages=(wine64 xvfb xauth xdotool imagemagick fonts-ipafont-gothic)
+if [ "${ZX_SKIP_INSTALL:-0}" != "1" ] && ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends wine64 >/dev/null
+  $SUDO apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 fi
 scripts/build-windows.sh
 
@@ -30,3 +35,4 @@ fi
 timeout 300 scripts/wine-run.sh --prefix "$WINEPREFIX" wineboot </dev/null >/dev/null 2>&1
 trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 ctest --test-dir build-win64 --output-on-failure -j2 --timeout 300 "$@"
+scripts/test-windows-end-to-end.sh

@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/toolkit/text.h"
+#include "app/toolkit/window_thread.h"
 
 namespace demo {
 
@@ -15,11 +16,13 @@ constexpr int kPollMs = 50;
 }  // namespace
 
 AutoPilot::AutoPilot(TForm1& form, std::ostream& out) : form_(form), out_(out) {
-  poll_.setInterval(kPollMs);
-  connect(&poll_, &QTimer::timeout, this, &AutoPilot::Poll);
+  poll_.SetInterval(kPollMs);
+  poll_.OnTimer([this] { Poll(); });
 }
 
-void AutoPilot::Start() { QTimer::singleShot(0, this, &AutoPilot::Press); }
+void AutoPilot::Start() {
+  tk::PostToWindowThread([this] { Press(); });
+}
 
 void AutoPilot::Press() {
   if (!form_.Button1.Enabled()) {
@@ -28,7 +31,7 @@ void AutoPilot::Press() {
     return;
   }
   form_.Button1.Click();
-  poll_.start();
+  poll_.SetEnabled(true);
 }
 
 void AutoPilot::Poll() {
@@ -36,7 +39,7 @@ void AutoPilot::Poll() {
   if (run.runActive.load()) return;
   // The bar fills at the first tick after a success: let the operator's view finish.
   if (run.completion.load() == COMPLETION_SUCCESS && form_.Timer1.Enabled()) return;
-  poll_.stop();
+  poll_.SetEnabled(false);
   succeeded_ = run.completion.load() == COMPLETION_SUCCESS;
   Report(succeeded_ ? "the run succeeded" : "the run failed");
   if (form_.Button2.Enabled())
@@ -46,7 +49,7 @@ void AutoPilot::Poll() {
 }
 
 void AutoPilot::Report(const char* what) {
-  std::string message = tk::FromCp932(form_.RichEdit1.Text()).toStdString();
+  std::string message = tk::Utf8(form_.RichEdit1.Text());
   std::replace(message.begin(), message.end(), '\n', ' ');
   out_ << "zorvex-flash-demo: " << what << "; the message area reads \"" << message << "\"" << std::endl;
 }

@@ -4,17 +4,15 @@
 // Threads: window thread.
 #pragma once
 
-#include <QObject>
-#include <QTimer>
 #include <ostream>
+
+#include "app/toolkit/timer.h"
 
 class TForm1;
 
 namespace demo {
 
-class AutoPilot : public QObject {
-  Q_OBJECT
-
+class AutoPilot {
  public:
   AutoPilot(TForm1& form, std::ostream& out);
   // From the next pass of the event loop on.
@@ -28,7 +26,7 @@ class AutoPilot : public QObject {
 
   TForm1& form_;
   std::ostream& out_;
-  QTimer poll_;
+  tk::Timer poll_;
   bool succeeded_ = false;
 };
 

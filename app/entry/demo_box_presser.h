@@ -2,19 +2,17 @@
 // "Reserved" box, the start-up ASPI boxes, the fatal "ASPI32 error" box, an
 // exception report), so that a run without a person never waits forever.
 // Each press is said on `out` with the box's text. Runs from construction,
-// also inside a box's own event loop, until destruction.
+// also inside a box's own message loop, until destruction.
 // Threads: window thread.
 #pragma once
 
-#include <QObject>
-#include <QTimer>
 #include <ostream>
+
+#include "app/toolkit/timer.h"
 
 namespace demo {
 
-class BoxPresser : public QObject {
-  Q_OBJECT
-
+class BoxPresser {
  public:
   explicit BoxPresser(std::ostream& out);
   int Presses() const { return presses_; }
@@ -23,7 +21,7 @@ class BoxPresser : public QObject {
   void Look();
 
   std::ostream& out_;
-  QTimer look_;
+  tk::Timer look_;
   int presses_ = 0;
 };
 

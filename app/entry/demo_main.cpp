@@ -1,11 +1,9 @@
 // zorvex-flash-demo: the program, built from the same sources, in front of
 // virtual drives, with demonstration firmware appended at build time and a
 // power-off that only prints a line. Options: demo_options.h (--help).
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -18,11 +16,12 @@
 #include "app/entry/demo_services.h"
 #include "app/entry/exception_report.h"
 #include "app/entry/library_problems.h"
+#include "app/entry/system_services.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "emulator/virtual_device_layer.h"
-#include "platform/dynamic_library.h"
 #include "platform/event.h"
 #include "transport/aspi_library.h"
 
@@ -35,22 +34,26 @@ namespace {
 constexpr int kBadOptions = 2;
 constexpr int kRunNotSucceeded = 1;
 
-bool HasLibrary(const QString& folder) { return QFileInfo::exists(folder + "/" + ASPI_LIBRARY_NAME); }
+bool HasLibrary(const std::string& folder) {
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::path(folder) / ASPI_LIBRARY_NAME, error);
+}
 
 // The virtual library: beside the demo if one was put there; else where the
 // package installs it, found from the demo's own folder so that the
 // installed tree needs no build folder; else where the build made it.
 std::string LibraryFolder() {
-  const QString own = QCoreApplication::applicationDirPath();
-  if (HasLibrary(own)) return own.toStdString();
+  const std::string own = entry::ProgramFolder();
+  if (HasLibrary(own)) return own;
 #ifdef ZX_ASPI_INSTALLED_DIR
-  const QString installed = QDir::cleanPath(own + "/" + ZX_ASPI_INSTALLED_DIR);
-  if (HasLibrary(installed)) return installed.toStdString();
+  const std::string installed =
+      (std::filesystem::path(own) / ZX_ASPI_INSTALLED_DIR).lexically_normal().string();
+  if (HasLibrary(installed)) return installed;
 #endif
 #ifdef ZX_ASPI_MODULES_DIR
   return ZX_ASPI_MODULES_DIR "/good";
 #else
-  return own.toStdString();
+  return own;
 #endif
 }
 
@@ -65,37 +68,37 @@ std::string FileProblem(const demo::DemoDrives* drives) {
 }
 
 // Shows the window and runs the loop; the exit status.
-int RunWindow(TForm1& form, const demo::DemoOptions& options) {
+int RunWindow(tk::Application& app, TForm1& form, const demo::DemoOptions& options) {
   if (form.closedDuringStartup) return options.autoFlash ? kRunNotSucceeded : 0;
-  form.show();
+  form.Show();
   std::optional<demo::AutoPilot> pilot;
   if (options.autoFlash) pilot.emplace(form, std::cout).Start();
-  QApplication::exec();
+  app.Run();
   return pilot && !pilot->Succeeded() ? kRunNotSucceeded : 0;
 }
 
-int RunDemo(const demo::DemoOptions& options) {
-  platform::LinuxSystemInfo real;
-  demo::DemoSystemInfo system(real, options);
+int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
+  const auto real = entry::MakeSystemInfo();
+  demo::DemoSystemInfo system(*real, options);
   demo::DemoPower power(std::cout);
-  platform::DlLibraryLoader libraries(LibraryFolder());
-  tk::QtDialogs dialogs;
+  const auto libraries = entry::MakeLibraryLoader(LibraryFolder());
+  tk::WindowDialogs dialogs;
   // Before the window: start-up may already raise a box.
   std::optional<demo::BoxPresser> presser;
   if (options.autoFlash) presser.emplace(std::cout);
   std::unique_ptr<demo::DemoDrives> drives;
   emulator::VirtualDeviceLayer noLetters;
-  if (options.family == demo::Family::Nt)
+  if (system.ChosenFamily() == demo::Family::Nt)
     drives = std::make_unique<demo::DemoDrives>(options);
   else
-    qputenv("ZX_VIRTUAL_ASPI", QByteArray::fromStdString(demo::LibraryConfig(options)));
+    entry::SetEnvironment("ZX_VIRTUAL_ASPI", demo::LibraryConfig(options));
 
   int status = 0;
   {
     Program program(
-        Services{system, power, libraries, drives ? drives->Layer() : noLetters, SystemEvents(), dialogs});
+        Services{system, power, *libraries, drives ? drives->Layer() : noLetters, SystemEvents(), dialogs});
     TForm1 form(program);
-    status = RunWindow(form, options);
+    status = RunWindow(app, form, options);
     // No run is going (the window does not close during one); end any wait
     // a drive may still be in before the simulator stops its worker.
     if (drives) drives->Interrupt();
@@ -128,16 +131,15 @@ int main(int argc, char** argv) {
     std::cerr << "zorvex-flash-demo: " << error << std::endl;
     return kBadOptions;
   }
-  // Qt sees no option: the demo's own are not for it.
-  int qtArgc = 1;
-  QApplication app(qtArgc, argv);
+  // The toolkit sees no option: the demo's own are not for it.
+  tk::Application app;
   SetUpApplication();
   if (const std::string problem = CheckTextConversion(); !problem.empty()) {
     std::cerr << "zorvex-flash-demo: " << problem << std::endl;
     return kRunNotSucceeded;
   }
   try {
-    return RunDemo(parse.options);
+    return RunDemo(app, parse.options);
   } catch (const std::exception& error) {
     ReportException(error);
   }

@@ -27,7 +27,9 @@ inline constexpr double MAX_LATENCY_SCALE = 100.0;
 struct DemoOptions {
   int drives = 1;
   std::string revision = "1.0A";
-  Family family = Family::Nt;
+  // Unset: the family the system reports (on Linux always nt; on Windows
+  // the running system's, so that a 95/98/Me report takes the library path).
+  std::optional<Family> family;
   std::optional<Language> language;  // unset: the system's own
   double latencyScale = 1.0;
   std::vector<DemoFailure> failures;

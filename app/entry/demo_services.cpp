@@ -4,11 +4,17 @@ namespace demo {
 
 DemoSystemInfo::DemoSystemInfo(platform::SystemInfo& real, const DemoOptions& options)
     : real_(real),
-      platformId_(options.family == Family::Nt ? platform::VER_PLATFORM_WIN32_NT
-                                               : platform::VER_PLATFORM_WIN32_WINDOWS),
+      platformId_(!options.family                ? real.PlatformId()
+                  : *options.family == Family::Nt ? platform::VER_PLATFORM_WIN32_NT
+                                                  : platform::VER_PLATFORM_WIN32_WINDOWS),
       langId_(!options.language                         ? real.SystemDefaultLangID()
               : *options.language == Language::Japanese ? platform::LANG_ID_JAPANESE
                                                         : platform::LANG_ID_ENGLISH_US) {}
+
+Family DemoSystemInfo::ChosenFamily() const {
+  // As start-up decides: anything but the NT family takes the library path.
+  return platformId_ == platform::VER_PLATFORM_WIN32_NT ? Family::Nt : Family::Win9x;
+}
 
 bool DemoPower::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
   out_ << "zorvex-flash-demo: power-off requested (flags " << flags << ", reserved " << reserved

@@ -17,8 +17,11 @@ namespace demo {
 
 class DemoSystemInfo final : public platform::SystemInfo {
  public:
-  // `real` answers the own-file path and, with no language chosen, the language.
+  // `real` answers the own-file path and, with no language chosen, the
+  // language; with no family chosen, the family.
   DemoSystemInfo(platform::SystemInfo& real, const DemoOptions& options);
+  // The family the demo runs as.
+  Family ChosenFamily() const;
   uint32_t PlatformId() override { return platformId_; }
   uint16_t SystemDefaultLangID() override { return langId_; }
   std::string OwnExecutablePath() override { return real_.OwnExecutablePath(); }

@@ -1,8 +1,9 @@
-// Thin wrappers over Qt widgets, in the window description's terms. Texts go
+// Thin wrappers over the toolkit's controls (Qt widgets, or Win32 child
+// windows, as the build chooses), in the window description's terms. Texts go
 // in and come out as CP932 bytes. Every operation may be called from any
 // thread: it runs on the window thread (window_thread.h) before it returns.
 // Event handlers run on the window thread. Setting a handler replaces the
-// previous one. The wrapped widgets belong to their Qt parent; a wrapper must
+// previous one. The wrapped controls belong to their parent; a wrapper must
 // not outlive it, and wrappers stay where they were built (handlers refer to
 // them), so they are neither copied nor moved. Construction: window thread.
 #pragma once
@@ -12,11 +13,16 @@
 #include <string_view>
 #include <vector>
 
-class QWidget;
-
 namespace tk {
 
 using Handler = std::function<void()>;
+
+// The back-end's own object behind a control or a window's client area (a
+// QWidget, or a window handle). Only the back-end and its tests look inside
+// (app/toolkit/qt/qt_native.h, app/toolkit/win32/win32_native.h).
+struct NativeControl;
+// The back-end's access to what a control keeps of its own (its handlers).
+struct ControlAccess;
 
 struct Bounds {
   int left, top, width, height;
@@ -38,17 +44,17 @@ class Control {
   // What screen readers call the control.
   void SetAccessibleName(std::string_view cp932);
   std::string AccessibleName() const;
-  QWidget* Widget() const { return widget_; }
+  NativeControl* Native() const { return native_; }
 
  protected:
-  explicit Control(QWidget* widget) : widget_(widget) {}
-  QWidget* widget_;
+  explicit Control(NativeControl* native) : native_(native) {}
+  NativeControl* native_;
 };
 
 // Takes the width and height of its text.
 class Label : public Control {
  public:
-  Label(QWidget* parent, int left, int top, std::string_view caption);
+  Label(NativeControl* parent, int left, int top, std::string_view caption);
   void SetCaption(std::string_view cp932);
   std::string Caption() const;
   void SetCentered(bool centered);
@@ -57,7 +63,7 @@ class Label : public Control {
 
 class Button : public Control {
  public:
-  Button(QWidget* parent, Bounds bounds, std::string_view caption);
+  Button(NativeControl* parent, Bounds bounds, std::string_view caption);
   void SetCaption(std::string_view cp932);
   std::string Caption() const;
   // A disabled button raises no click.
@@ -65,12 +71,13 @@ class Button : public Control {
   void Click();  // as the operator would: nothing when disabled
 
  private:
+  friend struct ControlAccess;
   Handler onClick_;
 };
 
 class Edit : public Control {
  public:
-  Edit(QWidget* parent, Bounds bounds, std::string_view text);
+  Edit(NativeControl* parent, Bounds bounds, std::string_view text);
   void SetText(std::string_view cp932);
   std::string Text() const;
 };
@@ -80,7 +87,7 @@ class Edit : public Control {
 // item is current (index -1) until one is picked or set again.
 class ComboBox : public Control {
  public:
-  ComboBox(QWidget* parent, Bounds bounds);
+  ComboBox(NativeControl* parent, Bounds bounds);
   void AddItem(std::string_view cp932);
   int ItemCount() const;
   std::string Item(int index) const;
@@ -92,6 +99,7 @@ class ComboBox : public Control {
   void TypeText(std::string_view cp932);  // as the operator would
 
  private:
+  friend struct ControlAccess;
   Handler onChange_;
   bool edited_ = false;  // window thread only
 };
@@ -99,7 +107,7 @@ class ComboBox : public Control {
 // A line-feed byte gives a line break (a new paragraph).
 class RichEdit : public Control {
  public:
-  RichEdit(QWidget* parent, Bounds bounds, std::string_view text);
+  RichEdit(NativeControl* parent, Bounds bounds, std::string_view text);
   void SetText(std::string_view cp932);
   std::string Text() const;  // paragraphs joined by line-feed bytes
   int ParagraphCount() const;
@@ -110,7 +118,7 @@ class RichEdit : public Control {
 // every setting, also when the maximum drops below it.
 class ProgressBar : public Control {
  public:
-  ProgressBar(QWidget* parent, Bounds bounds, int min, int max);
+  ProgressBar(NativeControl* parent, Bounds bounds, int min, int max);
   void SetMax(int max);
   int Max() const;
   int Min() const;
@@ -123,7 +131,7 @@ class ProgressBar : public Control {
 // runs nothing. Radio buttons with the same parent exclude each other.
 class RadioButton : public Control {
  public:
-  RadioButton(QWidget* parent, Bounds bounds, std::string_view caption);
+  RadioButton(NativeControl* parent, Bounds bounds, std::string_view caption);
   void SetCaption(std::string_view cp932);
   std::string Caption() const;
   void SetChecked(bool checked);
@@ -132,12 +140,13 @@ class RadioButton : public Control {
   void Click();  // as the operator would: nothing when disabled
 
  private:
+  friend struct ControlAccess;
   Handler onClick_;
 };
 
 class GroupBox : public Control {
  public:
-  GroupBox(QWidget* parent, Bounds bounds, std::string_view caption);
+  GroupBox(NativeControl* parent, Bounds bounds, std::string_view caption);
   void SetCaption(std::string_view cp932);
   std::string Caption() const;
 };
@@ -146,7 +155,7 @@ enum class BevelShape { Frame, TopLine };
 
 class Bevel : public Control {
  public:
-  Bevel(QWidget* parent, Bounds bounds, BevelShape shape);
+  Bevel(NativeControl* parent, Bounds bounds, BevelShape shape);
   BevelShape Shape() const { return shape_; }
 
  private:

@@ -4,32 +4,42 @@
 // from any thread run on the window thread.
 #pragma once
 
-#include <QKeyEvent>
-#include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "app/toolkit/controls.h"
 #include "app/toolkit/menu.h"
 
 namespace tk {
 
 enum class CloseAction { Free, None };  // None refuses the close
 
-class Form : public QMainWindow {
-  Q_OBJECT
+// The back-end's own window behind a Form (a QMainWindow, or the Win32
+// window and its menus); only the back-end and its tests look inside.
+class FormWindow;
 
+class Form {
  public:
   // The family the window's font asks for; it resolves to an installed
-  // Japanese font.
+  // Japanese font (Qt: a substitution; Wine: its font replacements), else
+  // to a fixed-pitch one.
   static constexpr const char8_t* kFontFamily = u8"ＭＳ Ｐゴシック";
   static constexpr int kFontPixels = 12;
 
   // Fixed single border, minimise only, stays on top, centred when shown.
   Form(int clientWidth, int clientHeight);
-  QWidget* Client() const { return client_; }
-  QMenu* PopupMenu() const { return popup_; }
+  virtual ~Form();
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
 
+  NativeControl* Client() const;
+  FormWindow& Window() const { return *window_; }
+
+  // Shows the window (centred the first time).
+  void Show();
+  bool Shown() const;
   void SetCaption(std::string_view cp932);
   std::string Caption() const;
   // Outer height includes the title bar, the menu bar and the frame, taken
@@ -52,42 +62,16 @@ class Form : public QMainWindow {
   void Close();
   // Replaces the previous handler.
   void OnClose(std::function<void(CloseAction&)> handler);
+  // What the back-end calls when the window is asked to close: true when it
+  // may close.
+  bool RunCloseHandler();
 
- protected:
   // The height the title bar and the frame add, as the platform reports it.
   virtual int FrameHeight() const;
-  void closeEvent(QCloseEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Sizes the client area and the window from the designed client height,
-  // or from the outer height once one is set.
-  void Relayout();
-  int MenuBarHeight() const;
-  void ShowPopup(const QPoint& at);
-  bool IsItemShortcut(const QKeyEvent& key) const;
-
-  int clientWidth_;
-  int designedClientHeight_;
-  QWidget* client_;
-  QMenu* popup_;
-  int outerHeight_ = -1;  // -1: keep the designed client height
-  bool centred_ = false;
-  bool watchingExposure_ = false;
-
-  // Some window managers report the frame after the window is mapped
-  // without moving or exposing it again; the frame is then looked at a few
-  // times more, a short while apart, until it has stayed the same.
-  void WatchFrame();
-  static constexpr int kFrameLooks = 40;
-  static constexpr int kFrameLookIntervalMs = 50;
-  static constexpr int kFrameStableLooks = 4;
-  int frameLooksLeft_ = 0;
-  int frameStableLooks_ = 0;
-  int lastFrameHeight_ = -1;
-  std::function<void(CloseAction&)> onClose_;
+  std::unique_ptr<FormWindow> window_;
+  std::function<void(CloseAction&)> onClose_;  // window thread only
 };
 
 }  // namespace tk

@@ -6,14 +6,15 @@
 #include <string>
 #include <string_view>
 
-class QAction;
-class QMenu;
-
 namespace tk {
+
+// The back-end's own object behind an item (a QAction, or the Win32 item's
+// state); only the back-end and its tests look inside.
+struct NativeMenuItem;
 
 class MenuItem {
  public:
-  explicit MenuItem(QAction* action) : action_(action) {}
+  explicit MenuItem(NativeMenuItem* item) : item_(item) {}
   void SetCaption(std::string_view cp932);  // '&' marks the accelerator
   std::string Caption() const;
   // An invisible item can be neither chosen nor reached by its shortcut.
@@ -24,11 +25,10 @@ class MenuItem {
   // Replaces the previous handler.
   void OnClick(std::function<void()> handler);
   void Trigger();  // as the operator would: nothing when invisible or disabled
-  QAction* Action() const { return action_; }
-  QMenu* Menu() const;  // the menu this item opens, nullptr for a plain item
+  NativeMenuItem* Native() const { return item_; }
 
  private:
-  QAction* action_;
+  NativeMenuItem* item_;
 };
 
 }  // namespace tk

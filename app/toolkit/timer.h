@@ -6,10 +6,12 @@
 #pragma once
 
 #include <functional>
-
-class QTimer;
+#include <memory>
 
 namespace tk {
+
+// The back-end's own timer (a QTimer, or a Win32 timer's state).
+struct NativeTimer;
 
 class Timer {
  public:
@@ -29,7 +31,7 @@ class Timer {
   void Tick();  // runs one tick now, for tests
 
  private:
-  QTimer* timer_;
+  std::unique_ptr<NativeTimer> timer_;
   std::function<void()> handler_;
 };
 

@@ -24,6 +24,13 @@ namespace tk {
 
 bool OnWindowThread();
 void RunOnWindowThread(const std::function<void()>& call);
+// Hands the call to the window thread and returns at once, also on the
+// window thread itself, where it runs at a later pass of the message loop;
+// needs the application object. From a thread other than the window
+// thread, posted calls and calls through RunOnWindowThread land in the
+// order they were handed over. A posted call must not throw (nobody is
+// left to catch it: the program ends).
+void PostToWindowThread(std::function<void()> call);
 
 // RunOnWindowThread for calls with a result.
 template <typename F>

@@ -16,6 +16,8 @@
 #include "app/startup.h"
 #include "tests/support/window/program_rig.h"
 #include "tests/support/fakes.h"
+#include "app/toolkit/qt/qt_native.h"
+#include "app/toolkit/qt/form_window.h"
 
 namespace app_tests {
 
@@ -37,7 +39,7 @@ class CloseTest : public ::testing::Test {
     program.aspiLibrary.handle = FAKE_LIBRARY;
     program.channel.aspi.GetASPI32SupportInfo = &NoSupport;
     program.channel.aspi.SendASPI32Command = &NoSend;
-    form.show();
+    form.Show();
   }
 
   void ExpectUnloadedOnce() {
@@ -71,7 +73,7 @@ TEST_P(Button2Test, PowersOffOnlyWhenArmedThenClosesTheWindow) {
   program.run.powerOffArmed = GetParam().armed;
   form.Button2.Click();
   EXPECT_EQ(power.Calls(), GetParam().calls);
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
   ExpectUnloadedOnce();
   EXPECT_THAT(dialogs.Boxes(), IsEmpty());
 }
@@ -105,11 +107,11 @@ TEST(PowerOffTest, RefusedShutdownStillClosesWithoutABox) {
   fakes::NoDevices devices;
   Program program{Services{system, power, libraries, devices, SystemEvents(), dialogs}};
   TForm1 form{program, false};
-  form.show();
+  form.Show();
   program.run.powerOffArmed = POWER_OFF_ARMED;
   form.Button2.Click();
   EXPECT_EQ(power.requests, 1);
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
   EXPECT_THAT(dialogs.Boxes(), IsEmpty());
 }
 
@@ -126,16 +128,16 @@ TEST_P(Exit1Test, UnloadsAndClosesButNeverPowersOff) {
     // that it would cut on Ctrl+X if the key were not the menu's.
     form.ComboBox1.AddItem("HA:00 TG:01 ZORVEX RT-5800B 1.0A");
     form.ComboBox1.SetItemIndex(0);
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    QLineEdit* edit = static_cast<QComboBox*>(form.ComboBox1.Widget())->lineEdit();
+    QApplication::setActiveWindow(&form.Window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form.Window()));
+    QLineEdit* edit = static_cast<QComboBox*>(tk::QtWidget(form.ComboBox1))->lineEdit();
     edit->setFocus();
     edit->selectAll();
     ASSERT_TRUE(edit->hasFocus());
     QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(form.ComboBox1.Text(), "HA:00 TG:01 ZORVEX RT-5800B 1.0A");
   }
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
   ExpectUnloadedOnce();
   EXPECT_THAT(power.Calls(), IsEmpty());
 }
@@ -152,35 +154,35 @@ TEST_F(CloseTest, FormCloseWithNoThreadOnlyUnloads) {
   ExpectUnloadedOnce();
   EXPECT_THAT(power.Calls(), IsEmpty());
   EXPECT_THAT(dialogs.Boxes(), IsEmpty());
-  EXPECT_TRUE(form.isVisible());  // the handler itself closes nothing
+  EXPECT_TRUE(form.Shown());  // the handler itself closes nothing
   // A second close finds nothing loaded.
   form.FormClose(action);
   EXPECT_EQ(libraries.Freed().size(), 1u);
 }
 
 TEST_F(CloseTest, PlatformCloseRunsTheHandler) {
-  form.close();  // the title bar's close, or the platform asking
-  EXPECT_FALSE(form.isVisible());
+  form.Window().close();  // the title bar's close, or the platform asking
+  EXPECT_FALSE(form.Shown());
   ExpectUnloadedOnce();
 }
 
 TEST_F(CloseTest, NothingClosesOrUnloadsWhileARunIsActive) {
   program.run.runActive = true;
   program.run.powerOffArmed = POWER_OFF_ARMED;
-  form.close();
+  form.Window().close();
   form.Exit1.Trigger();
   form.Button2Click();
   tk::CloseAction action = tk::CloseAction::Free;
   form.FormClose(action);
   EXPECT_EQ(action, tk::CloseAction::None);
-  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(form.Shown());
   EXPECT_THAT(libraries.Freed(), IsEmpty());
   EXPECT_EQ(program.aspiLibrary.handle, FAKE_LIBRARY);
   EXPECT_THAT(power.Calls(), IsEmpty());
 
   program.run.runActive = false;
   form.Exit1.Trigger();
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
   ExpectUnloadedOnce();
 }
 

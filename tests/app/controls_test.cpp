@@ -18,6 +18,7 @@
 
 #include "app/toolkit/window_thread.h"
 #include "tests/support/window/event_wait.h"
+#include "app/toolkit/qt/qt_native.h"
 
 namespace {
 
@@ -29,8 +30,8 @@ class ControlsTest : public ::testing::Test {
 };
 
 TEST_F(ControlsTest, CheckingUncheckedRadioButtonRunsItsHandlerOnceBeforeReturning) {
-  tk::RadioButton first(&host, {0, 0, 100, 17}, "first");
-  tk::RadioButton second(&host, {0, 20, 100, 17}, "second");
+  tk::RadioButton first(tk::AsNative(&host), {0, 0, 100, 17}, "first");
+  tk::RadioButton second(tk::AsNative(&host), {0, 20, 100, 17}, "second");
   int firstClicks = 0, secondClicks = 0;
   first.OnClick([&] { ++firstClicks; });
   second.OnClick([&] { ++secondClicks; });
@@ -47,7 +48,7 @@ TEST_F(ControlsTest, CheckingUncheckedRadioButtonRunsItsHandlerOnceBeforeReturni
 }
 
 TEST_F(ControlsTest, OperatorClickOnRadioButtonRunsHandlerOnlyWhenItBecomesChecked) {
-  tk::RadioButton radio(&host, {0, 0, 100, 17}, "r");
+  tk::RadioButton radio(tk::AsNative(&host), {0, 0, 100, 17}, "r");
   int clicks = 0;
   radio.OnClick([&] { ++clicks; });
   radio.Click();
@@ -57,7 +58,7 @@ TEST_F(ControlsTest, OperatorClickOnRadioButtonRunsHandlerOnlyWhenItBecomesCheck
 }
 
 TEST_F(ControlsTest, DisabledButtonRaisesNoClick) {
-  tk::Button button(&host, {0, 0, 60, 25}, "b");
+  tk::Button button(tk::AsNative(&host), {0, 0, 60, 25}, "b");
   int clicks = 0;
   button.OnClick([&] { ++clicks; });
   button.Click();
@@ -65,16 +66,16 @@ TEST_F(ControlsTest, DisabledButtonRaisesNoClick) {
 
   button.SetEnabled(false);
   button.Click();
-  QTest::mouseClick(button.Widget(), Qt::LeftButton);
+  QTest::mouseClick(tk::QtWidget(button), Qt::LeftButton);
   EXPECT_EQ(clicks, 1);
   EXPECT_FALSE(button.Enabled());
 }
 
 TEST_F(ControlsTest, OperatorMouseClickOnButtonRunsHandler) {
-  tk::Button button(&host, {0, 0, 60, 25}, "b");
+  tk::Button button(tk::AsNative(&host), {0, 0, 60, 25}, "b");
   int clicks = 0;
   button.OnClick([&] { ++clicks; });
-  QTest::mouseClick(button.Widget(), Qt::LeftButton);
+  QTest::mouseClick(tk::QtWidget(button), Qt::LeftButton);
   EXPECT_EQ(clicks, 1);
 }
 
@@ -85,7 +86,7 @@ class ComboBoxTest : public ControlsTest {
     combo.AddItem("second");
     combo.OnChange([this] { seenIndexes.push_back(combo.ItemIndex()); });
   }
-  tk::ComboBox combo{&host, {0, 0, 200, 20}};
+  tk::ComboBox combo{tk::AsNative(&host), {0, 0, 200, 20}};
   std::vector<int> seenIndexes;
 };
 
@@ -110,7 +111,7 @@ TEST_F(ComboBoxTest, OperatorPickRaisesChangeWithPickedItemCurrent) {
 
 TEST_F(ComboBoxTest, OperatorKeyboardPickRaisesChange) {
   combo.SetItemIndex(0);
-  QTest::keyClick(combo.Widget(), Qt::Key_Down);
+  QTest::keyClick(tk::QtWidget(combo), Qt::Key_Down);
   EXPECT_THAT(seenIndexes, ::testing::ElementsAre(1));
 }
 
@@ -121,7 +122,7 @@ TEST_F(ComboBoxTest, OperatorEditRaisesChangeWithNoCurrentItem) {
   EXPECT_EQ(combo.Text(), "x");
 
   // Keystrokes into the edit field count the same.
-  QTest::keyClicks(static_cast<QComboBox*>(combo.Widget())->lineEdit(), "yz");
+  QTest::keyClicks(static_cast<QComboBox*>(tk::QtWidget(combo))->lineEdit(), "yz");
   EXPECT_THAT(seenIndexes, ::testing::ElementsAre(-1, -1, -1));
 
   combo.SetItemIndex(0);  // a current item again
@@ -136,18 +137,18 @@ TEST_F(ComboBoxTest, DisabledBoxIgnoresOperator) {
 }
 
 TEST_F(ControlsTest, LabelTakesTheSizeOfItsText) {
-  tk::Label label(&host, 16, 8, "ab");
+  tk::Label label(tk::AsNative(&host), 16, 8, "ab");
   const int shortWidth = label.GetBounds().width;
   label.SetCaption("a much longer caption");
   const tk::Bounds b = label.GetBounds();
   EXPECT_EQ(b.left, 16);
   EXPECT_EQ(b.top, 8);
   EXPECT_GT(b.width, shortWidth);
-  EXPECT_EQ(b.width, label.Widget()->sizeHint().width());
+  EXPECT_EQ(b.width, tk::QtWidget(label)->sizeHint().width());
 }
 
 TEST_F(ControlsTest, RichEditLineFeedStartsNewParagraph) {
-  tk::RichEdit edit(&host, {0, 0, 193, 61}, "RichEdit1");
+  tk::RichEdit edit(tk::AsNative(&host), {0, 0, 193, 61}, "RichEdit1");
   EXPECT_EQ(edit.ParagraphCount(), 1);
   edit.SetText("one\ntwo");
   EXPECT_EQ(edit.ParagraphCount(), 2);
@@ -155,7 +156,7 @@ TEST_F(ControlsTest, RichEditLineFeedStartsNewParagraph) {
 }
 
 TEST_F(ControlsTest, ProgressPositionStaysWithinRange) {
-  tk::ProgressBar bar(&host, {0, 0, 100, 17}, 0, 100);
+  tk::ProgressBar bar(tk::AsNative(&host), {0, 0, 100, 17}, 0, 100);
   bar.SetPosition(90);
   bar.SetMax(70);  // below the position: clamped, not reset
   EXPECT_EQ(bar.Max(), 70);
@@ -166,8 +167,9 @@ TEST_F(ControlsTest, ProgressPositionStaysWithinRange) {
   EXPECT_EQ(bar.Position(), 0);
 }
 
+// Blocking and posted hand-overs from one thread land in their order.
 TEST_F(ControlsTest, CallsFromAnotherThreadRunOnWindowThreadInOrder) {
-  tk::Button button(&host, {0, 0, 60, 25}, "");
+  tk::Button button(tk::AsNative(&host), {0, 0, 60, 25}, "");
   std::vector<std::string> seen;
   bool allOnWindowThread = true;
   button.OnClick([&] {
@@ -179,16 +181,27 @@ TEST_F(ControlsTest, CallsFromAnotherThreadRunOnWindowThreadInOrder) {
   std::thread worker([&] {
     for (int i = 0; i < kCalls; ++i) {
       button.SetCaption(std::to_string(i));
+      tk::PostToWindowThread([&, i] { seen.push_back("posted " + std::to_string(i)); });
       button.Click();
     }
-    done = true;
+    tk::PostToWindowThread([&] { done = true; });
   });
   const bool finished = ProcessEventsUntil([&] { return done.load(); }, 20000);
   worker.join();
   ASSERT_TRUE(finished);
-  ASSERT_EQ(seen.size(), static_cast<size_t>(kCalls));
-  for (int i = 0; i < kCalls; ++i) EXPECT_EQ(seen[static_cast<size_t>(i)], std::to_string(i));
+  ASSERT_EQ(seen.size(), static_cast<size_t>(2 * kCalls));
+  for (int i = 0; i < kCalls; ++i) {
+    EXPECT_EQ(seen[static_cast<size_t>(2 * i)], "posted " + std::to_string(i));
+    EXPECT_EQ(seen[static_cast<size_t>(2 * i + 1)], std::to_string(i));
+  }
   EXPECT_TRUE(allOnWindowThread);
+}
+
+TEST_F(ControlsTest, CallPostedOnTheWindowThreadRunsAtALaterPass) {
+  bool ran = false;
+  tk::PostToWindowThread([&] { ran = true; });
+  EXPECT_FALSE(ran);
+  EXPECT_TRUE(ProcessEventsUntil([&] { return ran; }));
 }
 
 TEST_F(ControlsTest, ExceptionOnWindowThreadReachesTheCallingThread) {
@@ -209,7 +222,7 @@ TEST_F(ControlsTest, ExceptionOnWindowThreadReachesTheCallingThread) {
 }
 
 TEST_F(ControlsTest, GetterFromAnotherThreadSeesValueSetThere) {
-  tk::Edit edit(&host, {0, 0, 50, 20}, "start");
+  tk::Edit edit(tk::AsNative(&host), {0, 0, 50, 20}, "start");
   std::atomic<bool> done{false};
   std::string readBack;
   std::thread worker([&] {
@@ -221,7 +234,7 @@ TEST_F(ControlsTest, GetterFromAnotherThreadSeesValueSetThere) {
   worker.join();
   ASSERT_TRUE(finished);
   EXPECT_EQ(readBack, "66");
-  EXPECT_EQ(static_cast<QLineEdit*>(edit.Widget())->text(), "66");
+  EXPECT_EQ(static_cast<QLineEdit*>(tk::QtWidget(edit))->text(), "66");
 }
 
 }  // namespace

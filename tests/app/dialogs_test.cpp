@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
@@ -63,7 +64,7 @@ class DialogsTest : public ::testing::Test {
   }
   void TearDown() override { QApplication::setApplicationDisplayName(previousName); }
   QString previousName;
-  tk::QtDialogs dialogs;
+  tk::WindowDialogs dialogs;
 };
 
 TEST_F(DialogsTest, PlainBoxHasNoIconOneOkAndApplicationTitle) {
@@ -107,6 +108,20 @@ TEST_F(DialogsTest, BoxFromAnotherThreadOpensOnWindowThreadWhileCallerWaits) {
   EXPECT_TRUE(seen.seen);
   EXPECT_TRUE(seen.onWindowThread);
   EXPECT_FALSE(seen.callerReturnedWhileOpen);
+}
+
+// The open dialog, as described, cancelled by the operator: no file.
+TEST_F(DialogsTest, OpenDialogOffersTheFilterPairsAndCancelGivesNoFile) {
+  QStringList filters;
+  QTimer::singleShot(50, [&] {
+    if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      filters = dialog->nameFilters();
+      dialog->reject();
+    }
+  });
+  const tk::OpenDialog open("Firmware File (*.bin)|*.bin|All Files (*.*)|*.*");
+  EXPECT_EQ(open.Execute(), std::nullopt);
+  EXPECT_EQ(filters, QStringList({"Firmware File (*.bin)", "All Files (*.*)"}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "tests/support/window/program_rig.h"
 #include "tests/support/window/event_wait.h"
+#include "app/toolkit/qt/form_window.h"
 
 namespace app_tests {
 
@@ -41,7 +42,7 @@ class DuringRunTest : public ::testing::Test {
 
 TEST_F(DuringRunTest, SecondClickStartsNoSecondRun) {
   rig.AddDrive();
-  rig.Start().show();
+  rig.Start().Show();
   StartHeldRun();
   // A click that slipped in before the run disabled the button, and one after.
   form().Button1Click();
@@ -59,7 +60,7 @@ TEST_F(DuringRunTest, SecondClickStartsNoSecondRun) {
 TEST_F(DuringRunTest, DriveListIsClosedToPicksDuringARun) {
   rig.AddDrive();
   rig.AddDrive();
-  rig.Start().show();
+  rig.Start().Show();
   ASSERT_EQ(program().status.StatusCode(), StatusMsg{17});
   form().ComboBox1.Pick(0);
   ASSERT_EQ(program().status.StatusCode(), StatusMsg{12});
@@ -89,23 +90,23 @@ TEST_F(DuringRunTest, DriveListIsClosedToPicksDuringARun) {
 
 TEST_F(DuringRunTest, WindowRefusesToCloseUntilTheRunHasEnded) {
   rig.AddDrive();
-  rig.Start().show();
+  rig.Start().Show();
   StartHeldRun();
-  form().close();
+  form().Window().close();
   form().Exit1.Trigger();
-  EXPECT_TRUE(form().isVisible());
+  EXPECT_TRUE(form().Shown());
   EXPECT_TRUE(program().run.runActive.load());
   EXPECT_THAT(rig.power.Calls(), ElementsAre("inhibit"));
   ReleaseAndWait();
 
-  EXPECT_TRUE(form().isVisible());
+  EXPECT_TRUE(form().Shown());
   form().Exit1.Trigger();
-  EXPECT_FALSE(form().isVisible());
+  EXPECT_FALSE(form().Shown());
 }
 
 TEST_F(DuringRunTest, SecondRunRestartsTheBarOneFastTickAfterTheClick) {
   rig.AddDrive();
-  rig.Start().show();
+  rig.Start().Show();
   form().Button1.Click();
   ASSERT_TRUE(rig.WaitForDisplayEnd());
   ASSERT_TRUE(ProcessEventsUntil([&] { return form().ComboBox1.Enabled(); }));
@@ -133,19 +134,19 @@ TEST(LibraryDuringRunTest, LibraryStaysLoadedWhileTheRunCanSend) {
   // Slow enough that the run is still going when the close comes.
   rig.UseLibrary("adapters=1;drives=1;status=1;latency=40");
   TForm1& form = rig.Start();
-  form.show();
+  form.Show();
   ASSERT_TRUE(form.Button1.Enabled());
   form.Button1.Click();
-  form.close();
+  form.Window().close();
   form.Exit1.Trigger();
-  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(form.Shown());
   EXPECT_NE(rig.program().aspiLibrary.handle, nullptr);
   EXPECT_TRUE(rig.libraries.Freed().empty());
 
   ASSERT_TRUE(rig.WaitForRunEnd());
   EXPECT_EQ(rig.program().run.completion.load(), COMPLETION_SUCCESS);
   form.Exit1.Trigger();
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
   EXPECT_EQ(rig.libraries.Freed().size(), 1u);
 }
 

@@ -49,7 +49,7 @@ TEST_P(WholeRunTest, FlashesTheDriveFillsTheBarAndPowersOff) {
   if (c.japanese) rig.system.langId = platform::LANG_ID_JAPANESE;
   TForm1& form = rig.Start();
   Program& program = rig.program();
-  form.show();
+  form.Show();
   ASSERT_EQ(program.status.StatusCode(), StatusMsg{12});
   ASSERT_TRUE(form.Button1.Enabled());
 
@@ -71,7 +71,7 @@ TEST_P(WholeRunTest, FlashesTheDriveFillsTheBarAndPowersOff) {
   EXPECT_THAT(rig.power.Calls(), ElementsAre("inhibit", "release"));
 
   form.Button2.Click();
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
   if (c.platformId == platform::VER_PLATFORM_WIN32_NT)
     EXPECT_THAT(rig.power.Calls(),
                 ElementsAre("inhibit", "release", "privilege on", "exit 1", "privilege off"));
@@ -104,7 +104,7 @@ TEST(FailedRunTest, FreezesTheBarReleasesTheInhibitorAndLeavesOnlyExit) {
   rig.AddDrive();
   TForm1& form = rig.Start();
   Program& program = rig.program();
-  form.show();
+  form.Show();
   rig.injector(0).AddRule(emulator::FaultRule::Fail(emulator::CommandKind::Program, 3, 0x05));
 
   form.Button1.Click();
@@ -124,7 +124,7 @@ TEST(FailedRunTest, FreezesTheBarReleasesTheInhibitorAndLeavesOnlyExit) {
   EXPECT_FALSE(form.Timer1.Enabled());
 
   form.Exit1.Trigger();
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
   EXPECT_THAT(rig.power.Calls(), ElementsAre("inhibit", "release"));
 }
 
@@ -133,7 +133,7 @@ TEST(RunWithoutOwnFileTest, EndsWithoutAResultAndTheBarHoldsOn) {
   rig.AddDrive();
   TForm1& form = rig.Start();
   Program& program = rig.program();
-  form.show();
+  form.Show();
   rig.SetOwnFile(OwnFile::Missing);  // gone between start-up and the click
 
   form.Button1.Click();
@@ -147,7 +147,7 @@ TEST(RunWithoutOwnFileTest, EndsWithoutAResultAndTheBarHoldsOn) {
   EXPECT_EQ(rig.injector(0).Arrived(emulator::CommandKind::FlashOn), 0u);
   // Nothing is sending any more, so the window may go.
   form.Exit1.Trigger();
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
 }
 
 TEST(NoInhibitorTest, RunGoesOnWithoutTheLock) {

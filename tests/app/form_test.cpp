@@ -14,6 +14,8 @@
 #include <QTimer>
 
 #include "app/toolkit/controls.h"
+#include "app/toolkit/qt/qt_native.h"
+#include "app/toolkit/qt/form_window.h"
 
 namespace {
 
@@ -24,15 +26,15 @@ class FormTest : public ::testing::Test {
     form.AddMenuItem(file, "Exit(&X)");
   }
   void ShowActive() {
-    form.show();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.Show();
+    QApplication::setActiveWindow(&form.Window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form.Window()));
   }
   tk::Form form{400, 377};
 };
 
 TEST_F(FormTest, WindowFlagsAllowMinimiseOnlyAndStayOnTop) {
-  const Qt::WindowFlags flags = form.windowFlags();
+  const Qt::WindowFlags flags = form.Window().windowFlags();
   EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
   EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
   EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
@@ -43,29 +45,29 @@ TEST_F(FormTest, WindowFlagsAllowMinimiseOnlyAndStayOnTop) {
 }
 
 TEST_F(FormTest, ClientAreaHasDesignedSizeAndWindowIsNotResizable) {
-  EXPECT_EQ(form.Client()->size(), QSize(400, 377));
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
-  EXPECT_EQ(form.height(), 377 + form.menuBar()->sizeHint().height());
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  EXPECT_EQ(form.Client()->size(), QSize(400, 377));
-  EXPECT_EQ(form.Client()->geometry().top(), form.menuBar()->geometry().bottom() + 1);
+  EXPECT_EQ(tk::QtWidget(form.Client())->size(), QSize(400, 377));
+  EXPECT_EQ(form.Window().minimumSize(), form.Window().maximumSize());
+  EXPECT_EQ(form.Window().height(), 377 + form.Window().menuBar()->sizeHint().height());
+  form.Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.Window()));
+  EXPECT_EQ(tk::QtWidget(form.Client())->size(), QSize(400, 377));
+  EXPECT_EQ(tk::QtWidget(form.Client())->geometry().top(), form.Window().menuBar()->geometry().bottom() + 1);
 }
 
 TEST_F(FormTest, OuterHeightCountsMenuBarAndFrame) {
   form.SetOuterHeight(240);
   EXPECT_EQ(form.OuterHeight(), 240);
-  const int menu = form.menuBar()->sizeHint().height();
+  const int menu = form.Window().menuBar()->sizeHint().height();
   EXPECT_GT(menu, 0);
-  EXPECT_EQ(form.Client()->height(), 240 - menu);
+  EXPECT_EQ(tk::QtWidget(form.Client())->height(), 240 - menu);
 
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  const int frame = form.frameGeometry().height() - form.geometry().height();
+  form.Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.Window()));
+  const int frame = form.Window().frameGeometry().height() - form.Window().geometry().height();
   EXPECT_EQ(form.OuterHeight(), 240);
-  EXPECT_EQ(form.frameGeometry().height(), 240);
-  EXPECT_EQ(form.Client()->height(), 240 - frame - form.menuBar()->height());
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  EXPECT_EQ(form.Window().frameGeometry().height(), 240);
+  EXPECT_EQ(tk::QtWidget(form.Client())->height(), 240 - frame - form.Window().menuBar()->height());
+  EXPECT_EQ(form.Window().minimumSize(), form.Window().maximumSize());
 }
 
 // A window manager that reports its frame only once it has mapped the
@@ -87,17 +89,17 @@ TEST_P(FormFrameTest, CutIsRedoneOnceTheFrameIsKnown) {
   LateFrameForm form(400, 377);
   form.AddMenu("File(&F)");
   form.SetOuterHeight(240);
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.Window()));
   ASSERT_EQ(form.OuterHeight(), 240);
   form.frame = 21;  // title bar and border, known from now on
   if (GetParam()) {
-    QExposeEvent exposed{QRegion(form.rect())};
-    QCoreApplication::sendEvent(form.windowHandle(), &exposed);
+    QExposeEvent exposed{QRegion(form.Window().rect())};
+    QCoreApplication::sendEvent(form.Window().windowHandle(), &exposed);
   }
-  EXPECT_TRUE(QTest::qWaitFor([&] { return form.height() == 240 - 21; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form.Window().height() == 240 - 21; }));
   EXPECT_EQ(form.OuterHeight(), 240);
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  EXPECT_EQ(form.Window().minimumSize(), form.Window().maximumSize());
 }
 
 INSTANTIATE_TEST_SUITE_P(ExposedOrNot, FormFrameTest, ::testing::Bool());
@@ -105,16 +107,16 @@ INSTANTIATE_TEST_SUITE_P(ExposedOrNot, FormFrameTest, ::testing::Bool());
 TEST_F(FormTest, ControlsBelowTheCutStayOutsideTheClientArea) {
   tk::Label below(form.Client(), 16, 256, "HA_ID:");
   form.SetOuterHeight(240);
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  EXPECT_FALSE(form.Client()->rect().intersects(below.Widget()->geometry()));
+  form.Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.Window()));
+  EXPECT_FALSE(tk::QtWidget(form.Client())->rect().intersects(tk::QtWidget(below)->geometry()));
 }
 
 TEST_F(FormTest, ShownCentredOnScreen) {
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  const QPoint screenCentre = form.screen()->availableGeometry().center();
-  const QPoint windowCentre = form.frameGeometry().center();
+  form.Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.Window()));
+  const QPoint screenCentre = form.Window().screen()->availableGeometry().center();
+  const QPoint windowCentre = form.Window().frameGeometry().center();
   EXPECT_LE(std::abs(screenCentre.x() - windowCentre.x()), 1);
   EXPECT_LE(std::abs(screenCentre.y() - windowCentre.y()), 1);
 }
@@ -127,21 +129,21 @@ TEST_F(FormTest, CloseHandlerMayRefuse) {
     EXPECT_EQ(action, tk::CloseAction::Free);  // the default handed in
     action = answer;
   });
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.Window()));
   form.Close();
   EXPECT_EQ(closes, 1);
-  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(form.Shown());
 
   answer = tk::CloseAction::Free;
   form.Close();
   EXPECT_EQ(closes, 2);
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
 }
 
 TEST_F(FormTest, ClosingTheWindowEndsTheEventLoop) {
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.Window()));
   bool forced = false;
   QTimer closer, watchdog;
   closer.setSingleShot(true);
@@ -155,7 +157,7 @@ TEST_F(FormTest, ClosingTheWindowEndsTheEventLoop) {
   watchdog.start(5000);
   QApplication::exec();
   EXPECT_FALSE(forced);
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
 }
 
 TEST_F(FormTest, CloseRunsHandlerAlsoBeforeTheWindowWasShown) {
@@ -169,7 +171,7 @@ TEST_F(FormTest, CaptionRoundTripsJapanese) {
   const std::string caption = "\x8c\xbe\x8c\xea";  // 言語
   form.SetCaption(caption);
   EXPECT_EQ(form.Caption(), caption);
-  EXPECT_EQ(form.windowTitle(), QString::fromUtf8(u8"言語"));
+  EXPECT_EQ(form.Window().windowTitle(), QString::fromUtf8(u8"言語"));
 }
 
 TEST_F(FormTest, InvisiblePopupItemShortcutRunsNothingAndVisibleOneDoes) {
@@ -180,12 +182,12 @@ TEST_F(FormTest, InvisiblePopupItemShortcutRunsNothingAndVisibleOneDoes) {
   item.OnClick([&] { ++clicks; });
   ShowActive();
 
-  QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+  QTest::keyClick(&form.Window(), Qt::Key_S, Qt::ControlModifier);
   item.Trigger();
   EXPECT_EQ(clicks, 0);
 
   item.SetVisible(true);  // proves the key press reaches the shortcut
-  QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+  QTest::keyClick(&form.Window(), Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(clicks, 1);
 }
 
@@ -197,13 +199,13 @@ TEST_F(FormTest, MenuItemShortcutWorksWithMenuClosed) {
   exit.OnClick([&] { ++clicks; });
   exit.OnClick([&] { clicks += 10; });  // replaces the first handler
   ShowActive();
-  QTest::keyClick(&form, Qt::Key_X, Qt::ControlModifier);
+  QTest::keyClick(&form.Window(), Qt::Key_X, Qt::ControlModifier);
   EXPECT_EQ(clicks, 10);
   EXPECT_EQ(exit.Shortcut(), "Ctrl+X");
 }
 
 TEST_F(FormTest, FontResolvesToInstalledJapaneseGothic) {
-  const QFont font = form.Client()->font();
+  const QFont font = tk::QtWidget(form.Client())->font();
   EXPECT_EQ(font.family(), QString::fromUtf8(reinterpret_cast<const char*>(tk::Form::kFontFamily)));
   EXPECT_EQ(font.pixelSize(), 12);
   const QString resolved = QFontInfo(font).family();

@@ -21,6 +21,8 @@
 
 #include "app/program.h"
 #include "tests/support/window/test_program.h"
+#include "app/toolkit/qt/qt_native.h"
+#include "app/toolkit/qt/form_window.h"
 
 namespace {
 
@@ -124,8 +126,8 @@ class DescriptionTest : public MainWindowTest, public ::testing::WithParamInterf
 TEST_P(DescriptionTest, ControlHasDescribedKindPlaceAndText) {
   const Described& d = GetParam();
   tk::Control& control = d.control(form);
-  QWidget* w = control.Widget();
-  EXPECT_EQ(w->parentWidget(), form.Client());
+  QWidget* w = tk::QtWidget(control);
+  EXPECT_EQ(w->parentWidget(), tk::QtWidget(form.Client()));
   EXPECT_TRUE(IsKind(w, d.kind));
   EXPECT_EQ(TextOf(w), d.text);
   const tk::Bounds b = control.GetBounds();
@@ -146,19 +148,19 @@ INSTANTIATE_TEST_SUITE_P(Window, DescriptionTest, ::testing::ValuesIn(kDescripti
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, ClientAreaHasDesignedSize) {
-  EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+  EXPECT_EQ(tk::QtWidget(form.Client())->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
   EXPECT_EQ(QSize(TForm1::kClientWidth, TForm1::kClientHeight), QSize(400, 377));
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
-  EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(form.Window().minimumSize(), form.Window().maximumSize());
+  EXPECT_TRUE(form.Window().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_FALSE(form.Window().windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 }
 
 TEST_F(MainWindowTest, TabOrderFollowsDescription) {
   const std::vector<QWidget*> expected = {
-      form.ComboBox1.Widget(),    form.Button1.Widget(),      form.Edit2.Widget(),
-      form.Edit3.Widget(),        form.Button2.Widget(),      form.Edit1.Widget(),
-      form.RadioGroup1.Widget(),  form.RadioButton1.Widget(), form.RadioButton2.Widget(),
-      form.ProgressBar1.Widget(), form.Edit4.Widget(),        form.RichEdit1.Widget()};
+      tk::QtWidget(form.ComboBox1),    tk::QtWidget(form.Button1),      tk::QtWidget(form.Edit2),
+      tk::QtWidget(form.Edit3),        tk::QtWidget(form.Button2),      tk::QtWidget(form.Edit1),
+      tk::QtWidget(form.RadioGroup1),  tk::QtWidget(form.RadioButton1), tk::QtWidget(form.RadioButton2),
+      tk::QtWidget(form.ProgressBar1), tk::QtWidget(form.Edit4),        tk::QtWidget(form.RichEdit1)};
   std::vector<QWidget*> chain;
   QWidget* w = expected.front();
   for (int guard = 0; guard < 1000 && chain.size() < expected.size(); ++guard) {
@@ -171,17 +173,17 @@ TEST_F(MainWindowTest, TabOrderFollowsDescription) {
 }
 
 TEST_F(MainWindowTest, MainMenuHoldsExitWithCtrlX) {
-  QMenu* file = form.FileF1.Menu();
+  QMenu* file = tk::QtMenu(form.FileF1);
   ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(form.menuBar()->actions().contains(file->menuAction()));
-  EXPECT_TRUE(file->actions().contains(form.Exit1.Action()));
+  EXPECT_TRUE(form.Window().menuBar()->actions().contains(file->menuAction()));
+  EXPECT_TRUE(file->actions().contains(tk::QtAction(form.Exit1)));
   EXPECT_EQ(form.Exit1.Shortcut(), "Ctrl+X");
   EXPECT_TRUE(form.Exit1.Visible());
 }
 
 TEST_F(MainWindowTest, PopupItemsAreInvisibleWithTheirShortcuts) {
-  const auto popup = form.PopupMenu()->actions();
-  EXPECT_THAT(popup, ::testing::ElementsAre(form.SaveFW.Action(), form.Detail1.Action()));
+  const auto popup = form.Window().PopupMenu()->actions();
+  EXPECT_THAT(popup, ::testing::ElementsAre(tk::QtAction(form.SaveFW), tk::QtAction(form.Detail1)));
   EXPECT_FALSE(form.SaveFW.Visible());
   EXPECT_FALSE(form.Detail1.Visible());
   EXPECT_EQ(form.SaveFW.Shortcut(), "Ctrl+S");
@@ -208,26 +210,26 @@ std::map<std::string, std::string> Snapshot(TForm1& form) {
   std::map<std::string, std::string> s;
   for (const Described& d : kDescription) {
     tk::Control& c = d.control(form);
-    s[d.name] = TextOf(c.Widget()) + (c.Enabled() ? "|on" : "|off") + (c.Visible() ? "|shown" : "|hidden");
+    s[d.name] = TextOf(tk::QtWidget(c)) + (c.Enabled() ? "|on" : "|off") + (c.Visible() ? "|shown" : "|hidden");
   }
   s["caption"] = form.Caption();
   s["language"] = std::to_string(form.program.run.language.load());
   s["status"] = std::to_string(static_cast<int>(form.program.status.StatusCode()));
   s["timer"] = std::to_string(form.Timer1.Enabled());
-  s["visible"] = std::to_string(form.isVisible());
+  s["visible"] = std::to_string(form.Shown());
   return s;
 }
 
 class HiddenShortcutTest : public MainWindowTest, public ::testing::WithParamInterface<Qt::Key> {};
 
 TEST_P(HiddenShortcutTest, ChangesNothing) {
-  form.show();
-  QApplication::setActiveWindow(&form);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-  form.setFocus();
+  form.Show();
+  QApplication::setActiveWindow(&form.Window());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form.Window()));
+  form.Window().setFocus();
   const auto before = Snapshot(form);
-  QTest::keyClick(&form, GetParam(), Qt::ControlModifier);
-  QTest::keyClick(form.ComboBox1.Widget(), GetParam(), Qt::ControlModifier);
+  QTest::keyClick(&form.Window(), GetParam(), Qt::ControlModifier);
+  QTest::keyClick(tk::QtWidget(form.ComboBox1), GetParam(), Qt::ControlModifier);
   EXPECT_EQ(Snapshot(form), before);
 }
 

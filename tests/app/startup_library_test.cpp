@@ -36,7 +36,7 @@ TEST_P(RefusedStartTest, ShowsItsBoxUnloadsAndNeverShowsTheWindow) {
   EXPECT_EQ(boxes[0].text, tk::Cp932(row.box));
   EXPECT_FALSE(boxes[0].fatal);
   EXPECT_TRUE(form.closedDuringStartup);
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
   // The close ran FormClose, which let the library go.
   EXPECT_EQ(rig.libraries.Loads(), 1);
   EXPECT_EQ(rig.libraries.Freed().size(), 1u);

@@ -126,7 +126,7 @@ TEST(StartupTest, WindowIsBlankedCutAndCaptioned) {
   EXPECT_EQ(form.Label19.Caption(), "WinNT");
   EXPECT_EQ(form.Button1.Caption(), "Flash");
   EXPECT_TRUE(form.ComboBox1.Enabled());
-  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Shown());
   EXPECT_FALSE(form.closedDuringStartup);
 }
 

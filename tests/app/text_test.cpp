@@ -1,4 +1,5 @@
 #include "app/toolkit/text.h"
+#include "app/toolkit/qt/qt_text.h"
 
 #include <gmock/gmock.h>
 

@@ -19,6 +19,7 @@
 #include "tests/reliability/hostile_device.h"
 #include "tests/support/test_aspi.h"
 #include "tests/support/window/test_program.h"
+#include "app/toolkit/qt/qt_text.h"
 
 namespace reliability {
 

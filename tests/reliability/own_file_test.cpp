@@ -17,6 +17,7 @@
 #include "tests/reliability/fault_plan.h"
 #include "tests/reliability/unusual_files.h"
 #include "tests/support/window/test_program.h"
+#include "app/toolkit/qt/qt_text.h"
 
 namespace reliability {
 

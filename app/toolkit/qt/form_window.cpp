@@ -1,4 +1,4 @@
-#include "app/toolkit/form.h"
+#include "app/toolkit/qt/form_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -12,7 +12,8 @@
 #include <algorithm>
 #include <mutex>
 
-#include "app/toolkit/text.h"
+#include "app/toolkit/qt/qt_native.h"
+#include "app/toolkit/qt/qt_text.h"
 #include "app/toolkit/window_thread.h"
 
 namespace tk {
@@ -32,23 +33,24 @@ void SubstituteFont() {
 
 }  // namespace
 
-Form::Form(int clientWidth, int clientHeight)
+FormWindow::FormWindow(Form& form, int clientWidth, int clientHeight)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint),
+      form_(form),
       clientWidth_(clientWidth),
       designedClientHeight_(clientHeight),
       client_(new QWidget(this)),
       popup_(new QMenu(this)) {
   SubstituteFont();
-  QFont font(Utf8(kFontFamily));
-  font.setPixelSize(kFontPixels);
+  QFont font(Utf8(Form::kFontFamily));
+  font.setPixelSize(Form::kFontPixels);
   client_->setFont(font);
   client_->setAutoFillBackground(true);
   setCentralWidget(client_);
   // The menu bar belongs inside the window: its height is part of the outer height.
   menuBar()->setNativeMenuBar(false);
   setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(this, &QWidget::customContextMenuRequested, this, &Form::ShowPopup);
+  connect(this, &QWidget::customContextMenuRequested, this, &FormWindow::ShowPopup);
   // A control asks whether it wants a key itself before any shortcut runs,
   // and the question travels up to its window; only a filter on the
   // application sees every step (a combo box hands it to its edit field
@@ -57,71 +59,93 @@ Form::Form(int clientWidth, int clientHeight)
   Relayout();
 }
 
+void FormWindow::SetOuterHeight(int height) {
+  outerHeight_ = height;
+  Relayout();
+}
+
+Form::Form(int clientWidth, int clientHeight)
+    : window_(std::make_unique<FormWindow>(*this, clientWidth, clientHeight)) {}
+
+Form::~Form() = default;
+
+NativeControl* Form::Client() const { return AsNative(window_->Client()); }
+
+void Form::Show() {
+  RunOnWindowThread([&] { window_->show(); });
+}
+
+bool Form::Shown() const {
+  return CallOnWindowThread([&] { return window_->isVisible(); });
+}
+
 void Form::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] { setWindowTitle(FromCp932(cp932)); });
+  RunOnWindowThread([&] { window_->setWindowTitle(FromCp932(cp932)); });
 }
 
 std::string Form::Caption() const {
-  return CallOnWindowThread([&] { return ToCp932(windowTitle()); });
+  return CallOnWindowThread([&] { return ToCp932(window_->windowTitle()); });
 }
 
 void Form::SetOuterHeight(int height) {
-  RunOnWindowThread([&] {
-    outerHeight_ = height;
-    Relayout();
-  });
+  RunOnWindowThread([&] { window_->SetOuterHeight(height); });
 }
 
 int Form::OuterHeight() const {
-  return CallOnWindowThread([&] { return height() + FrameHeight(); });
+  return CallOnWindowThread([&] { return window_->height() + FrameHeight(); });
 }
 
 MenuItem Form::AddMenu(std::string_view caption) {
   return CallOnWindowThread([&] {
-    QMenu* menu = menuBar()->addMenu(FromCp932(caption));
-    Relayout();  // the menu bar may have grown
-    return MenuItem(menu->menuAction());
+    QMenu* menu = window_->menuBar()->addMenu(FromCp932(caption));
+    window_->Relayout();  // the menu bar may have grown
+    return MenuItem(AsNative(menu->menuAction()));
   });
 }
 
 MenuItem Form::AddMenuItem(const MenuItem& menu, std::string_view caption) {
   return CallOnWindowThread([&] {
-    QMenu* parent = menu.Action()->menu();
-    QAction* action = parent->addAction(FromCp932(caption));
+    QAction* action = QtMenu(menu)->addAction(FromCp932(caption));
     // Reachable by its shortcut while the menu is closed.
-    addAction(action);
-    return MenuItem(action);
+    window_->addAction(action);
+    return MenuItem(AsNative(action));
   });
 }
 
 MenuItem Form::AddPopupItem(std::string_view caption) {
   return CallOnWindowThread([&] {
-    QAction* action = popup_->addAction(FromCp932(caption));
+    QAction* action = window_->PopupMenu()->addAction(FromCp932(caption));
     // A context menu's shortcuts work while the menu is closed. Qt disables
     // the shortcut of an invisible action.
-    addAction(action);
-    return MenuItem(action);
+    window_->addAction(action);
+    return MenuItem(AsNative(action));
   });
 }
 
 void Form::Close() {
-  RunOnWindowThread([&] { close(); });
+  RunOnWindowThread([&] { window_->close(); });
 }
 
 void Form::OnClose(std::function<void(CloseAction&)> handler) {
   RunOnWindowThread([&] { onClose_ = std::move(handler); });
 }
 
-void Form::closeEvent(QCloseEvent* event) {
+bool Form::RunCloseHandler() {
   CloseAction action = CloseAction::Free;
   if (auto call = onClose_) call(action);
-  if (action == CloseAction::None)
-    event->ignore();
-  else
-    event->accept();
+  return action != CloseAction::None;
 }
 
-void Form::showEvent(QShowEvent* event) {
+int Form::FrameHeight() const { return window_->PlatformFrameHeight(); }
+
+void FormWindow::closeEvent(QCloseEvent* event) {
+  if (form_.RunCloseHandler())
+    event->accept();
+  else
+    event->ignore();
+}
+
+void FormWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // A window manager that decorates the window reports the frame once it
   // has mapped it, and does not always move the window while doing so: the
@@ -134,8 +158,8 @@ void Form::showEvent(QShowEvent* event) {
   if (frameLooksLeft_ == 0) {
     frameLooksLeft_ = kFrameLooks;
     frameStableLooks_ = 0;
-    lastFrameHeight_ = FrameHeight();
-    QTimer::singleShot(kFrameLookIntervalMs, this, &Form::WatchFrame);
+    lastFrameHeight_ = form_.FrameHeight();
+    QTimer::singleShot(kFrameLookIntervalMs, this, &FormWindow::WatchFrame);
   }
   if (!centred_ && screen() != nullptr) {
     centred_ = true;
@@ -145,12 +169,12 @@ void Form::showEvent(QShowEvent* event) {
   }
 }
 
-void Form::WatchFrame() {
+void FormWindow::WatchFrame() {
   if (!isVisible()) {
     frameLooksLeft_ = 0;
     return;
   }
-  const int frame = FrameHeight();
+  const int frame = form_.FrameHeight();
   Relayout();
   // A frame of nothing may still be on its way; one that has stayed the
   // same for a while is the window manager's last word.
@@ -160,10 +184,10 @@ void Form::WatchFrame() {
     frameLooksLeft_ = 0;
     return;
   }
-  QTimer::singleShot(kFrameLookIntervalMs, this, &Form::WatchFrame);
+  QTimer::singleShot(kFrameLookIntervalMs, this, &FormWindow::WatchFrame);
 }
 
-bool Form::event(QEvent* event) {
+bool FormWindow::event(QEvent* event) {
   const bool handled = QMainWindow::event(event);
   // A window manager reports the frame only after the window is mapped,
   // usually with a move; the cut must then be made again.
@@ -171,7 +195,7 @@ bool Form::event(QEvent* event) {
   return handled;
 }
 
-bool Form::eventFilter(QObject* watched, QEvent* event) {
+bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Expose && watched == windowHandle()) Relayout();
   if (event->type() == QEvent::ShortcutOverride) {
     auto* widget = qobject_cast<QWidget*>(watched);
@@ -184,7 +208,7 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-bool Form::IsItemShortcut(const QKeyEvent& key) const {
+bool FormWindow::IsItemShortcut(const QKeyEvent& key) const {
   const QKeySequence pressed(key.keyCombination());
   const auto items = actions();
   return std::any_of(items.begin(), items.end(), [&](const QAction* a) {
@@ -193,7 +217,7 @@ bool Form::IsItemShortcut(const QKeyEvent& key) const {
   });
 }
 
-int Form::FrameHeight() const {
+int FormWindow::PlatformFrameHeight() const {
   if (!isVisible()) return 0;
   // Asked of the native window each time: the widget keeps the frame it
   // saw at the last move, which may be from before the window manager set it.
@@ -204,21 +228,21 @@ int Form::FrameHeight() const {
   return std::max(0, frameGeometry().height() - geometry().height());
 }
 
-int Form::MenuBarHeight() const {
+int FormWindow::MenuBarHeight() const {
   const QMenuBar* bar = menuBar();
   return bar->hasHeightForWidth() ? bar->heightForWidth(clientWidth_) : bar->sizeHint().height();
 }
 
-void Form::Relayout() {
+void FormWindow::Relayout() {
   const int menuHeight = MenuBarHeight();
   const int clientHeight =
-      std::max(0, outerHeight_ < 0 ? designedClientHeight_ : outerHeight_ - FrameHeight() - menuHeight);
+      std::max(0, outerHeight_ < 0 ? designedClientHeight_ : outerHeight_ - form_.FrameHeight() - menuHeight);
   if (client_->size() == QSize(clientWidth_, clientHeight) && height() == clientHeight + menuHeight) return;
   client_->setFixedSize(clientWidth_, clientHeight);
   setFixedSize(clientWidth_, clientHeight + menuHeight);
 }
 
-void Form::ShowPopup(const QPoint& at) {
+void FormWindow::ShowPopup(const QPoint& at) {
   const auto actions = popup_->actions();
   // Like any context menu, one whose items are all invisible does not open.
   if (std::none_of(actions.begin(), actions.end(), [](QAction* a) { return a->isVisible(); })) return;

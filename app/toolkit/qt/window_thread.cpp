@@ -16,6 +16,7 @@ namespace {
 // One call handed to the window thread, and the caller's wait for it.
 struct Task {
   const std::function<void()>* call;
+  std::function<void()> posted;  // a posted call, owned here; nobody waits
   std::mutex lock;
   std::condition_variable finished;
   bool done = false;
@@ -38,6 +39,10 @@ void RunNextTask() {
   }
   // Exceptions must not unwind through Qt's event dispatch: carry them back
   // to the caller instead.
+  if (task->posted) {
+    task->posted();  // noexcept in effect: an exception here terminates
+    return;
+  }
   std::exception_ptr failure;
   try {
     (*task->call)();
@@ -52,11 +57,28 @@ void RunNextTask() {
   task->finished.notify_all();
 }
 
+// One wake-up per task, each running the oldest task: calls land in the
+// order they were queued.
+void Enqueue(std::shared_ptr<Task> task) {
+  {
+    std::lock_guard guard(queueLock);
+    queue.push_back(std::move(task));
+  }
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [] { RunNextTask(); }, Qt::QueuedConnection);
+}
+
 }  // namespace
 
 bool OnWindowThread() {
   const QCoreApplication* app = QCoreApplication::instance();
   return app == nullptr || QThread::currentThread() == app->thread();
+}
+
+void PostToWindowThread(std::function<void()> call) {
+  auto task = std::make_shared<Task>();
+  task->posted = std::move(call);
+  Enqueue(std::move(task));
 }
 
 void RunOnWindowThread(const std::function<void()>& call) {
@@ -66,13 +88,7 @@ void RunOnWindowThread(const std::function<void()>& call) {
   }
   auto task = std::make_shared<Task>();
   task->call = &call;
-  {
-    std::lock_guard guard(queueLock);
-    queue.push_back(task);
-  }
-  // One wake-up per task, each running the oldest task: calls land in the
-  // order they were queued.
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [] { RunNextTask(); }, Qt::QueuedConnection);
+  Enqueue(task);
   std::exception_ptr failure;
   {
     std::unique_lock guard(task->lock);

@@ -2,7 +2,8 @@
 #include <QLineEdit>
 
 #include "app/toolkit/controls.h"
-#include "app/toolkit/text.h"
+#include "app/toolkit/qt/qt_native.h"
+#include "app/toolkit/qt/qt_text.h"
 #include "app/toolkit/window_thread.h"
 
 namespace tk {
@@ -13,8 +14,8 @@ QComboBox* Box(QWidget* widget) { return static_cast<QComboBox*>(widget); }
 
 }  // namespace
 
-ComboBox::ComboBox(QWidget* parent, Bounds bounds) : Control(new QComboBox(parent)) {
-  QComboBox* box = Box(widget_);
+ComboBox::ComboBox(NativeControl* parent, Bounds bounds) : Control(AsNative(new QComboBox(QtWidget(parent)))) {
+  QComboBox* box = Box(QtWidget(native_));
   box->setGeometry(bounds.left, bounds.top, bounds.width, bounds.height);
   box->setEditable(true);
   // The items mirror the drive table position by position: typing Enter
@@ -35,7 +36,7 @@ ComboBox::ComboBox(QWidget* parent, Bounds bounds) : Control(new QComboBox(paren
 
 void ComboBox::AddItem(std::string_view cp932) {
   RunOnWindowThread([&] {
-    QComboBox* box = Box(widget_);
+    QComboBox* box = Box(QtWidget(native_));
     // Qt makes the first item of an empty box current; here none is until set.
     const bool wasEmpty = box->count() == 0;
     const QString editText = box->currentText();
@@ -48,28 +49,28 @@ void ComboBox::AddItem(std::string_view cp932) {
 }
 
 int ComboBox::ItemCount() const {
-  return CallOnWindowThread([&] { return Box(widget_)->count(); });
+  return CallOnWindowThread([&] { return Box(QtWidget(native_))->count(); });
 }
 
 std::string ComboBox::Item(int index) const {
-  return CallOnWindowThread([&] { return ToCp932(Box(widget_)->itemText(index)); });
+  return CallOnWindowThread([&] { return ToCp932(Box(QtWidget(native_))->itemText(index)); });
 }
 
 std::string ComboBox::Text() const {
-  return CallOnWindowThread([&] { return ToCp932(Box(widget_)->currentText()); });
+  return CallOnWindowThread([&] { return ToCp932(Box(QtWidget(native_))->currentText()); });
 }
 
 void ComboBox::SetItemIndex(int index) {
   RunOnWindowThread([&] {
     edited_ = false;
-    Box(widget_)->setCurrentIndex(index);
+    Box(QtWidget(native_))->setCurrentIndex(index);
     // A line longer than the field shows its start, the adapter and target.
-    Box(widget_)->lineEdit()->setCursorPosition(0);
+    Box(QtWidget(native_))->lineEdit()->setCursorPosition(0);
   });
 }
 
 int ComboBox::ItemIndex() const {
-  return CallOnWindowThread([&] { return edited_ ? -1 : Box(widget_)->currentIndex(); });
+  return CallOnWindowThread([&] { return edited_ ? -1 : Box(QtWidget(native_))->currentIndex(); });
 }
 
 void ComboBox::OnChange(Handler handler) {
@@ -78,7 +79,7 @@ void ComboBox::OnChange(Handler handler) {
 
 void ComboBox::Pick(int index) {
   RunOnWindowThread([&] {
-    QComboBox* box = Box(widget_);
+    QComboBox* box = Box(QtWidget(native_));
     if (!box->isEnabled() || index < 0 || index >= box->count()) return;
     box->setCurrentIndex(index);
     Q_EMIT box->activated(index);
@@ -87,7 +88,7 @@ void ComboBox::Pick(int index) {
 
 void ComboBox::TypeText(std::string_view cp932) {
   RunOnWindowThread([&] {
-    QComboBox* box = Box(widget_);
+    QComboBox* box = Box(QtWidget(native_));
     if (!box->isEnabled()) return;
     // insert() goes through the line edit's editing path, which emits
     // textEdited just as keystrokes do.

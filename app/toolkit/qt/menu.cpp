@@ -5,7 +5,8 @@
 #include <QMenu>
 #include <QVariant>
 
-#include "app/toolkit/text.h"
+#include "app/toolkit/qt/qt_native.h"
+#include "app/toolkit/qt/qt_text.h"
 #include "app/toolkit/window_thread.h"
 
 namespace tk {
@@ -30,52 +31,48 @@ class ClickHandler final : public QObject {
 }  // namespace
 
 void MenuItem::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] { action_->setText(FromCp932(cp932)); });
+  RunOnWindowThread([&] { QtAction(*this)->setText(FromCp932(cp932)); });
 }
 
 std::string MenuItem::Caption() const {
-  return CallOnWindowThread([&] { return ToCp932(action_->text()); });
+  return CallOnWindowThread([&] { return ToCp932(QtAction(*this)->text()); });
 }
 
 void MenuItem::SetVisible(bool visible) {
-  RunOnWindowThread([&] { action_->setVisible(visible); });
+  RunOnWindowThread([&] { QtAction(*this)->setVisible(visible); });
 }
 
 bool MenuItem::Visible() const {
-  return CallOnWindowThread([&] { return action_->isVisible(); });
+  return CallOnWindowThread([&] { return QtAction(*this)->isVisible(); });
 }
 
 void MenuItem::SetShortcut(std::string_view keys) {
   RunOnWindowThread([&] {
-    action_->setShortcut(QKeySequence(QString::fromLatin1(keys.data(), static_cast<qsizetype>(keys.size())),
+    QtAction(*this)->setShortcut(QKeySequence(QString::fromLatin1(keys.data(), static_cast<qsizetype>(keys.size())),
                                       QKeySequence::PortableText));
   });
 }
 
 std::string MenuItem::Shortcut() const {
   return CallOnWindowThread(
-      [&] { return action_->shortcut().toString(QKeySequence::PortableText).toStdString(); });
+      [&] { return QtAction(*this)->shortcut().toString(QKeySequence::PortableText).toStdString(); });
 }
 
 void MenuItem::OnClick(std::function<void()> handler) {
   RunOnWindowThread([&] {
     // The old handler may be the one running now: detach it, delete it later.
-    for (auto* old : action_->findChildren<ClickHandler*>(Qt::FindDirectChildrenOnly)) {
-      QObject::disconnect(action_, nullptr, old, nullptr);
+    for (auto* old : QtAction(*this)->findChildren<ClickHandler*>(Qt::FindDirectChildrenOnly)) {
+      QObject::disconnect(QtAction(*this), nullptr, old, nullptr);
       old->deleteLater();
     }
-    new ClickHandler(action_, std::move(handler));
+    new ClickHandler(QtAction(*this), std::move(handler));
   });
 }
 
 void MenuItem::Trigger() {
   RunOnWindowThread([&] {
-    if (action_->isVisible() && action_->isEnabled()) action_->trigger();
+    if (QtAction(*this)->isVisible() && QtAction(*this)->isEnabled()) QtAction(*this)->trigger();
   });
-}
-
-QMenu* MenuItem::Menu() const {
-  return CallOnWindowThread([&] { return action_->menu(); });
 }
 
 }  // namespace tk

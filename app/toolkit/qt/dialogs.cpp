@@ -1,11 +1,13 @@
 #include "app/toolkit/dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <cstdio>
 
 #include "app/toolkit/application.h"
-#include "app/toolkit/text.h"
+#include "app/toolkit/qt/qt_text.h"
 #include "app/toolkit/window_thread.h"
 
 namespace tk {
@@ -31,7 +33,7 @@ bool NoWidgets(const QString& caption, const QString& text) {
 
 }  // namespace
 
-void QtDialogs::ShowMessage(std::string_view cp932) {
+void WindowDialogs::ShowMessage(std::string_view cp932) {
   const QString text = FromCp932(cp932);
   RunOnWindowThread([&] {
     const QString caption = FromCp932(ApplicationTitle());
@@ -39,7 +41,7 @@ void QtDialogs::ShowMessage(std::string_view cp932) {
   });
 }
 
-void QtDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
+void WindowDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
   const QString body = FromCp932(text);
   const QString title = FromCp932(caption);
   RunOnWindowThread([&] {
@@ -47,10 +49,35 @@ void QtDialogs::ShowFatalError(std::string_view text, std::string_view caption) 
   });
 }
 
-void QtDialogs::Beep() {
+void WindowDialogs::Beep() {
   RunOnWindowThread([] {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) QApplication::beep();
   });
+}
+
+std::optional<std::string> OpenDialog::Execute() const {
+  // Qt's filter: "Description (patterns)" entries separated by ";;".
+  const QStringList parts = FromCp932(filter).split(u'|');
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+    entries << (parts[i].contains(u'(') ? parts[i] : parts[i] + " (" + parts[i + 1] + ")");
+  QFileDialog dialog(QApplication::activeWindow());
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(entries);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return ToCp932(dialog.selectedFiles().first());
+}
+
+std::optional<std::string> PressOpenMessageBox() {
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  // A box that the window thread has not drawn yet is pressed at a later look.
+  if (box == nullptr || !box->isVisible()) return std::nullopt;
+  QAbstractButton* ok = box->button(QMessageBox::Ok);
+  if (ok == nullptr) return std::nullopt;
+  std::string text = ToCp932(box->text());
+  ok->click();
+  return text;
 }
 
 }  // namespace tk

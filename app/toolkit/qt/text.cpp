@@ -1,5 +1,7 @@
 #include "app/toolkit/text.h"
 
+#include "app/toolkit/qt/qt_text.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -58,5 +60,7 @@ std::string Cp932(std::string_view utf8) {
 std::string Cp932(std::u8string_view utf8) {
   return Cp932(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
 }
+
+std::string Utf8(std::string_view cp932) { return FromCp932(cp932).toStdString(); }
 
 }  // namespace tk

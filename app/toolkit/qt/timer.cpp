@@ -6,35 +6,39 @@
 
 namespace tk {
 
-Timer::Timer() : timer_(new QTimer) {
-  timer_->setTimerType(Qt::PreciseTimer);
-  timer_->setInterval(kDefaultIntervalMs);
-  QObject::connect(timer_, &QTimer::timeout, timer_, [this] { Tick(); });
+struct NativeTimer {
+  QTimer timer;
+};
+
+Timer::Timer() : timer_(std::make_unique<NativeTimer>()) {
+  timer_->timer.setTimerType(Qt::PreciseTimer);
+  timer_->timer.setInterval(kDefaultIntervalMs);
+  QObject::connect(&timer_->timer, &QTimer::timeout, &timer_->timer, [this] { Tick(); });
 }
 
-Timer::~Timer() { delete timer_; }
+Timer::~Timer() = default;
 
 void Timer::SetEnabled(bool enabled) {
   RunOnWindowThread([&] {
-    if (enabled && !timer_->isActive())
-      timer_->start();
+    if (enabled && !timer_->timer.isActive())
+      timer_->timer.start();
     else if (!enabled)
-      timer_->stop();
+      timer_->timer.stop();
   });
 }
 
 bool Timer::Enabled() const {
-  return CallOnWindowThread([&] { return timer_->isActive(); });
+  return CallOnWindowThread([&] { return timer_->timer.isActive(); });
 }
 
 void Timer::SetInterval(int ms) {
   // A running QTimer restarts with the new interval: inside the tick handler
   // that makes it the distance to the following tick.
-  RunOnWindowThread([&] { timer_->setInterval(ms); });
+  RunOnWindowThread([&] { timer_->timer.setInterval(ms); });
 }
 
 int Timer::Interval() const {
-  return CallOnWindowThread([&] { return timer_->interval(); });
+  return CallOnWindowThread([&] { return timer_->timer.interval(); });
 }
 
 void Timer::OnTimer(std::function<void()> handler) {

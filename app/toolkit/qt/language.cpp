@@ -1,4 +1,4 @@
-#include "app/toolkit/qt_language.h"
+#include "app/toolkit/language.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -23,7 +23,7 @@ QTranslator* JapaneseQtTexts() {
 
 }  // namespace
 
-bool UseQtJapanese(bool japanese) {
+bool UseToolkitJapanese(bool japanese) {
   QTranslator* texts = JapaneseQtTexts();
   if (!japanese) {
     if (texts != nullptr) QCoreApplication::removeTranslator(texts);

@@ -1,0 +1,121 @@
+// The application object of the Win32 back-end: the common controls and the
+// rich-edit library, the hand-over window, the message loop.
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+#include "app/toolkit/application.h"
+#include "app/toolkit/language.h"
+#include "app/toolkit/win32/win32_native.h"
+
+// After <windows.h> (win32_native.h), which it needs.
+#include <commctrl.h>
+
+namespace tk {
+
+namespace {
+
+std::mutex titleLock;
+std::optional<std::string> title;
+
+std::atomic<HWND> handOver{nullptr};
+bool looping = false;  // window thread only
+int shownForms = 0;    // window thread only
+
+constexpr wchar_t kHandOverClass[] = L"ZxToolkitHandOver";
+
+LRESULT CALLBACK HandOverProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ZX_HANDOVER) {
+    RunNextHandOver();
+    return 0;
+  }
+  if (message == WM_TIMER) {
+    TickTimer(wParam);
+    return 0;
+  }
+  return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// The top-level window a message is for, when it is one of the program's
+// forms.
+FormWindow* FormOf(HWND hwnd) {
+  HWND top = hwnd;
+  while (top != nullptr && (::GetWindowLongPtrW(top, GWL_STYLE) & WS_CHILD) != 0) top = ::GetParent(top);
+  if (top == nullptr) return nullptr;
+  wchar_t name[32] = {};
+  ::GetClassNameW(top, name, 32);
+  if (lstrcmpW(name, L"ZxToolkitForm") != 0) return nullptr;
+  return reinterpret_cast<FormWindow*>(::GetWindowLongPtrW(top, GWLP_USERDATA));
+}
+
+bool CtrlHeld() { return (::GetKeyState(VK_CONTROL) & 0x8000) != 0; }
+
+}  // namespace
+
+void SetApplicationTitle(std::string_view cp932) {
+  std::lock_guard guard(titleLock);
+  title = std::string(cp932);
+}
+
+std::string ApplicationTitle() {
+  std::lock_guard guard(titleLock);
+  return title.value_or(std::string());
+}
+
+HWND HandOverWindow() { return handOver.load(); }
+
+int ShownForms() { return shownForms; }
+
+void FormShownChanged(bool shown) {
+  shownForms += shown ? 1 : -1;
+  if (shownForms == 0 && looping) ::PostQuitMessage(0);
+}
+
+struct Application::State {
+  HMODULE richEdit = nullptr;
+};
+
+Application::Application() : state_(std::make_unique<State>()) {
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  // The message area's class, RichEdit20W, lives in this library.
+  state_->richEdit = ::LoadLibraryA("riched20.dll");
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = HandOverProcedure;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kHandOverClass;
+  ::RegisterClassW(&windowClass);
+  // A plain window that is never shown: message-only windows came with
+  // Windows 2000 and 98 lacks them.
+  handOver.store(::CreateWindowExW(0, kHandOverClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                   windowClass.hInstance, nullptr));
+}
+
+Application::~Application() {
+  const HWND window = handOver.exchange(nullptr);
+  if (window != nullptr) ::DestroyWindow(window);
+  if (state_->richEdit != nullptr) ::FreeLibrary(state_->richEdit);
+}
+
+void Application::Run() {
+  if (shownForms == 0) return;
+  looping = true;
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    FormWindow* form = FormOf(message.hwnd);
+    // A menu item's shortcut wins over the control that has the focus.
+    if (form != nullptr && message.message == WM_KEYDOWN && CtrlHeld() &&
+        form->Shortcut(static_cast<UINT>(message.wParam)))
+      continue;
+    // Tab and the arrow keys move the focus as in a dialog.
+    if (form != nullptr && ::IsDialogMessageW(form->Handle(), &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  looping = false;
+}
+
+// The system's own texts (message box buttons) come in the system's language.
+bool UseToolkitJapanese(bool) { return true; }
+
+}  // namespace tk

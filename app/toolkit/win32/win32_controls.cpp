@@ -1,0 +1,369 @@
+// Controls of the Win32 back-end: child windows of the form, each with the
+// Control it stands for in its user data, so that the form's window
+// procedure can hand their notifications on.
+#include <algorithm>
+#include <map>
+
+#include "app/toolkit/win32/win32_native.h"
+#include "app/toolkit/window_thread.h"
+
+// After <windows.h> (win32_native.h), which they need.
+#include <commctrl.h>
+#include <richedit.h>
+
+namespace tk {
+
+namespace {
+
+// What screen readers would call each control; window thread only.
+std::map<HWND, std::string>& AccessibleNames() {
+  static std::map<HWND, std::string> names;
+  return names;
+}
+
+void Raise(const Handler& handler) {
+  if (Handler call = handler) call();  // a copy: it may replace itself
+}
+
+HWND Built(HWND hwnd, Control* control) {
+  ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
+  return hwnd;
+}
+
+// The size a label's text takes in the window font.
+SIZE TextSize(HWND label) {
+  const std::string bytes = WindowTextCp932(label);
+  RECT r{0, 0, 0, 0};
+  const HDC dc = ::GetDC(label);
+  const HGDIOBJ old = ::SelectObject(dc, WindowFont());
+  if (!bytes.empty() && WideTextWorks()) {
+    const std::wstring text = Wide(bytes);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX);
+  } else if (!bytes.empty()) {
+    ::DrawTextA(dc, bytes.c_str(), static_cast<int>(bytes.size()), &r, DT_CALCRECT | DT_NOPREFIX);
+  }
+  ::SelectObject(dc, old);
+  ::ReleaseDC(label, dc);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+void SetText(HWND hwnd, std::string_view cp932) { SetWindowTextCp932(hwnd, cp932); }
+
+// The other radio buttons of the same parent lose their check.
+void UncheckSiblings(HWND button) {
+  for (HWND other = ::GetWindow(::GetParent(button), GW_CHILD); other != nullptr;
+       other = ::GetWindow(other, GW_HWNDNEXT)) {
+    if (other == button) continue;
+    wchar_t name[16] = {};
+    ::GetClassNameW(other, name, 16);
+    const LONG_PTR style = ::GetWindowLongPtrW(other, GWL_STYLE) & BS_TYPEMASK;
+    if (lstrcmpiW(name, L"Button") == 0 && style == BS_RADIOBUTTON)
+      ::SendMessageW(other, BM_SETCHECK, BST_UNCHECKED, 0);
+  }
+}
+
+// The rich-edit class that takes the texts as the system's text functions
+// pass them: RichEdit20W where the wide functions work, else RichEdit20A
+// (which reads the CP932 bytes as they are).
+const wchar_t* RichEditClass() { return WideTextWorks() ? RICHEDIT_CLASSW : L"RichEdit20A"; }
+
+}  // namespace
+
+HWND MakeControl(const wchar_t* windowClass, DWORD style, NativeControl* parent, Bounds bounds,
+                 std::string_view cp932) {
+  const HWND hwnd = ::CreateWindowExW(0, windowClass, L"", WS_CHILD | WS_VISIBLE | style, bounds.left,
+                                      bounds.top, bounds.width, bounds.height, Hwnd(parent), nullptr,
+                                      ::GetModuleHandleW(nullptr), nullptr);
+  ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
+  if (!cp932.empty()) SetWindowTextCp932(hwnd, cp932);
+  return hwnd;
+}
+
+void Control::SetEnabled(bool enabled) {
+  RunOnWindowThread([&] { ::EnableWindow(Hwnd(*this), enabled); });
+}
+
+bool Control::Enabled() const {
+  return CallOnWindowThread([&] { return ::IsWindowEnabled(Hwnd(*this)) != FALSE; });
+}
+
+bool Control::Visible() const {
+  return CallOnWindowThread([&] { return (::GetWindowLongPtrW(Hwnd(*this), GWL_STYLE) & WS_VISIBLE) != 0; });
+}
+
+Bounds Control::GetBounds() const {
+  return CallOnWindowThread([&] {
+    RECT r{};
+    ::GetWindowRect(Hwnd(*this), &r);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(Hwnd(*this)), reinterpret_cast<POINT*>(&r), 2);
+    return Bounds{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  });
+}
+
+void Control::SetAccessibleName(std::string_view cp932) {
+  RunOnWindowThread([&] { AccessibleNames()[Hwnd(*this)] = std::string(cp932); });
+}
+
+std::string Control::AccessibleName() const {
+  return CallOnWindowThread([&] {
+    const auto found = AccessibleNames().find(Hwnd(*this));
+    return found == AccessibleNames().end() ? std::string() : found->second;
+  });
+}
+
+void SetTabOrder(const std::vector<const Control*>& order) {
+  RunOnWindowThread([&] {
+    // The dialog keys follow the children's z-order.
+    HWND previous = HWND_TOP;
+    for (const Control* control : order) {
+      const HWND hwnd = Hwnd(*control);
+      ::SetWindowLongPtrW(hwnd, GWL_STYLE, ::GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_TABSTOP);
+      ::SetWindowPos(hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      previous = hwnd;
+    }
+  });
+}
+
+void ControlAccess::Command(Control& control, WORD code) {
+  if (auto* button = dynamic_cast<Button*>(&control)) {
+    if (code == BN_CLICKED) Raise(button->onClick_);
+  } else if (auto* radio = dynamic_cast<RadioButton*>(&control)) {
+    if (code == BN_CLICKED) radio->SetChecked(true);
+  } else if (auto* box = dynamic_cast<ComboBox*>(&control)) {
+    if (code == CBN_SELCHANGE) {
+      box->edited_ = false;
+      Raise(box->onChange_);
+    } else if (code == CBN_EDITCHANGE) {
+      box->edited_ = true;
+      Raise(box->onChange_);
+    }
+  }
+}
+
+// Label
+
+Label::Label(NativeControl* parent, int left, int top, std::string_view caption)
+    : Control(AsNative(MakeControl(L"STATIC", SS_LEFT | SS_NOPREFIX, parent, {left, top, 0, 0}))) {
+  Built(Hwnd(*this), this);
+  SetCaption(caption);
+}
+
+void Label::SetCaption(std::string_view cp932) {
+  RunOnWindowThread([&] {
+    const HWND hwnd = Hwnd(*this);
+    SetText(hwnd, cp932);
+    const SIZE size = TextSize(hwnd);
+    ::SetWindowPos(hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  });
+}
+
+std::string Label::Caption() const {
+  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
+}
+
+void Label::SetCentered(bool centered) {
+  RunOnWindowThread([&] {
+    const HWND hwnd = Hwnd(*this);
+    LONG_PTR style = ::GetWindowLongPtrW(hwnd, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
+    ::SetWindowLongPtrW(hwnd, GWL_STYLE, style | (centered ? SS_CENTER : SS_LEFT));
+    ::InvalidateRect(hwnd, nullptr, TRUE);
+  });
+}
+
+bool Label::Centered() const {
+  return CallOnWindowThread(
+      [&] { return (::GetWindowLongPtrW(Hwnd(*this), GWL_STYLE) & SS_TYPEMASK) == SS_CENTER; });
+}
+
+// Button
+
+Button::Button(NativeControl* parent, Bounds bounds, std::string_view caption)
+    : Control(AsNative(MakeControl(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, parent, bounds, caption))) {
+  Built(Hwnd(*this), this);
+}
+
+void Button::SetCaption(std::string_view cp932) {
+  RunOnWindowThread([&] { SetText(Hwnd(*this), cp932); });
+}
+
+std::string Button::Caption() const {
+  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
+}
+
+void Button::OnClick(Handler handler) {
+  RunOnWindowThread([&] { onClick_ = std::move(handler); });
+}
+
+void Button::Click() {
+  RunOnWindowThread([&] {
+    if (::IsWindowEnabled(Hwnd(*this))) Raise(onClick_);
+  });
+}
+
+// Edit
+
+Edit::Edit(NativeControl* parent, Bounds bounds, std::string_view text)
+    : Control(AsNative(MakeControl(L"EDIT", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, parent, bounds, text))) {
+  Built(Hwnd(*this), this);
+}
+
+void Edit::SetText(std::string_view cp932) {
+  RunOnWindowThread([&] { tk::SetText(Hwnd(*this), cp932); });
+}
+
+std::string Edit::Text() const {
+  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
+}
+
+// RichEdit
+
+RichEdit::RichEdit(NativeControl* parent, Bounds bounds, std::string_view text)
+    : Control(AsNative(MakeControl(RichEditClass(), ES_MULTILINE | ES_AUTOVSCROLL | WS_BORDER | WS_TABSTOP,
+                                   parent, bounds, text))) {
+  Built(Hwnd(*this), this);
+  // The window font for the whole text, whatever it is set to later.
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_CHARSET | CFM_FACE | CFM_SIZE;
+  LOGFONTW font{};
+  ::GetObjectW(WindowFont(), sizeof(font), &font);
+  format.bCharSet = SHIFTJIS_CHARSET;
+  lstrcpynW(format.szFaceName, font.lfFaceName, LF_FACESIZE);
+  format.yHeight = Form::kFontPixels * 15;  // twips at 96 dots per inch
+  ::SendMessageW(Hwnd(*this), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+}
+
+void RichEdit::SetText(std::string_view cp932) {
+  RunOnWindowThread([&] { tk::SetText(Hwnd(*this), cp932); });
+}
+
+std::string RichEdit::Text() const {
+  return CallOnWindowThread([&] {
+    // The control ends paragraphs with a carriage return (and a line feed).
+    std::string text = WindowTextCp932(Hwnd(*this)), out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r') {
+        out += '\n';
+        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      } else {
+        out += text[i];
+      }
+    }
+    return out;
+  });
+}
+
+int RichEdit::ParagraphCount() const {
+  const std::string text = Text();
+  return 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+void RichEdit::Repaint() {
+  RunOnWindowThread(
+      [&] { ::RedrawWindow(Hwnd(*this), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); });
+}
+
+// ProgressBar
+
+ProgressBar::ProgressBar(NativeControl* parent, Bounds bounds, int min, int max)
+    : Control(AsNative(MakeControl(PROGRESS_CLASSW, 0, parent, bounds))) {
+  Built(Hwnd(*this), this);
+  ::SendMessageW(Hwnd(*this), PBM_SETRANGE32, static_cast<WPARAM>(min), std::max(min, max));
+  ::SendMessageW(Hwnd(*this), PBM_SETPOS, static_cast<WPARAM>(min), 0);
+}
+
+void ProgressBar::SetMax(int max) {
+  RunOnWindowThread([&] {
+    const HWND bar = Hwnd(*this);
+    const int min = static_cast<int>(::SendMessageW(bar, PBM_GETRANGE, TRUE, 0));
+    const int position = static_cast<int>(::SendMessageW(bar, PBM_GETPOS, 0, 0));
+    const int top = std::max(min, max);
+    ::SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(min), top);
+    ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(std::clamp(position, min, top)), 0);
+  });
+}
+
+int ProgressBar::Max() const {
+  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageW(Hwnd(*this), PBM_GETRANGE, FALSE, 0)); });
+}
+
+int ProgressBar::Min() const {
+  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageW(Hwnd(*this), PBM_GETRANGE, TRUE, 0)); });
+}
+
+void ProgressBar::SetPosition(int position) {
+  RunOnWindowThread([&] {
+    const int clamped = std::clamp(position, Min(), Max());
+    ::SendMessageW(Hwnd(*this), PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
+  });
+}
+
+int ProgressBar::Position() const {
+  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageW(Hwnd(*this), PBM_GETPOS, 0, 0)); });
+}
+
+// RadioButton
+
+RadioButton::RadioButton(NativeControl* parent, Bounds bounds, std::string_view caption)
+    : Control(AsNative(MakeControl(L"BUTTON", BS_RADIOBUTTON | WS_TABSTOP, parent, bounds, caption))) {
+  Built(Hwnd(*this), this);
+}
+
+void RadioButton::SetCaption(std::string_view cp932) {
+  RunOnWindowThread([&] { SetText(Hwnd(*this), cp932); });
+}
+
+std::string RadioButton::Caption() const {
+  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
+}
+
+void RadioButton::SetChecked(bool checked) {
+  RunOnWindowThread([&] {
+    const HWND hwnd = Hwnd(*this);
+    const bool was = ::SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    ::SendMessageW(hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (!checked || was) return;
+    UncheckSiblings(hwnd);
+    Raise(onClick_);  // became checked, by the operator or by the program
+  });
+}
+
+bool RadioButton::Checked() const {
+  return CallOnWindowThread([&] { return ::SendMessageW(Hwnd(*this), BM_GETCHECK, 0, 0) == BST_CHECKED; });
+}
+
+void RadioButton::OnClick(Handler handler) {
+  RunOnWindowThread([&] { onClick_ = std::move(handler); });
+}
+
+void RadioButton::Click() {
+  RunOnWindowThread([&] {
+    if (::IsWindowEnabled(Hwnd(*this))) SetChecked(true);
+  });
+}
+
+// GroupBox
+
+GroupBox::GroupBox(NativeControl* parent, Bounds bounds, std::string_view caption)
+    : Control(AsNative(MakeControl(L"BUTTON", BS_GROUPBOX, parent, bounds, caption))) {
+  Built(Hwnd(*this), this);
+}
+
+void GroupBox::SetCaption(std::string_view cp932) {
+  RunOnWindowThread([&] { SetText(Hwnd(*this), cp932); });
+}
+
+std::string GroupBox::Caption() const {
+  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
+}
+
+// Bevel
+
+Bevel::Bevel(NativeControl* parent, Bounds bounds, BevelShape shape)
+    : Control(AsNative(MakeControl(L"STATIC", shape == BevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, parent,
+                                   bounds))),
+      shape_(shape) {
+  Built(Hwnd(*this), this);
+}
+
+}  // namespace tk

@@ -1,0 +1,81 @@
+// Message boxes of the Win32 back-end: MessageBoxW with the CP932 texts
+// converted, owned by the program's window so that they stay in front of it.
+#include "app/toolkit/application.h"
+#include "app/toolkit/dialogs.h"
+#include "app/toolkit/win32/win32_native.h"
+#include "app/toolkit/window_thread.h"
+
+// After <windows.h> (win32_native.h), which it needs.
+#include <commdlg.h>
+
+#include <algorithm>
+
+namespace tk {
+
+namespace {
+
+// The system's dialog class, which message boxes are made of, and the id of
+// a message box's text.
+constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr int kBoxTextId = 0xFFFF;
+
+// The program's window that is in front, when there is one.
+HWND Owner() { return ::GetActiveWindow(); }
+
+void RunBox(std::string_view text, std::string_view caption, UINT style) {
+  if (WideTextWorks())
+    ::MessageBoxW(Owner(), Wide(text).c_str(), Wide(caption).c_str(), style);
+  else
+    ::MessageBoxA(Owner(), std::string(text).c_str(), std::string(caption).c_str(), style);
+}
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM found) {
+  wchar_t name[16] = {};
+  ::GetClassNameW(hwnd, name, 16);
+  if (lstrcmpW(name, kDialogClass) != 0 || !::IsWindowVisible(hwnd)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = hwnd;
+  return FALSE;
+}
+
+}  // namespace
+
+void WindowDialogs::ShowMessage(std::string_view cp932) {
+  RunOnWindowThread([&] { RunBox(cp932, ApplicationTitle(), MB_OK | MB_TASKMODAL | MB_SETFOREGROUND | MB_TOPMOST); });
+}
+
+void WindowDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
+  RunOnWindowThread([&] { RunBox(text, caption, MB_OK | MB_SYSTEMMODAL | MB_ICONERROR); });
+}
+
+void WindowDialogs::Beep() { ::MessageBeep(0); }
+
+std::optional<std::string> OpenDialog::Execute() const {
+  // The system's filter: the same pairs, each string ended by a zero byte,
+  // the whole list by another.
+  std::string pairs = filter;
+  std::replace(pairs.begin(), pairs.end(), '|', '\0');
+  pairs.append(2, '\0');
+  char path[MAX_PATH] = {};
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = Owner();
+  dialog.lpstrFilter = pairs.c_str();
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  if (!::GetOpenFileNameA(&dialog)) return std::nullopt;
+  return std::string(path);
+}
+
+std::optional<std::string> PressOpenMessageBox() {
+  HWND box = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+  if (box == nullptr) return std::nullopt;
+  const HWND ok = ::GetDlgItem(box, IDOK);
+  if (ok == nullptr) return std::nullopt;
+  std::string text = WindowTextCp932(::GetDlgItem(box, kBoxTextId));
+  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  return text;
+}
+
+}  // namespace tk

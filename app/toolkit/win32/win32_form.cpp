@@ -1,0 +1,205 @@
+// The top-level window of the Win32 back-end. The form's own window is the
+// client area the controls are placed in; the menu bar is the window's menu.
+#include <algorithm>
+
+#include "app/toolkit/win32/win32_native.h"
+#include "app/toolkit/window_thread.h"
+
+namespace tk {
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"ZxToolkitForm";
+// Fixed single border, a title bar with the minimise button only (the
+// system's close still reaches the close handler), no sizing.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
+
+void RegisterFormClass() {
+  static const bool registered = [] {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = FormWindow::Procedure;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kFormClass;
+    return ::RegisterClassW(&windowClass) != 0;
+  }();
+  (void)registered;
+}
+
+}  // namespace
+
+HFONT WindowFont() {
+  static const HFONT font = [] {
+    const std::u8string_view family = Form::kFontFamily;
+    const std::wstring face = [&] {
+      const std::string utf8(reinterpret_cast<const char*>(family.data()), family.size());
+      const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+      std::wstring wide(static_cast<std::size_t>(n), L'\0');
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+      return wide;
+    }();
+    // A system without the face maps it by character set and family: a
+    // Japanese font where one is installed, else a fixed-pitch one.
+    return ::CreateFontW(-Form::kFontPixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | DEFAULT_PITCH,
+                         face.c_str());
+  }();
+  return font;
+}
+
+FormWindow::FormWindow(Form& form, int clientWidth, int clientHeight) : form_(form), clientWidth_(clientWidth) {
+  RegisterFormClass();
+  menuBar_ = ::CreateMenu();
+  popup_ = ::CreatePopupMenu();
+  RECT outer{0, 0, clientWidth, clientHeight};
+  ::AdjustWindowRectEx(&outer, kStyle, TRUE, kExStyle);
+  hwnd_ = ::CreateWindowExW(kExStyle, kFormClass, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            outer.right - outer.left, outer.bottom - outer.top, nullptr, menuBar_,
+                            ::GetModuleHandleW(nullptr), this);
+  ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
+}
+
+FormWindow::~FormWindow() {
+  if (shown_) FormShownChanged(false);
+  ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  ::DestroyWindow(hwnd_);  // the menu bar goes with it
+  ::DestroyMenu(popup_);
+}
+
+void FormWindow::Show() {
+  if (!centred_) {
+    centred_ = true;
+    RECT area{}, outer{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    ::GetWindowRect(hwnd_, &outer);
+    const int width = outer.right - outer.left, height = outer.bottom - outer.top;
+    ::SetWindowPos(hwnd_, nullptr, area.left + (area.right - area.left - width) / 2,
+                   area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  }
+  ::ShowWindow(hwnd_, SW_SHOW);
+  ::UpdateWindow(hwnd_);
+  if (!shown_) {
+    shown_ = true;
+    FormShownChanged(true);
+  }
+}
+
+void FormWindow::Hide() {
+  ::ShowWindow(hwnd_, SW_HIDE);
+  if (shown_) {
+    shown_ = false;
+    FormShownChanged(false);
+  }
+}
+
+void FormWindow::SetOuterHeight(int height) {
+  RECT outer{};
+  ::GetWindowRect(hwnd_, &outer);
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, std::max(0, height),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int FormWindow::OuterHeight() const {
+  RECT outer{};
+  ::GetWindowRect(hwnd_, &outer);
+  return outer.bottom - outer.top;
+}
+
+LRESULT CALLBACK FormWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* window = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+  }
+  auto* window = reinterpret_cast<FormWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (window == nullptr || window->hwnd_ == nullptr) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  return window->Handle(message, wParam, lParam);
+}
+
+LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      if (form_.RunCloseHandler()) Hide();
+      return 0;
+    case WM_COMMAND:
+      if (lParam == 0) {  // a menu item
+        if (NativeMenuItem* item = ItemById(LOWORD(wParam))) Choose(*item);
+      } else if (auto* control = reinterpret_cast<Control*>(
+                     ::GetWindowLongPtrW(reinterpret_cast<HWND>(lParam), GWLP_USERDATA))) {
+        ControlAccess::Command(*control, HIWORD(wParam));
+      }
+      return 0;
+    case WM_CONTEXTMENU:
+      ShowPopup(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      // Labels, radio buttons and frames on the window's face colour.
+      const HDC dc = reinterpret_cast<HDC>(wParam);
+      ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+      ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    default:
+      return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+  }
+}
+
+// Form
+
+Form::Form(int clientWidth, int clientHeight)
+    : window_(std::make_unique<FormWindow>(*this, clientWidth, clientHeight)) {}
+
+Form::~Form() = default;
+
+NativeControl* Form::Client() const { return AsNative(window_->Handle()); }
+
+void Form::Show() {
+  RunOnWindowThread([&] { window_->Show(); });
+}
+
+bool Form::Shown() const {
+  return CallOnWindowThread([&] { return window_->Shown(); });
+}
+
+void Form::SetCaption(std::string_view cp932) {
+  RunOnWindowThread([&] { SetWindowTextCp932(window_->Handle(), cp932); });
+}
+
+std::string Form::Caption() const {
+  return CallOnWindowThread([&] { return WindowTextCp932(window_->Handle()); });
+}
+
+void Form::SetOuterHeight(int height) {
+  RunOnWindowThread([&] { window_->SetOuterHeight(height); });
+}
+
+int Form::OuterHeight() const {
+  return CallOnWindowThread([&] { return window_->OuterHeight(); });
+}
+
+void Form::Close() {
+  RunOnWindowThread([&] { ::SendMessageW(window_->Handle(), WM_CLOSE, 0, 0); });
+}
+
+void Form::OnClose(std::function<void(CloseAction&)> handler) {
+  RunOnWindowThread([&] { onClose_ = std::move(handler); });
+}
+
+bool Form::RunCloseHandler() {
+  CloseAction action = CloseAction::Free;
+  if (auto call = onClose_) call(action);
+  return action != CloseAction::None;
+}
+
+int Form::FrameHeight() const {
+  return CallOnWindowThread([&] {
+    RECT outer{}, client{};
+    ::GetWindowRect(window_->Handle(), &outer);
+    ::GetClientRect(window_->Handle(), &client);
+    return (outer.bottom - outer.top) - (client.bottom - client.top);
+  });
+}
+
+}  // namespace tk

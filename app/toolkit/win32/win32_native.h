@@ -1,0 +1,127 @@
+// What the Win32 back-end's files share: the window handles behind the
+// toolkit's opaque handles, the text conversions, the window font, the
+// hand-over window and the menu items' state. Win32 back-end only.
+// Threads: window thread, unless a function says otherwise.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/toolkit/controls.h"
+#include "app/toolkit/form.h"
+#include "app/toolkit/menu.h"
+#include "platform/win32/windows_api.h"
+
+namespace tk {
+
+// A control's native handle is its window handle; the casts only ever go
+// back to the type they came from.
+inline NativeControl* AsNative(HWND hwnd) { return reinterpret_cast<NativeControl*>(hwnd); }
+inline HWND Hwnd(NativeControl* native) { return reinterpret_cast<HWND>(native); }
+inline HWND Hwnd(const Control& control) { return Hwnd(control.Native()); }
+
+// CP932 bytes to UTF-16 with code page 932 whatever the system's own code
+// page is (the system's ANSI code page where 932 is missing), and back
+// (characters outside CP932 become '?'). Threads: any.
+std::wstring Wide(std::string_view cp932);
+std::string FromWide(std::wstring_view text);
+// The 95/98/Me family has most wide functions only as stubs (Wine's
+// Windows 98 mode too): there texts go through the ANSI functions as the
+// CP932 bytes they are, right where the system's code page is 932.
+// Threads: any.
+bool WideTextWorks();
+// A window's text, set from and read as CP932 bytes.
+void SetWindowTextCp932(HWND hwnd, std::string_view cp932);
+std::string WindowTextCp932(HWND hwnd);
+// A menu item inserted at `position` (MF_BYPOSITION) with a CP932 caption.
+void InsertMenuCp932(HMENU menu, UINT position, UINT flags, UINT_PTR what, std::string_view cp932);
+
+// The window's font (Form::kFontFamily, Shift-JIS character set, 12 pixels);
+// made once, kept for the life of the process.
+HFONT WindowFont();
+// A child control of `parent` at `bounds`, in the window font, with the
+// Control it stands for in its user data (set by the caller once built).
+HWND MakeControl(const wchar_t* windowClass, DWORD style, NativeControl* parent, Bounds bounds,
+                 std::string_view cp932 = {});
+
+// The message-only window that carries hand-overs and timer ticks to the
+// window thread; nullptr until the application object exists.
+HWND HandOverWindow();
+inline constexpr UINT WM_ZX_HANDOVER = WM_APP + 1;
+// What the hand-over window does with the hand-over message (window_thread).
+void RunNextHandOver();
+// A tick of the timer whose id arrived with WM_TIMER (timer).
+void TickTimer(UINT_PTR id);
+
+// What the window procedures pass on to the controls' own handlers.
+struct ControlAccess {
+  // A WM_COMMAND notification from a control.
+  static void Command(Control& control, WORD code);
+};
+
+// One item of a menu (the menu bar, a menu of it, the context menu): its
+// state, kept here because a Win32 menu drops an item that is hidden.
+struct NativeMenuItem {
+  FormWindow* window;
+  HMENU owner;              // the menu the item belongs to
+  HMENU submenu = nullptr;  // the menu the item opens, for a menu of the menu bar
+  UINT id;
+  std::string caption;   // CP932
+  std::string shortcut;  // "Ctrl+X", empty when none
+  bool visible = true;
+  std::function<void()> onClick;
+};
+
+// The top-level window behind a Form.
+class FormWindow {
+ public:
+  FormWindow(Form& form, int clientWidth, int clientHeight);
+  ~FormWindow();
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  Form& Owner() const { return form_; }
+  bool Shown() const { return shown_; }
+  void Show();
+  void Hide();
+  void SetOuterHeight(int height);
+  int OuterHeight() const;
+
+  NativeMenuItem* AddItem(HMENU owner, std::string_view caption, bool opensMenu);
+  HMENU MenuBar() const { return menuBar_; }
+  HMENU Popup() const { return popup_; }
+  // Puts the item's text (caption and shortcut) and visibility into its menu.
+  void Refresh(NativeMenuItem& item);
+  // A visible item's click, as chosen from a menu or by its shortcut.
+  void Choose(NativeMenuItem& item);
+  // A key pressed anywhere in the window: true when it was the shortcut of
+  // a visible item, which then ran.
+  bool Shortcut(UINT virtualKey);
+  void ShowPopup(int x, int y);
+
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  NativeMenuItem* ItemById(UINT id);
+  UINT PositionOf(const NativeMenuItem& item) const;
+
+  Form& form_;
+  int clientWidth_;
+  HWND hwnd_ = nullptr;
+  HMENU menuBar_ = nullptr;
+  HMENU popup_ = nullptr;
+  std::vector<std::unique_ptr<NativeMenuItem>> items_;  // in the order added
+  bool shown_ = false;
+  bool centred_ = false;
+};
+
+// Every form that is shown; the message loop ends once none is.
+int ShownForms();
+void FormShownChanged(bool shown);
+
+}  // namespace tk

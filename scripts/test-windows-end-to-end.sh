@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# End-to-end runs of the x86_64 Windows programs under Wine, on a private X
+# server (Xvfb), as scripts/test-windows.sh calls it after the unit tests:
+#  - the demo's whole successful run in English and in Japanese, each with a
+#    screenshot of the window that must not be blank;
+#  - the demo's run on the NT family (the pass-through simulator) and on the
+#    95/98/Me family through the program's own start-up (Wine reports
+#    Windows 98 to the demo alone, so it loads wnaspi32.dll), each with a
+#    command log equal to the Linux demo's (when that is built);
+#  - Power Off reaching only the demo's stand-in;
+#  - the bare product starting and saying "Incorrect file".
+# Screenshots and logs stay in build-win64/end-to-end/.
+#   scripts/test-windows-end-to-end.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+here="$PWD"
+
+if [ -z "${ZX_E2E_IN_XVFB:-}" ]; then
+  export ZX_E2E_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+build="$here/build-win64"
+out="$build/end-to-end"
+rm -rf "$out"
+mkdir -p "$out"
+export WINEPREFIX="$build/wine-prefix"
+export WINESERVER=/usr/lib/wine/wineserver64
+export WINELOADER=/usr/lib/wine/wine64
+export WINEDEBUG="${WINEDEBUG:--all}"
+# The demo's wnaspi32.dll, not Wine's built-in one; no .NET or HTML engine offers.
+export WINEDLLOVERRIDES="wnaspi32=n;mscoree,mshtml="
+demo="$build/app/entry/zorvex-flash-demo.exe"
+product="$build/app/entry/zorvex-flash.exe"
+failures=0
+
+fail() {
+  echo "FAILED: $*" >&2
+  failures=$((failures + 1))
+}
+
+wine() { "$WINELOADER" "$@"; }
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  timeout 300 "$here/scripts/wine-run.sh" --prefix "$WINEPREFIX" wineboot --init </dev/null >/dev/null 2>&1
+fi
+"$WINESERVER" -p30 2>/dev/null || true
+# The window's font family maps to the Japanese Gothic face that Debian has;
+# the menu bar's system font (Tahoma) falls back to it for Japanese, as
+# Windows links Tahoma to its own Japanese font.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+  /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1
+
+# A whole demo run with a screenshot of its window once the run is under way.
+screenshot_run() {
+  local language="$1" shot="$out/window-$1.png"
+  wine "$demo" --auto-flash --language "$language" --latency-scale 0.3 \
+    >"$out/run-$language.out" 2>&1 &
+  local pid=$! window=""
+  for _ in $(seq 1 100); do
+    window=$(xdotool search --name 'Zorvex Firmware Flash Utility' 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+  done
+  if [ -z "$window" ]; then
+    fail "$language: the window never came up"
+  else
+    sleep 2  # the run is under way: status text and a moving bar
+    import -window "$window" "$shot" 2>/dev/null || import -window root "$shot"
+    # Blank: one colour, or so little variation that no text or bar shows
+    # (the window with its texts varies by about 0.13).
+    local spread
+    spread=$(convert "$shot" -format '%[fx:round(1000*standard_deviation)]' info: 2>/dev/null || echo 0)
+    if [ "$spread" -lt 50 ]; then fail "$language: the screenshot is blank (spread $spread/1000)"; fi
+  fi
+  if ! wait "$pid"; then fail "$language: the demo's run did not succeed"; fi
+  grep -q 'the run succeeded' "$out/run-$language.out" || fail "$language: no successful run reported"
+}
+
+# A whole demo run at full speed with its command log; the exit status must be 0.
+logged_run() {
+  local name="$1"
+  shift
+  if ! WINEDEBUG=+loaddll timeout 120 "$WINELOADER" "$demo" --auto-flash --language en --latency-scale 0 \
+    --command-log "Z:$out/$name.log" "$@" >"$out/$name.out" 2>&1; then
+    fail "$name: the demo's run did not succeed"
+  fi
+  grep -q 'the run succeeded' "$out/$name.out" || fail "$name: no successful run reported"
+  # The message area as the window shows it (the 95/98/Me family's texts go
+  # through the ANSI functions).
+  grep -q 'message area reads "Flashing is Completed. Please turn off your PC."' "$out/$name.out" ||
+    fail "$name: the message area does not read the completion message"
+  # Power Off reached the stand-in, which says so and shuts nothing down.
+  grep -q 'zorvex-flash-demo: power-off requested' "$out/$name.out" || fail "$name: Power Off did not reach the stand-in"
+}
+
+screenshot_run en
+screenshot_run ja
+
+# Which family start-up took shows in what it loaded (Wine's loaddll trace):
+# the library family loads the wnaspi32.dll beside the demo, the NT family none.
+logged_run nt
+grep -qi 'wnaspi32' "$out/nt.out" && fail "nt: the NT family loaded an ASPI library"
+# Windows 98 for the demo alone: GetVersionExA reports platform 1 to it.
+wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d win98 /f >/dev/null 2>&1
+logged_run 9x
+wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /f >/dev/null 2>&1 || true
+grep -qi 'Loaded.*entry.*wnaspi32\.dll.*native' "$out/9x.out" ||
+  fail "9x: start-up did not load the wnaspi32.dll beside the demo"
+
+# The run itself is the same 62 commands in both families (43 for unit 0,
+# 19 for unit 1 with its repeated flash-mode-on); start-up differs only in
+# the pass-through family's own INQUIRY of each adapter.
+for name in nt 9x; do
+  tail -n 62 "$out/$name.log" >"$out/$name.run"
+  [ "$(wc -l <"$out/$name.run")" -eq 62 ] || fail "$name: fewer than 62 commands"
+done
+cmp -s "$out/nt.run" "$out/9x.run" || fail "the two families' runs sent different commands"
+[ "$(grep -c . "$out/nt.log")" -eq "$(($(grep -c . "$out/9x.log") + 1))" ] ||
+  fail "start-up sent other commands than one INQUIRY more on the pass-through family"
+linux_demo="$here/build/app/entry/zorvex-flash-demo"
+if [ -x "$linux_demo" ]; then
+  for family in nt 9x; do
+    QT_QPA_PLATFORM=offscreen "$linux_demo" --auto-flash --language en --latency-scale 0 --family "$family" \
+      --command-log "$out/linux-$family.log" >"$out/linux-$family.out" 2>&1 ||
+      fail "the Linux demo's $family run did not succeed"
+    cmp -s "$out/linux-$family.log" "$out/$family.log" || fail "$family: the command log differs from Linux's"
+  done
+else
+  echo "note: $linux_demo is not built; the command logs were compared between the two families only"
+fi
+
+# The bare product: it starts and its message area says "Incorrect file"
+# (Wine's rich-edit trace shows each text the control lays out). It then
+# waits for the operator; the time limit ends it.
+WINEDEBUG=trace+richedit timeout 15 "$WINELOADER" "$product" >"$out/product.out" 2>"$out/product.trace" || true
+grep -q 'itemize_para.*L"Incorrect file"' "$out/product.trace" || fail "the bare product did not say \"Incorrect file\""
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures end-to-end check(s) failed; see $out" >&2
+  exit 1
+fi
+echo "Windows end to end: all checks passed (screenshots and logs in $out)"
