@@ -1,7 +1,14 @@
 #include "app/run_watch.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <string>
+
 #include "app/main_window.h"
 #include "app/program.h"
+#include "platform/termination_requests.h"
+#include "transport/aspisim.h"
 
 RunWatch& RunWatch::Of(TForm1& form) {
   if (auto* watch = form.findChild<RunWatch*>(QString(), Qt::FindDirectChildrenOnly)) return *watch;
@@ -13,11 +20,45 @@ RunWatch::RunWatch(TForm1& form) : QObject(&form), form_(form) {
   connect(&poll_, &QTimer::timeout, this, &RunWatch::Poll);
 }
 
+namespace {
+
+QString ProgramName() { return QFileInfo(QCoreApplication::applicationFilePath()).fileName(); }
+
+// One line when the run goes on without part of the inhibitor lock.
+void SayWhatIsNotInhibited(const platform::InhibitLock* lock) {
+  if (lock == nullptr) {
+    std::fprintf(stderr,
+                 "%s: neither logind nor a desktop portal answered: nothing keeps the machine from sleeping, "
+                 "shutting down or logging out during the run\n",
+                 qPrintable(ProgramName()));
+  } else if (const std::string missing = lock->Missing(); !missing.empty()) {
+    std::fprintf(stderr, "%s: the run goes on without a lock against: %s\n", qPrintable(ProgramName()),
+                 missing.c_str());
+  }
+}
+
+}  // namespace
+
 void RunWatch::Begin() {
-  if (!watching_) lock_ = form_.program.os.power.InhibitShutdown();
+  platform::DeferTermination();
+  if (!watching_) {
+    lock_ = form_.program.os.power.InhibitShutdown();
+    SayWhatIsNotInhibited(lock_.get());
+  }
   watching_ = true;
   form_.ComboBox1.SetEnabled(false);
   poll_.start();
+}
+
+bool RunWatch::LockDrive() {
+  Program& program = form_.program;
+  if (!program.simulator) return true;
+  std::string refusal;
+  driveLock_ = program.simulator->LockAdapter(program.run.Selected().haId, refusal);
+  if (driveLock_) return true;
+  std::fprintf(stderr, "%s: %s; the run was not started and nothing was sent to the drive\n",
+               qPrintable(ProgramName()), refusal.c_str());
+  return false;
 }
 
 void RunWatch::Poll() {
@@ -25,5 +66,10 @@ void RunWatch::Poll() {
   poll_.stop();
   watching_ = false;
   lock_.reset();
+  driveLock_.reset();
   form_.ComboBox1.SetEnabled(true);
+  // A request to end the program that came during the run is carried out
+  // now, through the message loop's end, so the entry closes down as usual.
+  if (const int request = platform::EndDeferral(); request != 0)
+    QCoreApplication::exit(platform::ExitStatusAfterRequest(request));
 }

@@ -7,6 +7,8 @@
 #include <exception>
 
 #include "app/entry/application_setup.h"
+#include "app/entry/display_loss.h"
+#include "app/entry/display_opening.h"
 #include "app/entry/exception_report.h"
 #include "app/main_window.h"
 #include "app/program.h"
@@ -16,10 +18,15 @@
 #include "platform/logind/logind_power.h"
 #include "platform/sg_device_layer.h"
 #include "platform/system_info.h"
+#include "platform/termination_requests.h"
 
 namespace {
 
-void Run() {
+constexpr const char* kProgram = "zorvex-flash";
+
+// The message loop's status: 0, or what a request to end the program that
+// came during a run asks for.
+int Run() {
   platform::LinuxSystemInfo system;
   platform::LogindPower power;
   // The ASPI library is looked for beside the program first, as on its home platform.
@@ -28,15 +35,23 @@ void Run() {
   tk::QtDialogs dialogs;
   Program program(Services{system, power, libraries, devices, SystemEvents(), dialogs});
   TForm1 form(program);
-  if (form.closedDuringStartup) return;
+  // The window says only that no drive was found; what kept a node out is
+  // said here.
+  for (const std::string& problem : devices.OpenProblems())
+    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+  if (form.closedDuringStartup) return 0;
+  DisplayLossGuard displayLoss(kProgram, program.run);
   form.show();
-  QApplication::exec();
+  return QApplication::exec();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::InstallTerminationRequests(kProgram);
+  DisplayOpening opening(kProgram);
   QApplication app(argc, argv);
+  opening.Done();
   SetUpApplication();
   // Without the conversion every text would be empty: say so and stop.
   if (const std::string problem = CheckTextConversion(); !problem.empty()) {
@@ -45,7 +60,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   try {
-    Run();
+    return Run();
   } catch (const std::exception& error) {
     ReportException(error);
   }

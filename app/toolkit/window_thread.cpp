@@ -27,6 +27,16 @@ struct Task {
 // queue's mutex, which it cannot see inside Debian's uninstrumented Qt.
 std::mutex queueLock;
 std::deque<std::shared_ptr<Task>> queue;
+bool windowGone = false;  // guarded by queueLock
+
+void Finish(Task& task, std::exception_ptr failure) {
+  std::lock_guard guard(task.lock);
+  // Moved, not copied, both ways: the exception's reference count is then
+  // only ever changed by the thread that holds it.
+  task.failure = std::move(failure);
+  task.done = true;
+  task.finished.notify_all();
+}
 
 void RunNextTask() {
   std::shared_ptr<Task> task;
@@ -44,12 +54,7 @@ void RunNextTask() {
   } catch (...) {
     failure = std::current_exception();
   }
-  std::lock_guard guard(task->lock);
-  // Moved, not copied, both ways: the exception's reference count is then
-  // only ever changed by the thread that holds it.
-  task->failure = std::move(failure);
-  task->done = true;
-  task->finished.notify_all();
+  Finish(*task, std::move(failure));
 }
 
 }  // namespace
@@ -68,6 +73,7 @@ void RunOnWindowThread(const std::function<void()>& call) {
   task->call = &call;
   {
     std::lock_guard guard(queueLock);
+    if (windowGone) return;
     queue.push_back(task);
   }
   // One wake-up per task, each running the oldest task: calls land in the
@@ -80,6 +86,21 @@ void RunOnWindowThread(const std::function<void()>& call) {
     failure = std::move(task->failure);
   }
   if (failure) std::rethrow_exception(failure);
+}
+
+void AbandonWindow() {
+  std::deque<std::shared_ptr<Task>> skipped;
+  {
+    std::lock_guard guard(queueLock);
+    windowGone = true;
+    skipped.swap(queue);
+  }
+  for (const auto& task : skipped) Finish(*task, nullptr);
+}
+
+bool WindowAbandoned() {
+  std::lock_guard guard(queueLock);
+  return windowGone;
 }
 
 }  // namespace tk
