@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace platform {
@@ -30,6 +31,11 @@ sigset_t Requests() {
   sigemptyset(&set);
   for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, sig);
   return set;
+}
+
+std::string SignalName(int sig) {
+  const char* abbreviation = sigabbrev_np(sig);
+  return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(sig);
 }
 
 // As if the signal had never been blocked: its default action, which ends
@@ -59,7 +65,7 @@ void Wait() {
     }
     if (state.pending == 0) state.pending = sig;
     std::fprintf(stderr, "%s: %s during a flash run: the run is finished first, then the program ends\n",
-                 state.program, sigabbrev_np(sig) ? sigabbrev_np(sig) : "signal");
+                 state.program, SignalName(sig).c_str());
   }
 }
 
@@ -84,7 +90,8 @@ int EndDeferral() {
   const int request = state.pending;
   state.pending = 0;
   if (request != 0)
-    std::fprintf(stderr, "%s: the flash run is over; ending as %s asked\n", state.program, sigabbrev_np(request) ? sigabbrev_np(request) : "signal");
+    std::fprintf(stderr, "%s: the flash run is over; ending as %s asked\n", state.program,
+                 SignalName(request).c_str());
   return request;
 }
 
