@@ -11,8 +11,8 @@
 namespace emulator {
 
 using platform::DeviceHandle;
-using platform::SptdBlock;
 using platform::PassThroughResult;
+using platform::SptdBlock;
 
 // Counts a call as inside the layer for as long as it runs, so the
 // destructor can wait for the last one.

@@ -118,7 +118,8 @@ uint32_t SgTimeoutMs(uint32_t seconds) {
 // One open descriptor, closed when its last user lets go.
 class SgDeviceLayer::Descriptor {
  public:
-  Descriptor(SgSystemCalls& calls, int fd, std::string path) : calls_(calls), fd_(fd), path_(std::move(path)) {}
+  Descriptor(SgSystemCalls& calls, int fd, std::string path)
+      : calls_(calls), fd_(fd), path_(std::move(path)) {}
   ~Descriptor() { calls_.Close(fd_); }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;

@@ -29,7 +29,8 @@ constexpr int kPowerOffTimeoutMs = 120000;
 constexpr const char* kWho = "Zorvex Firmware Flash Utility";
 constexpr const char* kWhy = "Writing drive firmware";
 constexpr const char* kSystemWhat = "shutdown:sleep:idle";
-constexpr const char* kKeysWhat = "handle-power-key:handle-suspend-key:handle-hibernate-key:handle-lid-switch";
+constexpr const char* kKeysWhat =
+    "handle-power-key:handle-suspend-key:handle-hibernate-key:handle-lid-switch";
 
 constexpr const char* kPortalService = "org.freedesktop.portal.Desktop";
 constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
@@ -42,7 +43,8 @@ constexpr uint kPortalFlags = 1 | 2 | 4 | 8;
 // the portal, when its request is closed (or this connection goes).
 class CombinedInhibitLock final : public InhibitLock {
  public:
-  CombinedInhibitLock(std::vector<int> fds, QDBusConnection session, QString portalRequest, std::string missing)
+  CombinedInhibitLock(std::vector<int> fds, QDBusConnection session, QString portalRequest,
+                      std::string missing)
       : fds_(std::move(fds)),
         session_(std::move(session)),
         portalRequest_(std::move(portalRequest)),
@@ -122,7 +124,8 @@ std::unique_ptr<InhibitLock> LogindPower::InhibitShutdown() {
     if (fd >= 0)
       fds.push_back(fd);
     else
-      missing += (missing.empty() ? "" : ", ") + std::string(what == kSystemWhat ? "shutdown and sleep" : "the power keys and the lid");
+      missing += (missing.empty() ? "" : ", ") +
+                 std::string(what == kSystemWhat ? "shutdown and sleep" : "the power keys and the lid");
   }
   const QString portalRequest = PortalInhibit(session_);
   if (portalRequest.isEmpty()) missing += (missing.empty() ? "" : ", ") + std::string("logout");

@@ -39,8 +39,8 @@ bool ReadOnlyFile::ReadAt(uint64_t offset, std::span<uint8_t> out) {
   if (!IsOpen()) return false;
   LONG high = static_cast<LONG>(offset >> 32);
   ::SetLastError(NO_ERROR);
-  const DWORD low = ::SetFilePointer(AsHandle(handle_), static_cast<LONG>(offset & 0xFFFFFFFFu), &high,
-                                     FILE_BEGIN);
+  const DWORD low =
+      ::SetFilePointer(AsHandle(handle_), static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
   if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) return false;
   std::size_t done = 0;
   while (done < out.size()) {

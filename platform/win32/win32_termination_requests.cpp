@@ -54,7 +54,8 @@ int EndDeferral() {
   const int request = state.pending;
   state.pending = 0;
   if (request != 0)
-    std::fprintf(stderr, "%s: the flash run is over; ending as %s asked\n", state.program, request == CTRL_C_EVENT + 1 ? "Ctrl+C" : "Ctrl+Break");
+    std::fprintf(stderr, "%s: the flash run is over; ending as %s asked\n", state.program,
+                 request == CTRL_C_EVENT + 1 ? "Ctrl+C" : "Ctrl+Break");
   return request;
 }
 

@@ -224,4 +224,21 @@ TEST_F(ControlsTest, GetterFromAnotherThreadSeesValueSetThere) {
   EXPECT_EQ(static_cast<QLineEdit*>(edit.Widget())->text(), "66");
 }
 
+// The display went: calls from another thread, queued or new, return without
+// the window thread (which turns no loop here). In a child process, since an
+// abandoned window stays so.
+TEST_F(ControlsTest, CallsFromAnotherThreadAreSkippedOnceTheWindowIsAbandoned) {
+  EXPECT_EXIT(
+      {
+        std::atomic<int> ran{0};
+        std::thread queued([&] { tk::RunOnWindowThread([&] { ++ran; }); });
+        tk::AbandonWindow();
+        queued.join();
+        std::thread later([&] { tk::RunOnWindowThread([&] { ++ran; }); });
+        later.join();
+        std::_Exit(ran.load() == 0 && tk::WindowAbandoned() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace

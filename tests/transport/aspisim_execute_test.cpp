@@ -146,8 +146,7 @@ TEST_P(AspiSimRetry, TriesTenTimesWhileNothingWasSentThenReportsATimedOutBusyAda
 INSTANTIATE_TEST_SUITE_P(Failures, AspiSimRetry,
                          ::testing::Values(FailureCase{3, 4, SS_COMP}, FailureCase{9, 10, SS_COMP},
                                            FailureCase{10, 10, SS_ABORTED},
-                                           FailureCase{emulator::VirtualDeviceLayer::ALWAYS, 10,
-                                                       SS_ABORTED},
+                                           FailureCase{emulator::VirtualDeviceLayer::ALWAYS, 10, SS_ABORTED},
                                            FailureCase{1, 1, SS_ABORTED, true}));
 
 TEST_F(AspiSimExecute, TheResidualCountIsWrittenOnlyWhenAskedFor) {

@@ -177,12 +177,12 @@ TEST_F(LogindPowerTest, InhibitTakesABlockLockOnShutdownSleepAndIdleAndHoldsItUn
   ASSERT_NE(lock, nullptr);
   // The keys and the lid in a request of their own, so that a refusal of one
   // does not lose the other; no portal on this bus, so logout is missing.
-  EXPECT_EQ(fake_->Calls(),
-            (std::vector<std::string>{"Inhibit|shutdown:sleep:idle|Zorvex Firmware Flash Utility|"
-                                      "Writing drive firmware|block",
-                                      "Inhibit|handle-power-key:handle-suspend-key:handle-hibernate-key:"
-                                      "handle-lid-switch|Zorvex Firmware Flash Utility|Writing drive firmware|"
-                                      "block"}));
+  EXPECT_EQ(fake_->Calls(), (std::vector<std::string>{
+                                "Inhibit|shutdown:sleep:idle|Zorvex Firmware Flash Utility|"
+                                "Writing drive firmware|block",
+                                "Inhibit|handle-power-key:handle-suspend-key:handle-hibernate-key:"
+                                "handle-lid-switch|Zorvex Firmware Flash Utility|Writing drive firmware|"
+                                "block"}));
   EXPECT_EQ(lock->Missing(), "logout");
   const int readEnd = fake_->ReadEnd();
   ASSERT_GE(readEnd, 0);

@@ -3,14 +3,13 @@
 // ZX_SG_STANDIN_AUTOPILOT is set, it answers every message box, presses Flash
 // once it is enabled, and closes the window once the run has ended. It never
 // presses Power Off. What it does goes to stdout, one line each:
-//   shown <ms>     the window is up, <ms> after the application object was made
+//   shown          the window is up
 //   box <text>     a message box was answered
 //   flash          Flash was pressed
 //   status <text>  the message area when the run was over
 // Threads: the window thread (a timer of the application).
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextEdit>
@@ -23,7 +22,6 @@ namespace {
 constexpr int kPollMs = 50;
 
 struct Pilot {
-  QElapsedTimer sinceStart;
   bool shown = false;
   bool pressed = false;
   bool over = false;
@@ -34,26 +32,18 @@ void Say(const char* what, const QString& text) {
   std::fflush(stdout);
 }
 
-QWidget* MainWindow() {
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (widget->isVisible() && !qobject_cast<QMessageBox*>(widget) && widget->findChild<QTextEdit*>())
-      return widget;
-  return nullptr;
-}
-
 void Step(Pilot& pilot) {
-  for (QWidget* widget : QApplication::topLevelWidgets())
+  QWidget* window = nullptr;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
     if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
       Say("box", box->text());
-      box->accept();
-      return;
+      return box->accept();
     }
-  QWidget* window = MainWindow();
-  if (window == nullptr) return;
-  if (!pilot.shown) {
-    pilot.shown = true;
-    Say("shown", QString::number(pilot.sinceStart.elapsed()));
+    if (widget->isVisible() && widget->findChild<QTextEdit*>()) window = widget;
   }
+  if (window == nullptr) return;
+  if (!pilot.shown) Say("shown", QString());
+  pilot.shown = true;
   if (!pilot.pressed) {
     for (QPushButton* button : window->findChildren<QPushButton*>())
       if (button->text() == QLatin1String("Flash") && button->isEnabled()) {
@@ -64,7 +54,8 @@ void Step(Pilot& pilot) {
     return;
   }
   const QString status = window->findChild<QTextEdit*>()->toPlainText();
-  if (!pilot.over && (status.contains(QLatin1String("Error")) || status.contains(QLatin1String("ompleted")))) {
+  if (!pilot.over &&
+      (status.contains(QLatin1String("Error")) || status.contains(QLatin1String("ompleted")))) {
     pilot.over = true;
     Say("status", status);
   }
@@ -74,7 +65,6 @@ void Step(Pilot& pilot) {
 void StartPilot() {
   if (std::getenv("ZX_SG_STANDIN_AUTOPILOT") == nullptr) return;
   auto* pilot = new Pilot;  // lives as long as the application
-  pilot->sinceStart.start();
   auto* timer = new QTimer(QCoreApplication::instance());
   QObject::connect(timer, &QTimer::timeout, [pilot] { Step(*pilot); });
   timer->start(kPollMs);

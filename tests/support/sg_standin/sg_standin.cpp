@@ -1,5 +1,25 @@
-#include "tests/support/sg_standin/sg_standin.h"
-
+// A stand-in for the Linux sg driver, preloaded (LD_PRELOAD) into the real
+// product binary so that the whole program, down to its own SG_IO code, can
+// be tested end to end without a drive: open/ioctl/close of /dev/sgN are
+// routed to a virtual RT-5800B; every other file goes to the system.
+//
+// Configured by the environment variable ZX_SG_STANDIN, "key=value" entries
+// separated by ';':
+//   dir=D          folder of the nodes' backing files (D/sgN, real files, so
+//                  that flock between processes is the system's own)
+//   node=N         /dev/sgN carries the virtual drive (default 0)
+//   denied=N       /dev/sgN exists but refuses to open (permission denied)
+//   wedged=N       /dev/sgN opens, and every command on it hangs
+//   log=FILE       the drive's command log (emulator/command_log.h format)
+//   latency=MS     each command takes this long at the drive
+//   scale=X        a hung command returns after X times its time-out (default 1)
+//   host=K:N:S     the N-th command of kind K reaches the drive, which acts
+//                  on it, and then comes back with host status S (hex), as
+//                  after a bus reset
+//   hang=K:N       the N-th command of kind K never reaches the drive and
+//                  hangs until its time-out (times the scale)
+// Kinds as in emulator/command_kind.h ("erase", "program", "inquiry", ...).
+// Threads: the interposed calls may come from any thread.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -21,11 +41,30 @@
 #include <sstream>
 #include <thread>
 
+#include "emulator/command_kind.h"
 #include "emulator/drive_bench.h"
 
 namespace sg_standin {
 
 namespace {
+
+struct KindFault {
+  emulator::CommandKind kind = emulator::CommandKind::Other;
+  uint32_t nth = 0;  // 0: none
+  uint8_t hostStatus = 0;
+};
+
+struct Config {
+  std::string dir = "/tmp";
+  int node = 0;
+  int denied = -1;
+  int wedged = -1;
+  std::string log;
+  uint32_t latencyMs = 0;
+  double scale = 1.0;
+  KindFault host;
+  KindFault hang;
+};
 
 constexpr unsigned char DID_TIME_OUT = 0x03;
 constexpr unsigned char DRIVER_SENSE = 0x08;
@@ -51,6 +90,35 @@ bool ParseFault(const std::string& value, KindFault& fault, bool withStatus) {
   return true;
 }
 
+// From ZX_SG_STANDIN; std::nullopt when it is missing or malformed.
+std::optional<Config> ReadConfig() {
+  const char* text = std::getenv("ZX_SG_STANDIN");
+  if (text == nullptr) return std::nullopt;
+  std::map<std::string, std::string> given;
+  std::istringstream entries(text);
+  for (std::string entry; std::getline(entries, entry, ';');)
+    if (const auto eq = entry.find('='); eq != std::string::npos)
+      given[entry.substr(0, eq)] = entry.substr(eq + 1);
+  const auto number = [&](const char* key, double otherwise) {
+    return given.count(key) != 0 ? std::stod(given[key]) : otherwise;
+  };
+  Config config;
+  try {
+    if (given.count("dir") != 0) config.dir = given["dir"];
+    config.log = given["log"];
+    config.node = static_cast<int>(number("node", 0));
+    config.denied = static_cast<int>(number("denied", -1));
+    config.wedged = static_cast<int>(number("wedged", -1));
+    config.latencyMs = static_cast<uint32_t>(number("latency", 0));
+    config.scale = number("scale", 1.0);
+    if (given.count("host") != 0 && !ParseFault(given["host"], config.host, true)) return std::nullopt;
+    if (given.count("hang") != 0 && !ParseFault(given["hang"], config.hang, false)) return std::nullopt;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  return config;
+}
+
 // One process-wide stand-in: the drive, the open descriptors, the counts.
 class Driver {
  public:
@@ -58,16 +126,7 @@ class Driver {
     std::string error;
     emulator::DriveBenchOptions options;
     options.logPath = config_.log;
-    if (config_.latencyMs > 0)
-      for (auto kind : {emulator::CommandKind::FlashOn, emulator::CommandKind::FlashOff,
-                        emulator::CommandKind::Upload, emulator::CommandKind::Verify, emulator::CommandKind::Erase,
-                        emulator::CommandKind::EraseUnit, emulator::CommandKind::Program})
-        options.latencies.push_back({kind, config_.latencyMs});
     bench_ = std::make_unique<emulator::DriveBench>(options, error);
-    if (!config_.timeouts.empty()) timeouts_ = std::fopen(config_.timeouts.c_str(), "w");
-  }
-  ~Driver() {
-    if (timeouts_) std::fclose(timeouts_);
   }
 
   // -2: not a node of ours; else the open's result.
@@ -123,7 +182,8 @@ class Driver {
 
  private:
   // Counts the command's kind; the fault that applies to it, if any.
-  bool Counted(const KindFault& fault, emulator::CommandKind kind, std::map<emulator::CommandKind, uint32_t>& seen) {
+  bool Counted(const KindFault& fault, emulator::CommandKind kind,
+               std::map<emulator::CommandKind, uint32_t>& seen) {
     return fault.nth != 0 && fault.kind == kind && seen[kind] == fault.nth;
   }
 
@@ -133,10 +193,6 @@ class Driver {
     bool lose = false;
     {
       std::lock_guard guard(lock_);
-      if (timeouts_) {
-        std::fprintf(timeouts_, "%02x %u\n", hdr.cmdp[0], hdr.timeout);
-        std::fflush(timeouts_);
-      }
       ++seen_[kind];
       hang = hang || Counted(config_.hang, kind, seen_);
       lose = Counted(config_.host, kind, seen_);
@@ -149,6 +205,7 @@ class Driver {
       hdr.host_status = DID_TIME_OUT;
       return 0;
     }
+    std::this_thread::sleep_for(std::chrono::milliseconds(config_.latencyMs));
     emulator::DataDirection direction = emulator::DataDirection::None;
     if (hdr.dxfer_direction == SG_DXFER_FROM_DEV) direction = emulator::DataDirection::In;
     if (hdr.dxfer_direction == SG_DXFER_TO_DEV) direction = emulator::DataDirection::Out;
@@ -179,7 +236,6 @@ class Driver {
   std::mutex lock_;
   std::map<int, int> nodes_;
   std::map<emulator::CommandKind, uint32_t> seen_;
-  std::FILE* timeouts_ = nullptr;
 };
 
 std::atomic<Driver*> made{nullptr};
@@ -214,35 +270,6 @@ int OpenAny(const char* name, const char* path, int flags, mode_t mode) {
 }
 
 }  // namespace
-
-std::optional<Config> ReadConfig() {
-  const char* text = std::getenv("ZX_SG_STANDIN");
-  if (text == nullptr) return std::nullopt;
-  Config config;
-  std::istringstream entries(text);
-  std::string entry;
-  try {
-    while (std::getline(entries, entry, ';')) {
-      const auto eq = entry.find('=');
-      if (eq == std::string::npos) return std::nullopt;
-      const std::string key = entry.substr(0, eq), value = entry.substr(eq + 1);
-      if (key == "dir") config.dir = value;
-      else if (key == "node") config.node = std::stoi(value);
-      else if (key == "denied") config.denied = std::stoi(value);
-      else if (key == "wedged") config.wedged = std::stoi(value);
-      else if (key == "log") config.log = value;
-      else if (key == "timeouts") config.timeouts = value;
-      else if (key == "latency") config.latencyMs = static_cast<uint32_t>(std::stoul(value));
-      else if (key == "scale") config.scale = std::stod(value);
-      else if (key == "host") { if (!ParseFault(value, config.host, true)) return std::nullopt; }
-      else if (key == "hang") { if (!ParseFault(value, config.hang, false)) return std::nullopt; }
-      else return std::nullopt;
-    }
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-  return config;
-}
 
 }  // namespace sg_standin
 
