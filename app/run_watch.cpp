@@ -69,7 +69,10 @@ void RunWatch::Poll() {
   driveLock_.reset();
   form_.ComboBox1.SetEnabled(true);
   // A request to end the program that came during the run is carried out
-  // now, through the message loop's end, so the entry closes down as usual.
-  if (const int request = platform::EndDeferral(); request != 0)
+  // now: the window closes as by the operator (its close handler unloads the
+  // library), and the message loop ends with the request's status.
+  if (const int request = platform::EndDeferral(); request != 0) {
+    form_.Close();
     QCoreApplication::exit(platform::ExitStatusAfterRequest(request));
+  }
 }
