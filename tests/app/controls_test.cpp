@@ -224,9 +224,7 @@ TEST_F(ControlsTest, GetterFromAnotherThreadSeesValueSetThere) {
   EXPECT_EQ(static_cast<QLineEdit*>(edit.Widget())->text(), "66");
 }
 
-// The display went: calls from another thread, queued or new, return without
-// the window thread (which turns no loop here). In a child process, since an
-// abandoned window stays so.
+// The display went: calls from other threads, queued or new, return (in a child: it stays so).
 TEST_F(ControlsTest, CallsFromAnotherThreadAreSkippedOnceTheWindowIsAbandoned) {
   EXPECT_EXIT(
       {

@@ -41,9 +41,8 @@ std::vector<CommandKind> LoggedKinds(const std::string& path) {
   std::ifstream log(path);
   std::string line;
   while (std::getline(log, line)) {
-    const auto at = line.find("cdb=");
     std::vector<uint8_t> cdb;
-    for (std::size_t i = at + 4; i + 1 < line.size() && line[i] != ' '; i += 2)
+    for (std::size_t i = line.find("cdb=") + 4; i + 1 < line.size() && line[i] != ' '; i += 2)
       cdb.push_back(static_cast<uint8_t>(std::stoul(line.substr(i, 2), nullptr, 16)));
     kinds.push_back(emulator::ClassifyCommand(cdb.data(), static_cast<uint8_t>(cdb.size())));
   }

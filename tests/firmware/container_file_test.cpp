@@ -57,8 +57,7 @@ TEST(ContainerFile, AFileThatShrankSinceOpeningFailsTheRead) {
 }
 
 #ifndef _WIN32
-// The check and the reads concern one open file: a FIFO put in its place,
-// before or after the opening, never blocks a read.
+// One open file for the check and the reads: a FIFO put in its place never blocks.
 TEST(ContainerFile, ReadsTheFileItOpenedAndNeverWaitsOnAFifo) {
   ScratchDir dir;
   const auto bytes = FakeExecutable(20);

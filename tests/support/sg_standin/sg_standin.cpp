@@ -75,19 +75,14 @@ Fn Next(const char* name) {
   return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
 }
 
-bool ParseFault(const std::string& value, KindFault& fault, bool withStatus) {
-  std::istringstream in(value);
-  std::string kind, nth, status;
-  if (!std::getline(in, kind, ':') || !std::getline(in, nth, ':')) return false;
+// "K:N" or "K:N:S" (S in hex).
+bool ParseFault(const std::string& value, KindFault& fault) {
+  char kind[32] = {};
+  unsigned nth = 0, status = 0;
+  if (std::sscanf(value.c_str(), "%31[^:]:%u:%x", kind, &nth, &status) < 2) return false;
   const auto parsed = emulator::ParseCommandKind(kind);
-  if (!parsed) return false;
-  fault.kind = *parsed;
-  fault.nth = static_cast<uint32_t>(std::stoul(nth));
-  if (withStatus) {
-    if (!std::getline(in, status)) return false;
-    fault.hostStatus = static_cast<uint8_t>(std::stoul(status, nullptr, 16));
-  }
-  return true;
+  if (parsed) fault = {*parsed, nth, static_cast<uint8_t>(status)};
+  return parsed.has_value();
 }
 
 // From ZX_SG_STANDIN; std::nullopt when it is missing or malformed.
@@ -111,8 +106,8 @@ std::optional<Config> ReadConfig() {
     config.wedged = static_cast<int>(number("wedged", -1));
     config.latencyMs = static_cast<uint32_t>(number("latency", 0));
     config.scale = number("scale", 1.0);
-    if (given.count("host") != 0 && !ParseFault(given["host"], config.host, true)) return std::nullopt;
-    if (given.count("hang") != 0 && !ParseFault(given["hang"], config.hang, false)) return std::nullopt;
+    if (given.count("host") != 0 && !ParseFault(given["host"], config.host)) return std::nullopt;
+    if (given.count("hang") != 0 && !ParseFault(given["hang"], config.hang)) return std::nullopt;
   } catch (const std::exception&) {
     return std::nullopt;
   }
@@ -123,7 +118,7 @@ std::optional<Config> ReadConfig() {
 class Driver {
  public:
   explicit Driver(Config config) : config_(std::move(config)) {
-    std::string error;
+    std::string error;  // a log that cannot be made shows as an empty log
     emulator::DriveBenchOptions options;
     options.logPath = config_.log;
     bench_ = std::make_unique<emulator::DriveBench>(options, error);
