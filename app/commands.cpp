@@ -57,7 +57,10 @@ void TForm1::Button1Click() {
 
   RunWatch& watch = RunWatch::Of(*this);
   watch.Begin();
-  StartFlashRun(program.Flash(), view, flashThread);
+  if (watch.LockDrive())
+    StartFlashRun(program.Flash(), view, flashThread);
+  else
+    SettleUnstartedRun(program.Flash(), view);  // another program holds the drive
   // A thread that could not be made has settled the run already.
   watch.Poll();
 }

@@ -1,7 +1,13 @@
 #include "app/run_watch.h"
 
+#include <cstdio>
+#include <string>
+
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/toolkit/application.h"
+#include "platform/termination_requests.h"
+#include "transport/aspisim.h"
 
 RunWatch& RunWatch::Of(TForm1& form) {
   if (!form.runWatch) form.runWatch.reset(new RunWatch(form));
@@ -14,11 +20,43 @@ RunWatch::RunWatch(TForm1& form) : form_(form) {
   poll_.OnTimer([this] { Poll(); });
 }
 
+namespace {
+
+// One line when the run goes on without part of the inhibitor lock.
+void SayWhatIsNotInhibited(const platform::InhibitLock* lock) {
+  if (lock == nullptr) {
+    std::fprintf(stderr,
+                 "%s: neither logind nor a desktop portal answered: nothing keeps the machine from sleeping, "
+                 "shutting down or logging out during the run\n",
+                 tk::ProgramFileName().c_str());
+  } else if (const std::string missing = lock->Missing(); !missing.empty()) {
+    std::fprintf(stderr, "%s: the run goes on without a lock against: %s\n", tk::ProgramFileName().c_str(),
+                 missing.c_str());
+  }
+}
+
+}  // namespace
+
 void RunWatch::Begin() {
-  if (!watching_) lock_ = form_.program.os.power.InhibitShutdown();
+  platform::DeferTermination();
+  if (!watching_) {
+    lock_ = form_.program.os.power.InhibitShutdown();
+    SayWhatIsNotInhibited(lock_.get());
+  }
   watching_ = true;
   form_.ComboBox1.SetEnabled(false);
   poll_.SetEnabled(true);
+}
+
+bool RunWatch::LockDrive() {
+  Program& program = form_.program;
+  if (!program.simulator) return true;
+  std::string refusal;
+  driveLock_ = program.simulator->LockAdapter(program.run.Selected().haId, refusal);
+  if (driveLock_) return true;
+  std::fprintf(stderr, "%s: %s; the run was not started and nothing was sent to the drive\n",
+               tk::ProgramFileName().c_str(), refusal.c_str());
+  return false;
 }
 
 void RunWatch::Poll() {
@@ -26,5 +64,13 @@ void RunWatch::Poll() {
   poll_.SetEnabled(false);
   watching_ = false;
   lock_.reset();
+  driveLock_.reset();
   form_.ComboBox1.SetEnabled(true);
+  // A request to end the program that came during the run is carried out
+  // now: the window closes as by the operator (its close handler unloads the
+  // library), and the message loop ends with the request's status.
+  if (const int request = platform::EndDeferral(); request != 0) {
+    form_.Close();
+    tk::ExitMessageLoop(platform::ExitStatusAfterRequest(request));
+  }
 }

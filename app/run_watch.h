@@ -1,8 +1,10 @@
 // The window thread's view of a flash run. From the flash button's click
 // until the flash thread has cleared program.run.runActive it holds the
 // system's shutdown inhibitor (so the machine neither sleeps nor shuts down
-// in the middle of a write) and keeps the drive list disabled (so no pick
-// can change the selection or enable the flash button under the run).
+// in the middle of a write), defers requests to end the program
+// (platform/termination_requests.h; one that came ends the message loop
+// once the run is over) and keeps the drive list disabled (so no pick can
+// change the selection or enable the flash button under the run).
 //
 // The end of a run is seen by polling runActive: the flash thread may stop
 // Timer1 itself on a failure, so the progress ticks cannot be relied on to
@@ -15,6 +17,7 @@
 #include <memory>
 
 #include "app/toolkit/timer.h"
+#include "platform/device_layer.h"
 #include "platform/power.h"
 
 class TForm1;
@@ -28,6 +31,11 @@ class RunWatch {
   // Takes the inhibitor (a run goes on without one where the system offers
   // none), disables the drive list and starts watching.
   void Begin();
+  // Locks the selected drive's device against other programs until the run
+  // ends. False, after one line on stderr saying who holds it, when another
+  // program does: the run must then not start. True without a simulator
+  // (the library back-end offers no lock).
+  bool LockDrive();
   // Ends the watch if the run is over: releases the inhibitor, enables the
   // drive list again. Nothing while the run goes on or when not watching.
   void Poll();
@@ -40,5 +48,6 @@ class RunWatch {
   TForm1& form_;
   tk::Timer poll_;
   std::unique_ptr<platform::InhibitLock> lock_;
+  std::unique_ptr<platform::DeviceLock> driveLock_;
   bool watching_ = false;
 };

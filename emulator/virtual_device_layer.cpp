@@ -11,6 +11,7 @@
 namespace emulator {
 
 using platform::DeviceHandle;
+using platform::PassThroughResult;
 using platform::SptdBlock;
 
 // Counts a call as inside the layer for as long as it runs, so the
@@ -58,6 +59,11 @@ std::shared_ptr<VirtualDeviceLayer::Letter> VirtualDeviceLayer::Find(uint8_t let
 void VirtualDeviceLayer::FailPassThrough(uint8_t letterIndex, uint32_t count) {
   std::lock_guard guard(lock_);
   if (auto letter = Find(letterIndex)) letter->passThroughFailuresLeft = count;
+}
+
+void VirtualDeviceLayer::LoseReplies(uint8_t letterIndex, uint32_t count) {
+  std::lock_guard guard(lock_);
+  if (auto letter = Find(letterIndex)) letter->lostRepliesLeft = count;
 }
 
 void VirtualDeviceLayer::HoldPassThrough(uint8_t letterIndex) {
@@ -163,10 +169,17 @@ bool VirtualDeviceLayer::DeviceIoControl(DeviceHandle h, uint32_t code, void* in
     case platform::IOCTL_SCSI_GET_CAPABILITIES:
       return AnswerCapabilities(*letter, out, outLen);
     case platform::IOCTL_SCSI_PASS_THROUGH_DIRECT:
-      return PassThrough(*letter, in, inLen, out, outLen);
+      return PassThrough(*letter, in, inLen, out, outLen) == PassThroughResult::Done;
     default:
       return false;
   }
+}
+
+PassThroughResult VirtualDeviceLayer::SendPassThrough(DeviceHandle h, SptdBlock& block) {
+  CallGuard inside(*this);
+  auto letter = LetterOf(h, platform::IOCTL_SCSI_PASS_THROUGH_DIRECT);
+  if (!letter) return PassThroughResult::NotSent;
+  return PassThrough(*letter, &block, sizeof block, &block, sizeof block);
 }
 
 bool VirtualDeviceLayer::AnswerInquiryData(Letter& letter, void* out, uint32_t outLen) {
@@ -203,12 +216,12 @@ bool VirtualDeviceLayer::Execute(Letter& letter, const ScsiCommand& command, Scs
   return letter.device->Execute(command, reply);
 }
 
-bool VirtualDeviceLayer::AdmitPassThrough(Letter& letter) {
+PassThroughResult VirtualDeviceLayer::AdmitPassThrough(Letter& letter) {
   std::unique_lock guard(lock_);
   ++letter.passThroughCalls;
   if (letter.passThroughFailuresLeft > 0) {
     if (letter.passThroughFailuresLeft != ALWAYS) --letter.passThroughFailuresLeft;
-    return false;
+    return PassThroughResult::NotSent;
   }
   if (letter.held) {
     ++letter.waitingInHold;
@@ -216,13 +229,18 @@ bool VirtualDeviceLayer::AdmitPassThrough(Letter& letter) {
     changed_.wait(guard, [&] { return !letter.held || closing_; });
     --letter.waitingInHold;
   }
-  return !closing_;
+  // A held call cut off by the layer's end stands for a command that hung at
+  // the drive: it was sent.
+  return closing_ ? PassThroughResult::Failed : PassThroughResult::Done;
 }
 
-bool VirtualDeviceLayer::PassThrough(Letter& letter, void* in, uint32_t inLen, void* out, uint32_t outLen) {
-  if (!AdmitPassThrough(letter)) return false;
+PassThroughResult VirtualDeviceLayer::PassThrough(Letter& letter, void* in, uint32_t inLen, void* out,
+                                                  uint32_t outLen) {
+  constexpr PassThroughResult refused = PassThroughResult::NotSent;
+  if (const PassThroughResult admitted = AdmitPassThrough(letter); admitted != PassThroughResult::Done)
+    return admitted;
   if (in == nullptr || out == nullptr || inLen < sizeof(SptdBlock) || outLen < sizeof(SptdBlock))
-    return false;
+    return refused;
   if (in != out) std::memcpy(out, in, sizeof(SptdBlock));
   auto& sptd = static_cast<SptdBlock*>(out)->sptd;
   uint32_t maxTransfer;
@@ -230,10 +248,10 @@ bool VirtualDeviceLayer::PassThrough(Letter& letter, void* in, uint32_t inLen, v
     std::lock_guard guard(lock_);
     maxTransfer = letter.settings.maximumTransferLength;
   }
-  if (sptd.CdbLength > sizeof sptd.Cdb || sptd.DataTransferLength > maxTransfer) return false;
+  if (sptd.CdbLength > sizeof sptd.Cdb || sptd.DataTransferLength > maxTransfer) return refused;
   if (sptd.SenseInfoLength > 0 && uint64_t{sptd.SenseInfoOffset} + sptd.SenseInfoLength > outLen)
-    return false;
-  if (sptd.DataTransferLength > 0 && sptd.DataBuffer == nullptr) return false;
+    return refused;
+  if (sptd.DataTransferLength > 0 && sptd.DataBuffer == nullptr) return refused;
 
   DataDirection direction = DataDirection::None;
   if (sptd.DataTransferLength > 0) {
@@ -242,19 +260,26 @@ bool VirtualDeviceLayer::PassThrough(Letter& letter, void* in, uint32_t inLen, v
     else if (sptd.DataIn == platform::SCSI_IOCTL_DATA_OUT)
       direction = DataDirection::Out;
     else
-      return false;
+      return refused;
   }
   ScsiCommand command{sptd.Cdb, sptd.CdbLength, direction, static_cast<uint8_t*>(sptd.DataBuffer),
                       sptd.DataTransferLength};
   ScsiReply reply;
-  if (!Execute(letter, command, reply)) return false;
+  if (!Execute(letter, command, reply)) return PassThroughResult::Failed;
+  {
+    std::lock_guard guard(lock_);
+    if (letter.lostRepliesLeft > 0) {
+      --letter.lostRepliesLeft;
+      return PassThroughResult::Failed;
+    }
+  }
 
   sptd.ScsiStatus = reply.status;
   const std::size_t senseLen =
       std::min<std::size_t>({reply.senseLen, reply.sense.size(), sptd.SenseInfoLength});
   std::memcpy(static_cast<uint8_t*>(out) + sptd.SenseInfoOffset, reply.sense.data(), senseLen);
   sptd.DataTransferLength = std::min(reply.transferred, sptd.DataTransferLength);
-  return true;
+  return PassThroughResult::Done;
 }
 
 }  // namespace emulator

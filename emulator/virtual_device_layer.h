@@ -54,6 +54,9 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
 
   // The next `count` pass-through calls on the letter fail without reaching the device.
   void FailPassThrough(uint8_t letterIndex, uint32_t count);
+  // The next `count` pass-through calls reach the device, which acts on
+  // them, and then fail as after a bus reset at the host adapter.
+  void LoseReplies(uint8_t letterIndex, uint32_t count);
   // Pass-through calls on the letter block until released (or the layer goes away).
   void HoldPassThrough(uint8_t letterIndex);
   void ReleasePassThrough(uint8_t letterIndex);
@@ -72,6 +75,9 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
   platform::DeviceHandle CreateFile(uint8_t driveLetterIndex) override;
   bool DeviceIoControl(platform::DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
                        uint32_t outLen) override;
+  // Injected failures are refusals before submission (NotSent); a device
+  // that returns no reply counts as reached (Failed).
+  platform::PassThroughResult SendPassThrough(platform::DeviceHandle h, platform::SptdBlock& block) override;
   void CloseHandle(platform::DeviceHandle h) override;
   void Sleep(uint32_t ms) override;
 
@@ -82,6 +88,7 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
     VirtualLetter settings;
     uint32_t openFailuresLeft = 0;
     uint32_t passThroughFailuresLeft = 0;
+    uint32_t lostRepliesLeft = 0;
     bool held = false;
     uint32_t waitingInHold = 0;
     uint32_t passThroughCalls = 0;
@@ -93,9 +100,10 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
   std::shared_ptr<Letter> Find(uint8_t letterIndex) const;
   bool AnswerInquiryData(Letter& letter, void* out, uint32_t outLen);
   bool AnswerCapabilities(Letter& letter, void* out, uint32_t outLen);
-  bool PassThrough(Letter& letter, void* in, uint32_t inLen, void* out, uint32_t outLen);
-  // Counts the call and applies the letter's failures and hold; false: fail the call.
-  bool AdmitPassThrough(Letter& letter);
+  platform::PassThroughResult PassThrough(Letter& letter, void* in, uint32_t inLen, void* out,
+                                          uint32_t outLen);
+  // Counts the call and applies the letter's failures and hold; Done: go on.
+  platform::PassThroughResult AdmitPassThrough(Letter& letter);
   static bool Execute(Letter& letter, const ScsiCommand& command, ScsiReply& reply);
 
   mutable std::mutex lock_;

@@ -7,19 +7,22 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <span>
 #include <string>
 
+#include "platform/read_only_file.h"
+
 class ContainerFile {
  public:
-  // Opens `path`; anything that is not a readable regular file (a missing
-  // path, an empty path, a directory, a device) leaves the object closed.
+  // Opens `path` once; anything that is not a readable regular file (a
+  // missing path, an empty path, a directory, a device, a FIFO) leaves the
+  // object closed. Every read goes to the file opened here, whatever the
+  // path names afterwards.
   explicit ContainerFile(const std::string& path);
   ContainerFile(const ContainerFile&) = delete;
   ContainerFile& operator=(const ContainerFile&) = delete;
 
-  bool IsOpen() const { return open_; }
+  bool IsOpen() const { return file_.IsOpen(); }
   // Length in bytes, as measured when the file was opened.
   std::size_t Size() const { return size_; }
   // Fills `out` from the byte `fromEnd` bytes before the end onwards. False
@@ -27,7 +30,6 @@ class ContainerFile {
   bool ReadFromEnd(std::size_t fromEnd, std::span<uint8_t> out);
 
  private:
-  std::ifstream stream_;
-  bool open_ = false;
+  platform::ReadOnlyFile file_;
   std::size_t size_ = 0;
 };

@@ -150,16 +150,20 @@ TScreenThread::TScreenThread(const FlashContext& context, FlashView& view, platf
   // Nothing ran, so nothing was sent: settle the run as a failure that the
   // operator sees, and let the window close again.
   slot.Reset();
-  context.run.completion.store(COMPLETION_FAILURE);
-  view.StopProgress();
-  view.ShowStatusNow(StatusMsg::FlashingError);
-  context.run.runActive.store(false);
+  SettleUnstartedRun(context, view);
   throw FlashThreadNotStarted();
 }
 
 void TScreenThread::Execute() {
   FlashRun(context_, view_, drive_).Perform();
   context_.run.runActive.store(false);
+}
+
+void SettleUnstartedRun(const FlashContext& context, FlashView& view) {
+  context.run.completion.store(COMPLETION_FAILURE);
+  view.StopProgress();
+  view.ShowStatusNow(StatusMsg::FlashingError);
+  context.run.runActive.store(false);
 }
 
 void StartFlashRun(const FlashContext& context, FlashView& view, platform::ThreadRef& slot) {

@@ -65,3 +65,8 @@ class TScreenThread final : public platform::Thread {
 // (Flashing Error shown, completion flag 2, progress stopped, runActive
 // cleared). Window thread.
 void StartFlashRun(const FlashContext& context, FlashView& view, platform::ThreadRef& slot);
+
+// Settles a run that was not started, with nothing sent to the drive, the
+// way a run without a thread ends: Flashing Error shown, completion flag 2,
+// progress stopped, runActive cleared. Window thread.
+void SettleUnstartedRun(const FlashContext& context, FlashView& view);

@@ -16,6 +16,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -94,6 +97,19 @@ using SptdBlock = SptdBlockT<void*>;
 // Where the sense bytes lie in this build's block (48 on 32-bit builds).
 inline constexpr uint32_t SPTD_SENSE_OFFSET = offsetof(SptdBlock, SenseBuf);
 
+// How a pass-through call ended. NotSent: the command provably never left
+// the machine (the call was refused before submission), so sending it again
+// is safe. Failed: it may have reached the device (the host adapter reported
+// a reset or a time-out, or the outcome is unknown), so it is final: a
+// program or erase command must never reach a drive twice.
+enum class PassThroughResult { Done, NotSent, Failed };
+
+// Held for the length of a flash run; released when destroyed.
+class DeviceLock {
+ public:
+  virtual ~DeviceLock() = default;
+};
+
 class DeviceLayer {
  public:
   virtual ~DeviceLayer() = default;
@@ -102,8 +118,32 @@ class DeviceLayer {
   // One of the three controls above, synchronous; true on success.
   virtual bool DeviceIoControl(DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
                                uint32_t outLen) = 0;
+  // IOCTL_SCSI_PASS_THROUGH_DIRECT on `block` (input and output). A layer
+  // that cannot tell where a failure happened keeps this default, which
+  // counts every failure as possibly sent.
+  virtual PassThroughResult SendPassThrough(DeviceHandle h, SptdBlock& block) {
+    return DeviceIoControl(h, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block, &block, sizeof block)
+               ? PassThroughResult::Done
+               : PassThroughResult::Failed;
+  }
+  // Keeps other programs (a second instance among them) from sending to the
+  // device while the lock lives. nullptr when another holds it, with
+  // `refusal` saying which device and, where known, who holds it. A layer
+  // whose system has no such lock keeps this default, which always grants
+  // a lock that keeps nobody out (Windows: a device handle takes no
+  // advisory lock, and opening the drive unshared would lock out the
+  // system's own use of it; the virtual layers have no other programs).
+  virtual std::unique_ptr<DeviceLock> LockExclusive(DeviceHandle h, std::string& refusal) {
+    (void)h;
+    (void)refusal;
+    return std::make_unique<DeviceLock>();
+  }
   virtual void CloseHandle(DeviceHandle h) = 0;
   virtual void Sleep(uint32_t ms) = 0;
+  // One line for each device that exists but could not be opened, saying
+  // why: the window says only that no drive was found. Empty where the
+  // layer cannot tell.
+  virtual std::vector<std::string> OpenProblems() const { return {}; }
 };
 
 }  // namespace platform

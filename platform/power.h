@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -20,6 +21,9 @@ inline constexpr uint32_t EWX_SHUTDOWN = 0x1;
 class InhibitLock {
  public:
   virtual ~InhibitLock() = default;  // releases the lock
+  // What the lock could not cover (for instance "logout"), for one line on
+  // stderr; empty when it covers everything asked for.
+  virtual std::string Missing() const { return {}; }
 };
 
 class PowerControl {
@@ -29,8 +33,9 @@ class PowerControl {
   virtual bool AdjustShutdownPrivilege(bool enable) = 0;
   // Asks the system to shut down; the result is advisory only.
   virtual bool ExitWindowsEx(uint32_t flags, uint32_t reserved) = 0;
-  // Blocks shutdown, sleep and idle until the returned lock is destroyed;
-  // nullptr when the system offers no such lock.
+  // Blocks shutdown, sleep and idle (and, where the system can, the power
+  // and sleep keys, the lid and logging out) until the returned lock is
+  // destroyed; nullptr when the system offers no such lock at all.
   virtual std::unique_ptr<InhibitLock> InhibitShutdown() = 0;
 };
 

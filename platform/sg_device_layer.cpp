@@ -3,13 +3,18 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <scsi/sg.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
-#include <limits>
+#include <fstream>
+#include <sstream>
 
 #include "platform/adapter_bus_info.h"
 #include "platform/thread.h"
@@ -28,17 +33,73 @@ constexpr uint32_t PAGE_BYTES = 4096;
 constexpr unsigned DRIVER_CODE_MASK = 0x0F;
 constexpr unsigned DRIVER_SENSE = 0x08;
 
+// The process that holds a flock on the file behind `fd`, from /proc/locks
+// (lines like "1: FLOCK  ADVISORY  WRITE 4321 00:05:1042 0 EOF"); empty
+// when none is listed.
+std::string FindLockHolder(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return {};
+  std::ostringstream wanted;
+  wanted << std::hex;
+  wanted.width(2);
+  wanted.fill('0');
+  wanted << major(info.st_dev) << ':';
+  wanted.width(2);
+  wanted << minor(info.st_dev) << ':' << std::dec << info.st_ino;
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line)) {
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, pid, file;
+    fields >> number >> kind;
+    if (kind == "->") fields >> kind;  // a waiter, listed under the holder
+    fields >> mode >> access >> pid >> file;
+    if (kind != "FLOCK" || file != wanted.str()) continue;
+    std::ifstream comm("/proc/" + pid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return "process " + pid + (name.empty() ? std::string() : " (" + name + ")");
+  }
+  return {};
+}
+
 class RealCalls final : public SgSystemCalls {
  public:
   int Open(const std::string& path, int flags) override { return ::open(path.c_str(), flags); }
   int Ioctl(int fd, unsigned long request, void* arg) override { return ::ioctl(fd, request, arg); }
   void Close(int fd) override { ::close(fd); }
+  int Flock(int fd, int operation) override { return ::flock(fd, operation); }
+  std::string LockHolder(int fd) override { return FindLockHolder(fd); }
 };
 
 // A call that reached the device but did not complete there.
 bool TransportFailed(const sg_io_hdr_t& hdr) {
   const unsigned driverCode = hdr.driver_status & DRIVER_CODE_MASK;
   return hdr.host_status != 0 || (driverCode != 0 && driverCode != DRIVER_SENSE);
+}
+
+// Errors of SG_IO that the sg driver gives before it submits the command
+// (checking, allocating, copying in the request); after submission it can
+// only fail while waiting (interrupted) or copying the reply out, when the
+// command has reached the device.
+bool RefusedBeforeSubmission(int error) {
+  switch (error) {
+    case EBADF:
+    case EINVAL:
+    case ENOMEM:
+    case EAGAIN:
+    case EBUSY:
+    case EDOM:
+    case EPERM:
+    case EACCES:
+    case ENODEV:
+    case ENXIO:
+    case ENOTTY:
+    case EMSGSIZE:
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace
@@ -51,22 +112,38 @@ SgSystemCalls& RealSgSystemCalls() {
 std::string SgNodePath(uint8_t driveLetterIndex) { return "/dev/sg" + std::to_string(driveLetterIndex); }
 
 uint32_t SgTimeoutMs(uint32_t seconds) {
-  constexpr uint64_t largest = std::numeric_limits<uint32_t>::max() - 1;
-  return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{seconds} * 1000, largest));
+  return static_cast<uint32_t>(std::min(seconds, SG_KERNEL_TIMEOUT_MAX_S)) * 1000;
 }
 
 // One open descriptor, closed when its last user lets go.
 class SgDeviceLayer::Descriptor {
  public:
-  Descriptor(SgSystemCalls& calls, int fd) : calls_(calls), fd_(fd) {}
+  Descriptor(SgSystemCalls& calls, int fd, std::string path)
+      : calls_(calls), fd_(fd), path_(std::move(path)) {}
   ~Descriptor() { calls_.Close(fd_); }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
 
  private:
   SgSystemCalls& calls_;
   const int fd_;
+  const std::string path_;
+};
+
+// A flock held on one descriptor, which it keeps open.
+class SgDeviceLayer::NodeLock final : public DeviceLock {
+ public:
+  NodeLock(SgSystemCalls& calls, std::shared_ptr<Descriptor> descriptor)
+      : calls_(calls), descriptor_(std::move(descriptor)) {}
+  ~NodeLock() override { calls_.Flock(descriptor_->fd(), LOCK_UN); }
+  NodeLock(const NodeLock&) = delete;
+  NodeLock& operator=(const NodeLock&) = delete;
+
+ private:
+  SgSystemCalls& calls_;
+  const std::shared_ptr<Descriptor> descriptor_;
 };
 
 SgDeviceLayer::SgDeviceLayer(SgSystemCalls& calls) : calls_(calls) {}
@@ -74,13 +151,55 @@ SgDeviceLayer::SgDeviceLayer(SgSystemCalls& calls) : calls_(calls) {}
 SgDeviceLayer::~SgDeviceLayer() = default;
 
 DeviceHandle SgDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
-  const int fd = calls_.Open(SgNodePath(driveLetterIndex), SG_OPEN_FLAGS);
-  if (fd < 0) return INVALID_HANDLE_VALUE;
-  auto descriptor = std::make_shared<Descriptor>(calls_, fd);
+  const std::string path = SgNodePath(driveLetterIndex);
+  const int fd = calls_.Open(path, SG_OPEN_FLAGS);
+  if (fd < 0) {
+    NoteOpenProblem(path, errno);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto descriptor = std::make_shared<Descriptor>(calls_, fd, path);
   std::lock_guard guard(lock_);
   const DeviceHandle h = ++lastHandle_;
   open_.emplace(h, std::move(descriptor));
   return h;
+}
+
+std::unique_ptr<DeviceLock> SgDeviceLayer::LockExclusive(DeviceHandle h, std::string& refusal) {
+  const auto descriptor = Find(h);
+  if (!descriptor) {
+    refusal = "the drive is no longer open";
+    return nullptr;
+  }
+  if (calls_.Flock(descriptor->fd(), LOCK_EX | LOCK_NB) == 0)
+    return std::make_unique<NodeLock>(calls_, descriptor);
+  const int error = errno;
+  refusal = descriptor->path();
+  if (error == EWOULDBLOCK) {
+    const std::string holder = calls_.LockHolder(descriptor->fd());
+    refusal += " is in use by " + (holder.empty() ? std::string("another program") : holder);
+  } else {
+    refusal += " cannot be locked: " + std::string(std::strerror(error));
+  }
+  return nullptr;
+}
+
+void SgDeviceLayer::NoteOpenProblem(const std::string& path, int error) {
+  // No node, or a node without a device behind it: nothing is there.
+  if (error == ENOENT || error == ENODEV || error == ENXIO) return;
+  std::string problem = path + " exists but cannot be opened: " + std::strerror(error);
+  if (error == EACCES || error == EPERM)
+    problem +=
+        "; the user needs read-write access to it (membership of the group that owns it, often cdrom, "
+        "or a local seat's session, to which systemd grants optical drives)";
+  std::lock_guard guard(lock_);
+  for (const std::string& known : openProblems_)
+    if (known.rfind(path + " ", 0) == 0) return;
+  openProblems_.push_back(std::move(problem));
+}
+
+std::vector<std::string> SgDeviceLayer::OpenProblems() const {
+  std::lock_guard guard(lock_);
+  return openProblems_;
 }
 
 void SgDeviceLayer::CloseHandle(DeviceHandle h) {
@@ -113,10 +232,16 @@ bool SgDeviceLayer::DeviceIoControl(DeviceHandle h, uint32_t code, void* in, uin
     case IOCTL_SCSI_GET_CAPABILITIES:
       return AnswerCapabilities(descriptor->fd(), out, outLen);
     case IOCTL_SCSI_PASS_THROUGH_DIRECT:
-      return PassThrough(descriptor->fd(), in, inLen, out, outLen);
+      return PassThrough(descriptor->fd(), in, inLen, out, outLen) == PassThroughResult::Done;
     default:
       return false;
   }
+}
+
+PassThroughResult SgDeviceLayer::SendPassThrough(DeviceHandle h, SptdBlock& block) {
+  const auto descriptor = Find(h);
+  if (!descriptor) return PassThroughResult::NotSent;
+  return PassThrough(descriptor->fd(), &block, sizeof block, &block, sizeof block);
 }
 
 bool SgDeviceLayer::AnswerInquiryData(int fd, void* out, uint32_t outLen) {
@@ -158,15 +283,16 @@ bool SgDeviceLayer::AnswerCapabilities(int fd, void* out, uint32_t outLen) {
   return true;
 }
 
-bool SgDeviceLayer::PassThrough(int fd, void* in, uint32_t inLen, void* out, uint32_t outLen) {
+PassThroughResult SgDeviceLayer::PassThrough(int fd, void* in, uint32_t inLen, void* out, uint32_t outLen) {
+  constexpr PassThroughResult refused = PassThroughResult::NotSent;
   if (in == nullptr || out == nullptr || inLen < sizeof(SptdBlock) || outLen < sizeof(SptdBlock))
-    return false;
+    return refused;
   if (in != out) std::memcpy(out, in, sizeof(SptdBlock));
   auto& sptd = static_cast<SptdBlock*>(out)->sptd;
-  if (sptd.CdbLength == 0 || sptd.CdbLength > sizeof sptd.Cdb) return false;
+  if (sptd.CdbLength == 0 || sptd.CdbLength > sizeof sptd.Cdb) return refused;
   const uint32_t senseLen = std::min<uint32_t>(sptd.SenseInfoLength, SG_SENSE_MAX_LEN);
-  if (senseLen > 0 && uint64_t{sptd.SenseInfoOffset} + senseLen > outLen) return false;
-  if (sptd.DataTransferLength > 0 && sptd.DataBuffer == nullptr) return false;
+  if (senseLen > 0 && uint64_t{sptd.SenseInfoOffset} + senseLen > outLen) return refused;
+  if (sptd.DataTransferLength > 0 && sptd.DataBuffer == nullptr) return refused;
 
   int direction = SG_DXFER_NONE;
   if (sptd.DataTransferLength > 0) {
@@ -175,7 +301,7 @@ bool SgDeviceLayer::PassThrough(int fd, void* in, uint32_t inLen, void* out, uin
     else if (sptd.DataIn == SCSI_IOCTL_DATA_OUT)
       direction = SG_DXFER_TO_DEV;
     else
-      return false;
+      return refused;
   }
   std::array<unsigned char, SG_SENSE_MAX_LEN> sense{};
   sg_io_hdr_t hdr{};
@@ -188,14 +314,18 @@ bool SgDeviceLayer::PassThrough(int fd, void* in, uint32_t inLen, void* out, uin
   hdr.cmdp = sptd.Cdb;
   hdr.sbp = sense.data();
   hdr.timeout = SgTimeoutMs(sptd.TimeOutValue);
-  if (calls_.Ioctl(fd, SG_IO, &hdr) < 0 || TransportFailed(hdr)) return false;
+  // Any answer of the host adapter after submission is final: a reset or a
+  // time-out there may come after the drive has acted on the command.
+  if (calls_.Ioctl(fd, SG_IO, &hdr) < 0)
+    return RefusedBeforeSubmission(errno) ? refused : PassThroughResult::Failed;
+  if (TransportFailed(hdr)) return PassThroughResult::Failed;
 
   sptd.ScsiStatus = hdr.status;
   const uint32_t senseWritten = std::min<uint32_t>(hdr.sb_len_wr, senseLen);
   std::memcpy(static_cast<uint8_t*>(out) + sptd.SenseInfoOffset, sense.data(), senseWritten);
   const uint32_t resid = hdr.resid > 0 ? static_cast<uint32_t>(hdr.resid) : 0;
   sptd.DataTransferLength -= std::min(resid, sptd.DataTransferLength);
-  return true;
+  return PassThroughResult::Done;
 }
 
 }  // namespace platform

@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/device_layer.h"
 
@@ -33,6 +34,17 @@ class SgSystemCalls {
   virtual int Open(const std::string& path, int flags) = 0;         // descriptor, or -1
   virtual int Ioctl(int fd, unsigned long request, void* arg) = 0;  // -1 on failure
   virtual void Close(int fd) = 0;
+  // flock(2); 0 or -1 with errno. Fakes that do not lock keep the default.
+  virtual int Flock(int fd, int operation) {
+    (void)fd;
+    (void)operation;
+    return 0;
+  }
+  // Who holds a lock on the open file, "process 123 (name)", or empty.
+  virtual std::string LockHolder(int fd) {
+    (void)fd;
+    return {};
+  }
 };
 
 SgSystemCalls& RealSgSystemCalls();
@@ -41,13 +53,23 @@ SgSystemCalls& RealSgSystemCalls();
 // waits behind another process's exclusive open (SG_IO itself stays
 // synchronous); close-on-exec so a started child inherits no drive.
 extern const int SG_OPEN_FLAGS;
-// INQUIRY behind the inquiry-data control may meet a drive still spinning up.
-inline constexpr uint32_t SG_INQUIRY_TIMEOUT_MS = 20000;
+// INQUIRY behind the inquiry-data control: a drive answers it even while
+// spinning up; a node that does not answer within this is passed over, so a
+// wedged device delays the start-up by this much, not forever.
+inline constexpr uint32_t SG_INQUIRY_TIMEOUT_MS = 10000;
+// The longest time the kernel holds one pass-through request before it
+// aborts it (and, failing that, resets the device). The block's own time-out
+// is far longer (30 hours); the kernel gets at most the program's longest
+// wait for a command (50 s, erase and program) plus 70 s, so that a command
+// the program has given up on is taken back from the drive within two
+// minutes, and a slow but sound command is never cut short by the kernel
+// before the program itself stops waiting.
+inline constexpr uint32_t SG_KERNEL_TIMEOUT_MAX_S = 120;
 inline constexpr uint32_t SG_SENSE_MAX_LEN = 32;
 
 std::string SgNodePath(uint8_t driveLetterIndex);
-// Seconds of the pass-through block to the ioctl's milliseconds, clamped to the largest
-// finite value (the all-ones value would mean "no time limit").
+// Seconds of the pass-through block to the ioctl's milliseconds, at most
+// SG_KERNEL_TIMEOUT_MAX_S.
 uint32_t SgTimeoutMs(uint32_t seconds);
 
 class SgDeviceLayer final : public DeviceLayer {
@@ -60,20 +82,35 @@ class SgDeviceLayer final : public DeviceLayer {
   DeviceHandle CreateFile(uint8_t driveLetterIndex) override;
   bool DeviceIoControl(DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
                        uint32_t outLen) override;
+  // NotSent only when the sg driver refused the request before submitting
+  // it; a host status or driver error after submission is Failed.
+  PassThroughResult SendPassThrough(DeviceHandle h, SptdBlock& block) override;
+  // flock(LOCK_EX | LOCK_NB) on the node's open descriptor: another
+  // program's flock on the same node is refused, as is this one while
+  // another program holds one.
+  std::unique_ptr<DeviceLock> LockExclusive(DeviceHandle h, std::string& refusal) override;
   void CloseHandle(DeviceHandle h) override;
   void Sleep(uint32_t ms) override;
 
+  // One line per node that exists but could not be opened, saying why (and,
+  // for a permission, how to get access), in the order met. Such a node is
+  // otherwise passed over like an absent one.
+  std::vector<std::string> OpenProblems() const override;
+
  private:
+  void NoteOpenProblem(const std::string& path, int error);
   class Descriptor;
+  class NodeLock;
 
   std::shared_ptr<Descriptor> Find(DeviceHandle h);
   bool AnswerInquiryData(int fd, void* out, uint32_t outLen);
   bool AnswerCapabilities(int fd, void* out, uint32_t outLen);
-  bool PassThrough(int fd, void* in, uint32_t inLen, void* out, uint32_t outLen);
+  PassThroughResult PassThrough(int fd, void* in, uint32_t inLen, void* out, uint32_t outLen);
 
   SgSystemCalls& calls_;
-  std::mutex lock_;
+  mutable std::mutex lock_;
   std::map<DeviceHandle, std::shared_ptr<Descriptor>> open_;
+  std::vector<std::string> openProblems_;
   DeviceHandle lastHandle_ = 0;
 };
 

@@ -74,6 +74,15 @@ std::size_t ASPISim::QueuedRequests() const {
   return AspiSimQueue::Count(*this);
 }
 
+std::unique_ptr<platform::DeviceLock> ASPISim::LockAdapter(uint8_t haId, std::string& refusal) {
+  const SptiAdapter* const adapter = Adapter(haId);
+  if (adapter == nullptr) {
+    refusal = "no such adapter";
+    return nullptr;
+  }
+  return devices_.LockExclusive(adapter->device.get(), refusal);
+}
+
 platform::DeviceHandle ASPISim::OpenDriveLetter(uint8_t index) {
   for (int attempt = 0; attempt < OPEN_ATTEMPTS; ++attempt) {
     const platform::DeviceHandle h = devices_.CreateFile(index);

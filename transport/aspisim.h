@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "platform/device_layer.h"
 #include "platform/event.h"
@@ -81,6 +82,11 @@ class ASPISim {
   uint32_t TimeoutSeconds() const { return timeoutSeconds_.load(); }
   // Requests in the queue, including one being carried out. Threads: any.
   std::size_t QueuedRequests() const;
+  // An exclusive lock on the adapter's device for the length of a flash run
+  // (platform::DeviceLayer::LockExclusive); nullptr with `refusal` set when
+  // another program holds the device, or there is no such adapter.
+  // Threads: the window thread.
+  std::unique_ptr<platform::DeviceLock> LockAdapter(uint8_t haId, std::string& refusal);
 
  private:
   // Discovery (aspisim.cpp).

@@ -2,6 +2,8 @@
 // carries each out with the pass-through control and completes its block.
 // Also starting and stopping that thread.
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "transport/aspisim.h"
 #include "transport/aspisim_queue.h"
@@ -17,11 +19,44 @@ constexpr uint32_t WAIT_FOREVER = 0xFFFFFFFF;
 // What the worker carries out of the lock for one request. The device call
 // works on this copy of the block, never on the queued request, so an abort
 // or teardown may free the request while a given-up call still runs.
+// Data from the device lands in the worker's own bounce buffer and reaches
+// the caller's buffer only under the queue lock, while the request is still
+// this worker's: a call that returns after its worker was given up on writes
+// into memory nobody else reads.
 struct TakenRequest {
   uint64_t serial = 0;
   platform::DeviceHandle device = platform::INVALID_HANDLE_VALUE;
   platform::SptdBlock block{};
+  uint8_t* callerData = nullptr;  // the caller's buffer of a data-in request; else nullptr
+  uint32_t callerLength = 0;
 };
+
+// The worker's bounce buffer, kept between requests so that a run does not
+// allocate per command. One per worker thread.
+using Bounce = std::vector<uint8_t>;
+
+bool ReadsData(const platform::SptdBlock& block) {
+  return block.sptd.DataIn == platform::SCSI_IOCTL_DATA_IN && block.sptd.DataTransferLength > 0 &&
+         block.sptd.DataBuffer != nullptr;
+}
+
+// Points a data-in block at the bounce buffer, filled from the caller's
+// buffer so that bytes the device does not write stay as they were. Runs
+// under the queue lock. False when no buffer of that size can be had.
+bool UseBounce(TakenRequest& taken, Bounce& bounce) {
+  if (!ReadsData(taken.block)) return true;
+  const uint32_t length = taken.block.sptd.DataTransferLength;
+  try {
+    if (bounce.size() < length) bounce.resize(length);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  taken.callerData = static_cast<uint8_t*>(taken.block.sptd.DataBuffer);
+  taken.callerLength = length;
+  std::memcpy(bounce.data(), taken.callerData, length);
+  taken.block.sptd.DataBuffer = bounce.data();
+  return true;
+}
 
 // How to tell the caller, captured while the block was still ours.
 struct Notice {
@@ -38,7 +73,7 @@ struct Notice {
   }
 };
 
-enum class Take { Got, NoneReady, GivenUp };
+enum class Take { Got, NoneReady, GivenUp, NoBuffer };
 
 bool IsLive(uint64_t generation) {
   AspiSimCompanions& companions = Companions();
@@ -46,12 +81,15 @@ bool IsLive(uint64_t generation) {
   return companions.liveWorker == generation;
 }
 
-// Marks the first ready request as taken and zeroes the sense bytes it will fill.
-Take TakeFirstReady(uint64_t generation, TakenRequest& taken) {
+// Marks the first ready request as taken and zeroes the sense bytes it will
+// fill. A worker being stopped takes nothing more: what is queued meanwhile
+// waits for the next worker instead of being dropped with this one.
+Take TakeFirstReady(uint64_t generation, TakenRequest& taken, Bounce& bounce) {
   AspiSimCompanions& companions = Companions();
   std::lock_guard guard(companions.queueLock);
   ASPISim* const sim = companions.instance.load();
-  if (companions.liveWorker != generation || sim == nullptr) return Take::GivenUp;
+  if (companions.liveWorker != generation || sim == nullptr || companions.stopFlag.load() != 0)
+    return Take::GivenUp;
   SptiRequest* const request = AspiSimQueue::FirstReady(*sim);
   if (request == nullptr) return Take::NoneReady;
   request->ready = 0;
@@ -60,19 +98,26 @@ Take TakeFirstReady(uint64_t generation, TakenRequest& taken) {
   taken.serial = request->serial;
   taken.device = request->adapter->device.get();
   taken.block = request->block;
-  return Take::Got;
+  return UseBounce(taken, bounce) ? Take::Got : Take::NoBuffer;
 }
 
-// Up to 10 attempts, 1 ms apart, each from the block as queued. A worker
-// given up on sends nothing more.
+// Up to 10 attempts, 1 ms apart, each from the block as queued, but only
+// while the device layer says the command never left the machine: once it
+// may have reached the drive, its outcome is final, so a program or erase
+// command is never carried out twice. A worker given up on sends nothing more.
 bool ExecutePassThrough(platform::DeviceLayer& devices, uint64_t generation, TakenRequest& taken) {
   const platform::SptdBlock queued = taken.block;
   for (int attempt = 0; attempt < PASS_THROUGH_ATTEMPTS; ++attempt) {
     if (!IsLive(generation)) return false;
     taken.block = queued;
-    if (devices.DeviceIoControl(taken.device, platform::IOCTL_SCSI_PASS_THROUGH_DIRECT, &taken.block,
-                                sizeof taken.block, &taken.block, sizeof taken.block))
-      return true;
+    switch (devices.SendPassThrough(taken.device, taken.block)) {
+      case platform::PassThroughResult::Done:
+        return true;
+      case platform::PassThroughResult::Failed:
+        return false;
+      case platform::PassThroughResult::NotSent:
+        break;
+    }
     devices.Sleep(1);
   }
   return false;
@@ -104,6 +149,10 @@ bool Complete(uint64_t generation, const TakenRequest& taken, bool passed, Notic
   if (request == nullptr) return true;  // no longer ours to complete
   request->block = taken.block;
   SRB_ExecSCSICmd& srb = *request->srb;
+  if (passed && taken.callerData != nullptr) {
+    std::memcpy(taken.callerData, taken.block.sptd.DataBuffer, taken.callerLength);
+    request->block.sptd.DataBuffer = taken.callerData;
+  }
   WriteOutcome(srb, taken.block, passed);
   notice = Notice{(srb.SRB_Flags & SRB_POSTING) != 0, srb.SRB_PostProc, &srb};
   return true;
@@ -120,18 +169,22 @@ bool Retire(uint64_t generation, uint64_t serial) {
 }
 
 // Serves every ready request; false once this worker has been given up on.
-bool ServeReady(uint64_t generation, platform::DeviceLayer& devices, EventService& events) {
+bool ServeReady(uint64_t generation, platform::DeviceLayer& devices, EventService& events, Bounce& bounce) {
   for (;;) {
     TakenRequest taken;
-    switch (TakeFirstReady(generation, taken)) {
+    bool sendable = true;
+    switch (TakeFirstReady(generation, taken, bounce)) {
       case Take::GivenUp:
         return false;
       case Take::NoneReady:
         return true;
+      case Take::NoBuffer:
+        sendable = false;  // nothing sent: completes as a failed pass-through
+        break;
       case Take::Got:
         break;
     }
-    const bool passed = ExecutePassThrough(devices, generation, taken);
+    const bool passed = sendable && ExecutePassThrough(devices, generation, taken);
     Notice notice;
     if (!Complete(generation, taken, passed, notice)) return false;
     if (notice.srb != nullptr) notice.Deliver(events);
@@ -145,8 +198,9 @@ void ASPISim::WorkerProc(uint64_t generation, platform::DeviceLayer* devices, Ev
                          EventHandle wake) {
   // Serving before the first wait picks up requests that arrived while a
   // previous worker was being stopped: their wake-up went to that worker.
+  Bounce bounce;
   for (;;) {
-    if (!ServeReady(generation, *devices, *events)) return;
+    if (!ServeReady(generation, *devices, *events, bounce)) return;
     if (events->WaitForSingleObject(wake, WAIT_FOREVER) == WaitResult::Failed) return;
     if (Companions().stopFlag.load() != 0) return;
   }

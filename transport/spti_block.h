@@ -12,7 +12,10 @@
 inline constexpr uint8_t SPTI_TARGET_ID = 1;
 inline constexpr uint8_t SPTI_MAX_SENSE = 32;
 inline constexpr uint32_t SPTI_INQUIRY_LENGTH = 96;
-inline constexpr uint32_t SPTI_INQUIRY_TIMEOUT_S = 108000;
+// The discovery INQUIRY runs on the window thread before the window is
+// shown: a device that does not answer must not hold the start-up longer
+// than this. A drive answers INQUIRY at once, even while it spins up.
+inline constexpr uint32_t SPTI_INQUIRY_TIMEOUT_S = 10;
 
 // The discovery INQUIRY into `data` (SPTI_INQUIRY_LENGTH bytes).
 platform::SptdBlock BuildInquiryBlock(uint8_t* data);

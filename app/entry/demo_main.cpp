@@ -14,6 +14,8 @@
 #include "app/entry/demo_drives.h"
 #include "app/entry/demo_options.h"
 #include "app/entry/demo_services.h"
+#include "app/entry/display_loss.h"
+#include "app/entry/display_opening.h"
 #include "app/entry/exception_report.h"
 #include "app/entry/library_problems.h"
 #include "app/entry/system_services.h"
@@ -23,6 +25,7 @@
 #include "app/toolkit/dialogs.h"
 #include "emulator/virtual_device_layer.h"
 #include "platform/event.h"
+#include "platform/termination_requests.h"
 #include "transport/aspi_library.h"
 
 namespace {
@@ -31,6 +34,7 @@ namespace {
 #error "the build gives the project's version as ZX_VERSION"
 #endif
 
+constexpr const char* kProgram = "zorvex-flash-demo";
 constexpr int kBadOptions = 2;
 constexpr int kRunNotSucceeded = 1;
 
@@ -67,14 +71,21 @@ std::string FileProblem(const demo::DemoDrives* drives) {
   return problem;
 }
 
-// Shows the window and runs the loop; the exit status.
+// Shows the window and runs the loop; the exit status. A request to end the
+// program that waited for the run gives the loop its own status.
 int RunWindow(tk::Application& app, TForm1& form, const demo::DemoOptions& options) {
   if (form.closedDuringStartup) return options.autoFlash ? kRunNotSucceeded : 0;
   form.Show();
   std::optional<demo::AutoPilot> pilot;
   if (options.autoFlash) pilot.emplace(form, std::cout).Start();
-  app.Run();
+  if (const int loop = app.Run(); loop != 0) return loop;
   return pilot && !pilot->Succeeded() ? kRunNotSucceeded : 0;
+}
+
+// The drives' files, written on the way out when the display went during a run.
+void ConcludeWithoutWindow(const demo::DemoDrives* drives) {
+  if (const std::string problem = FileProblem(drives); !problem.empty())
+    std::cerr << kProgram << ": " << problem << std::endl;
 }
 
 int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
@@ -98,6 +109,7 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
     Program program(
         Services{system, power, *libraries, drives ? drives->Layer() : noLetters, SystemEvents(), dialogs});
     TForm1 form(program);
+    DisplayLossGuard displayLoss(kProgram, program.run, [&] { ConcludeWithoutWindow(drives.get()); });
     status = RunWindow(app, form, options);
     // No run is going (the window does not close during one); end any wait
     // a drive may still be in before the simulator stops its worker.
@@ -105,7 +117,7 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
   }
   // The library family's drives went with the library, at the window's close.
   if (const std::string problem = FileProblem(drives.get()); !problem.empty()) {
-    std::cerr << "zorvex-flash-demo: " << problem << std::endl;
+    std::cerr << kProgram << ": " << problem << std::endl;
     return kRunNotSucceeded;
   }
   return status;
@@ -131,8 +143,11 @@ int main(int argc, char** argv) {
     std::cerr << "zorvex-flash-demo: " << error << std::endl;
     return kBadOptions;
   }
+  platform::InstallTerminationRequests(kProgram);
   // The toolkit sees no option: the demo's own are not for it.
+  DisplayOpening opening(kProgram);
   tk::Application app;
+  opening.Done();
   SetUpApplication();
   if (const std::string problem = CheckTextConversion(); !problem.empty()) {
     std::cerr << "zorvex-flash-demo: " << problem << std::endl;

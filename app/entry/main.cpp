@@ -5,6 +5,8 @@
 #include <exception>
 
 #include "app/entry/application_setup.h"
+#include "app/entry/display_loss.h"
+#include "app/entry/display_opening.h"
 #include "app/entry/exception_report.h"
 #include "app/entry/system_services.h"
 #include "app/main_window.h"
@@ -12,10 +14,15 @@
 #include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "platform/event.h"
+#include "platform/termination_requests.h"
 
 namespace {
 
-void Run(tk::Application& app) {
+constexpr const char* kProgram = "zorvex-flash";
+
+// The message loop's status: 0, or what a request to end the program that
+// came during a run asks for.
+int Run(tk::Application& app) {
   const auto system = entry::MakeSystemInfo();
   const auto power = entry::MakePower();
   // The ASPI library is looked for beside the program first, as on its home platform.
@@ -24,15 +31,23 @@ void Run(tk::Application& app) {
   tk::WindowDialogs dialogs;
   Program program(Services{*system, *power, *libraries, *devices, SystemEvents(), dialogs});
   TForm1 form(program);
-  if (form.closedDuringStartup) return;
+  // The window says only that no drive was found; what kept a node out is
+  // said here.
+  for (const std::string& problem : devices->OpenProblems())
+    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+  if (form.closedDuringStartup) return 0;
+  DisplayLossGuard displayLoss(kProgram, program.run);
   form.Show();
-  app.Run();
+  return app.Run();
 }
 
 }  // namespace
 
 int main() {
+  platform::InstallTerminationRequests(kProgram);
+  DisplayOpening opening(kProgram);
   tk::Application app;
+  opening.Done();
   SetUpApplication();
   // Without the conversion every text would be empty: say so and stop.
   if (const std::string problem = CheckTextConversion(); !problem.empty()) {
@@ -41,7 +56,7 @@ int main() {
     return 1;
   }
   try {
-    Run(app);
+    return Run(app);
   } catch (const std::exception& error) {
     ReportException(error);
   }

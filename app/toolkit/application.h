@@ -19,6 +19,12 @@ void SetApplicationTitle(std::string_view cp932);
 // The title set last; until one is set, the toolkit's own application name.
 std::string ApplicationTitle();
 
+// Ends the running message loop with `status` (window thread).
+void ExitMessageLoop(int status);
+
+// The running program's own file name, without its folder, for stderr lines.
+std::string ProgramFileName();
+
 // One per program, made before any window. Qt sees no command-line option.
 class Application {
  public:
@@ -26,8 +32,9 @@ class Application {
   ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
-  // Runs the message loop until the last window has closed.
-  void Run();
+  // Runs the message loop until the last window has closed; returns the
+  // status given to ExitMessageLoop, or 0.
+  int Run();
 
  private:
   struct State;

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <type_traits>
 #include <utility>
 
@@ -32,6 +33,13 @@ void RunOnWindowThread(const std::function<void()>& call);
 // left to catch it: the program ends).
 void PostToWindowThread(std::function<void()> call);
 
+// The window thread will run nothing more (the display is gone and the
+// process is ending): calls waiting for it and every later call from
+// another thread are skipped, so a flash thread can finish its run without
+// its window. Calls on the window thread itself still run.
+void AbandonWindow();
+bool WindowAbandoned();
+
 // RunOnWindowThread for calls with a result.
 template <typename F>
 auto CallOnWindowThread(F&& call) -> std::invoke_result_t<F&> {
@@ -41,7 +49,11 @@ auto CallOnWindowThread(F&& call) -> std::invoke_result_t<F&> {
   } else {
     std::optional<Result> result;
     RunOnWindowThread([&] { result.emplace(call()); });
-    return std::move(*result);
+    // A call skipped for an abandoned window answers with an empty value
+    // where its type has one.
+    if (result) return std::move(*result);
+    if constexpr (std::is_default_constructible_v<Result>) return Result{};
+    throw std::logic_error("the window is gone");
   }
 }
 

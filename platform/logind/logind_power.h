@@ -3,9 +3,16 @@
 // Power-off asks logind to power the machine off with interactive
 // authorisation, so polkit decides whether the operator may; the answer is
 // advisory, as the caller closes the window either way. The shutdown
-// privilege of a process token has no Linux counterpart. The inhibitor lock
-// is logind's "block" lock on shutdown, sleep and idle, held as long as the
-// returned object lives.
+// privilege of a process token has no Linux counterpart.
+//
+// The inhibitor lock, held as long as the returned object lives, is made of
+// up to three parts, each asked for on its own so that a refusal of one
+// does not lose the others: logind's "block" lock on shutdown, sleep and
+// idle; a second one on the power, suspend and hibernate keys and the lid
+// switch (logind's LidSwitchIgnoreInhibited defaults to yes, so the sleep
+// lock alone does not stop a closing lid from suspending the machine); and,
+// on the session bus, the desktop portal's Inhibit of logout (and user
+// switching, suspend and idle), which logind cannot block.
 // Threads: window thread (each call blocks until logind answers or the call
 // times out).
 #pragma once
@@ -21,8 +28,9 @@ class LogindPower final : public PowerControl {
  public:
   // logind on the system bus.
   LogindPower();
-  // logind (or a stand-in) on the given bus.
-  explicit LogindPower(QDBusConnection bus);
+  // logind (or a stand-in) on the given bus; the desktop portal on
+  // `session`, if it is connected.
+  explicit LogindPower(QDBusConnection bus, QDBusConnection session = QDBusConnection(QString()));
 
   bool AdjustShutdownPrivilege(bool enable) override;
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
@@ -30,6 +38,7 @@ class LogindPower final : public PowerControl {
 
  private:
   QDBusConnection bus_;
+  QDBusConnection session_;
 };
 
 }  // namespace platform

@@ -237,4 +237,19 @@ TEST_F(ControlsTest, GetterFromAnotherThreadSeesValueSetThere) {
   EXPECT_EQ(static_cast<QLineEdit*>(tk::QtWidget(edit))->text(), "66");
 }
 
+// The display went: calls from other threads, queued or new, return (in a child: it stays so).
+TEST_F(ControlsTest, CallsFromAnotherThreadAreSkippedOnceTheWindowIsAbandoned) {
+  EXPECT_EXIT(
+      {
+        std::atomic<int> ran{0};
+        std::thread queued([&] { tk::RunOnWindowThread([&] { ++ran; }); });
+        tk::AbandonWindow();
+        queued.join();
+        std::thread later([&] { tk::RunOnWindowThread([&] { ++ran; }); });
+        later.join();
+        std::_Exit(ran.load() == 0 && tk::WindowAbandoned() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <linux/fs.h>
 #include <scsi/sg.h>
 
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -97,7 +98,7 @@ TEST_F(SgLayer, APassThroughBecomesOneSgIoOnTheCallersBuffer) {
   EXPECT_EQ(hdr.dxferp, data);
   EXPECT_EQ(hdr.dxfer_len, sizeof data);
   EXPECT_EQ(hdr.mx_sb_len, 32);
-  EXPECT_EQ(hdr.timeout, 108000000u);
+  EXPECT_EQ(hdr.timeout, platform::SG_KERNEL_TIMEOUT_MAX_S * 1000);  // not the block's 30 hours
   EXPECT_THAT(sg.ios[0].cdb, ::testing::ElementsAre(0xCB, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x77));
 }
 
@@ -137,12 +138,15 @@ TEST_F(SgLayer, TheReplyCarriesStatusSenseAndTheBytesMoved) {
   EXPECT_EQ(block.sptd.DataTransferLength, sizeof data - 12);
 }
 
+using Result = platform::PassThroughResult;
 struct FailureCase {
   const char* name;
   int returned;
   unsigned short host;
   unsigned short driver;
   bool passes;
+  int error = 0;
+  Result result = Result::Failed;  // whether a resend is safe
 };
 class SgOutcome : public SgLayer, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -151,15 +155,20 @@ TEST_P(SgOutcome, OnlyACommandThatReachedTheDeviceAndCameBackCounts) {
     auto& hdr = *static_cast<sg_io_hdr_t*>(arg);
     hdr.host_status = GetParam().host;
     hdr.driver_status = GetParam().driver;
+    errno = GetParam().error;
     return GetParam().returned;
   };
   EXPECT_EQ(Send(), GetParam().passes);
+  EXPECT_EQ(layer.SendPassThrough(h, block), GetParam().passes ? Result::Done : GetParam().result);
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, SgOutcome,
                          ::testing::Values(FailureCase{"Good", 0, 0, 0, true},
                                            FailureCase{"SenseWithSuggestion", 0, 0, 0x28, true},
-                                           FailureCase{"IoctlFails", -1, 0, 0, false},
+                                           FailureCase{"RefusedBeforeSubmission", -1, 0, 0, false, ENOMEM,
+                                                       Result::NotSent},
+                                           FailureCase{"InterruptedAfterSubmission", -1, 0, 0, false, EINTR},
+                                           FailureCase{"ReplyNotCopiedBack", -1, 0, 0, false, EFAULT},
                                            FailureCase{"HostError", 0, 0x07, 0, false},
                                            FailureCase{"DriverTimeout", 0, 0, 0x06, false},
                                            FailureCase{"DriverError", 0, 0, 0x24, false}),
@@ -174,6 +183,7 @@ class SgRefuses : public SgLayer, public ::testing::WithParamInterface<Spoiled> 
 TEST_P(SgRefuses, BlocksItCannotCarryWithoutAnIoctl) {
   GetParam().spoil(block);
   EXPECT_FALSE(Send());
+  EXPECT_EQ(layer.SendPassThrough(h, block), Result::NotSent);
   EXPECT_TRUE(sg.ios.empty());
 }
 
@@ -248,13 +258,13 @@ TEST_F(SgLayer, ADescriptorClosedDuringACallStaysOpenUntilTheCallReturns) {
 
 class SgTimeout : public ::testing::TestWithParam<std::pair<uint32_t, uint32_t>> {};
 
-TEST_P(SgTimeout, SecondsBecomeMillisecondsClampedBelowNoLimit) {
+TEST_P(SgTimeout, SecondsBecomeMillisecondsAtMostTheKernelBound) {
   EXPECT_EQ(platform::SgTimeoutMs(GetParam().first), GetParam().second);
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, SgTimeout,
-                         ::testing::Values(std::pair{0u, 0u}, std::pair{7u, 7000u},
-                                           std::pair{4294967u, 4294967000u}, std::pair{4294968u, 0xFFFFFFFEu},
-                                           std::pair{0xFFFFFFFFu, 0xFFFFFFFEu}));
+                         ::testing::Values(std::pair{0u, 0u}, std::pair{7u, 7000u}, std::pair{120u, 120000u},
+                                           std::pair{121u, 120000u}, std::pair{108000u, 120000u},
+                                           std::pair{0xFFFFFFFFu, 120000u}));
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "tests/transport/sim_rig.h"
+#include "transport/aspisim_queue.h"
 #include "transport/execute.h"
 
 namespace {
@@ -160,6 +161,23 @@ TEST_F(AspiSimWorker, AGivenUpWorkerTakesNoFurtherRequest) {
   EXPECT_FALSE(waiting.Wait(50));
   EXPECT_FALSE(hung.Wait(0));
   EXPECT_EQ(rig.sim->QueuedRequests(), 1u);
+}
+
+TEST_F(AspiSimWorker, AWorkerBeingStoppedTakesNothingQueuedMeanwhile) {
+  rig.starter.Decide([](int call) { return call == 1; });  // no replacement: what it took would be lost
+  rig.Create();
+  rig.layer.HoldPassThrough(kHeldLetter);
+  ScopedEvent hung, waiting;
+  SRB_ExecSCSICmd victim{}, queued{};
+  ASSERT_EQ(Queue(victim, 0, hung, 0xC2), SS_PENDING);
+  ASSERT_TRUE(rig.layer.WaitForHeldCall(kHeldLetter, 3000));
+  std::thread abort([&] { EXPECT_EQ(Abort(victim), SS_COMP); });
+  ASSERT_TRUE(WaitFor([] { return Companions().stopFlag.load() != 0; }));
+  ASSERT_EQ(Queue(queued, 1, waiting, 0xC3), SS_PENDING);
+  rig.layer.ReleasePassThrough(kHeldLetter);  // the old worker returns while the abort polls
+  abort.join();
+  EXPECT_TRUE(free->Commands().empty());
+  EXPECT_EQ(rig.sim->QueuedRequests(), 1u);  // still queued for a next worker, not dropped
 }
 
 TEST_F(AspiSimWorker, TheRequestAGivenUpWorkerCarriedLeavesTheQueueWithIt) {

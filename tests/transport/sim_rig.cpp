@@ -56,6 +56,15 @@ bool RecordingLayer::DeviceIoControl(platform::DeviceHandle h, uint32_t code, vo
   return inner_.DeviceIoControl(h, code, in, inLen, out, outLen);
 }
 
+platform::PassThroughResult RecordingLayer::SendPassThrough(platform::DeviceHandle h,
+                                                            platform::SptdBlock& block) {
+  {
+    std::lock_guard guard(lock_);
+    sent_.push_back(block);
+  }
+  return inner_.SendPassThrough(h, block);
+}
+
 void CountingStarter::Decide(std::function<bool(int call)> succeeds) {
   std::lock_guard guard(lock_);
   succeeds_ = std::move(succeeds);

@@ -54,6 +54,7 @@ class RecordingLayer final : public platform::DeviceLayer {
   platform::DeviceHandle CreateFile(uint8_t index) override { return inner_.CreateFile(index); }
   bool DeviceIoControl(platform::DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
                        uint32_t outLen) override;
+  platform::PassThroughResult SendPassThrough(platform::DeviceHandle h, platform::SptdBlock& block) override;
   void CloseHandle(platform::DeviceHandle h) override { inner_.CloseHandle(h); }
   void Sleep(uint32_t ms) override { inner_.Sleep(ms); }
 

@@ -1,6 +1,7 @@
 #include "app/toolkit/application.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <mutex>
 #include <optional>
 
@@ -45,6 +46,12 @@ Application::Application() : state_(std::make_unique<State>()) {}
 
 Application::~Application() = default;
 
-void Application::Run() { QApplication::exec(); }
+int Application::Run() { return QApplication::exec(); }
+
+void ExitMessageLoop(int status) { QCoreApplication::exit(status); }
+
+std::string ProgramFileName() {
+  return QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+}
 
 }  // namespace tk

@@ -21,6 +21,7 @@ std::optional<std::string> title;
 std::atomic<HWND> handOver{nullptr};
 bool looping = false;  // window thread only
 int shownForms = 0;    // window thread only
+int exitStatus = 0;    // window thread only
 
 constexpr wchar_t kHandOverClass[] = L"ZxToolkitHandOver";
 
@@ -97,8 +98,21 @@ Application::~Application() {
   if (state_->richEdit != nullptr) ::FreeLibrary(state_->richEdit);
 }
 
-void Application::Run() {
-  if (shownForms == 0) return;
+void ExitMessageLoop(int status) {
+  exitStatus = status;
+  ::PostQuitMessage(status);
+}
+
+std::string ProgramFileName() {
+  char path[MAX_PATH] = {};
+  const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string full(path, length < MAX_PATH ? length : 0);
+  const size_t slash = full.find_last_of("\\/");
+  return slash == std::string::npos ? full : full.substr(slash + 1);
+}
+
+int Application::Run() {
+  if (shownForms == 0) return exitStatus;
   looping = true;
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -113,6 +127,8 @@ void Application::Run() {
     ::DispatchMessageW(&message);
   }
   looping = false;
+  // The last window's closing asks for 0 too; a status asked for before wins.
+  return exitStatus;
 }
 
 // The system's own texts (message box buttons) come in the system's language.

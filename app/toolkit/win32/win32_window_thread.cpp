@@ -26,15 +26,25 @@ struct Task {
 
 std::mutex queueLock;
 std::deque<std::shared_ptr<Task>> queue;
+bool windowGone = false;  // guarded by queueLock
+
+void Finish(Task& task, std::exception_ptr failure) {
+  std::lock_guard guard(task.lock);
+  task.failure = std::move(failure);
+  task.done = true;
+  task.finished.notify_all();
+}
 
 // One wake-up per task, each running the oldest task: calls land in the
-// order they were queued.
-void Enqueue(std::shared_ptr<Task> task) {
+// order they were queued. Once the window is gone nothing is queued (false).
+bool Enqueue(std::shared_ptr<Task> task) {
   {
     std::lock_guard guard(queueLock);
+    if (windowGone) return false;
     queue.push_back(std::move(task));
   }
   ::PostMessageW(HandOverWindow(), WM_ZX_HANDOVER, 0, 0);
+  return true;
 }
 
 }  // namespace
@@ -59,10 +69,7 @@ void RunNextHandOver() {
   } catch (...) {
     failure = std::current_exception();
   }
-  std::lock_guard guard(task->lock);
-  task->failure = std::move(failure);
-  task->done = true;
-  task->finished.notify_all();
+  Finish(*task, std::move(failure));
 }
 
 bool OnWindowThread() {
@@ -83,7 +90,7 @@ void RunOnWindowThread(const std::function<void()>& call) {
   }
   auto task = std::make_shared<Task>();
   task->call = &call;
-  Enqueue(task);
+  if (!Enqueue(task)) return;
   std::exception_ptr failure;
   {
     std::unique_lock guard(task->lock);
@@ -91,6 +98,21 @@ void RunOnWindowThread(const std::function<void()>& call) {
     failure = std::move(task->failure);
   }
   if (failure) std::rethrow_exception(failure);
+}
+
+void AbandonWindow() {
+  std::deque<std::shared_ptr<Task>> skipped;
+  {
+    std::lock_guard guard(queueLock);
+    windowGone = true;
+    skipped.swap(queue);
+  }
+  for (const auto& task : skipped) Finish(*task, nullptr);
+}
+
+bool WindowAbandoned() {
+  std::lock_guard guard(queueLock);
+  return windowGone;
 }
 
 }  // namespace tk

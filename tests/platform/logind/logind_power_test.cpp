@@ -56,6 +56,7 @@ class FakeLogind : public QObject {
     handed.giveFileDescriptor(ends[1]);  // Qt closes it once the reply is sent
     std::lock_guard guard(lock_);
     calls_.push_back(QStringList{"Inhibit", what, who, why, mode}.join('|').toStdString());
+    if (readEnd_ >= 0) ::close(readEnd_);
     readEnd_ = ends[0];
     return handed;
   }
@@ -174,9 +175,15 @@ TEST_F(LogindPowerTest, InhibitTakesABlockLockOnShutdownSleepAndIdleAndHoldsItUn
   platform::LogindPower power(Client());
   auto lock = power.InhibitShutdown();
   ASSERT_NE(lock, nullptr);
-  EXPECT_EQ(fake_->Calls(),
-            std::vector<std::string>{"Inhibit|shutdown:sleep:idle|Zorvex Firmware Flash Utility|"
-                                     "Writing drive firmware|block"});
+  // The keys and the lid in a request of their own, so that a refusal of one
+  // does not lose the other; no portal on this bus, so logout is missing.
+  EXPECT_EQ(fake_->Calls(), (std::vector<std::string>{
+                                "Inhibit|shutdown:sleep:idle|Zorvex Firmware Flash Utility|"
+                                "Writing drive firmware|block",
+                                "Inhibit|handle-power-key:handle-suspend-key:handle-hibernate-key:"
+                                "handle-lid-switch|Zorvex Firmware Flash Utility|Writing drive firmware|"
+                                "block"}));
+  EXPECT_EQ(lock->Missing(), "logout");
   const int readEnd = fake_->ReadEnd();
   ASSERT_GE(readEnd, 0);
   // Copies on the way through the bus may linger a moment; the lock's must not.
@@ -196,7 +203,7 @@ TEST_F(LogindPowerTest, ShutdownPrivilegeStepAsksLogindNothing) {
   auto lock = power.InhibitShutdown();
   ASSERT_NE(lock, nullptr);
   const auto calls = fake_->Calls();
-  ASSERT_EQ(calls.size(), 1u);
+  ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls.front().rfind("Inhibit|", 0), 0u);
 }
 

@@ -1,0 +1,120 @@
+// The real product binary, end to end through its own SG_IO code, in front
+// of the stand-in sg driver (tests/support/sg_standin): one case per family
+// of faults. The product carries synthetic firmware packed into a copy of it
+// here; the stand-in's autopilot presses Flash and closes the window.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <fstream>
+#include <sstream>
+
+#include "emulator/command_kind.h"
+#include "tests/firmware/container_test_files.h"
+
+namespace {
+
+using emulator::CommandKind;
+
+constexpr int kRunMs = 90000;
+
+struct ProductCase {
+  const char* name;
+  const char* config;  // added to the stand-in's configuration
+  const char* status;  // the message area at the end; nullptr: not looked at
+  CommandKind counted;
+  std::size_t count;          // commands of that kind the drive received
+  const char* err = nullptr;  // a part of stderr
+  int exitCode = 0;
+  bool endsWithCounted = false;  // nothing reached the drive after the last such command
+  int signalAfter = 0;           // SIGTERM once this many commands are logged
+  bool lockedByUs = false;       // the test holds the node's flock
+};
+void PrintTo(const ProductCase& c, std::ostream* os) { *os << c.name; }
+
+std::vector<CommandKind> LoggedKinds(const std::string& path) {
+  std::vector<CommandKind> kinds;
+  std::ifstream log(path);
+  std::string line;
+  while (std::getline(log, line)) {
+    std::vector<uint8_t> cdb;
+    for (std::size_t i = line.find("cdb=") + 4; i + 1 < line.size() && line[i] != ' '; i += 2)
+      cdb.push_back(static_cast<uint8_t>(std::stoul(line.substr(i, 2), nullptr, 16)));
+    kinds.push_back(emulator::ClassifyCommand(cdb.data(), static_cast<uint8_t>(cdb.size())));
+  }
+  return kinds;
+}
+
+class ProductTest : public ::testing::TestWithParam<ProductCase> {};
+
+TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
+  const ProductCase& c = GetParam();
+  container_test::ScratchDir dir;
+  const QString product = QString::fromStdString(dir.File("zorvex-flash"));
+  ASSERT_EQ(QProcess::execute(ZX_PACK_PATH,
+                              {"pack", "--exe", ZX_PRODUCT_PATH, "--output", product, "--synthetic", "1.0B"}),
+            0);
+  const std::string log = dir.File("commands.log");
+  const int lockFd = c.lockedByUs ? ::open(dir.File("sg0").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1;
+  ASSERT_TRUE(!c.lockedByUs || ::flock(lockFd, LOCK_EX) == 0);
+
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("LANG", "C");
+  env.insert("LD_PRELOAD", ZX_SG_STANDIN_PATH);
+  // In a sanitizer build the stand-in comes before the sanitizer's runtime.
+  env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+  env.insert("ZX_SG_STANDIN_AUTOPILOT", "1");
+  env.insert("ZX_SG_STANDIN", QString::fromStdString("dir=" + dir.File("") + ";log=" + log + ";" + c.config));
+  QProcess run;
+  run.setProcessEnvironment(env);
+  run.start(product, {});
+  ASSERT_TRUE(run.waitForStarted());
+  if (c.signalAfter > 0) {
+    while (LoggedKinds(log).size() < static_cast<std::size_t>(c.signalAfter) &&
+           run.state() == QProcess::Running)
+      run.waitForFinished(20);
+    ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
+  }
+  ASSERT_TRUE(run.waitForFinished(kRunMs)) << "the product did not end";
+  if (lockFd >= 0) ::close(lockFd);
+  const std::string out = run.readAllStandardOutput().toStdString();
+  const std::string err = run.readAllStandardError().toStdString();
+
+  EXPECT_TRUE(run.exitStatus() == QProcess::NormalExit && run.exitCode() == c.exitCode) << out << err;
+  EXPECT_THAT(out, ::testing::HasSubstr("shown"));
+  EXPECT_THAT(out, ::testing::HasSubstr(c.status ? std::string("status ") + c.status : "")) << err;
+  EXPECT_THAT(err, ::testing::HasSubstr(c.err ? c.err : ""));
+  const auto kinds = LoggedKinds(log);
+  EXPECT_EQ(std::count(kinds.begin(), kinds.end(), c.counted), static_cast<long>(c.count)) << out << err;
+  EXPECT_TRUE(!c.endsWithCounted || (!kinds.empty() && kinds.back() == c.counted)) << "a command after it";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ProductTest,
+    ::testing::Values(ProductCase{"SoundRun", "", "Flashing is Completed", CommandKind::Program, 18},
+                      // Reached the drive, then a bus reset: final, never sent again.
+                      ProductCase{"HostErrorOnAnErase", "host=erase:1:08", "Flashing Error",
+                                  CommandKind::Erase, 1, nullptr, 0, true},
+                      // Hangs (never reaching the drive) for its kernel time-out, scaled,
+                      // then fails without a resend: the drive saw only the first program.
+                      ProductCase{"HungProgramCommand", "hang=program:2;scale=0.1", "Flashing Error",
+                                  CommandKind::Program, 1, nullptr, 0, true},
+                      // A wedged device on sg0 delays the window by its two bounded INQUIRYs only.
+                      ProductCase{"WedgedNodeAtStartUp", "node=1;wedged=0;scale=0.05",
+                                  "Flashing is Completed", CommandKind::Program, 18},
+                      ProductCase{"NodeRefusesAccess", "node=1;denied=0", "Flashing is Completed",
+                                  CommandKind::Program, 18,
+                                  "/dev/sg0 exists but cannot be opened: Permission denied"},
+                      ProductCase{"NodeLockedByAnother", "", "Flashing Error", CommandKind::FlashOn, 0,
+                                  "is in use by process", 0, false, 0, true},
+                      // The whole run, then the end the signal asked for.
+                      ProductCase{"TerminatedMidRun", "latency=20", nullptr, CommandKind::Program, 18,
+                                  "SIGTERM during a flash run", 128 + SIGTERM, false, 12}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
