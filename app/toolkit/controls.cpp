@@ -162,14 +162,33 @@ std::string Edit::Text() const {
 // RichEdit
 
 RichEdit::RichEdit(QWidget* parent, Bounds bounds, std::string_view text)
-    : Control(Place(new QTextEdit(parent), bounds)) {
+    : Control(Place(new QTextEdit(parent), bounds)), shown_(text) {
   auto* edit = static_cast<QTextEdit*>(widget_);
   edit->setAcceptRichText(false);
   edit->setPlainText(FromCp932(text));
 }
 
 void RichEdit::SetText(std::string_view cp932) {
-  RunOnWindowThread([&] { static_cast<QTextEdit*>(widget_)->setPlainText(FromCp932(cp932)); });
+  RunOnWindowThread([&] {
+    static_cast<QTextEdit*>(widget_)->setPlainText(FromCp932(cp932));
+    shown_.assign(cp932);
+    painted_ = false;
+  });
+}
+
+void RichEdit::ShowNow(std::string_view cp932) {
+  RunOnWindowThread([&] {
+    auto* edit = static_cast<QTextEdit*>(widget_);
+    const bool same = cp932 == shown_ && !edit->document()->isModified();
+    if (same && painted_) return;
+    if (!same) {
+      edit->setPlainText(FromCp932(cp932));
+      shown_.assign(cp932);
+    }
+    // The frame's repaint paints the viewport inside it, text and all.
+    edit->repaint();
+    painted_ = true;
+  });
 }
 
 std::string RichEdit::Text() const {

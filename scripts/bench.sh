@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the benchmarks in Release (build-bench/)
+# and runs them, printing a table of each path against its baseline.
+#   scripts/bench.sh [--quick] [--json FILE]
+#   --quick      tiny counts: only checks that every benchmark runs (CI)
+#   --json FILE  also writes the figures as one JSON object
+# ZX_SKIP_INSTALL=1 skips the package installation.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ -z "${ZX_SKIP_INSTALL:-}" ]; then scripts/install-deps.sh; fi
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZX_BENCH=ON \
+  "${launcher[@]}" >/dev/null
+ninja -C build-bench -j"${ZX_JOBS:-2}" zx-bench
+QT_QPA_PLATFORM=offscreen build-bench/bench/zx-bench "$@"
