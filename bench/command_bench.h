@@ -12,6 +12,9 @@ namespace bench {
 struct CommandFigures {
   Comparison timing;
   double allocationsPerCommand = 0;
+  // The stand-in device alone, called on the caller's thread: the part of a
+  // command that a real drive would replace (simulator only).
+  double deviceUs = 0;
 };
 
 // A family read (32 bytes at 0x4500) from a virtual drive on D:, through

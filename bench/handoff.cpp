@@ -13,11 +13,16 @@ BareHandoff::~BareHandoff() {
   worker_.join();
 }
 
+// Each side wakes the other after letting go of the lock, so the woken
+// thread does not block on it at once: the quickest plain hand-over.
 void BareHandoff::Run() {
-  std::unique_lock guard(lock_);
-  pending_ = true;
-  done_ = false;
+  {
+    std::lock_guard guard(lock_);
+    pending_ = true;
+    done_ = false;
+  }
   requested_.notify_one();
+  std::unique_lock guard(lock_);
   completed_.wait(guard, [&] { return done_; });
 }
 
@@ -28,7 +33,9 @@ void BareHandoff::Serve() {
     if (stop_) return;
     pending_ = false;
     done_ = true;
+    guard.unlock();
     completed_.notify_one();
+    guard.lock();
   }
 }
 

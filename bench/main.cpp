@@ -1,6 +1,7 @@
 // zx-bench: the project's paths timed against their natural baselines in the
 // same run, with heap allocations counted. Run through scripts/bench.sh;
-// options: --quick (tiny counts: only that everything runs), --json FILE.
+// options: --quick (tiny counts: only that everything runs), --json FILE,
+// --only commands|status|windows (one group, for a profiler).
 // Child modes (started by the benchmark itself): --child empty,
 // --child startup N, --child run.
 #include <QApplication>
@@ -57,6 +58,8 @@ void Commands(const Counts& n, Figures& f) {
   f.Add("command_vs_handoff", sim.timing.Ratio(),
         Format("%.2fx (%.2f us per command, %.2f us bare hand-over)", sim.timing.Ratio(), sim.timing.pathUs,
                sim.timing.baselineUs));
+  f.Add("virtual_device_us", sim.deviceUs,
+        Format("%.2f us (the stand-in device of that command alone, no hand-over)", sim.deviceUs));
   const bench::CommandFigures lib = bench::LibraryCommand(n.rounds, n.commandBatch, ZX_BENCH_ASPI_DIR);
   f.Add("library_command_vs_handoff", lib.timing.Ratio(),
         Format("%.2fx (%.2f us per command, %.2f us bare hand-over)", lib.timing.Ratio(), lib.timing.pathUs,
@@ -137,24 +140,27 @@ int main(int argc, char** argv) {
   }
   Counts counts;
   std::string json;
+  std::string only;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--quick") {
       counts = Counts{2, 20, 10, 1, 1};
     } else if (args[i] == "--json" && i + 1 < args.size()) {
       json = args[++i];
+    } else if (args[i] == "--only" && i + 1 < args.size()) {
+      only = args[++i];
     } else {
-      std::cerr << "usage: zx-bench [--quick] [--json FILE]\n";
+      std::cerr << "usage: zx-bench [--quick] [--json FILE] [--only commands|status|windows]\n";
       return 2;
     }
   }
   try {
     Figures figures;
-    Commands(counts, figures);
-    {
+    if (only.empty() || only == "commands") Commands(counts, figures);
+    if (only.empty() || only == "status") {
       QApplication app(qtArgc, argv);
       Status(counts, figures);
     }
-    Windows(counts, figures);
+    if (only.empty() || only == "windows") Windows(counts, figures);
     for (const Row& row : figures.rows) std::printf("%-32s %s\n", row.name.c_str(), row.figure.c_str());
     if (!json.empty()) WriteJson(json, figures);
   } catch (const std::exception& error) {

@@ -77,8 +77,13 @@ class EventTable final : public EventService {
 
   WaitResult WaitForSingleObject(EventHandle h, uint32_t ms) override {
     return WithEvent(h, WaitResult::Failed, [&](Event& e, std::unique_lock<std::mutex>& guard) {
-      const bool ended = e.changed.wait_for(guard, std::chrono::milliseconds(ms),
-                                            [&] { return e.signalled || e.handle != h; });
+      const auto over = [&] { return e.signalled || e.handle != h; };
+      // INFINITE, as on Windows: no time-out, and no timer armed for one.
+      bool ended = true;
+      if (ms == WAIT_INFINITE)
+        e.changed.wait(guard, over);
+      else
+        ended = e.changed.wait_for(guard, std::chrono::milliseconds(ms), over);
       if (e.handle != h) return WaitResult::Failed;  // closed meanwhile
       if (!ended) return WaitResult::TimedOut;
       e.signalled = false;  // auto-reset: one waiter takes the signal

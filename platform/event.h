@@ -32,6 +32,9 @@ inline constexpr EventHandle NO_EVENT = 0;
 
 enum class WaitResult { Signalled, TimedOut, Failed };
 
+// A wait of this many milliseconds never times out (Windows' INFINITE).
+inline constexpr uint32_t WAIT_INFINITE = 0xFFFFFFFF;
+
 class EventService {
  public:
   virtual ~EventService() = default;

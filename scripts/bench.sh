@@ -4,13 +4,17 @@
 #   scripts/bench.sh [--quick] [--json FILE]
 #   --quick      tiny counts: only checks that every benchmark runs (CI)
 #   --json FILE  also writes the figures as one JSON object
-# ZX_SKIP_INSTALL=1 skips the package installation.
+# ZX_SKIP_INSTALL=1 skips the package installation. ZX_BENCH_DIR names the
+# build folder (default build-bench/): any Release build without the tests
+# will do, so CI reuses the package check's (build-package/) and compiles
+# only the benchmark itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${ZX_SKIP_INSTALL:-}" ]; then scripts/install-deps.sh; fi
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZX_BENCH=ON \
+dir="${ZX_BENCH_DIR:-build-bench}"
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZX_BENCH=ON \
   "${launcher[@]}" >/dev/null
-ninja -C build-bench -j"${ZX_JOBS:-2}" zx-bench
-QT_QPA_PLATFORM=offscreen build-bench/bench/zx-bench "$@"
+ninja -C "$dir" zx-bench
+QT_QPA_PLATFORM=offscreen "$dir/bench/zx-bench" "$@"
