@@ -185,8 +185,8 @@ void RichEdit::ShowNow(std::string_view cp932) {
       edit->setPlainText(FromCp932(cp932));
       shown_.assign(cp932);
     }
-    // The frame's repaint paints the viewport inside it, text and all.
-    edit->repaint();
+    // The text lies in the viewport; the frame around it does not change.
+    edit->viewport()->repaint();
     painted_ = true;
   });
 }
