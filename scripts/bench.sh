@@ -10,10 +10,14 @@
 # only the benchmark itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ -z "${ZX_SKIP_INSTALL:-}" ]; then scripts/install-deps.sh; fi
-launcher=()
-if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+if [ "${ZX_SKIP_INSTALL:-0}" != "1" ]; then scripts/install-deps.sh; fi
 dir="${ZX_BENCH_DIR:-build-bench}"
+# A new folder gets the compiler cache; an existing one keeps its settings,
+# since a changed compile command would rebuild everything in it.
+launcher=()
+if [ ! -f "$dir/CMakeCache.txt" ] && command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZX_BENCH=ON \
   "${launcher[@]}" >/dev/null
 ninja -C "$dir" zx-bench
