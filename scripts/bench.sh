@@ -9,7 +9,9 @@
 # will do, so CI reuses the package check's (build-package/) and compiles
 # only the benchmark itself.
 set -euo pipefail
+caller="$PWD"  # a relative --json FILE is the caller's
 cd "$(dirname "$0")/.."
+repo="$PWD"
 if [ "${ZX_SKIP_INSTALL:-0}" != "1" ]; then scripts/install-deps.sh; fi
 dir="${ZX_BENCH_DIR:-build-bench}"
 # A new folder gets the compiler cache; an existing one keeps its settings,
@@ -21,4 +23,5 @@ fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZX_BENCH=ON \
   "${launcher[@]}" >/dev/null
 ninja -C "$dir" zx-bench
-QT_QPA_PLATFORM=offscreen "$dir/bench/zx-bench" "$@"
+cd "$caller"
+QT_QPA_PLATFORM=offscreen "$repo/$dir/bench/zx-bench" "$@"
