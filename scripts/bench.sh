@@ -23,5 +23,6 @@ fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZX_BENCH=ON \
   "${launcher[@]}" >/dev/null
 ninja -C "$dir" zx-bench
+case "$dir" in /*) bench="$dir/bench/zx-bench" ;; *) bench="$repo/$dir/bench/zx-bench" ;; esac
 cd "$caller"
-QT_QPA_PLATFORM=offscreen "$repo/$dir/bench/zx-bench" "$@"
+QT_QPA_PLATFORM=offscreen "$bench" "$@"
