@@ -162,7 +162,7 @@ class ShowNowCounter : public QObject {
  public:
   explicit ShowNowCounter(QTextEdit* edit) {
     edit->viewport()->installEventFilter(this);
-    QObject::connect(edit, &QTextEdit::textChanged, [this] { ++settings; });
+    QObject::connect(edit, &QTextEdit::textChanged, this, [this] { ++settings; });
   }
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() == QEvent::Paint) ++paints;
