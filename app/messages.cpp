@@ -153,10 +153,14 @@ void ShowStatus(Program& program, TForm1& form, StatusMsg code) {
 }
 
 void ShowStatusNow(Program& program, TForm1& form, StatusMsg code) {
-  tk::RunOnWindowThread([&] {
-    form.RichEdit1.SetText(SetStatus(program, code));
-    form.RichEdit1.Repaint();
-  });
+  // One pointer captured, so the call fits std::function without the heap:
+  // a run shows a status before nearly every drive command.
+  struct Step {
+    Program& program;
+    TForm1& form;
+    StatusMsg code;
+  } step{program, form, code};
+  tk::RunOnWindowThread([s = &step] { s->form.RichEdit1.ShowNow(SetStatus(s->program, s->code)); });
 }
 
 void ChooseLanguage(Program& program, TForm1& form) {

@@ -51,7 +51,7 @@ std::string FormatCommandLogLine(const CommandLogEntry& entry) {
 void CommandLog::Append(CommandLogEntry entry) {
   std::lock_guard guard(lock_);
   if (listener_) listener_(entry);
-  entries_.push_back(std::move(entry));
+  if (keepEntries_) entries_.push_back(std::move(entry));
 }
 
 std::vector<CommandLogEntry> CommandLog::Entries() const {

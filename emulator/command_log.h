@@ -37,6 +37,10 @@ class CommandLog {
  public:
   using Listener = std::function<void(const CommandLogEntry&)>;
 
+  // A log that only streams to its listener keeps no entries: it stays the
+  // same size however many commands pass.
+  explicit CommandLog(bool keepEntries = true) : keepEntries_(keepEntries) {}
+
   void Append(CommandLogEntry entry);
   std::vector<CommandLogEntry> Entries() const;
   std::size_t Size() const;
@@ -47,6 +51,7 @@ class CommandLog {
 
  private:
   mutable std::mutex lock_;
+  const bool keepEntries_;
   std::vector<CommandLogEntry> entries_;
   Listener listener_;
 };

@@ -42,7 +42,7 @@ DriveBench::DriveBench(DriveBenchOptions options, std::string& error) : options_
       d.faults->AddRule(FaultRule::Fail(f.kind, f.nth, f.senseByte2));
     for (const BenchLatency& latency : options_.latencies) d.faults->SetLatency(latency.kind, latency.ms);
     d.faults->SetLatencyScale(options_.latencyScale);
-    d.tap = std::make_unique<LoggingDevice>(*d.faults, log_, adapter);
+    if (logFile_ != nullptr) d.tap = std::make_unique<LoggingDevice>(*d.faults, log_, adapter);
   }
 }
 

@@ -1,9 +1,11 @@
 // A row of virtual RT-5800B drives as the demo and the loadable virtual ASPI
 // library present them: each drive behind a fault injector (failures,
-// latencies) and a command-log tap on one shared log,
+// latencies) and, when a log file is asked for, a command-log tap on one
+// shared log,
 //   tap -> fault injector -> virtual drive,
-// with the log optionally copied line by line into a file and the flash of
-// the first drive dumped on request.
+// whose lines go straight into the file (nothing is kept in memory, and
+// without a file nothing is logged or hashed), and the flash of the first
+// drive dumped on request.
 // Threads: construction, Interrupt, Dump and destruction on the owner's
 // thread; the taps are then used by whichever transport serves the drives.
 #pragma once
@@ -55,8 +57,10 @@ class DriveBench {
   DriveBench& operator=(const DriveBench&) = delete;
 
   std::size_t Count() const { return drives_.size(); }
-  // The drive as its transport reaches it: through its log tap. Adapter i logs as ha=i.
-  ScsiDevice& Device(std::size_t i) { return *drives_[i].tap; }
+  // The drive as its transport reaches it: through its log tap if it has one. Adapter i logs as ha=i.
+  ScsiDevice& Device(std::size_t i) {
+    return drives_[i].tap ? static_cast<ScsiDevice&>(*drives_[i].tap) : *drives_[i].faults;
+  }
   // Ends every injected wait, so that a transport's worker can stop.
   void Interrupt();
   // Writes unit0.bin (0x80000 bytes of unit 0) and unit1.bin (0x20000 bytes
@@ -71,11 +75,11 @@ class DriveBench {
   struct Drive {
     std::unique_ptr<VirtualDrive> drive;
     std::unique_ptr<FaultInjector> faults;
-    std::unique_ptr<LoggingDevice> tap;
+    std::unique_ptr<LoggingDevice> tap;  // only with a log file
   };
 
   const DriveBenchOptions options_;
-  CommandLog log_;
+  CommandLog log_{false};
   std::FILE* logFile_ = nullptr;
   // The errno of the first command-log line that could not be written; 0: none.
   std::atomic<int> logErrno_{0};

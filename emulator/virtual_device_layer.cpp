@@ -47,6 +47,7 @@ void VirtualDeviceLayer::Place(uint8_t letterIndex, std::shared_ptr<ScsiDevice> 
   letter->device = std::move(device);
   letter->settings = settings;
   letter->openFailuresLeft = settings.openFailures;
+  letter->controls.reserve(MAX_RECORDED);  // recording then never allocates
   std::lock_guard guard(lock_);
   letters_[letterIndex] = std::move(letter);
 }
@@ -123,7 +124,7 @@ uint32_t VirtualDeviceLayer::Sleeps() const {
 
 DeviceHandle VirtualDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
   std::lock_guard guard(lock_);
-  openAttempts_.push_back(driveLetterIndex);
+  if (openAttempts_.size() < MAX_RECORDED) openAttempts_.push_back(driveLetterIndex);
   auto letter = Find(driveLetterIndex);
   if (!letter) return platform::INVALID_HANDLE_VALUE;
   if (letter->openFailuresLeft > 0) {
@@ -154,7 +155,7 @@ std::shared_ptr<VirtualDeviceLayer::Letter> VirtualDeviceLayer::LetterOf(DeviceH
   std::lock_guard guard(lock_);
   auto it = handles_.find(h);
   if (it == handles_.end()) return nullptr;
-  it->second->controls.push_back(code);
+  if (it->second->controls.size() < MAX_RECORDED) it->second->controls.push_back(code);
   return it->second;
 }
 

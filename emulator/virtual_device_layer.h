@@ -43,6 +43,9 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
  public:
   static constexpr uint32_t ALWAYS = UINT32_MAX;
   static constexpr uint32_t INQUIRY_LENGTH = 36;
+  // What the records below keep at most: a long-running demo must not grow
+  // by every command. Start-up and any test stay far below.
+  static constexpr std::size_t MAX_RECORDED = 1024;
 
   VirtualDeviceLayer() = default;
   ~VirtualDeviceLayer() override;
@@ -65,10 +68,10 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
   // Sleep() really sleeps unless switched off; it always counts.
   void SetRealSleep(bool real);
 
-  std::vector<uint8_t> OpenAttempts() const;  // every CreateFile index, in call order
+  std::vector<uint8_t> OpenAttempts() const;  // the first MAX_RECORDED CreateFile indexes, in call order
   std::size_t OpenHandles() const;
   uint32_t BadCloses() const;                                 // CloseHandle on a handle that is not open
-  std::vector<uint32_t> Controls(uint8_t letterIndex) const;  // control codes asked, in order
+  std::vector<uint32_t> Controls(uint8_t letterIndex) const;  // the first MAX_RECORDED control codes asked, in order
   uint32_t PassThroughCalls(uint8_t letterIndex) const;       // including failed and held ones
   uint32_t Sleeps() const;
 

@@ -1,6 +1,7 @@
 // Auto-reset events reached through handle values that fit in SRB_PostProc.
 //
-// Handles are never handed out twice in a process run (a 64-bit counter), so
+// Handles are never handed out twice in a process run (a 64-bit counter;
+// Windows: but see below for spent events), so
 // a closed handle stays harmless: setting, resetting or waiting on it fails
 // and touches no other event. A back-end that completes a request after its
 // caller stopped waiting and closed the event therefore signals nothing.
@@ -16,8 +17,10 @@
 // event keeps its system object, retired and never signalled through the
 // table again, until the process ends: its value cannot be handed out
 // twice, and a library's late SetEvent on it reaches nobody (it succeeds,
-// where Linux's zx_SetEvent fails). Each event costs one system handle for
-// the rest of the run: one per drive command, a few hundred for a run.
+// where Linux's zx_SetEvent fails). An event whose one completion was
+// taken by a wait is spent: nothing can signal it any more, so it is kept
+// and handed out again, its value with it; only events closed otherwise
+// (a wait that ran out) hold their system handle for the rest of the run.
 // Threads: every operation may be called from any thread.
 #pragma once
 
@@ -28,6 +31,9 @@ using EventHandle = std::uintptr_t;
 inline constexpr EventHandle NO_EVENT = 0;
 
 enum class WaitResult { Signalled, TimedOut, Failed };
+
+// A wait of this many milliseconds never times out (Windows' INFINITE).
+inline constexpr uint32_t WAIT_INFINITE = 0xFFFFFFFF;
 
 class EventService {
  public:

@@ -87,7 +87,9 @@ platform::DeviceHandle ASPISim::OpenDriveLetter(uint8_t index) {
   for (int attempt = 0; attempt < OPEN_ATTEMPTS; ++attempt) {
     const platform::DeviceHandle h = devices_.CreateFile(index);
     if (h != platform::INVALID_HANDLE_VALUE) return h;
-    devices_.Sleep(1);
+    // The pause gives a busy device time before the next attempt; after the
+    // last one it would only delay start-up, once for every absent letter.
+    if (attempt + 1 < OPEN_ATTEMPTS) devices_.Sleep(1);
   }
   return platform::INVALID_HANDLE_VALUE;
 }

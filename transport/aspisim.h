@@ -128,6 +128,10 @@ class ASPISim {
   SptiRequest* lastRequest_ = nullptr;
   uint64_t lastSerial_ = 0;
   uint64_t inWorkSerial_ = 0;  // the request the worker is carrying out; 0: none
+  // Records of requests that have left the queue, kept for the next ones so
+  // that a drive command costs no heap memory.
+  std::unique_ptr<SptiRequest> spareRequests_;
+  uint32_t spareCount_ = 0;
 
   // Serialises aborts and teardown, which replace the worker.
   std::mutex workerLock_;

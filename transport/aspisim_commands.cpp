@@ -109,12 +109,17 @@ uint32_t ASPISim::QueueExecute(SRB_ExecSCSICmd& srb) {
   // A CDB longer than its 16-byte field cannot be sent as given.
   if (srb.SRB_CDBLen > MAX_CDB_LEN) return Finish(srb.SRB_Status, SS_INVALID_SRB, SS_INVALID_SRB);
 
-  auto request = std::make_unique<SptiRequest>();
+  AspiSimCompanions& companions = Companions();
+  std::unique_ptr<SptiRequest> request;
+  {
+    std::lock_guard guard(companions.queueLock);
+    request = AspiSimQueue::TakeSpare(*this);
+  }
+  if (request == nullptr) request = std::make_unique<SptiRequest>();
   request->adapter = table_[srb.SRB_HaId];
   request->ready = 0;
   request->srb = &srb;
   request->block = BuildExecuteBlock(srb, timeoutSeconds_.load());
-  AspiSimCompanions& companions = Companions();
   uint64_t serial;
   {
     std::lock_guard guard(companions.queueLock);

@@ -41,19 +41,40 @@ SptiRequest* AspiSimQueue::FirstReady(ASPISim& sim) {
   return nullptr;
 }
 
-std::unique_ptr<SptiRequest> AspiSimQueue::Remove(ASPISim& sim, uint64_t serial) {
+namespace {
+
+// More spares than requests ever wait at once would only hold memory.
+constexpr uint32_t MAX_SPARE_REQUESTS = 4;
+
+}  // namespace
+
+bool AspiSimQueue::Remove(ASPISim& sim, uint64_t serial) {
   std::unique_ptr<SptiRequest>* link = &sim.firstRequest_;
   SptiRequest* previous = nullptr;
   while (*link != nullptr && (*link)->serial != serial) {
     previous = link->get();
     link = &(*link)->next;
   }
-  if (*link == nullptr) return nullptr;
+  if (*link == nullptr) return false;
   std::unique_ptr<SptiRequest> found = std::move(*link);
   *link = std::move(found->next);
   if (sim.lastRequest_ == found.get()) sim.lastRequest_ = previous;
   --sim.queueCount_;
-  return found;
+  if (sim.spareCount_ < MAX_SPARE_REQUESTS) {
+    found->next = std::move(sim.spareRequests_);
+    sim.spareRequests_ = std::move(found);
+    ++sim.spareCount_;
+  }
+  return true;
+}
+
+std::unique_ptr<SptiRequest> AspiSimQueue::TakeSpare(ASPISim& sim) {
+  if (sim.spareRequests_ == nullptr) return nullptr;
+  std::unique_ptr<SptiRequest> spare = std::move(sim.spareRequests_);
+  sim.spareRequests_ = std::move(spare->next);
+  --sim.spareCount_;
+  *spare = SptiRequest{};
+  return spare;
 }
 
 void AspiSimQueue::Clear(ASPISim& sim) {

@@ -43,8 +43,11 @@ struct AspiSimQueue {
   static SptiRequest* FindBySrb(ASPISim& sim, const void* srb);
   static SptiRequest* FindBySerial(ASPISim& sim, uint64_t serial);
   static SptiRequest* FirstReady(ASPISim& sim);
-  // The request leaves the queue; nullptr when it is no longer there.
-  static std::unique_ptr<SptiRequest> Remove(ASPISim& sim, uint64_t serial);
+  // The request leaves the queue, its record kept as a spare; false when it
+  // is no longer there.
+  static bool Remove(ASPISim& sim, uint64_t serial);
+  // A record for a new request, all fields as fresh; nullptr when no spare is left.
+  static std::unique_ptr<SptiRequest> TakeSpare(ASPISim& sim);
   // Frees every request without completing it.
   static void Clear(ASPISim& sim);
   static uint32_t Count(const ASPISim& sim) { return sim.queueCount_; }

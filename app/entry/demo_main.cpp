@@ -79,6 +79,9 @@ int RunWindow(tk::Application& app, TForm1& form, const demo::DemoOptions& optio
   std::optional<demo::AutoPilot> pilot;
   if (options.autoFlash) pilot.emplace(form, std::cout).Start();
   if (const int loop = app.Run(); loop != 0) return loop;
+  // The window may close between the run's end and the watch noticing it:
+  // a request that waited for the run still decides the status.
+  if (const int request = platform::EndDeferral(); request != 0) return platform::ExitStatusAfterRequest(request);
   return pilot && !pilot->Succeeded() ? kRunNotSucceeded : 0;
 }
 

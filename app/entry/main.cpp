@@ -38,7 +38,11 @@ int Run(tk::Application& app) {
   if (form.closedDuringStartup) return 0;
   DisplayLossGuard displayLoss(kProgram, program.run);
   form.Show();
-  return app.Run();
+  const int loop = app.Run();
+  // The window may close between the run's end and the watch noticing it:
+  // a request that waited for the run still decides the status.
+  if (const int request = platform::EndDeferral(); request != 0) return platform::ExitStatusAfterRequest(request);
+  return loop;
 }
 
 }  // namespace

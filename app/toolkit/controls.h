@@ -112,6 +112,14 @@ class RichEdit : public Control {
   std::string Text() const;  // paragraphs joined by line-feed bytes
   int ParagraphCount() const;
   void Repaint();  // paints now, not at the next pass of the event loop
+  // The text is in the box and painted when this returns: set only when the
+  // box shows another text (or one the operator edited), painted once; when
+  // it is already shown and painted, nothing is done.
+  void ShowNow(std::string_view cp932);
+
+ private:
+  std::string shown_;     // the text last set, CP932; window thread only
+  bool painted_ = false;  // shown_ has been painted since it was set
 };
 
 // The position always lies between minimum and maximum: it is clamped on

@@ -12,6 +12,7 @@ namespace aspi_module {
 namespace {
 
 constexpr uint8_t DEVICE_TYPE_CDROM = 0x05;
+constexpr std::size_t MAX_SPARE_REQUESTS = 4;
 constexpr uint32_t MAX_TRANSFER = 0x10000;
 constexpr char MANAGER_ID[16] = {'Z', 'X', ' ', 'V', 'i', 'r', 't', 'u',
                                  'a', 'l', ' ', 'A', 'S', 'P', 'I', ' '};
@@ -50,7 +51,7 @@ RequestEngine::~RequestEngine() {
   }
   wake_.notify_all();
   worker_.reset();  // the last one to touch it: nothing else starts a worker now
-  std::deque<std::unique_ptr<Request>> left;
+  std::vector<std::unique_ptr<Request>> left;
   {
     std::lock_guard guard(lock_);
     left.swap(queue_);
@@ -149,7 +150,7 @@ uint32_t RequestEngine::Queue(void* srb) {
     block->SRB_Status = SS_INVALID_SRB;
     return SS_INVALID_SRB;
   }
-  auto request = std::make_unique<Request>();
+  std::unique_ptr<Request> request = NewRequest();
   request->block = block;
   request->device = device;
   request->flags = block->SRB_Flags;
@@ -159,6 +160,7 @@ uint32_t RequestEngine::Queue(void* srb) {
   request->direction = DirectionOf(block->SRB_Flags);
   request->callerBuffer = block->SRB_BufPointer;
   request->postProc = block->SRB_PostProc;
+  request->data.clear();
   if (request->direction != emulator::DataDirection::None && block->SRB_BufLen > 0) {
     if (block->SRB_BufPointer == nullptr) {
       block->SRB_Status = SS_INVALID_SRB;
@@ -227,14 +229,14 @@ void RequestEngine::Work() {
       wake_.wait(guard, [&] { return stop_ || !queue_.empty(); });
       if (stop_) return;
       request = std::move(queue_.front());
-      queue_.pop_front();
+      queue_.erase(queue_.begin());
       current_ = request->block;
       currentWithdrawn_ = false;
       // A slow drive: the request counts as being carried out while it waits.
       if (latencyMs_ > 0 &&
           wake_.wait_for(guard, std::chrono::milliseconds(latencyMs_), [&] { return stop_; })) {
         // Unloading: not sent to the drive; the destructor fails it with the rest.
-        if (!currentWithdrawn_) queue_.push_front(std::move(request));
+        if (!currentWithdrawn_) queue_.insert(queue_.begin(), std::move(request));
         current_ = nullptr;
         return;
       }
@@ -245,17 +247,37 @@ void RequestEngine::Work() {
     command.direction = request->direction;
     command.data = request->data.empty() ? nullptr : request->data.data();
     command.dataLen = static_cast<uint32_t>(request->data.size());
+    request->reply = emulator::ScsiReply{};
     request->reached = request->device->Execute(command, request->reply);
 
     std::unique_lock guard(lock_);
     const bool withdrawn = currentWithdrawn_;
     current_ = nullptr;
-    if (withdrawn) continue;
-    if (request->flags & SRB_POSTING) {
-      guard.unlock();  // a post routine may send the next request
+    if (!withdrawn) {
+      if (request->flags & SRB_POSTING) {
+        guard.unlock();  // a post routine may send the next request
+      }
+      Complete(*request);
+      if (!guard.owns_lock()) guard.lock();
     }
-    Complete(*request);
+    Recycle(std::move(request));
   }
+}
+
+std::unique_ptr<RequestEngine::Request> RequestEngine::NewRequest() {
+  {
+    std::lock_guard guard(lock_);
+    if (!spares_.empty()) {
+      std::unique_ptr<Request> spare = std::move(spares_.back());
+      spares_.pop_back();
+      return spare;
+    }
+  }
+  return std::make_unique<Request>();
+}
+
+void RequestEngine::Recycle(std::unique_ptr<Request> request) {
+  if (spares_.size() < MAX_SPARE_REQUESTS) spares_.push_back(std::move(request));
 }
 
 // Writes the outcome into the caller's block and notifies the caller.

@@ -17,7 +17,6 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -59,6 +58,11 @@ class RequestEngine {
   bool StartWorker();
   void Work();
   void Complete(Request& request);
+  // A record for a new request: a spare one if there is, so that a warm
+  // engine carries commands out without heap memory. Lock not held.
+  std::unique_ptr<Request> NewRequest();
+  // Keeps a finished request's record (and its data's capacity) for the next. Lock held.
+  void Recycle(std::unique_ptr<Request> request);
 
   const std::vector<AdapterSlot> adapters_;
   const uint32_t latencyMs_;
@@ -66,7 +70,10 @@ class RequestEngine {
 
   std::mutex lock_;
   std::condition_variable wake_;
-  std::deque<std::unique_ptr<Request>> queue_;
+  // In arrival order; a vector keeps its capacity, where a deque would
+  // allocate a chunk every so many requests.
+  std::vector<std::unique_ptr<Request>> queue_;
+  std::vector<std::unique_ptr<Request>> spares_;
   const void* current_ = nullptr;  // block of the request being carried out
   bool currentWithdrawn_ = false;
   bool stop_ = false;

@@ -10,8 +10,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextEdit>
 #include <QThread>
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -153,6 +155,51 @@ TEST_F(ControlsTest, RichEditLineFeedStartsNewParagraph) {
   edit.SetText("one\ntwo");
   EXPECT_EQ(edit.ParagraphCount(), 2);
   EXPECT_EQ(edit.Text(), "one\ntwo");
+}
+
+// Counts what ShowNow does to the box: text settings and paints of the
+// area that shows the text.
+class ShowNowCounter : public QObject {
+ public:
+  explicit ShowNowCounter(QTextEdit* edit) {
+    edit->viewport()->installEventFilter(this);
+    QObject::connect(edit, &QTextEdit::textChanged, this, [this] { ++settings; });
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int settings = 0;
+  int paints = 0;
+};
+
+TEST_F(ControlsTest, ShowNowSetsOnlyANewTextAndPaintsItBeforeReturning) {
+  tk::RichEdit edit(tk::AsNative(&host), {0, 0, 193, 61}, "RichEdit1");
+  auto* box = static_cast<QTextEdit*>(tk::QtWidget(edit));
+  host.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+  struct Step {
+    const char* what;
+    std::function<void()> before;
+    const char* shown;
+    bool set;
+    bool painted;
+  };
+  const std::vector<Step> steps = {
+      {"a new text", [] {}, "Flashing", true, true},
+      {"the same text again", [] {}, "Flashing", false, false},
+      {"the same text, set but not yet painted", [&] { edit.SetText("Flashing"); }, "Flashing", false, true},
+      {"after the operator typed into the box", [&] { QTest::keyClicks(box, "x"); }, "Flashing", true, true},
+      {"another text", [] {}, "Completed", true, true},
+  };
+  for (const Step& step : steps) {
+    step.before();
+    ShowNowCounter counter(box);
+    edit.ShowNow(step.shown);
+    EXPECT_EQ(edit.Text(), step.shown) << step.what;
+    EXPECT_EQ(counter.settings > 0, step.set) << step.what;
+    EXPECT_EQ(counter.paints > 0, step.painted) << step.what;
+  }
 }
 
 TEST_F(ControlsTest, ProgressPositionStaysWithinRange) {

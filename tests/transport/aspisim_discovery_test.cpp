@@ -32,11 +32,12 @@ TEST(AspiSimDiscovery, AnsweringLettersAreNumberedWithoutGapsInLetterOrder) {
   EXPECT_EQ(sim.Adapter(1)->deviceType, 5);
   EXPECT_EQ(sim.Adapter(2), nullptr);
 
-  // Only C..Z are asked for; a letter that does not answer gets three tries.
+  // Only C..Z are asked for; a letter that does not answer gets three tries,
+  // with a pause between two tries and none after the last.
   std::vector<uint8_t> expected;
   for (uint8_t i = 0; i < 24; ++i) expected.insert(expected.end(), i == 0 || i == 2 ? 1 : 3, i);
   EXPECT_EQ(rig.layer.OpenAttempts(), expected);
-  EXPECT_EQ(rig.layer.Sleeps(), 22u * 3);
+  EXPECT_EQ(rig.layer.Sleeps(), 22u * 2);
 }
 
 TEST(AspiSimDiscovery, TwentyFourLettersMakeTwentyFourAdapters) {
@@ -73,6 +74,7 @@ TEST(AspiSimDiscovery, WithoutASimulatorTheEntryPointsRefuse) {
 struct OpenCase {
   uint32_t failures;
   bool accepted;
+  uint32_t sleeps;  // a pause after each failed try but the third
 };
 class AspiSimOpen : public ::testing::TestWithParam<OpenCase> {};
 
@@ -80,9 +82,12 @@ TEST_P(AspiSimOpen, ALetterGetsThreeAttempts) {
   SimRig rig;
   rig.Place(4, {.openFailures = GetParam().failures});
   EXPECT_EQ(rig.Create().AdapterCount(), GetParam().accepted ? 1 : 0);
+  // The other 23 letters are absent: two pauses each.
+  EXPECT_EQ(rig.layer.Sleeps(), 23u * 2 + GetParam().sleeps);
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures, AspiSimOpen, ::testing::Values(OpenCase{2, true}, OpenCase{3, false}));
+INSTANTIATE_TEST_SUITE_P(Failures, AspiSimOpen,
+                         ::testing::Values(OpenCase{1, true, 1}, OpenCase{2, true, 2}, OpenCase{3, false, 2}));
 
 struct LetterCase {
   const char* name;

@@ -55,6 +55,15 @@ TEST_F(VirtualLayer, AZeroLengthTransferCarriesNoData) {
   EXPECT_EQ(device->Commands().at(0).direction, emulator::DataDirection::None);
 }
 
+TEST_F(VirtualLayer, RecordsTheFirstControlsOnlyButCountsEveryCall) {
+  const std::size_t calls = VirtualDeviceLayer::MAX_RECORDED + 10;
+  for (std::size_t i = 0; i < calls; ++i) ASSERT_TRUE(Send());
+  const std::vector<uint32_t> controls = layer.Controls(0);
+  ASSERT_EQ(controls.size(), VirtualDeviceLayer::MAX_RECORDED);
+  EXPECT_EQ(controls.back(), platform::IOCTL_SCSI_PASS_THROUGH_DIRECT);
+  EXPECT_EQ(layer.PassThroughCalls(0), calls);
+}
+
 struct Spoiled {
   const char* name;
   std::function<void(SptdBlock&, uint8_t*)> spoil;

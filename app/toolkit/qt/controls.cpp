@@ -163,14 +163,33 @@ std::string Edit::Text() const {
 // RichEdit
 
 RichEdit::RichEdit(NativeControl* parent, Bounds bounds, std::string_view text)
-    : Control(AsNative(Place(new QTextEdit(QtWidget(parent)), bounds))) {
+    : Control(AsNative(Place(new QTextEdit(QtWidget(parent)), bounds))), shown_(text) {
   auto* edit = static_cast<QTextEdit*>(QtWidget(native_));
   edit->setAcceptRichText(false);
   edit->setPlainText(FromCp932(text));
 }
 
 void RichEdit::SetText(std::string_view cp932) {
-  RunOnWindowThread([&] { static_cast<QTextEdit*>(QtWidget(native_))->setPlainText(FromCp932(cp932)); });
+  RunOnWindowThread([&] {
+    static_cast<QTextEdit*>(QtWidget(native_))->setPlainText(FromCp932(cp932));
+    shown_.assign(cp932);
+    painted_ = false;
+  });
+}
+
+void RichEdit::ShowNow(std::string_view cp932) {
+  RunOnWindowThread([&] {
+    auto* edit = static_cast<QTextEdit*>(QtWidget(native_));
+    const bool same = cp932 == shown_ && !edit->document()->isModified();
+    if (same && painted_) return;
+    if (!same) {
+      edit->setPlainText(FromCp932(cp932));
+      shown_.assign(cp932);
+    }
+    // The text lies in the viewport; the frame around it does not change.
+    edit->viewport()->repaint();
+    painted_ = true;
+  });
 }
 
 std::string RichEdit::Text() const {

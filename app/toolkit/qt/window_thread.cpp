@@ -4,7 +4,6 @@
 #include <QMetaObject>
 #include <QThread>
 #include <condition_variable>
-#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -13,23 +12,30 @@ namespace tk {
 
 namespace {
 
-// One call handed to the window thread, and the caller's wait for it.
+// One call handed to the window thread, and the caller's wait for it. A
+// waited-for task lives on the caller's stack (the caller cannot return
+// before it is done); a posted one is owned by the queue and deleted once run.
 struct Task {
-  const std::function<void()>* call;
-  std::function<void()> posted;  // a posted call, owned here; nobody waits
+  const std::function<void()>* call = nullptr;
+  std::function<void()> posted;  // a posted call; nobody waits
   std::mutex lock;
   std::condition_variable finished;
   bool done = false;
   std::exception_ptr failure;
+  Task* next = nullptr;
 };
 
 // Calls go through a queue of our own and Qt only carries a wake-up that
 // holds no data: ThreadSanitizer then sees every hand-over through the
 // queue's mutex, which it cannot see inside Debian's uninstrumented Qt.
+// The queue links the callers' tasks, so a hand-over needs no heap memory
+// of its own.
 std::mutex queueLock;
-std::deque<std::shared_ptr<Task>> queue;
+Task* first = nullptr;      // guarded by queueLock
+Task* last = nullptr;       // guarded by queueLock
 bool windowGone = false;  // guarded by queueLock
 
+// The waiter may return (and its task go) as soon as the lock is released.
 void Finish(Task& task, std::exception_ptr failure) {
   std::lock_guard guard(task.lock);
   // Moved, not copied, both ways: the exception's reference count is then
@@ -40,19 +46,21 @@ void Finish(Task& task, std::exception_ptr failure) {
 }
 
 void RunNextTask() {
-  std::shared_ptr<Task> task;
+  Task* task;
   {
     std::lock_guard guard(queueLock);
-    if (queue.empty()) return;
-    task = std::move(queue.front());
-    queue.pop_front();
+    task = first;
+    if (task == nullptr) return;
+    first = task->next;
+    if (first == nullptr) last = nullptr;
+  }
+  if (task->posted) {
+    const std::unique_ptr<Task> owned(task);
+    owned->posted();  // noexcept in effect: an exception here terminates
+    return;
   }
   // Exceptions must not unwind through Qt's event dispatch: carry them back
   // to the caller instead.
-  if (task->posted) {
-    task->posted();  // noexcept in effect: an exception here terminates
-    return;
-  }
   std::exception_ptr failure;
   try {
     (*task->call)();
@@ -64,11 +72,12 @@ void RunNextTask() {
 
 // One wake-up per task, each running the oldest task: calls land in the
 // order they were queued. Once the window is gone nothing is queued (false).
-bool Enqueue(std::shared_ptr<Task> task) {
+bool Enqueue(Task& task) {
   {
     std::lock_guard guard(queueLock);
     if (windowGone) return false;
-    queue.push_back(std::move(task));
+    (last == nullptr ? first : last->next) = &task;
+    last = &task;
   }
   QMetaObject::invokeMethod(
       QCoreApplication::instance(), [] { RunNextTask(); }, Qt::QueuedConnection);
@@ -83,9 +92,9 @@ bool OnWindowThread() {
 }
 
 void PostToWindowThread(std::function<void()> call) {
-  auto task = std::make_shared<Task>();
+  auto task = std::make_unique<Task>();
   task->posted = std::move(call);
-  Enqueue(std::move(task));
+  if (Enqueue(*task)) task.release();  // the queue owns it now
 }
 
 void RunOnWindowThread(const std::function<void()>& call) {
@@ -93,26 +102,34 @@ void RunOnWindowThread(const std::function<void()>& call) {
     call();
     return;
   }
-  auto task = std::make_shared<Task>();
-  task->call = &call;
+  Task task;
+  task.call = &call;
   if (!Enqueue(task)) return;
   std::exception_ptr failure;
   {
-    std::unique_lock guard(task->lock);
-    task->finished.wait(guard, [&] { return task->done; });
-    failure = std::move(task->failure);
+    std::unique_lock guard(task.lock);
+    task.finished.wait(guard, [&] { return task.done; });
+    failure = std::move(task.failure);
   }
   if (failure) std::rethrow_exception(failure);
 }
 
 void AbandonWindow() {
-  std::deque<std::shared_ptr<Task>> skipped;
+  Task* skipped;
   {
     std::lock_guard guard(queueLock);
     windowGone = true;
-    skipped.swap(queue);
+    skipped = first;
+    first = last = nullptr;
   }
-  for (const auto& task : skipped) Finish(*task, nullptr);
+  while (skipped != nullptr) {
+    Task* task = skipped;
+    skipped = task->next;  // before Finish: a waiter's task goes with it
+    if (task->posted)
+      delete task;
+    else
+      Finish(*task, nullptr);
+  }
 }
 
 bool WindowAbandoned() {

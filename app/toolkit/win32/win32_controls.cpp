@@ -219,7 +219,8 @@ std::string Edit::Text() const {
 
 RichEdit::RichEdit(NativeControl* parent, Bounds bounds, std::string_view text)
     : Control(AsNative(MakeControl(RichEditClass(), ES_MULTILINE | ES_AUTOVSCROLL | WS_BORDER | WS_TABSTOP,
-                                   parent, bounds, text))) {
+                                   parent, bounds, text))),
+      shown_(text) {
   Built(Hwnd(*this), this);
   // The window font for the whole text, whatever it is set to later.
   CHARFORMAT2W format{};
@@ -234,7 +235,27 @@ RichEdit::RichEdit(NativeControl* parent, Bounds bounds, std::string_view text)
 }
 
 void RichEdit::SetText(std::string_view cp932) {
-  RunOnWindowThread([&] { tk::SetText(Hwnd(*this), cp932); });
+  RunOnWindowThread([&] {
+    tk::SetText(Hwnd(*this), cp932);
+    ::SendMessageW(Hwnd(*this), EM_SETMODIFY, FALSE, 0);
+    shown_.assign(cp932);
+    painted_ = false;
+  });
+}
+
+void RichEdit::ShowNow(std::string_view cp932) {
+  RunOnWindowThread([&] {
+    const HWND box = Hwnd(*this);
+    const bool same = cp932 == shown_ && ::SendMessageW(box, EM_GETMODIFY, 0, 0) == 0;
+    if (same && painted_) return;
+    if (!same) {
+      tk::SetText(box, cp932);
+      ::SendMessageW(box, EM_SETMODIFY, FALSE, 0);
+      shown_.assign(cp932);
+    }
+    ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    painted_ = true;
+  });
 }
 
 std::string RichEdit::Text() const {

@@ -1,0 +1,192 @@
+#include "bench/window_bench.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "app/entry/application_setup.h"
+#include "app/entry/demo_drives.h"
+#include "app/entry/demo_services.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/toolkit/dialogs.h"
+#include "emulator/virtual_drive.h"
+#include "platform/dynamic_library.h"
+#include "platform/event.h"
+#include "platform/system_info.h"
+
+namespace bench {
+
+namespace {
+
+// VmHWM, not getrusage: a spawned child's ru_maxrss starts from its parent's.
+long PeakRssKib() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return 0;
+  char line[256];
+  long kib = 0;
+  while (std::fgets(line, sizeof line, status) != nullptr)
+    if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+  std::fclose(status);
+  return kib;
+}
+
+demo::DemoOptions Demo(int drives) {
+  demo::DemoOptions options;
+  options.drives = drives;
+  options.latencyScale = 0;
+  options.language = demo::Language::English;
+  return options;
+}
+
+// The program as the demo builds it, on the demo's virtual drives or on a layer given.
+struct DemoProgram {
+  explicit DemoProgram(platform::DeviceLayer& layer, int drives = 1)
+      : system(real, Demo(drives)),
+        power(std::cout),
+        program(Services{system, power, libraries, layer, SystemEvents(), dialogs}) {}
+
+  platform::LinuxSystemInfo real;
+  demo::DemoSystemInfo system;
+  demo::DemoPower power;
+  platform::DlLibraryLoader libraries;
+  tk::QtDialogs dialogs;
+  Program program;
+};
+
+// A hand-over of an empty call to the window thread and the wait for it.
+void BareWindowHandoff() {
+  std::mutex lock;
+  std::condition_variable ran;
+  bool done = false;
+  QMetaObject::invokeMethod(
+      qApp,
+      [&] {
+        std::lock_guard guard(lock);
+        done = true;
+        ran.notify_one();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock guard(lock);
+  ran.wait(guard, [&] { return done; });
+}
+
+// Runs `work` on a thread of its own while the window thread runs its loop.
+void WhileLoopRuns(const std::function<void()>& work) {
+  std::exception_ptr failure;
+  std::thread runner([&] {
+    try {
+      work();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    QMetaObject::invokeMethod(qApp, [] { QApplication::quit(); }, Qt::QueuedConnection);
+  });
+  QApplication::exec();
+  runner.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+// The drive on D: for a whole run, telling when its last command came.
+class TimedDrive final : public emulator::ScsiDevice {
+ public:
+  bool Execute(const emulator::ScsiCommand& command, emulator::ScsiReply& reply) override {
+    const bool reached = drive_.Execute(command, reply);
+    last_.store(NowMs());
+    return reached;
+  }
+  double LastCommandMs() const { return last_.load(); }
+
+ private:
+  emulator::VirtualDrive drive_{emulator::VirtualDriveOptions{}};
+  std::atomic<double> last_{0};
+};
+
+// Calls `then` once the loop has nothing left to do after showing.
+void WhenIdle(const std::function<void()>& then) { QTimer::singleShot(0, qApp, then); }
+
+}  // namespace
+
+StatusFigures StatusUpdate(int rounds, int batch) {
+  demo::DemoDrives drives(Demo(1));
+  DemoProgram demo(drives.Layer());
+  TForm1 form(demo.program);
+  form.show();
+  StatusFigures figures;
+  WhileLoopRuns([&] {
+    const auto same = [&] { form.view.ShowStatusNow(StatusMsg::Flashing); };
+    figures.timing = Interleave(rounds, batch, same, BareWindowHandoff);
+    bool flip = false;
+    const auto changing = [&] {
+      flip = !flip;
+      form.view.ShowStatusNow(flip ? StatusMsg::StartFlashing : StatusMsg::Flashing);
+    };
+    figures.changing = Interleave(rounds, batch, changing, BareWindowHandoff);
+    figures.allocationsPerUpdate = AllocationsPerCall(batch, rounds * batch, same);
+  });
+  drives.Interrupt();
+  return figures;
+}
+
+int ChildStartup(int drives, bool emptyWindow) {
+  if (emptyWindow) {
+    QWidget window;
+    window.resize(400, 377);
+    window.show();
+    WhenIdle([] { QApplication::quit(); });
+    QApplication::exec();
+    std::printf("idle=%.3f rss_kib=%ld\n", NowMs(), PeakRssKib());
+    return 0;
+  }
+  SetUpApplication();
+  std::unique_ptr<demo::DemoDrives> virtualDrives;
+  if (drives > 0) virtualDrives = std::make_unique<demo::DemoDrives>(Demo(drives));
+  emulator::VirtualDeviceLayer none;
+  DemoProgram demo(virtualDrives ? virtualDrives->Layer() : none, drives);
+  TForm1 form(demo.program);
+  form.show();
+  WhenIdle([] { QApplication::quit(); });
+  QApplication::exec();
+  std::printf("idle=%.3f rss_kib=%ld\n", NowMs(), PeakRssKib());
+  if (virtualDrives) virtualDrives->Interrupt();
+  return 0;
+}
+
+int ChildRun() {
+  SetUpApplication();
+  emulator::VirtualDeviceLayer layer;
+  auto drive = std::make_shared<TimedDrive>();
+  layer.Place(demo::FIRST_DRIVE_LETTER, drive);
+  DemoProgram demo(layer);
+  TForm1 form(demo.program);
+  form.show();
+  double clicked = 0;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (demo.program.run.completion.load() != COMPLETION_NONE && !demo.program.run.runActive.load())
+      QApplication::quit();
+  });
+  WhenIdle([&] {
+    clicked = NowMs();
+    form.Button1Click();
+    poll.start(1);
+  });
+  QApplication::exec();
+  if (demo.program.run.completion.load() != COMPLETION_SUCCESS) {
+    std::fprintf(stderr, "the run did not succeed\n");
+    return 1;
+  }
+  std::printf("flash_ms=%.3f rss_kib=%ld\n", drive->LastCommandMs() - clicked, PeakRssKib());
+  return 0;
+}
+
+}  // namespace bench
