@@ -64,9 +64,9 @@ void Step(Pilot& pilot) {
 
 void StartPilot() {
   if (std::getenv("ZX_SG_STANDIN_AUTOPILOT") == nullptr) return;
-  auto* pilot = new Pilot;  // lives as long as the application
+  static Pilot pilot;  // as long as the process: the application never outlives it
   auto* timer = new QTimer(QCoreApplication::instance());
-  QObject::connect(timer, &QTimer::timeout, [pilot] { Step(*pilot); });
+  QObject::connect(timer, &QTimer::timeout, [] { Step(pilot); });
   timer->start(kPollMs);
 }
 
