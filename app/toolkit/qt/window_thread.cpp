@@ -1,25 +1,16 @@
 #include "app/toolkit/window_thread.h"
 
+#include "app/toolkit/qt/wake_up.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
-#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <memory>
 #include <mutex>
 
 namespace tk {
-
-class WakeUp : public QObject {
-  Q_OBJECT
-
- public:
-  static WakeUp* Instance();  // nullptr before the application object
-
- public slots:
-  void Run();
-};
 
 namespace {
 
@@ -56,7 +47,10 @@ void Finish(Task& task, std::exception_ptr failure) {
   task.finished.notify_all();
 }
 
-void RunNextTask() {
+}  // namespace
+
+void RunNextHandOver() {
+
   Task* task;
   {
     std::lock_guard guard(queueLock);
@@ -81,6 +75,8 @@ void RunNextTask() {
   Finish(*task, std::move(failure));
 }
 
+namespace {
+
 // One wake-up per task, each running the oldest task: calls land in the
 // order they were queued. Once the window is gone nothing is queued (false).
 bool Enqueue(Task& task) {
@@ -101,18 +97,6 @@ bool Enqueue(Task& task) {
 
 }  // namespace
 
-// The receiver of the wake-ups, made on the window thread as the application
-// object is made, before any other thread can ask for it, and kept for the
-// process's life. The atomic hands it to the other threads.
-namespace {
-std::atomic<WakeUp*> wakeUp{nullptr};
-void MakeWakeUp() { wakeUp.store(new WakeUp, std::memory_order_release); }
-}  // namespace
-Q_COREAPP_STARTUP_FUNCTION(MakeWakeUp)
-
-WakeUp* WakeUp::Instance() { return wakeUp.load(std::memory_order_acquire); }
-
-void WakeUp::Run() { RunNextTask(); }
 
 bool OnWindowThread() {
   const QCoreApplication* app = QCoreApplication::instance();
@@ -166,5 +150,3 @@ bool WindowAbandoned() {
 }
 
 }  // namespace tk
-
-#include "window_thread.moc"
