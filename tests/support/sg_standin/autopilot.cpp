@@ -55,7 +55,8 @@ void Step(Pilot& pilot) {
   }
   const QString status = window->findChild<QTextEdit*>()->toPlainText();
   if (!pilot.over &&
-      (status.contains(QLatin1String("Error")) || status.contains(QLatin1String("ompleted")))) {
+      // "Flashing Completed" comes just before the run's last word
+      (status.contains(QLatin1String("Error")) || status.contains(QLatin1String("is Completed")))) {
     pilot.over = true;
     Say("status", status);
   }
