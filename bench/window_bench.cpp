@@ -59,7 +59,7 @@ struct DemoProgram {
   demo::DemoSystemInfo system;
   demo::DemoPower power;
   platform::DlLibraryLoader libraries;
-  tk::QtDialogs dialogs;
+  tk::WindowDialogs dialogs;
   Program program;
 };
 
@@ -120,7 +120,7 @@ StatusFigures StatusUpdate(int rounds, int batch) {
   demo::DemoDrives drives(Demo(1));
   DemoProgram demo(drives.Layer());
   TForm1 form(demo.program);
-  form.show();
+  form.Show();
   StatusFigures figures;
   WhileLoopRuns([&] {
     const auto same = [&] { form.view.ShowStatusNow(StatusMsg::Flashing); };
@@ -153,7 +153,7 @@ int ChildStartup(int drives, bool emptyWindow) {
   emulator::VirtualDeviceLayer none;
   DemoProgram demo(virtualDrives ? virtualDrives->Layer() : none, drives);
   TForm1 form(demo.program);
-  form.show();
+  form.Show();
   WhenIdle([] { QApplication::quit(); });
   QApplication::exec();
   std::printf("idle=%.3f rss_kib=%ld\n", NowMs(), PeakRssKib());
@@ -168,7 +168,7 @@ int ChildRun() {
   layer.Place(demo::FIRST_DRIVE_LETTER, drive);
   DemoProgram demo(layer);
   TForm1 form(demo.program);
-  form.show();
+  form.Show();
   double clicked = 0;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
