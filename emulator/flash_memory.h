@@ -20,6 +20,9 @@ class FlashMemory {
   void Read(uint32_t address, uint32_t length, uint8_t* out) const;
   // Raw store, bypassing flash semantics: what the cells hold at manufacture.
   void Write(uint32_t address, const uint8_t* data, uint32_t length);
+  // The same, for contents made in place: [address, address + length) as
+  // in Read, for the caller to fill before the memory is used.
+  uint8_t* Manufacture(uint32_t address, uint32_t length) { return Cells(address, length); }
   void Erase(const Sector& sector);
   // `source` holds the sector's new contents (sector.size bytes).
   void Program(const Sector& sector, const uint8_t* source);

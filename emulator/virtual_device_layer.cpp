@@ -90,7 +90,7 @@ void VirtualDeviceLayer::SetRealSleep(bool real) {
   realSleep_ = real;
 }
 
-std::vector<uint8_t> VirtualDeviceLayer::OpenAttempts() const {
+std::vector<VirtualDeviceLayer::OpenAttempt> VirtualDeviceLayer::OpenAttempts() const {
   std::lock_guard guard(lock_);
   return openAttempts_;
 }
@@ -124,7 +124,7 @@ uint32_t VirtualDeviceLayer::Sleeps() const {
 
 DeviceHandle VirtualDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
   std::lock_guard guard(lock_);
-  if (openAttempts_.size() < MAX_RECORDED) openAttempts_.push_back(driveLetterIndex);
+  if (openAttempts_.size() < MAX_RECORDED) openAttempts_.push_back({driveLetterIndex, sleeps_});
   auto letter = Find(driveLetterIndex);
   if (!letter) return platform::INVALID_HANDLE_VALUE;
   if (letter->openFailuresLeft > 0) {

@@ -68,7 +68,13 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
   // Sleep() really sleeps unless switched off; it always counts.
   void SetRealSleep(bool real);
 
-  std::vector<uint8_t> OpenAttempts() const;  // the first MAX_RECORDED CreateFile indexes, in call order
+  // One CreateFile call: the letter asked for, and how many sleeps came before it.
+  struct OpenAttempt {
+    uint8_t letterIndex;
+    uint32_t sleepsBefore;
+    bool operator==(const OpenAttempt&) const = default;
+  };
+  std::vector<OpenAttempt> OpenAttempts() const;  // the first MAX_RECORDED CreateFile calls, in call order
   std::size_t OpenHandles() const;
   uint32_t BadCloses() const;                                 // CloseHandle on a handle that is not open
   std::vector<uint32_t> Controls(uint8_t letterIndex) const;  // the first MAX_RECORDED control codes asked, in order
@@ -114,7 +120,7 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
   std::map<uint8_t, std::shared_ptr<Letter>> letters_;
   std::map<platform::DeviceHandle, std::shared_ptr<Letter>> handles_;
   platform::DeviceHandle lastHandle_ = 0x100;
-  std::vector<uint8_t> openAttempts_;
+  std::vector<OpenAttempt> openAttempts_;
   uint32_t badCloses_ = 0;
   uint32_t sleeps_ = 0;
   uint32_t callsInside_ = 0;

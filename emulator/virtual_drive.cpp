@@ -4,23 +4,18 @@
 #include <cstring>
 
 #include "emulator/inquiry_data.h"
+#include "emulator/xorshift_fill.h"
 
 namespace emulator {
 
 namespace {
 
+// One xorshift32 stream runs through both units, unit 1 going on where
+// unit 0 ends.
 void FillOldFirmware(FlashMemory& memory, uint32_t seed) {
   uint32_t x = seed == 0 ? 1 : seed;
-  for (uint8_t unit = 0; unit < UNIT_COUNT; ++unit) {
-    std::vector<uint8_t> cells(UNIT_RANGES[unit].size);
-    for (uint8_t& cell : cells) {
-      x ^= x << 13;  // xorshift32
-      x ^= x >> 17;
-      x ^= x << 5;
-      cell = static_cast<uint8_t>(x >> 24);
-    }
-    memory.Write(UNIT_RANGES[unit].base, cells.data(), static_cast<uint32_t>(cells.size()));
-  }
+  for (const UnitRange& unit : UNIT_RANGES)
+    x = FillXorShiftBytes(x, memory.Manufacture(unit.base, unit.size), unit.size);
 }
 
 }  // namespace

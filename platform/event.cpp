@@ -1,8 +1,14 @@
 #include "platform/event.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <array>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <climits>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -15,15 +21,83 @@ namespace {
 constexpr EventHandle SLOT_BITS = 8;
 constexpr EventHandle SLOT_MASK = (EventHandle{1} << SLOT_BITS) - 1;
 constexpr std::size_t SLOT_COUNT = SLOT_MASK;
+constexpr uint32_t SIGNALLED = 1;
 
-// One event. A slot's handle changes only under its own lock, so every
-// operation checks that it still holds the event it was asked about.
+// One event. Its word carries, beside the signal (bit 0), a tag drawn from
+// the handle of the event living there (never 0; 0 while nobody does), so
+// setting, resetting or taking the signal checks in the same atomic step
+// that the event is still the one asked about. Waiters sleep on the word
+// itself: every change of the signal or of the tag changes the word.
+// A drive command sets and takes two events, so they cost no lock.
 struct Event {
-  std::mutex lock;
-  std::condition_variable changed;
-  EventHandle handle = NO_EVENT;
-  bool signalled = false;
+  std::atomic<EventHandle> handle{NO_EVENT};
+  std::atomic<uint32_t> word{0};
+  std::atomic<uint32_t> waiters{0};  // a setter wakes a sleeper only when there is one
 };
+static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t), "the futex word is the atomic itself");
+
+uint32_t TagOf(EventHandle h) { return static_cast<uint32_t>((h >> SLOT_BITS) % 0x7FFFFFFF) + 1; }
+
+bool Holds(const Event& e, EventHandle h, uint32_t word) {
+  return (word >> 1) == TagOf(h) && e.handle.load() == h;
+}
+
+uint32_t* FutexWord(std::atomic<uint32_t>& word) { return reinterpret_cast<uint32_t*>(&word); }
+
+// Sleeps while the word still holds `seen`, at most `limit` (nullptr: no limit).
+// Wakes up early now and then; callers look again.
+void FutexWait(std::atomic<uint32_t>& word, uint32_t seen, const timespec* limit) {
+  syscall(SYS_futex, FutexWord(word), FUTEX_WAIT_PRIVATE, seen, limit, nullptr, 0);
+}
+
+void FutexWake(std::atomic<uint32_t>& word, int count) {
+  syscall(SYS_futex, FutexWord(word), FUTEX_WAKE_PRIVATE, count, nullptr, nullptr, 0);
+}
+
+// Sets or clears the signal of h's event; false when h names no event.
+bool ChangeSignal(Event& e, EventHandle h, bool signalled) {
+  uint32_t word = e.word.load();
+  do {
+    if (!Holds(e, h, word)) return false;
+  } while (!e.word.compare_exchange_weak(word, signalled ? (word | SIGNALLED) : (word & ~SIGNALLED)));
+  return true;
+}
+
+WaitResult Wait(Event& e, EventHandle h, uint32_t ms) {
+  using Clock = std::chrono::steady_clock;
+  // INFINITE, as on Windows: no time-out, and no timer armed for one.
+  const Clock::time_point deadline = ms == WAIT_INFINITE ? Clock::time_point::max()
+                                                          : Clock::now() + std::chrono::milliseconds(ms);
+  e.waiters.fetch_add(1);
+  WaitResult result;
+  for (;;) {
+    uint32_t word = e.word.load();
+    if (!Holds(e, h, word)) {
+      result = WaitResult::Failed;  // closed meanwhile
+      break;
+    }
+    if ((word & SIGNALLED) != 0) {
+      // Auto-reset: of several waiters, one takes the signal.
+      if (!e.word.compare_exchange_weak(word, word & ~SIGNALLED)) continue;
+      result = WaitResult::Signalled;
+      break;
+    }
+    timespec left{};
+    if (ms != WAIT_INFINITE) {
+      const auto now = Clock::now();
+      if (now >= deadline) {
+        result = WaitResult::TimedOut;
+        break;
+      }
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - now).count();
+      left.tv_sec = static_cast<time_t>(ns / 1000000000);
+      left.tv_nsec = static_cast<long>(ns % 1000000000);
+    }
+    FutexWait(e.word, word, ms == WAIT_INFINITE ? nullptr : &left);
+  }
+  e.waiters.fetch_sub(1);
+  return result;
+}
 
 // Events live in slots made once, so a drive command's event costs no
 // memory; only more than SLOT_COUNT events open at once take heap ones.
@@ -37,72 +111,51 @@ class EventTable final : public EventService {
   EventHandle CreateEvent() override {
     std::lock_guard guard(lock_);
     const EventHandle serial = ++lastSerial_;
+    Event* e;
+    EventHandle h;
     if (freeCount_ == 0) {
-      const EventHandle h = serial << SLOT_BITS;
-      auto e = std::make_shared<Event>();
-      e->handle = h;
-      overflow_.emplace(h, std::move(e));
-      return h;
+      h = serial << SLOT_BITS;
+      auto made = std::make_shared<Event>();
+      e = made.get();
+      overflow_.emplace(h, std::move(made));
+    } else {
+      const std::size_t slot = freeSlots_[--freeCount_];
+      h = (serial << SLOT_BITS) | (slot + 1);
+      e = &slots_[slot];
     }
-    const std::size_t slot = freeSlots_[--freeCount_];
-    const EventHandle h = (serial << SLOT_BITS) | (slot + 1);
-    Event& e = slots_[slot];
-    std::lock_guard eventGuard(e.lock);
-    e.handle = h;
-    e.signalled = false;
+    e->handle.store(h);
+    e->word.store(TagOf(h) << 1);  // unsignalled
     return h;
   }
 
   bool SetEvent(EventHandle h) override {
     std::shared_ptr<Event> held;  // keeps a heap event alive; a slot's lives as long as the table
     Event* const e = Resolve(h, held, false);
-    if (e == nullptr) return false;
-    {
-      std::lock_guard guard(e->lock);
-      if (e->handle != h) return false;
-      e->signalled = true;
-    }
-    // Woken once the lock is free, the waiter need not block on it again. A
-    // waiter woken after its event was closed checks its handle and leaves.
-    e->changed.notify_one();
+    if (e == nullptr || !ChangeSignal(*e, h, true)) return false;
+    if (e->waiters.load() != 0) FutexWake(e->word, 1);
     return true;
   }
 
   bool ResetEvent(EventHandle h) override {
-    return WithEvent(h, false, [](Event& e, std::unique_lock<std::mutex>&) {
-      e.signalled = false;
-      return true;
-    });
+    std::shared_ptr<Event> held;
+    Event* const e = Resolve(h, held, false);
+    return e != nullptr && ChangeSignal(*e, h, false);
   }
 
   WaitResult WaitForSingleObject(EventHandle h, uint32_t ms) override {
-    return WithEvent(h, WaitResult::Failed, [&](Event& e, std::unique_lock<std::mutex>& guard) {
-      const auto over = [&] { return e.signalled || e.handle != h; };
-      // INFINITE, as on Windows: no time-out, and no timer armed for one.
-      bool ended = true;
-      if (ms == WAIT_INFINITE)
-        e.changed.wait(guard, over);
-      else
-        ended = e.changed.wait_for(guard, std::chrono::milliseconds(ms), over);
-      if (e.handle != h) return WaitResult::Failed;  // closed meanwhile
-      if (!ended) return WaitResult::TimedOut;
-      e.signalled = false;  // auto-reset: one waiter takes the signal
-      return WaitResult::Signalled;
-    });
+    std::shared_ptr<Event> held;
+    Event* const e = Resolve(h, held, false);
+    return e == nullptr ? WaitResult::Failed : Wait(*e, h, ms);
   }
 
   bool CloseHandle(EventHandle h) override {
     std::shared_ptr<Event> overflowEvent;
     std::lock_guard guard(lock_);
     Event* const e = Resolve(h, overflowEvent);
-    if (e == nullptr) return false;
-    {
-      std::lock_guard eventGuard(e->lock);
-      if (e->handle != h) return false;
-      e->handle = NO_EVENT;
-      e->signalled = false;
-      e->changed.notify_all();  // a wait on a closed event ends
-    }
+    if (e == nullptr || e->handle.load() != h) return false;
+    e->handle.store(NO_EVENT);
+    e->word.store(0);  // a wait on a closed event ends
+    if (e->waiters.load() != 0) FutexWake(e->word, INT_MAX);
     if (overflowEvent)
       overflow_.erase(h);
     else
@@ -129,18 +182,7 @@ class EventTable final : public EventService {
     return held.get();
   }
 
-  // Runs `op` with the event's lock held while it is still the one `h` names.
-  template <typename R, typename Op>
-  R WithEvent(EventHandle h, R missing, Op op) {
-    std::shared_ptr<Event> held;
-    Event* const e = Resolve(h, held, false);
-    if (e == nullptr) return missing;
-    std::unique_lock guard(e->lock);
-    if (e->handle != h) return missing;
-    return op(*e, guard);
-  }
-
-  mutable std::mutex lock_;  // the free list, the serial and the overflow
+  mutable std::mutex lock_;  // the free list, the serial, the overflow, and each event's making and closing
   EventHandle lastSerial_ = 0;
   std::array<Event, SLOT_COUNT> slots_;
   std::array<uint8_t, SLOT_COUNT> freeSlots_{};

@@ -83,28 +83,40 @@ std::unique_ptr<platform::DeviceLock> ASPISim::LockAdapter(uint8_t haId, std::st
   return devices_.LockExclusive(adapter->device.get(), refusal);
 }
 
-platform::DeviceHandle ASPISim::OpenDriveLetter(uint8_t index) {
+// Each letter gets up to three attempts, with a pause of 1 ms before each of
+// its retries, which gives a busy device time. The letters are tried in
+// rounds, so one pause serves every letter still closed: letter by letter,
+// each absent letter would wait out pauses of its own, 46 of them on a
+// machine with one drive, all before the window appears.
+std::array<UniqueDeviceHandle, ASPISIM_MAX_ADAPTERS> ASPISim::OpenDriveLetters() {
+  std::array<UniqueDeviceHandle, ASPISIM_MAX_ADAPTERS> opened;
   for (int attempt = 0; attempt < OPEN_ATTEMPTS; ++attempt) {
-    const platform::DeviceHandle h = devices_.CreateFile(index);
-    if (h != platform::INVALID_HANDLE_VALUE) return h;
-    // The pause gives a busy device time before the next attempt; after the
-    // last one it would only delay start-up, once for every absent letter.
-    if (attempt + 1 < OPEN_ATTEMPTS) devices_.Sleep(1);
+    if (attempt > 0) devices_.Sleep(1);
+    bool missing = false;
+    for (uint8_t index = 0; index < ASPISIM_MAX_ADAPTERS; ++index) {
+      if (opened[index].get() != platform::INVALID_HANDLE_VALUE) continue;
+      const platform::DeviceHandle h = devices_.CreateFile(index);
+      if (h == platform::INVALID_HANDLE_VALUE)
+        missing = true;
+      else
+        opened[index] = UniqueDeviceHandle(devices_, h);
+    }
+    if (!missing) break;
   }
-  return platform::INVALID_HANDLE_VALUE;
+  return opened;
 }
 
 void ASPISim::ScanAdapters() {
   ReleaseAll();
   Companions().instance.store(this);
   active_.store(0);
+  std::array<UniqueDeviceHandle, ASPISIM_MAX_ADAPTERS> opened = OpenDriveLetters();
   for (uint8_t index = 0; index < ASPISIM_MAX_ADAPTERS; ++index) {
-    const platform::DeviceHandle h = OpenDriveLetter(index);
-    if (h == platform::INVALID_HANDLE_VALUE) continue;
+    if (opened[index].get() == platform::INVALID_HANDLE_VALUE) continue;
     auto adapter = std::make_unique<SptiAdapter>();
     adapter->haId = static_cast<uint8_t>(adapterCount_.load());
     adapter->driveLetterIndex = index;
-    adapter->device = UniqueDeviceHandle(devices_, h);
+    adapter->device = std::move(opened[index]);
     // A dropped adapter's record goes here, and its handle with it.
     if (IdentifyAdapter(*adapter)) AcceptAdapter(std::move(adapter));
   }

@@ -91,7 +91,7 @@ class ASPISim {
  private:
   // Discovery (aspisim.cpp).
   void ScanAdapters();
-  platform::DeviceHandle OpenDriveLetter(uint8_t index);
+  std::array<UniqueDeviceHandle, ASPISIM_MAX_ADAPTERS> OpenDriveLetters();
   bool IdentifyAdapter(SptiAdapter& adapter);
   bool InquireThroughPassThrough(SptiAdapter& adapter);
   void AcceptAdapter(std::unique_ptr<SptiAdapter> adapter);

@@ -117,21 +117,16 @@ uint32_t ASPISim::QueueExecute(SRB_ExecSCSICmd& srb) {
   }
   if (request == nullptr) request = std::make_unique<SptiRequest>();
   request->adapter = table_[srb.SRB_HaId];
-  request->ready = 0;
+  request->ready = 1;
   request->srb = &srb;
   request->block = BuildExecuteBlock(srb, timeoutSeconds_.load());
-  uint64_t serial;
-  {
-    std::lock_guard guard(companions.queueLock);
-    serial = AspiSimQueue::Append(*this, std::move(request));
-  }
-  // Pending before ready: from then on the worker may complete the block.
+  // Pending before the request is queued: from then on the worker may complete the block.
   srb.SRB_Status = SS_PENDING;
   srb.SRB_HaStat = HASTAT_OK;
   srb.SRB_TargStat = STATUS_GOOD;
   {
     std::lock_guard guard(companions.queueLock);
-    if (SptiRequest* queued = AspiSimQueue::FindBySerial(*this, serial)) queued->ready = 1;
+    AspiSimQueue::Append(*this, std::move(request));
   }
   events_.SetEvent(companions.wakeEvent.load());
   return SS_PENDING;

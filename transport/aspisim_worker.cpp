@@ -108,7 +108,8 @@ Take TakeFirstReady(uint64_t generation, TakenRequest& taken, Bounce& bounce) {
 bool ExecutePassThrough(platform::DeviceLayer& devices, uint64_t generation, TakenRequest& taken) {
   const platform::SptdBlock queued = taken.block;
   for (int attempt = 0; attempt < PASS_THROUGH_ATTEMPTS; ++attempt) {
-    if (!IsLive(generation)) return false;
+    // Taking the request checked it for the first attempt.
+    if (attempt > 0 && !IsLive(generation)) return false;
     taken.block = queued;
     switch (devices.SendPassThrough(taken.device, taken.block)) {
       case platform::PassThroughResult::Done:

@@ -1,23 +1,16 @@
 #include "app/entry/application_setup.h"
 
 #include <QApplication>
-#include <QIcon>
 
+#include "app/entry/window_icon.h"
 #include "app/toolkit/application.h"
 #include "app/toolkit/text.h"
-
-// Resources of a static library are linked in only when asked for by name.
-static void LoadWindowIcons() { Q_INIT_RESOURCE(window_icons); }
 
 void SetUpApplication() {
   // Not the display name: X11 would append that to the window's own caption.
   tk::SetApplicationTitle(kApplicationTitle);
   QGuiApplication::setDesktopFileName(kDesktopFileName);
-  LoadWindowIcons();
-  QIcon icon;
-  for (int size : {16, 32, 48, 64, 128, 256})
-    icon.addFile(QString(":/zorvex-flash/window-%1.png").arg(size), QSize(size, size));
-  QApplication::setWindowIcon(icon);
+  QApplication::setWindowIcon(WindowIcon());
 }
 
 std::string CheckTextConversion() {

@@ -32,12 +32,15 @@ TEST(AspiSimDiscovery, AnsweringLettersAreNumberedWithoutGapsInLetterOrder) {
   EXPECT_EQ(sim.Adapter(1)->deviceType, 5);
   EXPECT_EQ(sim.Adapter(2), nullptr);
 
-  // Only C..Z are asked for; a letter that does not answer gets three tries,
-  // with a pause between two tries and none after the last.
-  std::vector<uint8_t> expected;
-  for (uint8_t i = 0; i < 24; ++i) expected.insert(expected.end(), i == 0 || i == 2 ? 1 : 3, i);
+  // Only C..Z are asked for; a letter that does not answer gets three tries.
+  // The letters are tried in rounds: the first round in letter order, and
+  // one pause before each further round serves all letters still closed.
+  std::vector<emulator::VirtualDeviceLayer::OpenAttempt> expected;
+  for (uint32_t round = 0; round < 3; ++round)
+    for (uint8_t i = 0; i < 24; ++i)
+      if (round == 0 || (i != 0 && i != 2)) expected.push_back({i, round});
   EXPECT_EQ(rig.layer.OpenAttempts(), expected);
-  EXPECT_EQ(rig.layer.Sleeps(), 22u * 2);
+  EXPECT_EQ(rig.layer.Sleeps(), 2u);
 }
 
 TEST(AspiSimDiscovery, TwentyFourLettersMakeTwentyFourAdapters) {
@@ -47,6 +50,7 @@ TEST(AspiSimDiscovery, TwentyFourLettersMakeTwentyFourAdapters) {
   EXPECT_EQ(sim.AdapterCount(), 24);
   EXPECT_EQ(ASPISim::GetASPI32SupportInfo(), 0x118u);
   EXPECT_EQ(sim.Adapter(23)->driveLetterIndex, 23);
+  EXPECT_EQ(rig.layer.Sleeps(), 0u);  // nothing to retry, nothing to wait for
   rig.sim.reset();
   EXPECT_EQ(rig.layer.OpenHandles(), 0u);
   EXPECT_EQ(rig.layer.BadCloses(), 0u);
@@ -73,21 +77,32 @@ TEST(AspiSimDiscovery, WithoutASimulatorTheEntryPointsRefuse) {
 
 struct OpenCase {
   uint32_t failures;
-  bool accepted;
-  uint32_t sleeps;  // a pause after each failed try but the third
+  bool othersAnswer;  // all 23 other letters open at once, or none answers
+  uint32_t tries;
+  uint32_t sleeps;
 };
 class AspiSimOpen : public ::testing::TestWithParam<OpenCase> {};
 
-TEST_P(AspiSimOpen, ALetterGetsThreeAttempts) {
+TEST_P(AspiSimOpen, ALetterGetsThreeAttemptsWithAPauseBeforeEachRetry) {
+  const OpenCase& c = GetParam();
   SimRig rig;
-  rig.Place(4, {.openFailures = GetParam().failures});
-  EXPECT_EQ(rig.Create().AdapterCount(), GetParam().accepted ? 1 : 0);
-  // The other 23 letters are absent: two pauses each.
-  EXPECT_EQ(rig.layer.Sleeps(), 23u * 2 + GetParam().sleeps);
+  rig.Place(4, {.openFailures = c.failures});
+  for (uint8_t i = 0; c.othersAnswer && i < 24; ++i)
+    if (i != 4) rig.Place(i);
+  EXPECT_EQ(rig.Create().AdapterCount(), (c.tries > c.failures ? 1 : 0) + (c.othersAnswer ? 23 : 0));
+  std::vector<uint32_t> pausesBeforeTries;
+  for (const auto& attempt : rig.layer.OpenAttempts())
+    if (attempt.letterIndex == 4) pausesBeforeTries.push_back(attempt.sleepsBefore);
+  ASSERT_EQ(pausesBeforeTries.size(), c.tries);
+  for (std::size_t i = 1; i < pausesBeforeTries.size(); ++i)
+    EXPECT_GT(pausesBeforeTries[i], pausesBeforeTries[i - 1]) << "try " << i + 1 << " came without a pause";
+  EXPECT_EQ(rig.layer.Sleeps(), c.sleeps);
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, AspiSimOpen,
-                         ::testing::Values(OpenCase{1, true, 1}, OpenCase{2, true, 2}, OpenCase{3, false, 2}));
+                         ::testing::Values(OpenCase{0, true, 1, 0}, OpenCase{1, true, 2, 1},
+                                           OpenCase{2, true, 3, 2}, OpenCase{3, true, 3, 2},
+                                           OpenCase{1, false, 2, 2}, OpenCase{3, false, 3, 2}));
 
 struct LetterCase {
   const char* name;

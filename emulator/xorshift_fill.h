@@ -1,0 +1,15 @@
+// The byte stream a virtual drive's old firmware is made of: the top byte of
+// each successive xorshift32 state.
+// Threads: any (pure function).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace emulator {
+
+// Writes `count` bytes, the top byte of each state after `state`, and
+// returns the last state: the same bytes as one step per byte would give.
+uint32_t FillXorShiftBytes(uint32_t state, uint8_t* out, std::size_t count);
+
+}  // namespace emulator
