@@ -196,11 +196,15 @@ bool FormWindow::event(QEvent* event) {
 }
 
 bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Expose && watched == windowHandle()) Relayout();
-  if (event->type() == QEvent::ShortcutOverride) {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget != nullptr && widget != this && widget->window() == this &&
-        IsItemShortcut(*static_cast<QKeyEvent*>(event))) {
+  // The receiver is looked at before the event: events other threads post
+  // (the hand-over's wake-ups) go to other receivers, and were they read
+  // here, ThreadSanitizer would see their making and this read unordered,
+  // since the queue they came through is locked inside uninstrumented Qt.
+  if (watched == windowHandle()) {
+    if (event->type() == QEvent::Expose) Relayout();
+  } else if (auto* widget = qobject_cast<QWidget*>(watched);
+             widget != nullptr && widget != this && widget->window() == this) {
+    if (event->type() == QEvent::ShortcutOverride && IsItemShortcut(*static_cast<QKeyEvent*>(event))) {
       event->ignore();  // not wanted by the control: the shortcut runs
       return true;
     }
