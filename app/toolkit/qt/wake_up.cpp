@@ -1,5 +1,7 @@
 #include "app/toolkit/qt/wake_up.h"
 
+#include "app/toolkit/hand_over_queue.h"
+
 #include <QCoreApplication>
 #include <atomic>
 

@@ -18,7 +18,4 @@ class WakeUp : public QObject {
   void Run();
 };
 
-// Runs the oldest queued hand-over (window_thread.cpp).
-void RunNextHandOver();
-
 }  // namespace tk

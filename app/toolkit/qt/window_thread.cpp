@@ -1,152 +1,27 @@
-#include "app/toolkit/window_thread.h"
-
+// The Qt back-end's part of the hand-over: which thread is the window
+// thread, and the wake-up.
+#include "app/toolkit/hand_over_queue.h"
 #include "app/toolkit/qt/wake_up.h"
+#include "app/toolkit/window_thread.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
-#include <condition_variable>
-#include <exception>
-#include <memory>
-#include <mutex>
 
 namespace tk {
-
-namespace {
-
-// One call handed to the window thread, and the caller's wait for it. A
-// waited-for task lives on the caller's stack (the caller cannot return
-// before it is done); a posted one is owned by the queue and deleted once run.
-struct Task {
-  const std::function<void()>* call = nullptr;
-  std::function<void()> posted;  // a posted call; nobody waits
-  std::mutex lock;
-  std::condition_variable finished;
-  bool done = false;
-  std::exception_ptr failure;
-  Task* next = nullptr;
-};
-
-// Calls go through a queue of our own and Qt only carries a wake-up that
-// holds no data: ThreadSanitizer then sees every hand-over through the
-// queue's mutex, which it cannot see inside Debian's uninstrumented Qt.
-// The queue links the callers' tasks, so a hand-over needs no heap memory
-// of its own.
-std::mutex queueLock;
-Task* first = nullptr;      // guarded by queueLock
-Task* last = nullptr;       // guarded by queueLock
-bool windowGone = false;  // guarded by queueLock
-
-// The waiter may return (and its task go) as soon as the lock is released.
-void Finish(Task& task, std::exception_ptr failure) {
-  std::lock_guard guard(task.lock);
-  // Moved, not copied, both ways: the exception's reference count is then
-  // only ever changed by the thread that holds it.
-  task.failure = std::move(failure);
-  task.done = true;
-  task.finished.notify_all();
-}
-
-}  // namespace
-
-void RunNextHandOver() {
-
-  Task* task;
-  {
-    std::lock_guard guard(queueLock);
-    task = first;
-    if (task == nullptr) return;
-    first = task->next;
-    if (first == nullptr) last = nullptr;
-  }
-  if (task->posted) {
-    const std::unique_ptr<Task> owned(task);
-    owned->posted();  // noexcept in effect: an exception here terminates
-    return;
-  }
-  // Exceptions must not unwind through Qt's event dispatch: carry them back
-  // to the caller instead.
-  std::exception_ptr failure;
-  try {
-    (*task->call)();
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  Finish(*task, std::move(failure));
-}
-
-namespace {
-
-// One wake-up per task, each running the oldest task: calls land in the
-// order they were queued. Once the window is gone nothing is queued (false).
-bool Enqueue(Task& task) {
-  WakeUp* receiver = WakeUp::Instance();
-  if (receiver == nullptr) return false;  // no application object yet: no loop to run it
-  {
-    std::lock_guard guard(queueLock);
-    if (windowGone) return false;
-    (last == nullptr ? first : last->next) = &task;
-    last = &task;
-  }
-  // Named, not a functor: the wake-up is then made and freed inside Qt alone,
-  // and no object of ours crosses threads through Qt's own queue, whose
-  // locking ThreadSanitizer cannot see.
-  QMetaObject::invokeMethod(receiver, "Run", Qt::QueuedConnection);
-  return true;
-}
-
-}  // namespace
-
 
 bool OnWindowThread() {
   const QCoreApplication* app = QCoreApplication::instance();
   return app == nullptr || QThread::currentThread() == app->thread();
 }
 
-void PostToWindowThread(std::function<void()> call) {
-  auto task = std::make_unique<Task>();
-  task->posted = std::move(call);
-  if (Enqueue(*task)) task.release();  // the queue owns it now
-}
+bool WindowThreadReachable() { return WakeUp::Instance() != nullptr; }
 
-void RunOnWindowThread(const std::function<void()>& call) {
-  if (OnWindowThread()) {
-    call();
-    return;
-  }
-  Task task;
-  task.call = &call;
-  if (!Enqueue(task)) return;
-  std::exception_ptr failure;
-  {
-    std::unique_lock guard(task.lock);
-    task.finished.wait(guard, [&] { return task.done; });
-    failure = std::move(task.failure);
-  }
-  if (failure) std::rethrow_exception(failure);
-}
-
-void AbandonWindow() {
-  Task* skipped;
-  {
-    std::lock_guard guard(queueLock);
-    windowGone = true;
-    skipped = first;
-    first = last = nullptr;
-  }
-  while (skipped != nullptr) {
-    Task* task = skipped;
-    skipped = task->next;  // before Finish: a waiter's task goes with it
-    if (task->posted)
-      delete task;
-    else
-      Finish(*task, nullptr);
-  }
-}
-
-bool WindowAbandoned() {
-  std::lock_guard guard(queueLock);
-  return windowGone;
+void WakeWindowThread() {
+  // Named, not a functor: the wake-up is then made and freed inside Qt alone,
+  // and no object of ours crosses threads through Qt's own queue, whose
+  // locking ThreadSanitizer cannot see.
+  QMetaObject::invokeMethod(WakeUp::Instance(), "Run", Qt::QueuedConnection);
 }
 
 }  // namespace tk

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/toolkit/application.h"
+#include "app/toolkit/hand_over_queue.h"
 #include "app/toolkit/language.h"
 #include "app/toolkit/win32/win32_native.h"
 

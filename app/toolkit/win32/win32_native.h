@@ -51,8 +51,6 @@ HWND MakeControl(const wchar_t* windowClass, DWORD style, NativeControl* parent,
 // window thread; nullptr until the application object exists.
 HWND HandOverWindow();
 inline constexpr UINT WM_ZX_HANDOVER = WM_APP + 1;
-// What the hand-over window does with the hand-over message (window_thread).
-void RunNextHandOver();
 // A tick of the timer whose id arrived with WM_TIMER (timer).
 void TickTimer(UINT_PTR id);
 
