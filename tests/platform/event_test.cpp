@@ -57,6 +57,35 @@ TEST_F(EventTest, SignalFromAnotherThreadWakesTheWaiterEarly) {
   events.CloseHandle(h);
 }
 
+// Two threads hand a turn back and forth through two events many times: a
+// signal lost between a waiter's look at its event and its sleep would
+// stall the exchange until the wait runs out.
+TEST_F(EventTest, TurnsHandedBackAndForthLoseNoSignal) {
+  const EventHandle ping = events.CreateEvent();
+  const EventHandle pong = events.CreateEvent();
+  constexpr int kTurns = 20000;
+  std::atomic<int> answered{0};
+  std::thread other([&] {
+    for (int i = 0; i < kTurns; ++i) {
+      if (events.WaitForSingleObject(ping, WAIT_INFINITE) != WaitResult::Signalled) return;
+      answered.fetch_add(1);
+      events.SetEvent(pong);
+    }
+  });
+  int served = 0;
+  while (served < kTurns) {
+    events.SetEvent(ping);
+    if (events.WaitForSingleObject(pong, 10000) != WaitResult::Signalled) break;
+    ++served;
+  }
+  if (served < kTurns) events.CloseHandle(ping);  // ends the other side's wait
+  other.join();
+  EXPECT_EQ(served, kTurns);
+  EXPECT_EQ(answered.load(), kTurns);
+  events.CloseHandle(ping);
+  events.CloseHandle(pong);
+}
+
 TEST_F(EventTest, ClosedHandleFailsEveryOperationAndLeavesNewEventsAlone) {
   const EventHandle old = events.CreateEvent();
   ASSERT_TRUE(events.CloseHandle(old));
