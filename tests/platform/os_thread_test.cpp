@@ -61,7 +61,7 @@ TEST(OsThread, AbandonedHungThreadNeitherBlocksItsOwnerNorOutlivesItsState) {
   thread->Abandon();
   const auto start = Clock::now();
   thread.reset();  // must not wait for the hung body
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(30));
   // The body runs on by itself and ends once released.
   gate->Open();
   for (int i = 0; i < 500 && !finished->load(); ++i) platform::SleepMs(10);
