@@ -10,14 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest cmake ninja-build)
-if [ "${ZX_SKIP_INSTALL:-0}" != "1" ] && ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
-fi
+scripts/install-packages.sh g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest cmake ninja-build
 
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi

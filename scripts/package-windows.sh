@@ -14,14 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(nsis zip)
-if [ "${ZX_SKIP_INSTALL:-0}" != "1" ] && ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
-fi
+scripts/install-packages.sh nsis zip
 if [ "${ZX_SKIP_BUILD:-0}" != "1" ]; then
   scripts/build-windows.sh all zorvex-flash
 fi

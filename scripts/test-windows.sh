@@ -12,14 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(wine64 xvfb xauth xdotool imagemagick fonts-ipafont-gothic)
-if [ "${ZX_SKIP_INSTALL:-0}" != "1" ] && ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
-fi
+scripts/install-packages.sh wine64 xvfb xauth xdotool imagemagick fonts-ipafont-gothic
 scripts/build-windows.sh
 
 export WINEPREFIX="$PWD/build-win64/wine-prefix"

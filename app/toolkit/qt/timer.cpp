@@ -41,14 +41,4 @@ int Timer::Interval() const {
   return CallOnWindowThread([&] { return timer_->timer.interval(); });
 }
 
-void Timer::OnTimer(std::function<void()> handler) {
-  RunOnWindowThread([&] { handler_ = std::move(handler); });
-}
-
-void Timer::Tick() {
-  RunOnWindowThread([&] {
-    if (auto call = handler_) call();
-  });
-}
-
 }  // namespace tk

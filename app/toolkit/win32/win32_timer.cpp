@@ -70,14 +70,4 @@ int Timer::Interval() const {
   return CallOnWindowThread([&] { return timer_->interval; });
 }
 
-void Timer::OnTimer(std::function<void()> handler) {
-  RunOnWindowThread([&] { handler_ = std::move(handler); });
-}
-
-void Timer::Tick() {
-  RunOnWindowThread([&] {
-    if (auto call = handler_) call();
-  });
-}
-
 }  // namespace tk
