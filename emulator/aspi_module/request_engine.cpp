@@ -213,6 +213,15 @@ uint32_t RequestEngine::Abort(void* srb) {
 // the new thread waits for it before taking any request.
 bool RequestEngine::StartWorker() {
   if (worker_ != nullptr) return true;
+  // The library's own copy of the threads runtime looks up the system's
+  // clock at its first timed wait, which takes the loader lock. Left to the
+  // worker, that lookup could meet an unload, which holds the lock while it
+  // waits for the worker, and neither would ever go on: the first timed
+  // wait is made here, on the thread that loads and unloads the library.
+  std::mutex warmUp;
+  std::condition_variable never;
+  std::unique_lock warmUpGuard(warmUp);
+  never.wait_for(warmUpGuard, std::chrono::milliseconds(0));
   try {
     worker_ = std::make_unique<platform::LibraryWorker>([this] { Work(); });
   } catch (const std::system_error&) {
