@@ -17,6 +17,7 @@ set(ZX_WINDOWS_API _WIN32_WINNT=0x0400 WINVER=0x0400)
 # its counterpart in platform/win32/ and tests/platform/win32/.
 set(ZX_LINUX_PLATFORM_SOURCES
   dl_library_loader.cpp event.cpp exit_process.cpp file_sync.cpp library_worker.cpp read_only_file.cpp termination_requests.cpp
+  removal_on_signal.cpp
   linux_system_info.cpp sg_device_layer.cpp thread.cpp)
 set(ZX_LINUX_PLATFORM_TESTS dl_library_loader_test.cpp linux_system_info_test.cpp sg_device_layer_test.cpp)
 

@@ -1,17 +1,95 @@
 #include "emulator/drive_bench.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "platform/file_sync.h"
 
 namespace emulator {
 
 namespace {
 
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
+namespace fs = std::filesystem;
+
+struct DumpFile {
+  const char* name;
+  uint32_t address;
+  uint32_t length;
+};
+constexpr std::array<DumpFile, 2> DUMP_FILES = {{{"unit0.bin", 0x000000, 0x80000}, {"unit1.bin", 0x240000, 0x20000}}};
+
+// A dump written beside its final name and renamed into place only once it
+// is whole and on the disk; removed on any failure, so a full disk leaves
+// no partial file.
+class StagedFile {
+ public:
+  StagedFile(const fs::path& folder, const char* name) : target_((folder / name).string()) {
+    std::random_device random;
+    char suffix[20];
+    std::snprintf(suffix, sizeof suffix, ".%08x%08x", random(), random());
+    temp_ = (folder / ("." + std::string(name) + suffix)).string();
+  }
+  ~StagedFile() {
+    std::error_code ignored;
+    if (!renamed_) fs::remove(temp_, ignored);
+  }
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  // Empty, or why the bytes are not whole on the disk.
+  std::string Write(const std::vector<uint8_t>& bytes) {
+    std::FILE* file = std::fopen(temp_.c_str(), "wb");
+    if (file == nullptr) return std::strerror(errno);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
+    const int writeErrno = errno;
+    if (std::fclose(file) != 0 || !written) return std::strerror(written ? errno : writeErrno);
+    std::string error;
+    platform::SyncFileData(temp_, error);
+    return error;
+  }
+  std::string Rename() {
+    std::error_code ec;
+    fs::rename(temp_, target_, ec);
+    if (ec) return ec.message();
+    renamed_ = true;
+    return {};
+  }
+
+ private:
+  std::string target_, temp_;
+  bool renamed_ = false;
+};
+
+// An existing dump file is replaced only when it is a regular file: a link,
+// device or FIFO in its place is left as it is.
+std::string RefuseNonRegular(const fs::path& folder) {
+  for (const DumpFile& dump : DUMP_FILES) {
+    std::error_code ec;
+    const fs::file_type type = fs::symlink_status(folder / dump.name, ec).type();
+    if (type != fs::file_type::not_found && type != fs::file_type::regular)
+      return std::string(dump.name) + " is there and is not a regular file";
+  }
+  return {};
+}
+
+// Both files or neither: each is staged before either is renamed.
+std::string WriteDump(const VirtualDrive& drive, const std::string& folder) {
+  if (std::string refusal = RefuseNonRegular(folder); !refusal.empty()) return refusal;
+  std::vector<std::unique_ptr<StagedFile>> staged;
+  for (const DumpFile& dump : DUMP_FILES) {
+    staged.push_back(std::make_unique<StagedFile>(fs::path(folder), dump.name));
+    if (std::string error = staged.back()->Write(drive.ReadFlash(dump.address, dump.length)); !error.empty())
+      return error;
+  }
+  for (const auto& file : staged)
+    if (std::string error = file->Rename(); !error.empty()) return error;
+  std::string error;
+  platform::SyncFolderOf((fs::path(folder) / DUMP_FILES[0].name).string(), error);
+  return error;
 }
 
 }  // namespace
@@ -66,10 +144,8 @@ void DriveBench::Interrupt() {
 std::string DriveBench::Conclude() const {
   std::string dumpError;
   if (!options_.dumpDir.empty() && !drives_.empty()) {
-    const VirtualDrive& drive = *drives_.front().drive;
-    if (!WriteFile(options_.dumpDir + "/unit0.bin", drive.ReadFlash(0x000000, 0x80000)) ||
-        !WriteFile(options_.dumpDir + "/unit1.bin", drive.ReadFlash(0x240000, 0x20000)))
-      dumpError = "cannot write the flash dump into " + options_.dumpDir + ": " + std::strerror(errno);
+    if (const std::string problem = WriteDump(*drives_.front().drive, options_.dumpDir); !problem.empty())
+      dumpError = "cannot write the flash dump into " + options_.dumpDir + ": " + problem;
   }
   if (const int logErrno = logErrno_.load(); logErrno != 0)
     return "cannot write the command log " + options_.logPath + ": " + std::strerror(logErrno);

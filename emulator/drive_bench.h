@@ -65,10 +65,12 @@ class DriveBench {
   void Interrupt();
   // Writes unit0.bin (0x80000 bytes of unit 0) and unit1.bin (0x20000 bytes
   // from 0x240000) of the first drive into the dump folder, if one was asked
-  // for, and tells whether the bench's files were all written: empty when
-  // they were, else one line naming the first problem (a command-log line
-  // that could not be written comes before a failed dump). Once per bench,
-  // after the drives' last command.
+  // for, both whole or neither (each through a temporary file in the folder,
+  // pushed to the disk and renamed into place; an existing one that is not a
+  // regular file is left alone and refused), and tells whether the bench's
+  // files were all written: empty when they were, else one line naming the
+  // first problem (a command-log line that could not be written comes before
+  // a failed dump). Once per bench, after the drives' last command.
   std::string Conclude() const;
 
  private:

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -25,6 +26,8 @@ class ContainerFile {
   bool IsOpen() const { return file_.IsOpen(); }
   // Length in bytes, as measured when the file was opened.
   std::size_t Size() const { return size_; }
+  // The file's permission bits as of the open, where the system has them.
+  std::optional<uint32_t> Permissions() const { return file_.Permissions(); }
   // Fills `out` from the byte `fromEnd` bytes before the end onwards. False
   // when the range does not lie wholly inside the file or the read fails.
   bool ReadFromEnd(std::size_t fromEnd, std::span<uint8_t> out);

@@ -1,5 +1,6 @@
 #include "firmware/container_pack_command.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,13 +17,42 @@ constexpr const char* USAGE =
     "                    | --container FILE | --synthetic V)\n"
     "       zx-pack inspect FILE\n"
     "       zx-pack synth --version V [--part1 FILE --part2 FILE] [--container FILE]\n"
-    "       zx-pack help | --help | --version\n"
+    "       zx-pack help | --help | -h | --version\n"
+    "       zx-pack COMMAND --help (or -h): that command's own help\n"
     "V is a version such as 1.0B; its second character must be 0.\n"
     "The output of pack and synth is written whole or not at all; it must not be\n"
     "any of the input files, and an existing output must be a regular file.\n"
     "Exit status: 0 done (inspect: the utility would accept the file and its\n"
     "checksums agree); 1 refused or failed, nothing written (inspect: unreadable,\n"
-    "rejected or checksum mismatch); 2 malformed command line.\n";
+    "rejected or checksum mismatch); 2 malformed command line. Every refusal is\n"
+    "one line on standard error.\n";
+
+constexpr const char* PACK_HELP =
+    "usage: zx-pack pack --exe FILE --output FILE (--part1 FILE --part2 FILE [--version V]\n"
+    "                    | --container FILE | --synthetic V)\n"
+    "Writes --output: the bytes of --exe followed by a firmware container made\n"
+    "from two part images (part one 503,806 bytes, part two 131,070 bytes;\n"
+    "--version replaces the version characters of both), taken whole from a raw\n"
+    "container file, or made up as demonstration firmware (--synthetic, never for\n"
+    "a real drive). A container the utility would reject is refused, and so is\n"
+    "an executable that already ends in one. The output is written whole or not\n"
+    "at all; a new one gets the executable's permissions, a replaced one keeps\n"
+    "its own.\n";
+
+constexpr const char* INSPECT_HELP =
+    "usage: zx-pack inspect FILE\n"
+    "Shows the carried version, both stored and recomputed checksums, both tags,\n"
+    "and whether the utility would accept the file, on standard output. Exit\n"
+    "status 0 when it would and both checksums agree with their data; otherwise\n"
+    "1, with one line on standard error saying why.\n";
+
+constexpr const char* SYNTH_HELP =
+    "usage: zx-pack synth --version V [--part1 FILE --part2 FILE] [--container FILE]\n"
+    "Writes demonstration part images (--part1, --part2) and/or a raw container\n"
+    "(--container) carrying version V; never for a real drive. All of them are\n"
+    "written, or none.\n";
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 using Options = std::map<std::string, std::string>;
 
@@ -173,13 +203,43 @@ int Synth(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   return PACK_OK;
 }
 
+// The one line that says why an inspected file is no good; empty when it is.
+std::string InspectionRefusal(const std::string& path, const Inspection& inspection) {
+  std::string why;
+  switch (inspection.verdict) {
+    case Verdict::TooShort:
+      why = "is shorter than a container";
+      break;
+    case Verdict::WrongTag:
+      why = "carries a part one tag other than \"R580\"";
+      break;
+    case Verdict::WrongVersion:
+      why = "carries a version whose second character is not '0'";
+      break;
+    case Verdict::Accepted:
+      break;
+  }
+  if (inspection.fields && !inspection.checksumsAgree)
+    why += std::string(why.empty() ? "" : ", and ") + "has a stored checksum that disagrees with its data";
+  if (why.empty()) return {};
+  const bool rejected = inspection.verdict != Verdict::Accepted;
+  return "'" + path + "' " + why + (rejected ? "; the utility would reject it" : "; the drive would refuse it");
+}
+
 int Inspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) return Usage(err, "inspect needs exactly one file");
   Inspection inspection;
   if (auto e = InspectFile(args[1], inspection)) return Refuse(err, *e);
   PrintInspection(args[1], inspection, out);
-  const bool good = inspection.verdict == Verdict::Accepted && inspection.checksumsAgree;
-  return good ? PACK_OK : PACK_REFUSED;
+  const std::string refusal = InspectionRefusal(args[1], inspection);
+  return refusal.empty() ? PACK_OK : Refuse(err, refusal);
+}
+
+const char* CommandHelp(const std::string& command) {
+  if (command == "pack") return PACK_HELP;
+  if (command == "synth") return SYNTH_HELP;
+  if (command == "inspect") return INSPECT_HELP;
+  return nullptr;
 }
 
 }  // namespace
@@ -187,13 +247,18 @@ int Inspect(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int RunPackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return Usage(err, "no command given");
   const std::string& command = args[0];
-  if (command == "pack") return Pack(args, out, err);
-  if (command == "synth") return Synth(args, out, err);
-  if (command == "inspect") return Inspect(args, out, err);
-  if (command == "help" || command == "--help") {
+  if (command == "help" || IsHelp(command)) {
     out << USAGE;
     return PACK_OK;
   }
+  // A command's help wins over the rest of its line, which may be half written.
+  if (const char* help = CommandHelp(command); help && std::any_of(args.begin() + 1, args.end(), IsHelp)) {
+    out << help;
+    return PACK_OK;
+  }
+  if (command == "pack") return Pack(args, out, err);
+  if (command == "synth") return Synth(args, out, err);
+  if (command == "inspect") return Inspect(args, out, err);
   return Usage(err, "unknown command '" + command + "'");
 }
 

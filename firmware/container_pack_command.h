@@ -6,17 +6,21 @@
 //                                      | --container FILE | --synthetic V)
 //   inspect FILE
 //   synth   --version V  [--part1 FILE --part2 FILE] [--container FILE]
-//   help
+//   help | --help | -h          (the usage below)
+//   COMMAND ... --help | -h     (that command's own help; wins over the rest)
 //
 // Exit codes, the same for every command:
 //   0  done (inspect: the utility would accept the file and both stored
 //      checksums agree with their data);
 //   1  refused or failed, one line on `err`; no output file was written or
 //      replaced (inspect: the file cannot be read, or the utility would
-//      reject it, or a stored checksum disagrees);
+//      reject it, or a stored checksum disagrees; what it found is still
+//      shown on `out`);
 //   2  the command line itself is malformed (unknown command or option,
 //      missing or repeated option, options that do not go together, a
 //      value of the wrong shape), one line on `err`.
+// Nothing but help, the inspection and the line saying what was written go
+// to `out`; every refusal goes to `err`.
 // Threads: any.
 #pragma once
 

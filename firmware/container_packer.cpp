@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <span>
 #include <system_error>
 
 #include "firmware/container_file.h"
 #include "platform/file_sync.h"
+#include "platform/removal_on_signal.h"
 
 namespace fs = std::filesystem;
 
@@ -93,10 +95,11 @@ std::string TempNameNear(const fs::path& target) {
   return (target.parent_path() / (std::string(".zx-pack-") + hex)).string();
 }
 
-// Removes the temporary file unless it was renamed into place.
+// Removes the temporary file unless it was renamed into place, also when a
+// signal ends the process while it exists.
 class TempFile {
  public:
-  explicit TempFile(std::string path) : path_(std::move(path)) {}
+  explicit TempFile(std::string path) : path_(std::move(path)), onSignal_(path_) {}
   ~TempFile() {
     std::error_code ec;
     if (!committed_) fs::remove(path_, ec);
@@ -104,21 +107,26 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
   const std::string& Path() const { return path_; }
-  void Commit() { committed_ = true; }
+  // After the rename: the name is the output's now.
+  void Commit() {
+    committed_ = true;
+    onSignal_.Release();
+  }
 
  private:
   std::string path_;
+  platform::RemovedOnSignal onSignal_;
   bool committed_ = false;
 };
 
-// Copies exactly `size` bytes; a source that ends early or fails is an error.
-bool CopyExactly(std::istream& in, std::ostream& out, std::size_t size) {
-  std::vector<char> chunk(1 << 16);
-  while (size > 0) {
-    const std::size_t n = std::min(size, chunk.size());
-    if (!in.read(chunk.data(), static_cast<std::streamsize>(n))) return false;
-    if (!out.write(chunk.data(), static_cast<std::streamsize>(n))) return false;
-    size -= n;
+// Copies the whole of `in`, as long as it was when opened.
+bool CopyWhole(ContainerFile& in, std::ostream& out) {
+  std::vector<uint8_t> chunk(std::size_t{1} << 16);
+  for (std::size_t left = in.Size(); left > 0;) {
+    const std::size_t n = std::min(left, chunk.size());
+    if (!in.ReadFromEnd(left, std::span(chunk.data(), n))) return false;
+    if (!out.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(n))) return false;
+    left -= n;
   }
   return true;
 }
@@ -231,11 +239,16 @@ std::optional<PackError> WriteFileAtomically(const std::string& path,
 
 std::optional<PackError> AppendContainer(const std::string& executable, const std::vector<uint8_t>& container,
                                          const std::string& output) {
+  ContainerFile exe(executable);
+  return AppendContainer(exe, executable, container, output);
+}
+
+std::optional<PackError> AppendContainer(ContainerFile& exe, const std::string& executable,
+                                         const std::vector<uint8_t>& container, const std::string& output) {
   if (auto error = ValidateContainer(container)) return error;
   if (SameFile(executable, output)) {
     return Error("output '" + output + "' is the same file as the executable; choose another output path");
   }
-  ContainerFile exe(executable);
   if (!exe.IsOpen())
     return Error("cannot read executable '" + executable + "': missing or not a regular file");
   if (exe.Size() >= CONTAINER_SIZE) {
@@ -246,17 +259,20 @@ std::optional<PackError> AppendContainer(const std::string& executable, const st
       return Error("executable '" + executable + "' already ends in a firmware container; pack the bare one");
     }
   }
-  const std::size_t exeSize = exe.Size();
   const auto write = [&](std::ostream& out) {
-    std::ifstream in(executable, std::ios::binary);
-    if (!in || !CopyExactly(in, out, exeSize)) return false;
+    if (!CopyWhole(exe, out)) return false;
     out.write(reinterpret_cast<const char*>(container.data()),
               static_cast<std::streamsize>(container.size()));
     return static_cast<bool>(out);
   };
-  std::error_code ec;
-  const fs::perms perms = fs::status(executable, ec).permissions();
-  if (ec) return Error("cannot read the permissions of executable '" + executable + "'");
+  fs::perms perms = fs::perms::none;
+  if (const auto bits = exe.Permissions()) {
+    perms = static_cast<fs::perms>(*bits) & fs::perms::mask;
+  } else {
+    std::error_code ec;
+    perms = fs::status(executable, ec).permissions();
+    if (ec) return Error("cannot read the permissions of executable '" + executable + "'");
+  }
   return WriteFileAtomically(output, write, perms);
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "firmware/container_file.h"
 #include "firmware/container_format.h"
 
 // What went wrong, in one line meant for the person running the packer.
@@ -51,8 +52,9 @@ std::optional<PackError> ValidateContainer(const std::vector<uint8_t>& container
 
 // Writes `path` through a temporary file in the same folder that is renamed
 // into place only when everything was written and is on the storage device;
-// on any failure the temporary file is removed and `path` is left as it
-// was. `write` returns false when its own input failed. Refuses an existing
+// on any failure, and when a signal ends the process (Linux, once the
+// program has called platform::InstallRemovalOnSignal), the temporary file
+// is removed and `path` is left as it was. `write` returns false when its own input failed. Refuses an existing
 // `path` that is not a regular file (a device, FIFO, socket, folder or
 // symbolic link is never replaced). A replaced file keeps its permissions;
 // a new one gets `perms` when given.
@@ -66,6 +68,12 @@ std::optional<PackError> WriteFileAtomically(const std::string& path,
 // already ends in a container.
 std::optional<PackError> AppendContainer(const std::string& executable, const std::vector<uint8_t>& container,
                                          const std::string& output);
+// The same for an executable opened already: its bytes, size and permissions
+// all come from that one open file, whatever `executableName` names by now
+// (a FIFO put in its place would block a second open); the name serves the
+// refusal lines and the check that the output is another file.
+std::optional<PackError> AppendContainer(ContainerFile& executable, const std::string& executableName,
+                                         const std::vector<uint8_t>& container, const std::string& output);
 
 // What a file ending in a container carries.
 struct Inspection {

@@ -19,6 +19,7 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) {
   }
   handle_ = fd;
   size_ = static_cast<uint64_t>(info.st_size);
+  permissions_ = static_cast<uint32_t>(info.st_mode & 07777);
 }
 
 ReadOnlyFile::~ReadOnlyFile() {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -26,6 +27,9 @@ class ReadOnlyFile {
   bool IsOpen() const { return handle_ != CLOSED; }
   // Length in bytes, measured on the open handle when it was opened.
   uint64_t Size() const { return size_; }
+  // The permission bits (07777) on the open handle; unknown on Windows,
+  // where a file has no such bits of its own.
+  std::optional<uint32_t> Permissions() const { return permissions_; }
   // Fills `out` from `offset` on; false unless every byte was read.
   bool ReadAt(uint64_t offset, std::span<uint8_t> out);
 
@@ -33,6 +37,7 @@ class ReadOnlyFile {
   static constexpr std::intptr_t CLOSED = -1;
   std::intptr_t handle_ = CLOSED;
   uint64_t size_ = 0;
+  std::optional<uint32_t> permissions_;
 };
 
 }  // namespace platform

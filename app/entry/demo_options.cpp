@@ -159,13 +159,17 @@ DemoParse ParseDemoOptions(const std::vector<std::string>& args) {
 }
 
 std::string PrepareDemoFiles(const DemoOptions& options) {
-  if (!options.commandLog.empty()) {
-    std::ofstream log(options.commandLog, std::ios::trunc);
-    if (!log) return "--command-log: cannot create " + options.commandLog;
-  }
+  // Every check that touches nothing comes first, so that a refusal leaves
+  // an existing command log as it was.
   std::error_code ec;
   if (!options.dumpDir.empty() && !std::filesystem::is_directory(options.dumpDir, ec))
     return "--dump-flash: " + options.dumpDir + " is not an existing folder";
+  if (!options.commandLog.empty()) {
+    // Appending: made when absent, never emptied here. The drives empty it
+    // as they start, once nothing can refuse the command line any more.
+    std::ofstream log(options.commandLog, std::ios::app);
+    if (!log) return "--command-log: cannot create " + options.commandLog;
+  }
   return {};
 }
 
@@ -183,6 +187,7 @@ std::string DemoUsage() {
          "                         inquiry; may be given more than once; applies to every drive\n"
          "  --command-log FILE     one line per command any virtual drive receives\n"
          "  --dump-flash DIR       at exit, DIR/unit0.bin and DIR/unit1.bin of the drive on adapter 0\n"
+         "                         (both whole or neither)\n"
          "  --auto-flash           press Flash once the window is up, then Power Off (or Exit) when the\n"
          "                         run has ended, and OK on every message box met on the way;\n"
          "                         exit status 1 unless the run succeeded\n"

@@ -49,8 +49,9 @@ struct DemoParse {
 DemoParse ParseDemoOptions(const std::vector<std::string>& args);
 
 // What the files named by the options need before anything starts: the
-// command log can be created (it is, empty), the dump folder exists. One
-// line naming the problem, or empty.
+// dump folder exists, and then the command log can be written (made when
+// absent; an existing one keeps its lines until the drives start). One
+// line naming the problem, or empty; a refusal leaves every file as it was.
 std::string PrepareDemoFiles(const DemoOptions& options);
 
 std::string DemoUsage();

@@ -2,6 +2,8 @@
 // --auto-flash pressing the buttons): its exit status, its command log and
 // its flash dump; and its refusal of bad options.
 #include <gmock/gmock.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -26,8 +28,16 @@ struct Outcome {
   std::string err;
 };
 
-Outcome RunDemo(const QStringList& args, const QString& program = ZX_DEMO_PATH) {
+// `fileSizeLimit` (bytes; 0: none) stands for a file system that takes no
+// more: a write beyond it fails as on a full disk.
+Outcome RunDemo(const QStringList& args, const QString& program = ZX_DEMO_PATH, rlim_t fileSizeLimit = 0) {
   QProcess demo;
+  if (fileSizeLimit != 0)
+    demo.setChildProcessModifier([fileSizeLimit] {
+      const rlimit limit{fileSizeLimit, fileSizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      ::signal(SIGXFSZ, SIG_IGN);
+    });
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
   env.remove("ZX_VIRTUAL_ASPI");
@@ -151,6 +161,7 @@ struct Unattended {
   const char* out;  // a part of stdout
   const char* err;  // the one line on stderr; nullptr: nothing
   bool besideABrokenLibrary = false;  // the demo runs from a copy with a library lacking an entry point
+  rlim_t fileSizeLimit = 0;           // a file system that takes no more (RunDemo); 0: none
 };
 void PrintTo(const Unattended& u, std::ostream* os) { *os << u.name; }
 class DemoUnattendedTest : public ::testing::TestWithParam<Unattended> {};
@@ -164,16 +175,28 @@ TEST_P(DemoUnattendedTest, EndsWithItsStatusAndSaysWhy) {
     std::filesystem::copy_file(ZX_ASPI_MODULES_DIR "/no-send-command/wnaspi32.dll", dir.File("wnaspi32.dll"));
   }
   const Outcome outcome =
-      RunDemo(QStringList{"--latency-scale", "0", "--language", "en"} + GetParam().args(dir), program);
+      RunDemo(QStringList{"--latency-scale", "0", "--language", "en"} + GetParam().args(dir), program,
+              GetParam().fileSizeLimit);
   EXPECT_EQ(outcome.exitCode, GetParam().exitCode) << outcome.out << outcome.err;
   EXPECT_THAT(outcome.out, ::testing::HasSubstr(GetParam().out));
-  // The offscreen platform says, once per fixed-size window, what it cannot do.
-  const std::string err = std::regex_replace(outcome.err, std::regex("This plugin does not support [^\n]*\n"), "");
+  // Lines Qt writes about its surroundings are not the program's: the
+  // offscreen platform says, once per fixed-size window, what it cannot do,
+  // and without XDG_RUNTIME_DIR (sudo, cron, a bare container) Qt says which
+  // folder it takes instead. The program's own lines all start with its name.
+  const std::string err = std::regex_replace(
+      outcome.err, std::regex("(This plugin does not support |QStandardPaths: )[^\n]*\n"), "");
   if (GetParam().err == nullptr) {
     EXPECT_EQ(err, "");
   } else {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_THAT(err, ::testing::HasSubstr(GetParam().err));
+  }
+  // A dump is whole or absent: no partial or temporary file is left.
+  for (const std::string& name : dir.Names()) {
+    EXPECT_NE(name[0], '.') << name;
+    if (GetParam().fileSizeLimit != 0) {
+      EXPECT_EQ(name.rfind("unit", 0), std::string::npos) << name;
+    }
   }
 }
 
@@ -205,7 +228,19 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const container_test::ScratchDir& dir) {
                      return DumpIntoAFullDevice(dir) + QStringList{"--family", "9x"};
                    },
-                   1, "the run succeeded", "cannot write the flash dump"}),
+                   1, "the run succeeded", "cannot write the flash dump"},
+        // unit1.bin would fit; unit0.bin does not, so neither is kept.
+        Unattended{"DumpOnAFullFileSystem",
+                   [](const container_test::ScratchDir& dir) {
+                     return QStringList{"--auto-flash", "--dump-flash", QString::fromStdString(dir.File(""))};
+                   },
+                   1, "the run succeeded", "cannot write the flash dump", false, 0x30000},
+        Unattended{"LibraryDumpOnAFullFileSystem",
+                   [](const container_test::ScratchDir& dir) {
+                     return QStringList{"--auto-flash", "--family", "9x", "--dump-flash",
+                                        QString::fromStdString(dir.File(""))};
+                   },
+                   1, "the run succeeded", "cannot write the flash dump", false, 0x30000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class DemoBadOptionTest : public ::testing::TestWithParam<std::vector<const char*>> {};

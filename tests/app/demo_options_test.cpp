@@ -136,6 +136,21 @@ TEST(DemoFilesTest, CreatesTheLogAndRefusesAMissingFolder) {
   EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--command-log"));
 }
 
+// A refusal leaves the command log as it was: neither emptied nor made.
+TEST(DemoFilesTest, ARefusedDumpFolderLeavesTheLogAlone) {
+  container_test::ScratchDir dir;
+  DemoOptions o;
+  o.commandLog = dir.File("log.txt");
+  o.dumpDir = dir.File("absent");
+  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--dump-flash"));
+  EXPECT_FALSE(std::filesystem::exists(o.commandLog));
+  container_test::WriteBytes(o.commandLog, {'o', 'l', 'd', '\n'});
+  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--dump-flash"));
+  o.dumpDir = dir.File("");
+  EXPECT_EQ(PrepareDemoFiles(o), "");
+  EXPECT_EQ(container_test::ReadBytes(o.commandLog), (std::vector<uint8_t>{'o', 'l', 'd', '\n'}));
+}
+
 TEST(DemoLibraryConfigTest, CarriesEveryDriveSetting) {
   DemoOptions o;
   o.drives = 3;

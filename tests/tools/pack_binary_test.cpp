@@ -1,6 +1,10 @@
 // The built zx-pack program end to end: the same work as in-process, through
 // its real argument handling, exit codes and output streams.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -98,11 +102,50 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"RejectedVersion", "pack --exe @exe --synthetic 1.1A --output @out", 1, nullptr, "1.1A"},
         Answer{"OutputIsTheExecutable", "pack --exe @exe --synthetic 1.0B --output @./exe", 1, nullptr,
                "same file"},
-        Answer{"InspectRejected", "inspect @exe", 1, "would say: rejected", nullptr},
+        Answer{"InspectRejected", "inspect @exe", 1, "would say: rejected", "the utility would reject it"},
         Answer{"UnknownCommand", "squash", 2, nullptr, "unknown command"},
         Answer{"MissingOutput", "pack --exe @exe --synthetic 1.0B", 2, nullptr, "--output"},
         Answer{"Version", "--version", 0, "zx-pack " ZX_VERSION "\n", nullptr},
-        Answer{"HelpStatesTheExitStatuses", "--help", 0, "1 refused or failed, nothing written", nullptr}),
+        Answer{"HelpStatesTheExitStatuses", "--help", 0, "1 refused or failed, nothing written", nullptr},
+        Answer{"ShortHelp", "-h", 0, "usage: zx-pack pack", nullptr},
+        Answer{"InspectHelpIsNoFile", "inspect --help", 0, "usage: zx-pack inspect FILE\n", nullptr},
+        Answer{"PackHelpAfterOptions", "pack --exe @exe -h", 0, "usage: zx-pack pack --exe", nullptr},
+        Answer{"SynthShortHelp", "synth -h", 0, "usage: zx-pack synth", nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A file system that takes no more than 64 KiB of the output: the kernel
+// ends the packer by SIGXFSZ mid-write, unless the packer was started with
+// it ignored, when the write fails instead. Either way no temporary file is
+// left. `ignored`: the second case.
+class PackBinaryFileSizeLimit : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PackBinaryFileSizeLimit, LeavesNoTemporaryFile) {
+  ASSERT_TRUE(fs::exists(PackerPath())) << PackerPath() << " is not built (target zx-pack)";
+  ScratchDir dir;
+  WriteBytes(dir.File("exe"), FakeExecutable(64));
+  const std::string packer = PackerPath().string(), exe = dir.File("exe"), out = dir.File("out");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit size{64 * 1024, 64 * 1024}, core{0, 0};
+    ::setrlimit(RLIMIT_FSIZE, &size);
+    ::setrlimit(RLIMIT_CORE, &core);
+    ::signal(SIGXFSZ, GetParam() ? SIG_IGN : SIG_DFL);
+    if (!::freopen("/dev/null", "w", stdout) || !::freopen(dir.File("stderr").c_str(), "w", stderr)) ::_exit(126);
+    ::execl(packer.c_str(), packer.c_str(), "pack", "--exe", exe.c_str(), "--synthetic", "1.0B", "--output",
+            out.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  if (GetParam()) {
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_NE(Text(dir.File("stderr")).find("cannot write"), std::string::npos) << Text(dir.File("stderr"));
+  } else {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+  }
+  for (const std::string& name : dir.Names()) EXPECT_TRUE(name == "exe" || name == "stderr") << name;
+}
+INSTANTIATE_TEST_SUITE_P(SignalDefaultOrIgnored, PackBinaryFileSizeLimit, ::testing::Bool());
 
 }  // namespace

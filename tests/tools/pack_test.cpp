@@ -1,7 +1,11 @@
 // The packer run in-process: round trips that the program's own check
 // accepts, every refusal, and outputs that are whole or absent.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -11,6 +15,7 @@
 #include "firmware/container.h"
 #include "firmware/container_pack_command.h"
 #include "firmware/container_packer.h"
+#include "platform/removal_on_signal.h"
 #include "tests/firmware/container_test_files.h"
 #include "tests/support/fakes.h"
 #include "tests/support/recording_view.h"
@@ -281,5 +286,43 @@ TEST_F(PackTest, AnOutputNameOfTheLongestAllowedLengthIsWritten) {
   ASSERT_EQ(Pack({"pack", "--exe", exe, "--part1", p1, "--part2", p2, "--output", longest}).code, PACK_OK);
   EXPECT_TRUE(ProgramAccepts(longest));
 }
+
+// The checked executable is the one read: a FIFO put in its place after the
+// open would block a second open by name for ever.
+TEST_F(PackTest, TheExecutableIsReadFromTheFileThatWasChecked) {
+  ContainerFile checked(exe);
+  fs::remove(exe);
+  ASSERT_EQ(::mkfifo(exe.c_str(), 0600), 0);
+  ASSERT_FALSE(AppendContainer(checked, exe, SyntheticContainer({'1', '0', 'B'}), out));
+  EXPECT_EQ(ReadBytes(out), Concat(FakeExecutable(5000), SyntheticContainer({'1', '0', 'B'})));
+  EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+}
+
+// A signal that ends the packer while its temporary file exists takes the
+// file with it, and the process still ends by that signal.
+class PackEndedBySignal : public PackTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PackEndedBySignal, LeavesNoTemporaryFile) {
+  const auto before = dir.Contents();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &core);
+    platform::InstallRemovalOnSignal();
+    WriteFileAtomically(out, [signal = GetParam()](std::ostream& s) {
+      s << "half of it" << std::flush;
+      ::raise(signal);
+      return true;
+    });
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam()) << status;
+  EXPECT_TRUE(dir.Contents() == before) << "a file was left behind";
+}
+INSTANTIATE_TEST_SUITE_P(Signals, PackEndedBySignal,
+                         ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGALRM));
 
 }  // namespace

@@ -1,0 +1,43 @@
+// Files that must not outlive a process ended by a signal: a temporary file
+// that would only ever be renamed into place is removed when a signal ends
+// the process before the rename.
+//
+// Linux: InstallRemovalOnSignal gives every signal whose default action ends
+// the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, the crash
+// signals...) a handler that removes every file registered at that moment
+// (unlink(), nothing else), puts the signal's default action back and
+// raises it again, so the process still ends by that very signal. A signal
+// the process inherited as ignored (SIGHUP under nohup) stays ignored. The
+// paths live in a fixed table made before any signal can come, so the
+// handler neither allocates nor takes a lock.
+// Windows (platform/win32/win32_removal_on_signal.cpp): nothing is removed.
+// Ctrl+C ends a console program from a thread of the system's while the
+// file is still open for writing, and an open file cannot be deleted there.
+// Threads: InstallRemovalOnSignal once, from main before any other thread
+// starts; RemovedOnSignal from any thread.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+void InstallRemovalOnSignal();
+
+// Registers `path` (made absolute or relative to a working folder that
+// never changes) until Release or destruction. A path longer than the table
+// keeps, or one more than it has room for, is simply not registered.
+class RemovedOnSignal {
+ public:
+  explicit RemovedOnSignal(const std::string& path);
+  ~RemovedOnSignal() { Release(); }
+  RemovedOnSignal(const RemovedOnSignal&) = delete;
+  RemovedOnSignal& operator=(const RemovedOnSignal&) = delete;
+
+  // From now on the path is left alone (it was renamed or removed).
+  void Release();
+
+ private:
+  int slot_ = -1;
+};
+
+}  // namespace platform

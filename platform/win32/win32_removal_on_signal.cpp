@@ -1,0 +1,13 @@
+// Windows: nothing is removed (platform/removal_on_signal.h says why); the
+// packer's own failure paths still remove their temporary files.
+#include "platform/removal_on_signal.h"
+
+namespace platform {
+
+void InstallRemovalOnSignal() {}
+
+RemovedOnSignal::RemovedOnSignal(const std::string&) {}
+
+void RemovedOnSignal::Release() { slot_ = -1; }
+
+}  // namespace platform
