@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProductCase{"NodeRefusesAccess", "node=1;denied=0", "Flashing is Completed",
                                   CommandKind::Program, 18,
                                   "/dev/sg0 exists but cannot be opened: Permission denied"},
-                      ProductCase{"NodeLockedByAnother", "", "Flashing Error", CommandKind::FlashOn, 0,
+                      ProductCase{"NodeLockedByAnother", "", "Target drive is not found.", CommandKind::Inquiry, 0,
                                   "is in use by process", 0, false, 0, true},
                       // The whole run, then the end the signal asked for.
                       ProductCase{"TerminatedMidRun", "latency=20", nullptr, CommandKind::Program, 18,
