@@ -10,8 +10,10 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "emulator/command_kind.h"
 #include "tests/firmware/container_test_files.h"
@@ -21,6 +23,9 @@ namespace {
 using emulator::CommandKind;
 
 constexpr int kRunMs = 90000;
+// Longer than a command's usual wait (5 s), which a stop must not use up.
+constexpr int kLongStopMs = 6000;
+constexpr std::size_t kRunCommands = 65;  // a sound run, start-up included
 
 struct ProductCase {
   const char* name;
@@ -33,6 +38,13 @@ struct ProductCase {
   bool endsWithCounted = false;  // nothing reached the drive after the last such command
   int signalAfter = 0;           // SIGTERM once this many commands are logged
   bool lockedByUs = false;       // the test holds the node's flock
+  // Once the log has each of these many commands (the last still awaiting
+  // its answer), the process is stopped with stopSignal for stopMs, then continued.
+  std::vector<std::size_t> stopAt = {};
+  int stopSignal = SIGSTOP;
+  int stopMs = 300;
+  bool secondInstance = false;  // another copy starts at stopAt's first point, instead of a stop
+  std::size_t total = 0;        // commands the drive received in all; 0: not looked at
 };
 void PrintTo(const ProductCase& c, std::ostream* os) { *os << c.name; }
 
@@ -50,6 +62,10 @@ std::vector<CommandKind> LoggedKinds(const std::string& path) {
 }
 
 class ProductTest : public ::testing::TestWithParam<ProductCase> {};
+
+void WaitForCommands(QProcess& run, const std::string& log, std::size_t count) {
+  while (LoggedKinds(log).size() < count && run.state() == QProcess::Running) run.waitForFinished(20);
+}
 
 TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   const ProductCase& c = GetParam();
@@ -74,13 +90,30 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   run.setProcessEnvironment(env);
   run.start(product, {});
   ASSERT_TRUE(run.waitForStarted());
+  const auto pid = static_cast<pid_t>(run.processId());
   if (c.signalAfter > 0) {
-    while (LoggedKinds(log).size() < static_cast<std::size_t>(c.signalAfter) &&
-           run.state() == QProcess::Running)
-      run.waitForFinished(20);
-    ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
+    WaitForCommands(run, log, static_cast<std::size_t>(c.signalAfter));
+    ::kill(pid, SIGTERM);
   }
-  ASSERT_TRUE(run.waitForFinished(kRunMs)) << "the product did not end";
+  QProcess second;
+  const std::string secondLog = dir.File("second.log");
+  for (const std::size_t at : c.stopAt) {
+    WaitForCommands(run, log, at);
+    if (c.secondInstance) {
+      env.insert("ZX_SG_STANDIN", QString::fromStdString("dir=" + dir.File("") + ";log=" + secondLog));
+      second.setProcessEnvironment(env);
+      second.start(product, {});
+      ASSERT_TRUE(second.waitForFinished(kRunMs)) << "the second copy did not end";
+      break;
+    }
+    ::kill(pid, c.stopSignal);
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.stopMs));
+    ::kill(pid, SIGCONT);
+  }
+  // A stop request put off until the run's end is carried out then: continued too.
+  for (int waited = 0; !run.waitForFinished(200) && waited < kRunMs; waited += 200)
+    if (!c.stopAt.empty()) ::kill(pid, SIGCONT);
+  ASSERT_EQ(run.state(), QProcess::NotRunning) << "the product did not end";
   if (lockFd >= 0) ::close(lockFd);
   const std::string out = run.readAllStandardOutput().toStdString();
   const std::string err = run.readAllStandardError().toStdString();
@@ -92,6 +125,14 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   const auto kinds = LoggedKinds(log);
   EXPECT_EQ(std::count(kinds.begin(), kinds.end(), c.counted), static_cast<long>(c.count)) << out << err;
   EXPECT_TRUE(!c.endsWithCounted || (!kinds.empty() && kinds.back() == c.counted)) << "a command after it";
+  EXPECT_TRUE(c.total == 0 || kinds.size() == c.total) << kinds.size() << " commands\n" << out << err;
+  if (c.secondInstance) {
+    // Nothing from it reached the drive, and it said who holds the drive.
+    EXPECT_TRUE(LoggedKinds(secondLog).empty());
+    EXPECT_THAT(second.readAllStandardError().toStdString(),
+                ::testing::HasSubstr("/dev/sg0 is in use by process " + std::to_string(pid)));
+    EXPECT_THAT(second.readAllStandardOutput().toStdString(), ::testing::HasSubstr("not found"));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -114,7 +155,27 @@ INSTANTIATE_TEST_SUITE_P(
                                   "is in use by process", 0, false, 0, true},
                       // The whole run, then the end the signal asked for.
                       ProductCase{"TerminatedMidRun", "latency=20", nullptr, CommandKind::Program, 18,
-                                  "SIGTERM during a flash run", 128 + SIGTERM, false, 12}),
+                                  "SIGTERM during a flash run", 128 + SIGTERM, false, 12},
+                      // Stopped while the drive works on a command (the 1st erase, the 1st program):
+                      // the command reached the drive once, and the run goes on.
+                      ProductCase{.name = "StoppedMidErase", .config = "latency=100", .status = "Flashing is Completed",
+                                  .counted = CommandKind::Erase, .count = 11, .stopAt = {24}, .total = kRunCommands},
+                      ProductCase{.name = "StoppedMidProgram", .config = "latency=100",
+                                  .status = "Flashing is Completed", .counted = CommandKind::Program, .count = 18,
+                                  .stopAt = {35}, .total = kRunCommands},
+                      ProductCase{.name = "CtrlZMidEraseAndProgram", .config = "latency=100",
+                                  .status = "Flashing is Completed", .counted = CommandKind::Program, .count = 18,
+                                  .stopAt = {25, 36}, .stopSignal = SIGTSTP, .total = kRunCommands},
+                      // Stopped past the wait of the command in hand (the version read, flash mode on
+                      // and off, uploads, checksum checks), at ten points: the answers still count.
+                      ProductCase{.name = "LongStopsPastTheWait", .config = "latency=100",
+                                  .status = "Flashing is Completed", .counted = CommandKind::Upload, .count = 25,
+                                  .stopAt = {3, 4, 6, 13, 22, 23, 46, 48, 52, 56}, .stopMs = kLongStopMs,
+                                  .total = kRunCommands},
+                      // Started during the first instance's erase: it finds the drive held and sends nothing.
+                      ProductCase{.name = "SecondInstanceMidRun", .config = "latency=100",
+                                  .status = "Flashing is Completed", .counted = CommandKind::Erase, .count = 11,
+                                  .stopAt = {26}, .secondInstance = true, .total = kRunCommands}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <list>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace sg_standin {
@@ -70,7 +71,10 @@ struct Node {
 
   const int number;
   const bool nonBlocking;
-  const int openLock;  // shared or exclusive flock on D/sgN.open: the open count across processes
+  // Shared or exclusive flock on D/sgN.open: the open count across processes.
+  // Closed with the descriptor, as the driver counts opens, even while
+  // commands of it are still at the device. Under the driver's lock.
+  int openLock;
   const int ready;     // counts replies of write()n commands waiting for read()
   bool forcePackId = false;
   std::list<std::shared_ptr<Request>> submitted;  // write()n, not yet read; under the driver's lock
@@ -183,6 +187,7 @@ void Driver::Forget(int fd) {
   if (const auto it = nodes_.find(fd); it != nodes_.end()) {
     closing = std::move(it->second);
     nodes_.erase(it);
+    RealClose(std::exchange(closing->openLock, -1));
   }
 }
 
