@@ -445,7 +445,8 @@ PassThroughResult SgDeviceLayer::Exchange(int fd, sg_io_hdr_t& hdr) {
   hdr.pack_id = NextPackId();
   const sg_io_hdr_t submitted = hdr;
   const long written = calls_.Write(fd, &hdr, sizeof hdr);
-  if (written < 0) return RefusedBeforeSubmission(errno) ? PassThroughResult::NotSent : PassThroughResult::Failed;
+  if (written < 0)
+    return RefusedBeforeSubmission(errno) ? PassThroughResult::NotSent : PassThroughResult::Failed;
   if (written != static_cast<long>(sizeof hdr)) return PassThroughResult::Failed;
   // Submitted: from here on nothing is sent again, whatever happens. The
   // kernel answers within the header's time-out, so the wait needs none of

@@ -41,12 +41,24 @@ struct ProductCase {
   // Once the log has each of these many commands (the last still awaiting
   // its answer), the process is stopped with stopSignal for stopMs, then continued.
   std::vector<std::size_t> stopAt = {};
-  int stopSignal = SIGSTOP;
-  int stopMs = 300;
+  int stopSignal = 0;
+  int stopMs = 0;
   bool secondInstance = false;  // another copy starts and ends during the stop
   std::size_t total = 0;        // commands the drive received in all; 0: not looked at
 };
 void PrintTo(const ProductCase& c, std::ostream* os) { *os << c.name; }
+
+// A sound run, stopped (or met by a second copy) at the given points.
+ProductCase Stopped(const char* name, CommandKind counted, std::size_t count, std::vector<std::size_t> at,
+                    int signal = SIGSTOP, int ms = 300, bool second = false) {
+  ProductCase c{name, "latency=100", "Flashing is Completed", counted, count};
+  c.stopAt = std::move(at);
+  c.stopSignal = signal;
+  c.stopMs = ms;
+  c.secondInstance = second;
+  c.total = kRunCommands;
+  return c;
+}
 
 std::vector<CommandKind> LoggedKinds(const std::string& path) {
   std::vector<CommandKind> kinds;
@@ -151,31 +163,22 @@ INSTANTIATE_TEST_SUITE_P(
                       ProductCase{"NodeRefusesAccess", "node=1;denied=0", "Flashing is Completed",
                                   CommandKind::Program, 18,
                                   "/dev/sg0 exists but cannot be opened: Permission denied"},
-                      ProductCase{"NodeLockedByAnother", "", "Target drive is not found.", CommandKind::Inquiry, 0,
-                                  "is in use by process", 0, false, 0, true},
+                      ProductCase{"NodeLockedByAnother", "", "Target drive is not found.",
+                                  CommandKind::Inquiry, 0, "is in use by process", 0, false, 0, true},
                       // The whole run, then the end the signal asked for.
                       ProductCase{"TerminatedMidRun", "latency=20", nullptr, CommandKind::Program, 18,
                                   "SIGTERM during a flash run", 128 + SIGTERM, false, 12},
                       // Stopped while the drive works on a command (the 1st erase, the 1st program):
                       // the command reached the drive once, and the run goes on.
-                      ProductCase{.name = "StoppedMidErase", .config = "latency=100", .status = "Flashing is Completed",
-                                  .counted = CommandKind::Erase, .count = 11, .stopAt = {24}, .total = kRunCommands},
-                      ProductCase{.name = "StoppedMidProgram", .config = "latency=100",
-                                  .status = "Flashing is Completed", .counted = CommandKind::Program, .count = 18,
-                                  .stopAt = {35}, .total = kRunCommands},
-                      ProductCase{.name = "CtrlZMidEraseAndProgram", .config = "latency=100",
-                                  .status = "Flashing is Completed", .counted = CommandKind::Program, .count = 18,
-                                  .stopAt = {25, 36}, .stopSignal = SIGTSTP, .total = kRunCommands},
+                      Stopped("StoppedMidErase", CommandKind::Erase, 11, {24}),
+                      Stopped("StoppedMidProgram", CommandKind::Program, 18, {35}),
+                      Stopped("CtrlZMidEraseAndProgram", CommandKind::Program, 18, {25, 36}, SIGTSTP),
                       // Stopped past the wait of the command in hand (the version read, flash mode on
                       // and off, uploads, checksum checks), at ten points: the answers still count.
-                      ProductCase{.name = "LongStopsPastTheWait", .config = "latency=100",
-                                  .status = "Flashing is Completed", .counted = CommandKind::Upload, .count = 25,
-                                  .stopAt = {3, 4, 6, 13, 22, 23, 46, 48, 52, 56}, .stopMs = kLongStopMs,
-                                  .total = kRunCommands},
-                      // Started during the first instance's erase: it finds the drive held and sends nothing.
-                      ProductCase{.name = "SecondInstanceMidRun", .config = "latency=100",
-                                  .status = "Flashing is Completed", .counted = CommandKind::Erase, .count = 11,
-                                  .stopAt = {26}, .secondInstance = true, .total = kRunCommands}),
+                      Stopped("LongStopsPastTheWait", CommandKind::Upload, 25,
+                              {3, 4, 6, 13, 22, 23, 46, 48, 52, 56}, SIGSTOP, kLongStopMs),
+                      // Started while the first, stopped in its erase, holds the drive: it sends nothing.
+                      Stopped("SecondInstanceMidRun", CommandKind::Erase, 11, {26}, SIGSTOP, 0, true)),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -209,29 +209,23 @@ TEST_P(SgOutcome, OnlyACommandThatReachedTheDeviceAndCameBackCounts) {
   EXPECT_EQ(sg.ios.size(), 2u);  // each submitted once, however its wait went
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, SgOutcome,
-                         ::testing::Values(FailureCase{"Good", 0, 0, 0, true},
-                                           FailureCase{"SenseWithSuggestion", 0, 0, 0x28, true},
-                                           FailureCase{"RefusedBeforeSubmission", -1, 0, 0, false, ENOMEM,
-                                                       Result::NotSent},
-                                           FailureCase{"DeviceGoneBeforeSubmission", -1, 0, 0, false, ENODEV,
-                                                       Result::NotSent},
-                                           FailureCase{"UnknownSubmissionError", -1, 0, 0, false, EIO},
-                                           // A stop, a tracer or a handler: waited again, never resubmitted.
-                                           FailureCase{"InterruptedWait", 0, 0, 0, true, 0, Result::Done, EINTR,
-                                                       EINTR},
-                                           FailureCase{"AnotherReplyWokeTheWait", 0, 0, 0, true, 0, Result::Done,
-                                                       0, EAGAIN},
-                                           FailureCase{"WaitFailedAfterSubmission", 0, 0, 0, false, 0,
-                                                       Result::Failed, EBADF},
-                                           FailureCase{"DeviceGoneAfterSubmission", 0, 0, 0, false, 0,
-                                                       Result::Failed, 0, ENODEV},
-                                           FailureCase{"ReplyNotCopiedBack", 0, 0, 0, false, 0, Result::Failed,
-                                                       0, EFAULT},
-                                           FailureCase{"HostError", 0, 0x07, 0, false},
-                                           FailureCase{"DriverTimeout", 0, 0, 0x06, false},
-                                           FailureCase{"DriverError", 0, 0, 0x24, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Replies, SgOutcome,
+    ::testing::Values(FailureCase{"Good", 0, 0, 0, true},
+                      FailureCase{"SenseWithSuggestion", 0, 0, 0x28, true},
+                      FailureCase{"RefusedBeforeSubmission", -1, 0, 0, false, ENOMEM, Result::NotSent},
+                      FailureCase{"DeviceGoneBeforeSubmission", -1, 0, 0, false, ENODEV, Result::NotSent},
+                      FailureCase{"UnknownSubmissionError", -1, 0, 0, false, EIO},
+                      // A stop, a tracer or a handler: waited again, never resubmitted.
+                      FailureCase{"InterruptedWait", 0, 0, 0, true, 0, Result::Done, EINTR, EINTR},
+                      FailureCase{"AnotherReplyWokeTheWait", 0, 0, 0, true, 0, Result::Done, 0, EAGAIN},
+                      FailureCase{"WaitFailedAfterSubmission", 0, 0, 0, false, 0, Result::Failed, EBADF},
+                      FailureCase{"DeviceGoneAfterSubmission", 0, 0, 0, false, 0, Result::Failed, 0, ENODEV},
+                      FailureCase{"ReplyNotCopiedBack", 0, 0, 0, false, 0, Result::Failed, 0, EFAULT},
+                      FailureCase{"HostError", 0, 0x07, 0, false},
+                      FailureCase{"DriverTimeout", 0, 0, 0x06, false},
+                      FailureCase{"DriverError", 0, 0, 0x24, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct Spoiled {
   const char* name;

@@ -60,7 +60,9 @@ void Sleep(double ms) { std::this_thread::sleep_for(std::chrono::duration<double
 // One open descriptor of a node.
 struct Node {
   Node(int number, bool nonBlocking, int openLock)
-      : number(number), nonBlocking(nonBlocking), openLock(openLock),
+      : number(number),
+        nonBlocking(nonBlocking),
+        openLock(openLock),
         ready(eventfd(0, EFD_SEMAPHORE | EFD_NONBLOCK | EFD_CLOEXEC)) {}
   ~Node() {
     RealClose(ready);
@@ -75,7 +77,7 @@ struct Node {
   // Closed with the descriptor, as the driver counts opens, even while
   // commands of it are still at the device. Under the driver's lock.
   int openLock;
-  const int ready;     // counts replies of write()n commands waiting for read()
+  const int ready;  // counts replies of write()n commands waiting for read()
   bool forcePackId = false;
   std::list<std::shared_ptr<Request>> submitted;  // write()n, not yet read; under the driver's lock
 };
@@ -212,7 +214,8 @@ int Driver::Ioctl(int fd, unsigned long request, void* arg) {
   return -1;
 }
 
-std::shared_ptr<Request> Driver::Submit(const std::shared_ptr<Node>& node, const sg_io_hdr_t& hdr, bool async) {
+std::shared_ptr<Request> Driver::Submit(const std::shared_ptr<Node>& node, const sg_io_hdr_t& hdr,
+                                        bool async) {
   const auto kind = emulator::ClassifyCommand(hdr.cmdp, hdr.cmd_len);
   auto request = std::make_shared<Request>();
   request->hdr = hdr;

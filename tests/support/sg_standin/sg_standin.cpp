@@ -199,7 +199,9 @@ ZX_EXPORT ssize_t __read_chk(int fd, void* buffer, size_t count, size_t size) {
   return realRead(fd, buffer, count, size);
 }
 
-ZX_EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs) { return sg_standin::PollAny(fds, count, timeoutMs); }
+ZX_EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs) {
+  return sg_standin::PollAny(fds, count, timeoutMs);
+}
 
 ZX_EXPORT int __poll_chk(pollfd* fds, nfds_t count, int timeoutMs, size_t) {
   return sg_standin::PollAny(fds, count, timeoutMs);
