@@ -6,8 +6,6 @@
 #include <scsi/sg.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,10 +14,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "platform/adapter_bus_info.h"
+#include "platform/sg_node_holder.h"
 #include "platform/thread.h"
 
 namespace platform {
@@ -37,36 +34,6 @@ constexpr uint32_t PAGE_BYTES = 4096;
 constexpr unsigned DRIVER_CODE_MASK = 0x0F;
 constexpr unsigned DRIVER_SENSE = 0x08;
 
-// The process that holds a flock on the file behind `fd`, from /proc/locks
-// (lines like "1: FLOCK  ADVISORY  WRITE 4321 00:05:1042 0 EOF"); empty
-// when none is listed.
-std::string FindLockHolder(int fd) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return {};
-  std::ostringstream wanted;
-  wanted << std::hex;
-  wanted.width(2);
-  wanted.fill('0');
-  wanted << major(info.st_dev) << ':';
-  wanted.width(2);
-  wanted << minor(info.st_dev) << ':' << std::dec << info.st_ino;
-  std::ifstream locks("/proc/locks");
-  std::string line;
-  while (std::getline(locks, line)) {
-    std::istringstream fields(line);
-    std::string number, kind, mode, access, pid, file;
-    fields >> number >> kind;
-    if (kind == "->") fields >> kind;  // a waiter, listed under the holder
-    fields >> mode >> access >> pid >> file;
-    if (kind != "FLOCK" || file != wanted.str()) continue;
-    std::ifstream comm("/proc/" + pid + "/comm");
-    std::string name;
-    std::getline(comm, name);
-    return "process " + pid + (name.empty() ? std::string() : " (" + name + ")");
-  }
-  return {};
-}
-
 class RealCalls final : public SgSystemCalls {
  public:
   int Open(const std::string& path, int flags) override { return ::open(path.c_str(), flags); }
@@ -80,7 +47,7 @@ class RealCalls final : public SgSystemCalls {
   }
   void Close(int fd) override { ::close(fd); }
   int Flock(int fd, int operation) override { return ::flock(fd, operation); }
-  std::string LockHolder(int fd) override { return FindLockHolder(fd); }
+  std::string LockHolder(int fd) override { return NodeHolder(fd); }
 };
 
 // A call that reached the device but did not complete there.
@@ -196,15 +163,18 @@ int SgDeviceLayer::OpenNode(const std::string& path, int flags) {
   return -1;
 }
 
+std::string SgDeviceLayer::Holder(const std::string& path, int fd) {
+  if (fd >= 0) return calls_.LockHolder(fd);
+  // A path descriptor does not open the device, so the driver's exclusion does not refuse it.
+  const int pathFd = calls_.Open(path, O_PATH | O_CLOEXEC);
+  if (pathFd < 0) return {};
+  std::string holder = calls_.LockHolder(pathFd);
+  calls_.Close(pathFd);
+  return holder;
+}
+
 std::string SgDeviceLayer::HeldBy(const std::string& path, int fd) {
-  std::string holder;
-  if (fd >= 0) {
-    holder = calls_.LockHolder(fd);
-  } else if (const int pathFd = calls_.Open(path, O_PATH | O_CLOEXEC); pathFd >= 0) {
-    // A path descriptor does not open the device, so the driver's exclusion does not refuse it.
-    holder = calls_.LockHolder(pathFd);
-    calls_.Close(pathFd);
-  }
+  const std::string holder = Holder(path, fd);
   return path + " is in use by " + (holder.empty() ? std::string("another program") : holder);
 }
 
@@ -279,8 +249,13 @@ std::unique_ptr<DeviceLock> SgDeviceLayer::LockExclusive(DeviceHandle h, std::st
   descriptor.reset();
   if (!Reopen(h, path, SG_RUN_OPEN_FLAGS)) {
     const int error = errno;
-    refusal = error == EBUSY ? path + " is open in another program (or in a call of this one still running)"
-                             : path + " cannot be opened exclusively: " + std::strerror(error);
+    const std::string holder = error == EBUSY ? Holder(path, -1) : std::string();
+    if (error != EBUSY)
+      refusal = path + " cannot be opened exclusively: " + std::strerror(error);
+    else if (holder.empty())
+      refusal = path + " is open in another program (or in a call of this one still running)";
+    else
+      refusal = path + " is open in " + holder;
     return nullptr;
   }
   const auto exclusive = Find(h);

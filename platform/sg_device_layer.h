@@ -55,7 +55,8 @@ class SgSystemCalls {
     (void)operation;
     return 0;
   }
-  // Who holds a lock on the open file, "process 123 (name)", or empty.
+  // Who holds a lock on the open file, or else has it open: "process 123
+  // (name)", or empty.
   virtual std::string LockHolder(int fd) {
     (void)fd;
     return {};
@@ -124,7 +125,10 @@ class SgDeviceLayer final : public DeviceLayer {
  private:
   void NoteOpenProblem(const std::string& path, int error);
   void NoteProblem(const std::string& path, std::string problem);
-  // Why `path` is held by another program: "... is in use by <holder>".
+  // Who holds `path`, asked through `fd`, or through a path descriptor when
+  // it is -1 (the node itself cannot be opened); empty when unknown.
+  std::string Holder(const std::string& path, int fd);
+  // "<path> is in use by <holder>".
   std::string HeldBy(const std::string& path, int fd);
   // An open descriptor of the node, set up for the asynchronous interface; -1 with errno.
   int OpenNode(const std::string& path, int flags);

@@ -27,6 +27,10 @@ constexpr int kRunMs = 90000;
 constexpr int kLongStopMs = 6000;
 constexpr std::size_t kRunCommands = 65;  // a sound run, start-up included
 
+// What the test itself holds of the node: its flock, or (to the stand-in's
+// count of opens, as to the driver's) an open descriptor.
+enum class Held { No, Locked, Open };
+
 struct ProductCase {
   const char* name;
   const char* config;  // added to the stand-in's configuration
@@ -37,7 +41,7 @@ struct ProductCase {
   int exitCode = 0;
   bool endsWithCounted = false;  // nothing reached the drive after the last such command
   int signalAfter = 0;           // SIGTERM once this many commands are logged
-  bool lockedByUs = false;       // the test holds the node's flock
+  Held heldByUs = Held::No;
   // Once the log has each of these many commands (the last still awaiting
   // its answer), the process is stopped with stopSignal for stopMs, then continued.
   std::vector<std::size_t> stopAt = {};
@@ -87,8 +91,11 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
                               {"pack", "--exe", ZX_PRODUCT_PATH, "--output", product, "--synthetic", "1.0B"}),
             0);
   const std::string log = dir.File("commands.log");
-  const int lockFd = c.lockedByUs ? ::open(dir.File("sg0").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1;
-  ASSERT_TRUE(!c.lockedByUs || ::flock(lockFd, LOCK_EX) == 0);
+  const bool held = c.heldByUs != Held::No;
+  const int lockFd = held ? ::open(dir.File("sg0").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1;
+  ASSERT_TRUE(c.heldByUs != Held::Locked || ::flock(lockFd, LOCK_EX) == 0);
+  const int openFd = held ? ::open(dir.File("sg0.open").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1;
+  ASSERT_TRUE(c.heldByUs != Held::Open || ::flock(openFd, LOCK_SH) == 0);
 
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -126,7 +133,7 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   for (int waited = 0; !run.waitForFinished(200) && waited < kRunMs; waited += 200)
     if (!c.stopAt.empty()) ::kill(pid, SIGCONT);
   ASSERT_EQ(run.state(), QProcess::NotRunning) << "the product did not end";
-  if (lockFd >= 0) ::close(lockFd);
+  if (held) ::close(lockFd), ::close(openFd);
   const std::string out = run.readAllStandardOutput().toStdString();
   const std::string err = run.readAllStandardError().toStdString();
 
@@ -164,7 +171,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   CommandKind::Program, 18,
                                   "/dev/sg0 exists but cannot be opened: Permission denied"},
                       ProductCase{"NodeLockedByAnother", "", "Target drive is not found.",
-                                  CommandKind::Inquiry, 0, "is in use by process", 0, false, 0, true},
+                                  CommandKind::Inquiry, 0, "is in use by process", 0, false, 0, Held::Locked},
+                      // Open in another program, which takes no lock: the run does not start.
+                      ProductCase{"NodeOpenInAnother", "", "Flashing Error", CommandKind::FlashOn, 0,
+                                  "/dev/sg0 is open in process", 0, false, 0, Held::Open},
                       // The whole run, then the end the signal asked for.
                       ProductCase{"TerminatedMidRun", "latency=20", nullptr, CommandKind::Program, 18,
                                   "SIGTERM during a flash run", 128 + SIGTERM, false, 12},

@@ -352,7 +352,7 @@ TEST_F(SgLayer, ARunHoldsTheNodeOpenExclusivelyAndLocked) {
   EXPECT_THAT(sg.closes, ::testing::ElementsAre(41, 42));
   sg.exclusiveBusy = true;
   EXPECT_FALSE(layer.LockExclusive(h, refusal));
-  EXPECT_THAT(refusal, ::testing::HasSubstr("/dev/sg3 is open in another program"));
+  EXPECT_EQ(refusal, "/dev/sg3 is open in process 77 (other)");
   EXPECT_TRUE(Send());  // the drive stays reachable for the window, plainly open
   sg.flockError = EWOULDBLOCK;
   EXPECT_FALSE(layer.LockExclusive(h, refusal));
