@@ -289,6 +289,7 @@ int Driver::SgIo(const std::shared_ptr<Node>& node, sg_io_hdr_t& hdr) {
   for (;;) {
     const auto request = Submit(node, hdr, false);
     if (WaitInterruptibly(*request)) {
+      std::lock_guard guard(lock_);  // the answer was written under it
       Deliver(*request, hdr);
       return 0;
     }
