@@ -20,6 +20,7 @@ set(ZX_LINUX_PLATFORM_SOURCES
   removal_on_signal.cpp
   linux_system_info.cpp sg_device_layer.cpp thread.cpp)
 set(ZX_LINUX_PLATFORM_TESTS dl_library_loader_test.cpp linux_system_info_test.cpp sg_device_layer_test.cpp)
+list(APPEND ZX_LINUX_PLATFORM_SOURCES sg_node_holder.cpp)
 
 # Swaps the Linux sources of `target` (files of `folder` named in the list
 # `linux`) for every .cpp of `folder`/win32.

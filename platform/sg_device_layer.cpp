@@ -2,26 +2,27 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <poll.h>
 #include <scsi/sg.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "platform/adapter_bus_info.h"
+#include "platform/sg_node_holder.h"
 #include "platform/thread.h"
 
 namespace platform {
 
 const int SG_OPEN_FLAGS = O_RDWR | O_NONBLOCK | O_CLOEXEC;
+const int SG_RUN_OPEN_FLAGS = SG_OPEN_FLAGS | O_EXCL;
 
 namespace {
 
@@ -33,43 +34,20 @@ constexpr uint32_t PAGE_BYTES = 4096;
 constexpr unsigned DRIVER_CODE_MASK = 0x0F;
 constexpr unsigned DRIVER_SENSE = 0x08;
 
-// The process that holds a flock on the file behind `fd`, from /proc/locks
-// (lines like "1: FLOCK  ADVISORY  WRITE 4321 00:05:1042 0 EOF"); empty
-// when none is listed.
-std::string FindLockHolder(int fd) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return {};
-  std::ostringstream wanted;
-  wanted << std::hex;
-  wanted.width(2);
-  wanted.fill('0');
-  wanted << major(info.st_dev) << ':';
-  wanted.width(2);
-  wanted << minor(info.st_dev) << ':' << std::dec << info.st_ino;
-  std::ifstream locks("/proc/locks");
-  std::string line;
-  while (std::getline(locks, line)) {
-    std::istringstream fields(line);
-    std::string number, kind, mode, access, pid, file;
-    fields >> number >> kind;
-    if (kind == "->") fields >> kind;  // a waiter, listed under the holder
-    fields >> mode >> access >> pid >> file;
-    if (kind != "FLOCK" || file != wanted.str()) continue;
-    std::ifstream comm("/proc/" + pid + "/comm");
-    std::string name;
-    std::getline(comm, name);
-    return "process " + pid + (name.empty() ? std::string() : " (" + name + ")");
-  }
-  return {};
-}
-
 class RealCalls final : public SgSystemCalls {
  public:
   int Open(const std::string& path, int flags) override { return ::open(path.c_str(), flags); }
   int Ioctl(int fd, unsigned long request, void* arg) override { return ::ioctl(fd, request, arg); }
+  long Write(int fd, const void* buffer, unsigned long count) override { return ::write(fd, buffer, count); }
+  long Read(int fd, void* buffer, unsigned long count) override { return ::read(fd, buffer, count); }
+  int PollIn(int fd, int timeoutMs) override {
+    pollfd watched{fd, POLLIN, 0};
+    const int n = ::poll(&watched, 1, timeoutMs);
+    return n <= 0 ? n : watched.revents;
+  }
   void Close(int fd) override { ::close(fd); }
   int Flock(int fd, int operation) override { return ::flock(fd, operation); }
-  std::string LockHolder(int fd) override { return FindLockHolder(fd); }
+  std::string LockHolder(int fd) override { return NodeHolder(fd); }
 };
 
 // A call that reached the device but did not complete there.
@@ -78,10 +56,10 @@ bool TransportFailed(const sg_io_hdr_t& hdr) {
   return hdr.host_status != 0 || (driverCode != 0 && driverCode != DRIVER_SENSE);
 }
 
-// Errors of SG_IO that the sg driver gives before it submits the command
-// (checking, allocating, copying in the request); after submission it can
-// only fail while waiting (interrupted) or copying the reply out, when the
-// command has reached the device.
+// Errors of write() that the sg driver gives before it submits the command
+// (checking, allocating, copying in the request and its data, a device
+// being removed). Submission is the last thing write() does, so no error
+// comes after it; one not listed here is still taken as possibly sent.
 bool RefusedBeforeSubmission(int error) {
   switch (error) {
     case EBADF:
@@ -94,12 +72,26 @@ bool RefusedBeforeSubmission(int error) {
     case EACCES:
     case ENODEV:
     case ENXIO:
-    case ENOTTY:
+    case ENOSYS:
     case EMSGSIZE:
+    case EFAULT:
       return true;
     default:
       return false;
   }
+}
+
+// Tells one submission's reply from another's on the same descriptor (a
+// call given up on by the simulator may still wait there). Never negative:
+// -1 asks read() for any reply.
+int NextPackId() {
+  static std::atomic<int> last{0};
+  int id = last.load();
+  int next;
+  do {
+    next = id == INT_MAX ? 1 : id + 1;
+  } while (!last.compare_exchange_weak(id, next));
+  return next;
 }
 
 }  // namespace
@@ -132,30 +124,80 @@ class SgDeviceLayer::Descriptor {
   const std::string path_;
 };
 
-// A flock held on one descriptor, which it keeps open.
+// A flock on the node's exclusive descriptor, which it keeps open. Let go,
+// it reopens the node plainly, so that other programs may open it again
+// while this one's window stays.
 class SgDeviceLayer::NodeLock final : public DeviceLock {
  public:
-  NodeLock(SgSystemCalls& calls, std::shared_ptr<Descriptor> descriptor)
-      : calls_(calls), descriptor_(std::move(descriptor)) {}
-  ~NodeLock() override { calls_.Flock(descriptor_->fd(), LOCK_UN); }
+  NodeLock(SgDeviceLayer& layer, DeviceHandle h, std::shared_ptr<Descriptor> descriptor)
+      : layer_(layer), h_(h), descriptor_(std::move(descriptor)) {}
+  ~NodeLock() override {
+    layer_.calls_.Flock(descriptor_->fd(), LOCK_UN);
+    const std::string path = descriptor_->path();
+    descriptor_.reset();
+    // Only the handle's descriptor is replaced; a handle closed meanwhile stays closed.
+    if (layer_.Find(h_)) layer_.Reopen(h_, path, SG_OPEN_FLAGS);
+  }
   NodeLock(const NodeLock&) = delete;
   NodeLock& operator=(const NodeLock&) = delete;
 
  private:
-  SgSystemCalls& calls_;
-  const std::shared_ptr<Descriptor> descriptor_;
+  SgDeviceLayer& layer_;
+  const DeviceHandle h_;
+  std::shared_ptr<Descriptor> descriptor_;
 };
 
 SgDeviceLayer::SgDeviceLayer(SgSystemCalls& calls) : calls_(calls) {}
 
 SgDeviceLayer::~SgDeviceLayer() = default;
 
+int SgDeviceLayer::OpenNode(const std::string& path, int flags) {
+  const int fd = calls_.Open(path, flags);
+  if (fd < 0) return fd;
+  // read() then takes only the reply asked for by its pack_id.
+  int one = 1;
+  if (calls_.Ioctl(fd, SG_SET_FORCE_PACK_ID, &one) == 0) return fd;
+  const int error = errno;
+  calls_.Close(fd);
+  errno = error;
+  return -1;
+}
+
+std::string SgDeviceLayer::Holder(const std::string& path, int fd) {
+  if (fd >= 0) return calls_.LockHolder(fd);
+  // A path descriptor does not open the device, so the driver's exclusion does not refuse it.
+  const int pathFd = calls_.Open(path, O_PATH | O_CLOEXEC);
+  if (pathFd < 0) return {};
+  std::string holder = calls_.LockHolder(pathFd);
+  calls_.Close(pathFd);
+  return holder;
+}
+
+std::string SgDeviceLayer::HeldBy(const std::string& path, int fd) {
+  const std::string holder = Holder(path, fd);
+  return path + " is in use by " + (holder.empty() ? std::string("another program") : holder);
+}
+
 DeviceHandle SgDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
   const std::string path = SgNodePath(driveLetterIndex);
-  const int fd = calls_.Open(path, SG_OPEN_FLAGS);
+  const int fd = OpenNode(path, SG_OPEN_FLAGS);
   if (fd < 0) {
-    NoteOpenProblem(path, errno);
+    const int error = errno;
+    if (error == EBUSY)
+      NoteProblem(path, HeldBy(path, -1) + " and was passed over");
+    else
+      NoteOpenProblem(path, error);
     return INVALID_HANDLE_VALUE;
+  }
+  // Tried before anything is sent: another program's run must not meet even an INQUIRY.
+  if (calls_.Flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) {
+      NoteProblem(path, HeldBy(path, fd) + " and was passed over");
+      calls_.Close(fd);
+      return INVALID_HANDLE_VALUE;
+    }
+  } else {
+    calls_.Flock(fd, LOCK_UN);
   }
   auto descriptor = std::make_shared<Descriptor>(calls_, fd, path);
   std::lock_guard guard(lock_);
@@ -164,23 +206,65 @@ DeviceHandle SgDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
   return h;
 }
 
+bool SgDeviceLayer::Reopen(DeviceHandle h, const std::string& path, int flags) {
+  {
+    std::shared_ptr<Descriptor> old;  // closes here unless a call still uses it
+    std::lock_guard guard(lock_);
+    const auto it = open_.find(h);
+    if (it == open_.end()) {
+      errno = EBADF;
+      return false;
+    }
+    old = std::move(it->second);
+    open_.erase(it);
+  }
+  int fd = OpenNode(path, flags);
+  const int error = errno;
+  const bool opened = fd >= 0;
+  if (!opened) fd = OpenNode(path, SG_OPEN_FLAGS);
+  if (fd >= 0) {
+    std::lock_guard guard(lock_);
+    open_.emplace(h, std::make_shared<Descriptor>(calls_, fd, path));
+  }
+  errno = error;
+  return opened;
+}
+
 std::unique_ptr<DeviceLock> SgDeviceLayer::LockExclusive(DeviceHandle h, std::string& refusal) {
-  const auto descriptor = Find(h);
+  auto descriptor = Find(h);
   if (!descriptor) {
     refusal = "the drive is no longer open";
     return nullptr;
   }
-  if (calls_.Flock(descriptor->fd(), LOCK_EX | LOCK_NB) == 0)
-    return std::make_unique<NodeLock>(calls_, descriptor);
-  const int error = errno;
-  refusal = descriptor->path();
-  if (error == EWOULDBLOCK) {
-    const std::string holder = calls_.LockHolder(descriptor->fd());
-    refusal += " is in use by " + (holder.empty() ? std::string("another program") : holder);
-  } else {
-    refusal += " cannot be locked: " + std::string(std::strerror(error));
+  const std::string path = descriptor->path();
+  if (calls_.Flock(descriptor->fd(), LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    refusal = error == EWOULDBLOCK ? HeldBy(path, descriptor->fd())
+                                   : path + " cannot be locked: " + std::strerror(error);
+    return nullptr;
   }
-  return nullptr;
+  // The exclusive open is admitted only once this descriptor, and with it
+  // its flock, has gone; the flock is taken again on the new one.
+  calls_.Flock(descriptor->fd(), LOCK_UN);
+  descriptor.reset();
+  if (!Reopen(h, path, SG_RUN_OPEN_FLAGS)) {
+    const int error = errno;
+    const std::string holder = error == EBUSY ? Holder(path, -1) : std::string();
+    if (error != EBUSY)
+      refusal = path + " cannot be opened exclusively: " + std::strerror(error);
+    else if (holder.empty())
+      refusal = path + " is open in another program (or in a call of this one still running)";
+    else
+      refusal = path + " is open in " + holder;
+    return nullptr;
+  }
+  const auto exclusive = Find(h);
+  if (!exclusive || calls_.Flock(exclusive->fd(), LOCK_EX | LOCK_NB) != 0) {
+    refusal = path + " could not be locked again after its exclusive open";
+    Reopen(h, path, SG_OPEN_FLAGS);
+    return nullptr;
+  }
+  return std::make_unique<NodeLock>(*this, h, exclusive);
 }
 
 void SgDeviceLayer::NoteOpenProblem(const std::string& path, int error) {
@@ -191,6 +275,10 @@ void SgDeviceLayer::NoteOpenProblem(const std::string& path, int error) {
     problem +=
         "; the user needs read-write access to it (membership of the group that owns it, often cdrom, "
         "or a local seat's session, to which systemd grants optical drives)";
+  NoteProblem(path, std::move(problem));
+}
+
+void SgDeviceLayer::NoteProblem(const std::string& path, std::string problem) {
   std::lock_guard guard(lock_);
   for (const std::string& known : openProblems_)
     if (known.rfind(path + " ", 0) == 0) return;
@@ -259,7 +347,7 @@ bool SgDeviceLayer::AnswerInquiryData(int fd, void* out, uint32_t outLen) {
   hdr.cmdp = cdb.data();
   hdr.sbp = sense.data();
   hdr.timeout = SG_INQUIRY_TIMEOUT_MS;
-  if (calls_.Ioctl(fd, SG_IO, &hdr) < 0 || TransportFailed(hdr) || hdr.status != 0) return false;
+  if (Exchange(fd, hdr) != PassThroughResult::Done || TransportFailed(hdr) || hdr.status != 0) return false;
   return WriteAdapterBusInfo(out, outLen, data.data(), INQUIRY_LENGTH);
 }
 
@@ -316,8 +404,8 @@ PassThroughResult SgDeviceLayer::PassThrough(int fd, void* in, uint32_t inLen, v
   hdr.timeout = SgTimeoutMs(sptd.TimeOutValue);
   // Any answer of the host adapter after submission is final: a reset or a
   // time-out there may come after the drive has acted on the command.
-  if (calls_.Ioctl(fd, SG_IO, &hdr) < 0)
-    return RefusedBeforeSubmission(errno) ? refused : PassThroughResult::Failed;
+  if (const PassThroughResult exchanged = Exchange(fd, hdr); exchanged != PassThroughResult::Done)
+    return exchanged;
   if (TransportFailed(hdr)) return PassThroughResult::Failed;
 
   sptd.ScsiStatus = hdr.status;
@@ -326,6 +414,34 @@ PassThroughResult SgDeviceLayer::PassThrough(int fd, void* in, uint32_t inLen, v
   const uint32_t resid = hdr.resid > 0 ? static_cast<uint32_t>(hdr.resid) : 0;
   sptd.DataTransferLength -= std::min(resid, sptd.DataTransferLength);
   return PassThroughResult::Done;
+}
+
+PassThroughResult SgDeviceLayer::Exchange(int fd, sg_io_hdr_t& hdr) {
+  hdr.pack_id = NextPackId();
+  const sg_io_hdr_t submitted = hdr;
+  const long written = calls_.Write(fd, &hdr, sizeof hdr);
+  if (written < 0)
+    return RefusedBeforeSubmission(errno) ? PassThroughResult::NotSent : PassThroughResult::Failed;
+  if (written != static_cast<long>(sizeof hdr)) return PassThroughResult::Failed;
+  // Submitted: from here on nothing is sent again, whatever happens. The
+  // kernel answers within the header's time-out, so the wait needs none of
+  // its own; a wait broken by a signal or a stop is taken up again.
+  for (;;) {
+    const int events = calls_.PollIn(fd, -1);
+    if (events < 0 && errno != EINTR && errno != EAGAIN) return PassThroughResult::Failed;
+    // read() finds the reply by the pack_id of a v3 header (its negative
+    // direction tells the driver it is one), so the submitted header is it.
+    sg_io_hdr_t reply = submitted;
+    if (calls_.Read(fd, &reply, sizeof reply) == static_cast<long>(sizeof reply)) {
+      hdr = reply;
+      return PassThroughResult::Done;
+    }
+    if (errno != EAGAIN && errno != EINTR) return PassThroughResult::Failed;  // ENODEV: the device went
+    // Woken for another submission's reply (a call given up on) or by a
+    // broken device; the first is collected by its own caller soon.
+    if (events > 0 && (events & (POLLERR | POLLHUP | POLLNVAL)) != 0) return PassThroughResult::Failed;
+    if (events > 0) SleepMs(1);
+  }
 }
 
 }  // namespace platform

@@ -1,6 +1,14 @@
 // The device layer for real drives on Linux: drive-letter index i is the SCSI
-// generic node /dev/sg<i>, and the three storage controls become SG_IO
-// requests and queue-limit queries on it.
+// generic node /dev/sg<i>, and the three storage controls become commands
+// of the sg driver's asynchronous interface and queue-limit queries on it.
+//
+// Why write/poll/read and not SG_IO: the sg driver's SG_IO waits
+// interruptibly, and when the process is stopped (Ctrl+Z, SIGSTOP, a tracer,
+// the cgroup freezer) during the wait the kernel gives the command up to the
+// device and, on continue, restarts the ioctl: the same command is submitted
+// a second time. Here a command is submitted once by write(); waiting for
+// its reply (poll, read by its pack_id) may be interrupted and simply goes
+// on, since it submits nothing.
 //
 // Why /dev/sg* and not /dev/sr*: through an sg node opened read-write the
 // kernel passes vendor opcodes gated only by the node's permissions, whereas
@@ -24,6 +32,8 @@
 
 #include "platform/device_layer.h"
 
+struct sg_io_hdr;
+
 namespace platform {
 
 // The system calls the layer makes; replaced by a recording fake in tests.
@@ -33,6 +43,11 @@ class SgSystemCalls {
   virtual ~SgSystemCalls() = default;
   virtual int Open(const std::string& path, int flags) = 0;         // descriptor, or -1
   virtual int Ioctl(int fd, unsigned long request, void* arg) = 0;  // -1 on failure
+  // write(2), read(2) and poll(2) on one descriptor for POLLIN; -1 with errno.
+  virtual long Write(int fd, const void* buffer, unsigned long count) = 0;
+  virtual long Read(int fd, void* buffer, unsigned long count) = 0;
+  // The events that came (revents), 0 on a time-out.
+  virtual int PollIn(int fd, int timeoutMs) = 0;
   virtual void Close(int fd) = 0;
   // flock(2); 0 or -1 with errno. Fakes that do not lock keep the default.
   virtual int Flock(int fd, int operation) {
@@ -40,7 +55,8 @@ class SgSystemCalls {
     (void)operation;
     return 0;
   }
-  // Who holds a lock on the open file, "process 123 (name)", or empty.
+  // Who holds a lock on the open file, or else has it open: "process 123
+  // (name)", or empty.
   virtual std::string LockHolder(int fd) {
     (void)fd;
     return {};
@@ -49,10 +65,14 @@ class SgSystemCalls {
 
 SgSystemCalls& RealSgSystemCalls();
 
-// Read-write for SG_IO with any opcode; non-blocking so that opening never
-// waits behind another process's exclusive open (SG_IO itself stays
-// synchronous); close-on-exec so a started child inherits no drive.
+// Read-write for commands with any opcode; non-blocking so that opening
+// never waits behind another process's exclusive open and read() never
+// waits (poll() does); close-on-exec so a started child inherits no drive.
 extern const int SG_OPEN_FLAGS;
+// SG_OPEN_FLAGS and O_EXCL, for the length of a run: the sg driver then
+// refuses every other open of the node (with EBUSY), and admits this one
+// only while no other descriptor, the program's own included, is open on it.
+extern const int SG_RUN_OPEN_FLAGS;
 // INQUIRY behind the inquiry-data control: a drive answers it even while
 // spinning up; a node that does not answer within this is passed over, so a
 // wedged device delays the start-up by this much, not forever.
@@ -79,15 +99,20 @@ class SgDeviceLayer final : public DeviceLayer {
   SgDeviceLayer(const SgDeviceLayer&) = delete;
   SgDeviceLayer& operator=(const SgDeviceLayer&) = delete;
 
+  // Before anything is sent, a node that another program holds (its flock,
+  // or its exclusive open during a run) is passed over with an OpenProblems
+  // line naming the holder where the system tells.
   DeviceHandle CreateFile(uint8_t driveLetterIndex) override;
   bool DeviceIoControl(DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
                        uint32_t outLen) override;
-  // NotSent only when the sg driver refused the request before submitting
-  // it; a host status or driver error after submission is Failed.
+  // NotSent only when the sg driver's write() refused the request before
+  // submitting it; anything after submission (a host status, a driver
+  // error, the device gone, a reply that cannot be read) is Failed.
   PassThroughResult SendPassThrough(DeviceHandle h, SptdBlock& block) override;
-  // flock(LOCK_EX | LOCK_NB) on the node's open descriptor: another
-  // program's flock on the same node is refused, as is this one while
-  // another program holds one.
+  // flock(LOCK_EX | LOCK_NB) on the node, which is then reopened with
+  // SG_RUN_OPEN_FLAGS for the lock's life (and plainly again after it):
+  // refused while another program holds the flock or has the node open.
+  // The lock must not outlive the layer.
   std::unique_ptr<DeviceLock> LockExclusive(DeviceHandle h, std::string& refusal) override;
   void CloseHandle(DeviceHandle h) override;
   void Sleep(uint32_t ms) override;
@@ -99,13 +124,27 @@ class SgDeviceLayer final : public DeviceLayer {
 
  private:
   void NoteOpenProblem(const std::string& path, int error);
+  void NoteProblem(const std::string& path, std::string problem);
+  // Who holds `path`, asked through `fd`, or through a path descriptor when
+  // it is -1 (the node itself cannot be opened); empty when unknown.
+  std::string Holder(const std::string& path, int fd);
+  // "<path> is in use by <holder>".
+  std::string HeldBy(const std::string& path, int fd);
+  // An open descriptor of the node, set up for the asynchronous interface; -1 with errno.
+  int OpenNode(const std::string& path, int flags);
   class Descriptor;
   class NodeLock;
 
   std::shared_ptr<Descriptor> Find(DeviceHandle h);
+  // Puts a descriptor of `path` opened with `flags` behind `h`, after the
+  // old one has been let go; false (errno set) when the open failed, and
+  // then the old one is reopened as it was.
+  bool Reopen(DeviceHandle h, const std::string& path, int flags);
   bool AnswerInquiryData(int fd, void* out, uint32_t outLen);
   bool AnswerCapabilities(int fd, void* out, uint32_t outLen);
   PassThroughResult PassThrough(int fd, void* in, uint32_t inLen, void* out, uint32_t outLen);
+  // Submits `hdr` once and collects its reply into it.
+  PassThroughResult Exchange(int fd, sg_io_hdr& hdr);
 
   SgSystemCalls& calls_;
   mutable std::mutex lock_;

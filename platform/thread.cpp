@@ -76,4 +76,9 @@ void OsThread::Abandon() {
 
 void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+uint32_t TickMs() {
+  const auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
 }  // namespace platform

@@ -56,4 +56,9 @@ class OsThread {
 // The calling thread sleeps for ms milliseconds.
 void SleepMs(uint32_t ms);
 
+// Milliseconds of a clock that never goes back and runs on while the
+// process is stopped; it wraps, so only differences of a few weeks mean
+// anything. Threads: any.
+uint32_t TickMs();
+
 }  // namespace platform

@@ -1,8 +1,42 @@
 #include "transport/execute.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "platform/thread.h"
+
 namespace {
+
+// A command's wait is made of slices of at most this length ...
+constexpr uint32_t WAIT_SLICE_MS = 500;
+// ... and a slice that ran this much longer than asked for was spent mostly
+// with the process stopped.
+constexpr uint32_t STOPPED_PAST_MS = 1000;
+
+// Waits until `waitMs` of waiting have passed while the process ran. The
+// waits are for a drive that does not answer; a process that was stopped
+// (Ctrl+Z, SIGSTOP, a debugger, a frozen cgroup) did not wait meanwhile,
+// and the answer that came during the stop must still be taken. So each
+// slice counts the time it took, but never more than its own length; and a
+// wait does not run out on a slice that overran by far, since the thread
+// that delivers the answer was stopped too and needs a moment after the
+// continue. A slice counts at most what it really took: no wait is shorter
+// than asked for.
+WaitResult WaitWhileRunning(EventService& events, EventHandle event, uint32_t waitMs) {
+  if (waitMs == WAIT_INFINITE) return events.WaitForSingleObject(event, waitMs);
+  uint32_t left = waitMs;
+  for (;;) {
+    const uint32_t slice = std::min(left, WAIT_SLICE_MS);
+    const uint32_t start = platform::TickMs();
+    const WaitResult result = events.WaitForSingleObject(event, slice);
+    if (result != WaitResult::TimedOut) return result;
+    const uint32_t took = platform::TickMs() - start;
+    left -= std::min(took, slice);
+    if (left > 0) continue;
+    if (took <= slice + STOPPED_PAST_MS) return WaitResult::TimedOut;
+    left = std::min(waitMs, WAIT_SLICE_MS);
+  }
+}
 
 void AbortRequest(SendASPI32CommandFn send, SRB_ExecSCSICmd& block) {
   SRB_Abort abort{};
@@ -40,7 +74,7 @@ ExecResult ExecuteScsiCommand(const AspiEntryPoints& aspi, EventService& events,
   } else if (send(&block) == SS_PENDING) {
     // After a wait that ran out the block is the back-end's until the abort
     // returns; only then may it be read.
-    waitRanOut = events.WaitForSingleObject(event, waitMs) != WaitResult::Signalled;
+    waitRanOut = WaitWhileRunning(events, event, waitMs) != WaitResult::Signalled;
     if (waitRanOut) AbortRequest(send, block);
   }
   const uint8_t status = block.SRB_Status;

@@ -40,5 +40,8 @@ struct ExecRequest {
 inline constexpr uint8_t EXEC_SENSE_LEN = 16;
 
 // `block` must outlive any late completion: callers pass blocks in static storage.
+// `waitMs` counts only time the process was running: a command whose answer
+// comes while the whole process is stopped past its wait is still judged by
+// the answer; no wait ends sooner than `waitMs`.
 ExecResult ExecuteScsiCommand(const AspiEntryPoints& aspi, EventService& events, SRB_ExecSCSICmd& block,
                               const ExecRequest& request, uint32_t waitMs);

@@ -73,4 +73,7 @@ void OsThread::Abandon() { state_->abandoned = true; }
 
 void SleepMs(uint32_t ms) { ::Sleep(ms); }
 
+// GetTickCount, not GetTickCount64: the program keeps to the oldest systems' calls.
+uint32_t TickMs() { return ::GetTickCount(); }
+
 }  // namespace platform

@@ -10,8 +10,10 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "emulator/command_kind.h"
 #include "tests/firmware/container_test_files.h"
@@ -21,6 +23,13 @@ namespace {
 using emulator::CommandKind;
 
 constexpr int kRunMs = 90000;
+// Longer than a command's usual wait (5 s), which a stop must not use up.
+constexpr int kLongStopMs = 6000;
+constexpr std::size_t kRunCommands = 65;  // a sound run, start-up included
+
+// What the test itself holds of the node: its flock, or (to the stand-in's
+// count of opens, as to the driver's) an open descriptor.
+enum class Held { No, Locked, Open };
 
 struct ProductCase {
   const char* name;
@@ -32,9 +41,28 @@ struct ProductCase {
   int exitCode = 0;
   bool endsWithCounted = false;  // nothing reached the drive after the last such command
   int signalAfter = 0;           // SIGTERM once this many commands are logged
-  bool lockedByUs = false;       // the test holds the node's flock
+  Held heldByUs = Held::No;
+  // Once the log has each of these many commands (the last still awaiting
+  // its answer), the process is stopped with stopSignal for stopMs, then continued.
+  std::vector<std::size_t> stopAt = {};
+  int stopSignal = 0;
+  int stopMs = 0;
+  bool secondInstance = false;  // another copy starts and ends during the stop
+  std::size_t total = 0;        // commands the drive received in all; 0: not looked at
 };
 void PrintTo(const ProductCase& c, std::ostream* os) { *os << c.name; }
+
+// A sound run, stopped (or met by a second copy) at the given points.
+ProductCase Stopped(const char* name, CommandKind counted, std::size_t count, std::vector<std::size_t> at,
+                    int signal = SIGSTOP, int ms = 300, bool second = false) {
+  ProductCase c{name, "latency=100", "Flashing is Completed", counted, count};
+  c.stopAt = std::move(at);
+  c.stopSignal = signal;
+  c.stopMs = ms;
+  c.secondInstance = second;
+  c.total = kRunCommands;
+  return c;
+}
 
 std::vector<CommandKind> LoggedKinds(const std::string& path) {
   std::vector<CommandKind> kinds;
@@ -51,6 +79,10 @@ std::vector<CommandKind> LoggedKinds(const std::string& path) {
 
 class ProductTest : public ::testing::TestWithParam<ProductCase> {};
 
+void WaitForCommands(QProcess& run, const std::string& log, std::size_t count) {
+  while (LoggedKinds(log).size() < count && run.state() == QProcess::Running) run.waitForFinished(20);
+}
+
 TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   const ProductCase& c = GetParam();
   container_test::ScratchDir dir;
@@ -59,8 +91,11 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
                               {"pack", "--exe", ZX_PRODUCT_PATH, "--output", product, "--synthetic", "1.0B"}),
             0);
   const std::string log = dir.File("commands.log");
-  const int lockFd = c.lockedByUs ? ::open(dir.File("sg0").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1;
-  ASSERT_TRUE(!c.lockedByUs || ::flock(lockFd, LOCK_EX) == 0);
+  const bool held = c.heldByUs != Held::No;
+  const int lockFd = held ? ::open(dir.File("sg0").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1;
+  ASSERT_TRUE(c.heldByUs != Held::Locked || ::flock(lockFd, LOCK_EX) == 0);
+  const int openFd = held ? ::open(dir.File("sg0.open").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1;
+  ASSERT_TRUE(c.heldByUs != Held::Open || ::flock(openFd, LOCK_SH) == 0);
 
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -74,14 +109,31 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   run.setProcessEnvironment(env);
   run.start(product, {});
   ASSERT_TRUE(run.waitForStarted());
+  const auto pid = static_cast<pid_t>(run.processId());
   if (c.signalAfter > 0) {
-    while (LoggedKinds(log).size() < static_cast<std::size_t>(c.signalAfter) &&
-           run.state() == QProcess::Running)
-      run.waitForFinished(20);
-    ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
+    WaitForCommands(run, log, static_cast<std::size_t>(c.signalAfter));
+    ::kill(pid, SIGTERM);
   }
-  ASSERT_TRUE(run.waitForFinished(kRunMs)) << "the product did not end";
-  if (lockFd >= 0) ::close(lockFd);
+  QProcess second;
+  const std::string secondLog = dir.File("second.log");
+  for (const std::size_t at : c.stopAt) {
+    WaitForCommands(run, log, at);
+    ::kill(pid, c.stopSignal);
+    if (c.secondInstance) {  // while the first, stopped, holds the drive mid-run
+      env.insert("ZX_SG_STANDIN", QString::fromStdString("dir=" + dir.File("") + ";log=" + secondLog));
+      second.setProcessEnvironment(env);
+      second.start(product, {});
+      ASSERT_TRUE(second.waitForFinished(kRunMs)) << "the second copy did not end";
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(c.stopMs));
+    }
+    ::kill(pid, SIGCONT);
+  }
+  // A stop request put off until the run's end is carried out then: continued too.
+  for (int waited = 0; !run.waitForFinished(200) && waited < kRunMs; waited += 200)
+    if (!c.stopAt.empty()) ::kill(pid, SIGCONT);
+  ASSERT_EQ(run.state(), QProcess::NotRunning) << "the product did not end";
+  if (held) ::close(lockFd), ::close(openFd);
   const std::string out = run.readAllStandardOutput().toStdString();
   const std::string err = run.readAllStandardError().toStdString();
 
@@ -92,6 +144,14 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   const auto kinds = LoggedKinds(log);
   EXPECT_EQ(std::count(kinds.begin(), kinds.end(), c.counted), static_cast<long>(c.count)) << out << err;
   EXPECT_TRUE(!c.endsWithCounted || (!kinds.empty() && kinds.back() == c.counted)) << "a command after it";
+  EXPECT_TRUE(c.total == 0 || kinds.size() == c.total) << kinds.size() << " commands\n" << out << err;
+  if (c.secondInstance) {
+    // Nothing from it reached the drive, and it said who holds the drive.
+    EXPECT_TRUE(LoggedKinds(secondLog).empty());
+    EXPECT_THAT(second.readAllStandardError().toStdString(),
+                ::testing::HasSubstr("/dev/sg0 is in use by process " + std::to_string(pid)));
+    EXPECT_THAT(second.readAllStandardOutput().toStdString(), ::testing::HasSubstr("not found"));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -110,11 +170,25 @@ INSTANTIATE_TEST_SUITE_P(
                       ProductCase{"NodeRefusesAccess", "node=1;denied=0", "Flashing is Completed",
                                   CommandKind::Program, 18,
                                   "/dev/sg0 exists but cannot be opened: Permission denied"},
-                      ProductCase{"NodeLockedByAnother", "", "Flashing Error", CommandKind::FlashOn, 0,
-                                  "is in use by process", 0, false, 0, true},
+                      ProductCase{"NodeLockedByAnother", "", "Target drive is not found.",
+                                  CommandKind::Inquiry, 0, "is in use by process", 0, false, 0, Held::Locked},
+                      // Open in another program, which takes no lock: the run does not start.
+                      ProductCase{"NodeOpenInAnother", "", "Flashing Error", CommandKind::FlashOn, 0,
+                                  "/dev/sg0 is open in process", 0, false, 0, Held::Open},
                       // The whole run, then the end the signal asked for.
                       ProductCase{"TerminatedMidRun", "latency=20", nullptr, CommandKind::Program, 18,
-                                  "SIGTERM during a flash run", 128 + SIGTERM, false, 12}),
+                                  "SIGTERM during a flash run", 128 + SIGTERM, false, 12},
+                      // Stopped while the drive works on a command (the 1st erase, the 1st program):
+                      // the command reached the drive once, and the run goes on.
+                      Stopped("StoppedMidErase", CommandKind::Erase, 11, {24}),
+                      Stopped("StoppedMidProgram", CommandKind::Program, 18, {35}),
+                      Stopped("CtrlZMidEraseAndProgram", CommandKind::Program, 18, {25, 36}, SIGTSTP),
+                      // Stopped past the wait of the command in hand (the version read, flash mode on
+                      // and off, uploads, checksum checks), at ten points: the answers still count.
+                      Stopped("LongStopsPastTheWait", CommandKind::Upload, 25,
+                              {3, 4, 6, 13, 22, 23, 46, 48, 52, 56}, SIGSTOP, kLongStopMs),
+                      // Started while the first, stopped in its erase, holds the drive: it sends nothing.
+                      Stopped("SecondInstanceMidRun", CommandKind::Erase, 11, {26}, SIGSTOP, 0, true)),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

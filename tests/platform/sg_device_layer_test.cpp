@@ -3,21 +3,26 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <linux/fs.h>
+#include <poll.h>
 #include <scsi/sg.h>
+#include <sys/file.h>
 
 #include <cerrno>
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <utility>
 
 namespace {
 
 using platform::SgDeviceLayer;
 using platform::SptdBlock;
 
-// Records every call; SG_IO and the size queries are answered by `respond`.
+// Records every call; a submitted header (write) and the size queries are
+// answered by `respond`, the header's reply is then read back by its pack_id.
 class FakeSg final : public platform::SgSystemCalls {
  public:
+  static constexpr unsigned long WRITE = 0;  // a submission, among the ioctls
   struct Io {
     unsigned long request;
     sg_io_hdr_t hdr;
@@ -28,21 +33,55 @@ class FakeSg final : public platform::SgSystemCalls {
   std::vector<Io> ios;
   std::function<int(unsigned long, void*)> respond = [](unsigned long, void*) { return 0; };
   bool openFails = false;
+  int openError = ENOENT;
+  bool exclusiveBusy = false;  // another program has the node open
+  int forcedPackId = 0;
+  // After each submission: the first poll and the first read fail with these (0: they do not).
+  int pollError = 0, readError = 0;
+  int flockError = 0;  // LOCK_EX | LOCK_NB fails with it
+  std::vector<int> flocks;
 
   int Open(const std::string& path, int flags) override {
     opens.emplace_back(path, flags);
-    return openFails ? -1 : 40 + static_cast<int>(opens.size());
+    if (exclusiveBusy && (flags & O_EXCL) != 0) return errno = EBUSY, -1;
+    errno = openError;
+    return openFails && (flags & O_PATH) == 0 ? -1 : 40 + static_cast<int>(opens.size());
   }
   int Ioctl(int, unsigned long request, void* arg) override {
-    Io io{request, {}, {}};
-    if (request == SG_IO) {
-      io.hdr = *static_cast<sg_io_hdr_t*>(arg);
-      io.cdb.assign(io.hdr.cmdp, io.hdr.cmdp + io.hdr.cmd_len);
-    }
-    ios.push_back(io);
+    if (request == SG_SET_FORCE_PACK_ID) return forcedPackId = *static_cast<int*>(arg), 0;
+    ios.push_back({request, {}, {}});
     return respond(request, arg);
   }
+  long Write(int, const void* buffer, unsigned long count) override {
+    reply_ = *static_cast<const sg_io_hdr_t*>(buffer);
+    ios.push_back({WRITE, reply_, {reply_.cmdp, reply_.cmdp + reply_.cmd_len}});
+    failingPoll_ = pollError;
+    failingRead_ = readError;
+    return respond(SG_IO, &reply_) < 0 ? -1 : static_cast<long>(count);
+  }
+  int PollIn(int, int) override { return Fail(failingPoll_) ? -1 : POLLIN; }
+  long Read(int, void* buffer, unsigned long count) override {
+    if (Fail(failingRead_)) return -1;
+    auto& hdr = *static_cast<sg_io_hdr_t*>(buffer);
+    if (!forcedPackId || hdr.pack_id != reply_.pack_id || hdr.dxfer_direction >= 0) return errno = EIO, -1;
+    hdr = reply_;
+    return static_cast<long>(count);
+  }
   void Close(int fd) override { closes.push_back(fd); }
+  int Flock(int, int operation) override {
+    flocks.push_back(operation);
+    return operation != LOCK_UN && flockError != 0 ? errno = flockError, -1 : 0;
+  }
+  std::string LockHolder(int) override { return "process 77 (other)"; }
+
+ private:
+  static bool Fail(int& error) {
+    if (error == 0) return false;
+    errno = std::exchange(error, 0);
+    return true;
+  }
+  sg_io_hdr_t reply_{};
+  int failingPoll_ = 0, failingRead_ = 0;
 };
 
 class SgLayer : public ::testing::Test {
@@ -88,11 +127,14 @@ TEST_F(SgLayer, OpensTheGenericNodeAndClosesEachDescriptorOnce) {
   EXPECT_EQ(layer.CreateFile(4), platform::INVALID_HANDLE_VALUE);
 }
 
-TEST_F(SgLayer, APassThroughBecomesOneSgIoOnTheCallersBuffer) {
+TEST_F(SgLayer, APassThroughBecomesOneSubmissionOnTheCallersBuffer) {
   ASSERT_TRUE(Send());
-  ASSERT_EQ(sg.ios.size(), 1u);
+  ASSERT_TRUE(Send());
+  ASSERT_EQ(sg.ios.size(), 2u);
+  EXPECT_EQ(sg.forcedPackId, 1);  // read() takes only the reply asked for
+  EXPECT_NE(sg.ios[0].hdr.pack_id, sg.ios[1].hdr.pack_id);
   const sg_io_hdr_t& hdr = sg.ios[0].hdr;
-  EXPECT_EQ(sg.ios[0].request, static_cast<unsigned long>(SG_IO));
+  EXPECT_EQ(sg.ios[0].request, FakeSg::WRITE);
   EXPECT_EQ(hdr.interface_id, 'S');
   EXPECT_EQ(hdr.dxfer_direction, SG_DXFER_TO_DEV);
   EXPECT_EQ(hdr.dxferp, data);
@@ -141,12 +183,14 @@ TEST_F(SgLayer, TheReplyCarriesStatusSenseAndTheBytesMoved) {
 using Result = platform::PassThroughResult;
 struct FailureCase {
   const char* name;
-  int returned;
+  int returned;  // of the submission
   unsigned short host;
   unsigned short driver;
   bool passes;
   int error = 0;
   Result result = Result::Failed;  // whether a resend is safe
+  int pollError = 0;               // the first wait for the reply fails so
+  int readError = 0;               // the first reading of it fails so
 };
 class SgOutcome : public SgLayer, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -158,21 +202,30 @@ TEST_P(SgOutcome, OnlyACommandThatReachedTheDeviceAndCameBackCounts) {
     errno = GetParam().error;
     return GetParam().returned;
   };
+  sg.pollError = GetParam().pollError;
+  sg.readError = GetParam().readError;
   EXPECT_EQ(Send(), GetParam().passes);
   EXPECT_EQ(layer.SendPassThrough(h, block), GetParam().passes ? Result::Done : GetParam().result);
+  EXPECT_EQ(sg.ios.size(), 2u);  // each submitted once, however its wait went
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, SgOutcome,
-                         ::testing::Values(FailureCase{"Good", 0, 0, 0, true},
-                                           FailureCase{"SenseWithSuggestion", 0, 0, 0x28, true},
-                                           FailureCase{"RefusedBeforeSubmission", -1, 0, 0, false, ENOMEM,
-                                                       Result::NotSent},
-                                           FailureCase{"InterruptedAfterSubmission", -1, 0, 0, false, EINTR},
-                                           FailureCase{"ReplyNotCopiedBack", -1, 0, 0, false, EFAULT},
-                                           FailureCase{"HostError", 0, 0x07, 0, false},
-                                           FailureCase{"DriverTimeout", 0, 0, 0x06, false},
-                                           FailureCase{"DriverError", 0, 0, 0x24, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Replies, SgOutcome,
+    ::testing::Values(FailureCase{"Good", 0, 0, 0, true},
+                      FailureCase{"SenseWithSuggestion", 0, 0, 0x28, true},
+                      FailureCase{"RefusedBeforeSubmission", -1, 0, 0, false, ENOMEM, Result::NotSent},
+                      FailureCase{"DeviceGoneBeforeSubmission", -1, 0, 0, false, ENODEV, Result::NotSent},
+                      FailureCase{"UnknownSubmissionError", -1, 0, 0, false, EIO},
+                      // A stop, a tracer or a handler: waited again, never resubmitted.
+                      FailureCase{"InterruptedWait", 0, 0, 0, true, 0, Result::Done, EINTR, EINTR},
+                      FailureCase{"AnotherReplyWokeTheWait", 0, 0, 0, true, 0, Result::Done, 0, EAGAIN},
+                      FailureCase{"WaitFailedAfterSubmission", 0, 0, 0, false, 0, Result::Failed, EBADF},
+                      FailureCase{"DeviceGoneAfterSubmission", 0, 0, 0, false, 0, Result::Failed, 0, ENODEV},
+                      FailureCase{"ReplyNotCopiedBack", 0, 0, 0, false, 0, Result::Failed, 0, EFAULT},
+                      FailureCase{"HostError", 0, 0x07, 0, false},
+                      FailureCase{"DriverTimeout", 0, 0, 0x06, false},
+                      FailureCase{"DriverError", 0, 0, 0x24, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct Spoiled {
   const char* name;
@@ -180,7 +233,7 @@ struct Spoiled {
 };
 class SgRefuses : public SgLayer, public ::testing::WithParamInterface<Spoiled> {};
 
-TEST_P(SgRefuses, BlocksItCannotCarryWithoutAnIoctl) {
+TEST_P(SgRefuses, BlocksItCannotCarryWithoutASubmission) {
   GetParam().spoil(block);
   EXPECT_FALSE(Send());
   EXPECT_EQ(layer.SendPassThrough(h, block), Result::NotSent);
@@ -196,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Spoiled{"NoBuffer", [](auto& b) { b.sptd.DataBuffer = nullptr; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SgLayer, InquiryDataComesFromAnSgIoInquiry) {
+TEST_F(SgLayer, InquiryDataComesFromASubmittedInquiry) {
   sg.respond = [](unsigned long, void* arg) {
     auto& hdr = *static_cast<sg_io_hdr_t*>(arg);
     static_cast<uint8_t*>(hdr.dxferp)[0] = 0x05;
@@ -254,6 +307,56 @@ TEST_F(SgLayer, ADescriptorClosedDuringACallStaysOpenUntilTheCallReturns) {
   EXPECT_EQ(closesDuringCall, 0u);
   EXPECT_THAT(sg.closes, ::testing::ElementsAre(41));
   EXPECT_FALSE(Send());
+}
+
+struct HeldCase {
+  const char* name;
+  bool openBusy;  // else the open works and the flock is refused
+};
+class SgHeldAtStartUp : public SgLayer, public ::testing::WithParamInterface<HeldCase> {};
+
+// Before anything is sent, so another program's run never meets an INQUIRY.
+TEST_P(SgHeldAtStartUp, IsPassedOverNamingTheHolder) {
+  sg.openFails = GetParam().openBusy;
+  sg.openError = EBUSY;
+  sg.flockError = EWOULDBLOCK;
+  uint8_t out[2048] = {};
+  EXPECT_EQ(layer.CreateFile(4), platform::INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(layer.DeviceIoControl(5, platform::IOCTL_SCSI_GET_INQUIRY_DATA, nullptr, 0, out, sizeof out));
+  EXPECT_TRUE(sg.ios.empty());
+  EXPECT_THAT(layer.OpenProblems(),
+              ::testing::ElementsAre("/dev/sg4 is in use by process 77 (other) and was passed over"));
+  EXPECT_EQ(sg.closes.size(), 1u);  // what was opened to ask is closed again
+}
+
+INSTANTIATE_TEST_SUITE_P(Holders, SgHeldAtStartUp,
+                         ::testing::Values(HeldCase{"ItsExclusiveOpen", true}, HeldCase{"ItsLock", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SgLayer, ARunHoldsTheNodeOpenExclusivelyAndLocked) {
+  std::string refusal;
+  {
+    const auto lock = layer.LockExclusive(h, refusal);
+    ASSERT_TRUE(lock) << refusal;
+    // The plain descriptor went first: the driver admits O_EXCL only as the node's one opener.
+    ASSERT_EQ(sg.opens.size(), 2u);
+    EXPECT_EQ(sg.opens[1].second, platform::SG_RUN_OPEN_FLAGS);
+    EXPECT_THAT(sg.closes, ::testing::ElementsAre(41));
+    // Tried at start-up and let go; then the run's lock, moved to the exclusive descriptor.
+    EXPECT_THAT(sg.flocks, ::testing::ElementsAre(LOCK_EX | LOCK_NB, LOCK_UN, LOCK_EX | LOCK_NB, LOCK_UN,
+                                                  LOCK_EX | LOCK_NB));
+    ASSERT_TRUE(Send());
+  }
+  ASSERT_EQ(sg.opens.size(), 3u);  // plainly again once the run is over
+  EXPECT_EQ(sg.opens[2].second, platform::SG_OPEN_FLAGS);
+  EXPECT_THAT(sg.closes, ::testing::ElementsAre(41, 42));
+  sg.exclusiveBusy = true;
+  EXPECT_FALSE(layer.LockExclusive(h, refusal));
+  EXPECT_EQ(refusal, "/dev/sg3 is open in process 77 (other)");
+  EXPECT_TRUE(Send());  // the drive stays reachable for the window, plainly open
+  sg.flockError = EWOULDBLOCK;
+  EXPECT_FALSE(layer.LockExclusive(h, refusal));
+  EXPECT_EQ(refusal, "/dev/sg3 is in use by process 77 (other)");
 }
 
 class SgTimeout : public ::testing::TestWithParam<std::pair<uint32_t, uint32_t>> {};

@@ -3,6 +3,7 @@
 #include <array>
 #include <numeric>
 
+#include "platform/thread.h"
 #include "tests/transport/sim_rig.h"
 #include "transport/execute.h"
 
@@ -225,5 +226,60 @@ TEST_F(AspiSimExecute, TheExecuteProtocolRunsThroughTheSimulator) {
   EXPECT_EQ(block.SenseArea[2], 0x05);
   EXPECT_EQ(SystemEvents().OpenCount(), events);
 }
+
+// A wait of the process that was stopped meanwhile (its `stoppedAt`-th
+// slice lasts a stop longer than asked): the answer there after the
+// continue counts, and a drive that never answers gets no less than the wait.
+constexpr uint32_t kWaitMs = 500;
+constexpr uint32_t kStopMs = 1500;
+struct StopCase {
+  const char* name;
+  int stoppedAt;   // 0: never
+  int answeredAt;  // the wait that finds the answer; 0: none does
+  ExecResult result;
+};
+
+class StoppedEvents final : public EventService {
+ public:
+  explicit StoppedEvents(const StopCase& c) : c_(c) {}
+  EventHandle CreateEvent() override { return 1; }
+  bool SetEvent(EventHandle) override { return true; }
+  bool ResetEvent(EventHandle) override { return true; }
+  WaitResult WaitForSingleObject(EventHandle, uint32_t ms) override {
+    if (++waits_ == c_.answeredAt) return WaitResult::Signalled;
+    platform::SleepMs(ms + (waits_ == c_.stoppedAt ? kStopMs : 0));
+    return WaitResult::TimedOut;
+  }
+  bool CloseHandle(EventHandle) override { return true; }
+  std::size_t OpenCount() const override { return 0; }
+
+ private:
+  const StopCase& c_;
+  int waits_ = 0;
+};
+
+class StoppedWait : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(StoppedWait, CountsOnlyTheTimeTheProcessRan) {
+  StoppedEvents events(GetParam());
+  AspiEntryPoints aspi;
+  aspi.SendASPI32Command = [](void* srb) -> uint32_t {
+    auto* exec = static_cast<SRB_ExecSCSICmd*>(srb);
+    if (exec->SRB_Cmd != SC_EXEC_SCSI_CMD) return SS_COMP;  // the abort
+    exec->SRB_Status = SS_COMP;
+    return SS_PENDING;
+  };
+  static SRB_ExecSCSICmd block;
+  const uint32_t start = platform::TickMs();
+  EXPECT_EQ(ExecuteScsiCommand(aspi, events, block, ExecRequest{}, kWaitMs), GetParam().result);
+  if (GetParam().result == ExecResult::NotCompleted) EXPECT_GE(platform::TickMs() - start, kWaitMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stops, StoppedWait,
+    ::testing::Values(StopCase{"NeverAnswered", 0, 0, ExecResult::NotCompleted},
+                      StopCase{"StoppedAndNeverAnswered", 1, 0, ExecResult::NotCompleted},
+                      StopCase{"AnsweredAfterAStopPastTheWait", 1, 2, ExecResult::Completed}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

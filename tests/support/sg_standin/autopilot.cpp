@@ -6,7 +6,8 @@
 //   shown          the window is up
 //   box <text>     a message box was answered
 //   flash          Flash was pressed
-//   status <text>  the message area when the run was over
+//   status <text>  the message area when the run was over, or when no
+//                  drive was found (the window is then closed at once)
 // Threads: the window thread (a timer of the application).
 #include <QApplication>
 #include <QCoreApplication>
@@ -45,6 +46,12 @@ void Step(Pilot& pilot) {
   if (!pilot.shown) Say("shown", QString());
   pilot.shown = true;
   if (!pilot.pressed) {
+    const QString status = window->findChild<QTextEdit*>()->toPlainText();
+    if (status.contains(QLatin1String("not found"))) {
+      Say("status", status);
+      window->close();
+      return;
+    }
     for (QPushButton* button : window->findChildren<QPushButton*>())
       if (button->text() == QLatin1String("Flash") && button->isEnabled()) {
         pilot.pressed = true;

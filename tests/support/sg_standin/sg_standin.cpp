@@ -1,17 +1,19 @@
 // A stand-in for the Linux sg driver, preloaded (LD_PRELOAD) into the real
-// product binary so that the whole program, down to its own SG_IO code, can
-// be tested end to end without a drive: open/ioctl/close of /dev/sgN are
-// routed to a virtual RT-5800B; every other file goes to the system.
+// product binary so that the whole program, down to its own pass-through
+// code, can be tested end to end without a drive: open/ioctl/write/read/
+// poll/close of /dev/sgN are routed to a virtual RT-5800B (driver.h says
+// how the driver is modelled); every other file goes to the system.
 //
 // Configured by the environment variable ZX_SG_STANDIN, "key=value" entries
 // separated by ';':
 //   dir=D          folder of the nodes' backing files (D/sgN, real files, so
-//                  that flock between processes is the system's own)
+//                  that flock between processes is the system's own; D/sgN.open
+//                  carries the driver's open count, for O_EXCL)
 //   node=N         /dev/sgN carries the virtual drive (default 0)
 //   denied=N       /dev/sgN exists but refuses to open (permission denied)
 //   wedged=N       /dev/sgN opens, and every command on it hangs
 //   log=FILE       the drive's command log (emulator/command_log.h format)
-//   latency=MS     each command takes this long at the drive
+//   latency=MS     each command is answered this long after the drive took it
 //   scale=X        a hung command returns after X times its time-out (default 1)
 //   host=K:N:S     the N-th command of kind K reaches the drive, which acts
 //                  on it, and then comes back with host status S (hex), as
@@ -22,53 +24,26 @@
 // Threads: the interposed calls may come from any thread.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <scsi/sg.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <memory>
-#include <mutex>
+#include <optional>
 #include <sstream>
-#include <thread>
+#include <vector>
 
-#include "emulator/command_kind.h"
-#include "emulator/drive_bench.h"
+#include "tests/support/sg_standin/driver.h"
 
 namespace sg_standin {
 
 namespace {
-
-struct KindFault {
-  emulator::CommandKind kind = emulator::CommandKind::Other;
-  uint32_t nth = 0;  // 0: none
-  uint8_t hostStatus = 0;
-};
-
-struct Config {
-  std::string dir = "/tmp";
-  int node = 0;
-  int denied = -1;
-  int wedged = -1;
-  std::string log;
-  uint32_t latencyMs = 0;
-  double scale = 1.0;
-  KindFault host;
-  KindFault hang;
-};
-
-constexpr unsigned char DID_TIME_OUT = 0x03;
-constexpr unsigned char DRIVER_SENSE = 0x08;
-constexpr int MAX_TRANSFER = 65536;
 
 template <typename Fn>
 Fn Next(const char* name) {
@@ -114,125 +89,6 @@ std::optional<Config> ReadConfig() {
   return config;
 }
 
-// One process-wide stand-in: the drive, the open descriptors, the counts.
-class Driver {
- public:
-  explicit Driver(Config config) : config_(std::move(config)) {
-    std::string error;  // a log that cannot be made shows as an empty log
-    emulator::DriveBenchOptions options;
-    options.logPath = config_.log;
-    bench_ = std::make_unique<emulator::DriveBench>(options, error);
-  }
-
-  // -2: not a node of ours; else the open's result.
-  int Open(const char* path) {
-    int node = -1;
-    if (std::sscanf(path, "/dev/sg%d", &node) != 1 || std::strncmp(path, "/dev/sg", 7) != 0) return -2;
-    if (node == config_.denied) {
-      errno = EACCES;
-      return -1;
-    }
-    if (node != config_.node && node != config_.wedged) {
-      errno = ENOENT;
-      return -1;
-    }
-    const std::string backing = config_.dir + "/sg" + std::to_string(node);
-    static const auto realOpen = Next<int (*)(const char*, int, ...)>("open");
-    const int fd = realOpen(backing.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return fd;
-    std::lock_guard guard(lock_);
-    nodes_[fd] = node;
-    return fd;
-  }
-
-  bool Owns(int fd) {
-    std::lock_guard guard(lock_);
-    return nodes_.count(fd) != 0;
-  }
-
-  void Forget(int fd) {
-    std::lock_guard guard(lock_);
-    nodes_.erase(fd);
-  }
-
-  int Ioctl(int fd, unsigned long request, void* arg) {
-    if (request == BLKSECTGET || request == SG_GET_RESERVED_SIZE) {
-      *static_cast<int*>(arg) = MAX_TRANSFER;
-      return 0;
-    }
-    if (request != SG_IO) {
-      errno = ENOTTY;
-      return -1;
-    }
-    auto& hdr = *static_cast<sg_io_hdr_t*>(arg);
-    int node;
-    {
-      std::lock_guard guard(lock_);
-      node = nodes_[fd];
-    }
-    return SgIo(node, hdr);
-  }
-
-  void Conclude() { bench_->Conclude(); }
-
- private:
-  // Counts the command's kind; the fault that applies to it, if any.
-  bool Counted(const KindFault& fault, emulator::CommandKind kind,
-               std::map<emulator::CommandKind, uint32_t>& seen) {
-    return fault.nth != 0 && fault.kind == kind && seen[kind] == fault.nth;
-  }
-
-  int SgIo(int node, sg_io_hdr_t& hdr) {
-    const auto kind = emulator::ClassifyCommand(hdr.cmdp, hdr.cmd_len);
-    bool hang = node == config_.wedged;
-    bool lose = false;
-    {
-      std::lock_guard guard(lock_);
-      ++seen_[kind];
-      hang = hang || Counted(config_.hang, kind, seen_);
-      lose = Counted(config_.host, kind, seen_);
-    }
-    hdr.status = hdr.host_status = hdr.driver_status = 0;
-    hdr.sb_len_wr = 0;
-    hdr.resid = 0;
-    if (hang) {
-      std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(hdr.timeout * config_.scale));
-      hdr.host_status = DID_TIME_OUT;
-      return 0;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(config_.latencyMs));
-    emulator::DataDirection direction = emulator::DataDirection::None;
-    if (hdr.dxfer_direction == SG_DXFER_FROM_DEV) direction = emulator::DataDirection::In;
-    if (hdr.dxfer_direction == SG_DXFER_TO_DEV) direction = emulator::DataDirection::Out;
-    emulator::ScsiCommand command{hdr.cmdp, hdr.cmd_len, direction, static_cast<uint8_t*>(hdr.dxferp),
-                                  hdr.dxfer_len};
-    emulator::ScsiReply reply;
-    if (!bench_->Device(0).Execute(command, reply)) {
-      hdr.host_status = DID_TIME_OUT;
-      return 0;
-    }
-    if (lose) {
-      hdr.host_status = config_.host.hostStatus;
-      return 0;
-    }
-    hdr.status = reply.status;
-    hdr.masked_status = reply.status >> 1;
-    hdr.sb_len_wr = std::min<unsigned>(reply.senseLen, hdr.mx_sb_len);
-    if (hdr.sb_len_wr > 0) {
-      std::memcpy(hdr.sbp, reply.sense.data(), hdr.sb_len_wr);
-      hdr.driver_status = DRIVER_SENSE;
-    }
-    hdr.resid = static_cast<int>(hdr.dxfer_len - std::min(reply.transferred, hdr.dxfer_len));
-    return 0;
-  }
-
-  const Config config_;
-  std::unique_ptr<emulator::DriveBench> bench_;
-  std::mutex lock_;
-  std::map<int, int> nodes_;
-  std::map<emulator::CommandKind, uint32_t> seen_;
-};
-
 std::atomic<Driver*> made{nullptr};
 
 // Made at the first open of an sg node (so that other processes started
@@ -250,6 +106,12 @@ Driver* TheDriver(bool make) {
   return driver;
 }
 
+// The driver when `fd` is one of its nodes.
+Driver* Owner(int fd) {
+  Driver* driver = TheDriver(false);
+  return driver != nullptr && driver->Owns(fd) ? driver : nullptr;
+}
+
 __attribute__((destructor)) void Conclude() {
   if (Driver* driver = TheDriver(false)) driver->Conclude();
 }
@@ -257,11 +119,25 @@ __attribute__((destructor)) void Conclude() {
 int OpenAny(const char* name, const char* path, int flags, mode_t mode) {
   if (path != nullptr && std::strncmp(path, "/dev/sg", 7) == 0)
     if (Driver* driver = TheDriver(true)) {
-      const int fd = driver->Open(path);
+      const int fd = driver->Open(path, flags);
       if (fd != -2) return fd;
     }
   static const auto realOpen = Next<int (*)(const char*, int, ...)>(name);
   return realOpen(path, flags, mode);
+}
+
+// poll() with each of our nodes replaced by its readiness descriptor.
+int PollAny(pollfd* fds, nfds_t count, int timeoutMs) {
+  static const auto realPoll = Next<int (*)(pollfd*, nfds_t, int)>("poll");
+  Driver* driver = TheDriver(false);
+  if (driver == nullptr) return realPoll(fds, count, timeoutMs);
+  std::vector<pollfd> watched(fds, fds + count);
+  std::vector<std::shared_ptr<Node>> keep(count);
+  for (nfds_t i = 0; i < count; ++i)
+    if (const int ready = driver->ReadinessFd(fds[i].fd, keep[i]); ready >= 0) watched[i].fd = ready;
+  const int n = realPoll(watched.data(), count, timeoutMs);
+  for (nfds_t i = 0; i < count; ++i) fds[i].revents = watched[i].revents;
+  return n;
 }
 
 }  // namespace
@@ -299,10 +175,36 @@ ZX_EXPORT int ioctl(int fd, unsigned long request, ...) {
   va_start(args, request);
   void* arg = va_arg(args, void*);
   va_end(args);
-  if (sg_standin::Driver* driver = sg_standin::TheDriver(false); driver && driver->Owns(fd))
-    return driver->Ioctl(fd, request, arg);
+  if (sg_standin::Driver* driver = sg_standin::Owner(fd)) return driver->Ioctl(fd, request, arg);
   static const auto realIoctl = sg_standin::Next<int (*)(int, unsigned long, ...)>("ioctl");
   return realIoctl(fd, request, arg);
+}
+
+ZX_EXPORT ssize_t write(int fd, const void* buffer, size_t count) {
+  if (sg_standin::Driver* driver = sg_standin::Owner(fd)) return driver->Write(fd, buffer, count);
+  static const auto realWrite = sg_standin::Next<ssize_t (*)(int, const void*, size_t)>("write");
+  return realWrite(fd, buffer, count);
+}
+
+ZX_EXPORT ssize_t read(int fd, void* buffer, size_t count) {
+  if (sg_standin::Driver* driver = sg_standin::Owner(fd)) return driver->Read(fd, buffer, count);
+  static const auto realRead = sg_standin::Next<ssize_t (*)(int, void*, size_t)>("read");
+  return realRead(fd, buffer, count);
+}
+
+// What read() becomes in a build with _FORTIFY_SOURCE.
+ZX_EXPORT ssize_t __read_chk(int fd, void* buffer, size_t count, size_t size) {
+  if (sg_standin::Driver* driver = sg_standin::Owner(fd)) return driver->Read(fd, buffer, count);
+  static const auto realRead = sg_standin::Next<ssize_t (*)(int, void*, size_t, size_t)>("__read_chk");
+  return realRead(fd, buffer, count, size);
+}
+
+ZX_EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs) {
+  return sg_standin::PollAny(fds, count, timeoutMs);
+}
+
+ZX_EXPORT int __poll_chk(pollfd* fds, nfds_t count, int timeoutMs, size_t) {
+  return sg_standin::PollAny(fds, count, timeoutMs);
 }
 
 ZX_EXPORT int close(int fd) {
