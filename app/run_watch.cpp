@@ -69,8 +69,11 @@ void RunWatch::Poll() {
   // A request to end the program that came during the run is carried out
   // now: the window closes as by the operator (its close handler unloads the
   // library), and the message loop ends with the request's status.
-  if (const int request = platform::EndDeferral(); request != 0) {
+  // A stop that came during the run is carried out in EndDeferral.
+  const Program& program = form_.program;
+  if (const int request = platform::EndDeferral(RunOutcomeInEnglish(program)); request != 0) {
     form_.Close();
-    tk::ExitMessageLoop(platform::ExitStatusAfterRequest(request));
+    tk::ExitMessageLoop(
+        platform::ExitStatusAfterRequest(request, program.run.completion.load() == COMPLETION_SUCCESS));
   }
 }
