@@ -232,10 +232,9 @@ class DemoSignalTest : public ::testing::TestWithParam<SignalCase> {};
 long Logged(const std::string& path, emulator::CommandKind kind) {
   std::ifstream log(path);
   long count = 0;
-  for (std::string line; std::getline(log, line) && !log.eof();) {
-    const std::size_t at = line.find("cdb=");
-    if (at == std::string::npos) continue;
-    const std::vector<uint8_t> cdb = FromHex(line.substr(at + 4, line.find(' ', at) - at - 4));
+  for (std::string line; std::getline(log, line) && !log.eof();) {  // whole lines only
+    const std::size_t at = line.find("cdb=") + 4;
+    const std::vector<uint8_t> cdb = FromHex(line.substr(at, line.find(' ', at) - at));
     count += emulator::ClassifyCommand(cdb.data(), static_cast<uint8_t>(cdb.size())) == kind;
   }
   return count;

@@ -141,12 +141,13 @@ TEST_F(DuringRunTest, SecondRunRestartsTheBarOneFastTickAfterTheClick) {
 // The inhibitor's services have not answered yet: the run starts all the
 // same, and what the lock lacks is said once they have.
 TEST_F(DuringRunTest, RunStartsBeforeTheInhibitorIsAnswered) {
-  rig.power.HoldAnswer();
+  rig.power.answered = false;
+  rig.power.missing = "logout";
   rig.AddDrive();
   rig.Start().Show();
   ::testing::internal::CaptureStderr();
   StartHeldRun();
-  rig.power.Answer("logout");
+  rig.power.answered = true;
   EXPECT_THAT(::testing::internal::GetCapturedStderr(), ::testing::Not(::testing::HasSubstr("lock against")));
   ::testing::internal::CaptureStderr();
   ReleaseAndWait();

@@ -8,8 +8,8 @@ class RecordedLock final : public platform::InhibitLock {
  public:
   explicit RecordedLock(RecordingPower& power) : power_(power) {}
   ~RecordedLock() override { power_.Record("release"); }
-  bool Settled() const override { return power_.Answered(); }
-  std::string Missing() const override { return power_.Missing(); }
+  bool Settled() const override { return power_.answered.load(); }
+  std::string Missing() const override { return power_.missing; }
 
  private:
   RecordingPower& power_;
@@ -25,27 +25,6 @@ std::vector<std::string> RecordingPower::Calls() const {
 void RecordingPower::Record(std::string call) {
   std::lock_guard guard(lock_);
   calls_.push_back(std::move(call));
-}
-
-void RecordingPower::HoldAnswer() {
-  std::lock_guard guard(lock_);
-  answered_ = false;
-}
-
-void RecordingPower::Answer(std::string missing) {
-  std::lock_guard guard(lock_);
-  answered_ = true;
-  missing_ = std::move(missing);
-}
-
-bool RecordingPower::Answered() const {
-  std::lock_guard guard(lock_);
-  return answered_;
-}
-
-std::string RecordingPower::Missing() const {
-  std::lock_guard guard(lock_);
-  return answered_ ? missing_ : "shutdown and sleep";
 }
 
 bool RecordingPower::AdjustShutdownPrivilege(bool enable) {
