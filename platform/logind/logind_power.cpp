@@ -140,7 +140,9 @@ class PendingInhibitLock final : public InhibitLock {
   }
 
   QDBusConnection session_;
-  std::array<Part, 3> parts_{{{"shutdown and sleep"}, {"the power keys and the lid"}, {"logout"}}};
+  std::array<Part, 3> parts_{{{"shutdown and sleep", false, false, {}},
+                               {"the power keys and the lid", false, false, {}},
+                               {"logout", false, false, {}}}};
   std::vector<int> fds_;
   QString portalRequest_;
 };
