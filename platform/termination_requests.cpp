@@ -20,9 +20,9 @@ namespace {
 // and SIGSYS come from the program itself or its debugger and keep their
 // way. SIGPIPE is ignored instead.
 std::vector<int> Candidates() {
-  std::vector<int> signals = {SIGINT,    SIGTERM, SIGHUP,  SIGQUIT,   SIGUSR1, SIGUSR2,
+  std::vector<int> signals = {SIGINT,    SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2,
                               SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGPWR,
-                              SIGSTKFLT, SIGIO,   SIGTSTP, SIGTTIN,   SIGTTOU};
+                              SIGSTKFLT, SIGIO,     SIGTSTP, SIGTTIN, SIGTTOU};
   for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) signals.push_back(sig);
   return signals;
 }

@@ -25,9 +25,6 @@ struct Task {
   Task* next = nullptr;
 };
 
-// Every hand-over goes through this queue's mutex, where ThreadSanitizer
-// sees it. The queue links the callers' tasks, so a hand-over needs no heap
-// memory of its own.
 // A waited-for call the window thread is running now. Calls nest when one
 // of them turns a message loop (a box): the innermost is first.
 struct Running {
@@ -36,11 +33,14 @@ struct Running {
   bool answered = false;  // its waiter was let go early; the task may be gone
 };
 
+// Every hand-over goes through this queue's mutex, where ThreadSanitizer
+// sees it. The queue links the callers' tasks, so a hand-over needs no heap
+// memory of its own.
 std::mutex queueLock;
-Task* first = nullptr;      // guarded by queueLock
-Task* last = nullptr;       // guarded by queueLock
+Task* first = nullptr;       // guarded by queueLock
+Task* last = nullptr;        // guarded by queueLock
 Running* running = nullptr;  // guarded by queueLock
-bool windowGone = false;    // guarded by queueLock
+bool windowGone = false;     // guarded by queueLock
 
 // The waiter may return (and its task go) as soon as the lock is released.
 void Finish(Task& task, std::exception_ptr failure) {

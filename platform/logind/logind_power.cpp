@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QVariant>
 #include <QVariantMap>
@@ -141,8 +141,8 @@ class PendingInhibitLock final : public InhibitLock {
 
   QDBusConnection session_;
   std::array<Part, 3> parts_{{{"shutdown and sleep", false, false, {}},
-                               {"the power keys and the lid", false, false, {}},
-                               {"logout", false, false, {}}}};
+                              {"the power keys and the lid", false, false, {}},
+                              {"logout", false, false, {}}}};
   std::vector<int> fds_;
   QString portalRequest_;
 };

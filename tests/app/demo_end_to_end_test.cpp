@@ -220,11 +220,11 @@ struct SignalCase {
   int sig;
   emulator::CommandKind at;
   int exitCode;
-  const char* err = "";          // a part of stderr
-  bool throughTee = false;       // stdout and stderr piped into tee, which the same signal ends first
+  const char* err = "";           // a part of stderr
+  bool throughTee = false;        // stdout and stderr piped into tee, which the same signal ends first
   bool inheritedIgnored = false;  // the demo starts with the signal ignored
-  const char* fail = nullptr;    // a --fail rule
-  long programs = 18;            // program commands at the drive in the end
+  const char* fail = nullptr;     // a --fail rule
+  long programs = 18;             // program commands at the drive in the end
 };
 void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 class DemoSignalTest : public ::testing::TestWithParam<SignalCase> {};
@@ -257,8 +257,9 @@ TEST_P(DemoSignalTest, TheWholeRunThenTheEndAskedFor) {
   const SignalCase& c = GetParam();
   container_test::ScratchDir dir;
   const std::string log = dir.File("commands.log");
-  QStringList args{"--latency-scale", "0.2",  "--language",   "en", "--auto-flash", "--command-log",
-                   QString::fromStdString(log), "--dump-flash", QString::fromStdString(dir.File(""))};
+  QStringList args{"--latency-scale", "0.2", "--language", "en", "--auto-flash"};
+  args << "--command-log" << QString::fromStdString(log) << "--dump-flash"
+       << QString::fromStdString(dir.File(""));
   if (c.fail) args << "--fail" << c.fail;
   QProcess demo;
   QProcess tee;
@@ -310,7 +311,8 @@ TEST_P(DemoSignalTest, TheWholeRunThenTheEndAskedFor) {
 INSTANTIATE_TEST_SUITE_P(
     Signals, DemoSignalTest,
     ::testing::Values(
-        SignalCase{"PipelineInterruptedAtAnErase", SIGINT, emulator::CommandKind::Erase, 128 + SIGINT, "", true},
+        SignalCase{"PipelineInterruptedAtAnErase", SIGINT, emulator::CommandKind::Erase, 128 + SIGINT, "",
+                   true},
         SignalCase{"PipelineInterruptedAtAProgram", SIGINT, emulator::CommandKind::Program, 128 + SIGINT, "",
                    true},
         SignalCase{"User1AtAProgram", SIGUSR1, emulator::CommandKind::Program, 128 + SIGUSR1,
