@@ -142,6 +142,17 @@ std::string StatusMessages::MessageBuffer() const {
   return std::string(messageBuffer_);
 }
 
+std::string RunOutcomeInEnglish(const Program& program) {
+  StatusMsg code = StatusMsg::Completed;
+  if (program.run.completion.load() != COMPLETION_SUCCESS) {
+    code = program.status.StatusCode();
+    if (code != StatusMsg::ComparingError) code = StatusMsg::FlashingError;
+  }
+  std::string text = StatusText(code, false);
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
 std::string SetStatus(Program& program, StatusMsg code) {
   return program.status.SetStatus(code, program.run.Japanese());
 }

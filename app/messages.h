@@ -39,6 +39,11 @@ inline const char* StatusText(StatusMsg code, bool japanese) {
   return StatusText(static_cast<uint8_t>(code), japanese);
 }
 
+// How the last run ended, for a stderr line once the window is gone or
+// closing: "Flashing Completed" after a success, else the message the
+// failure left (English, on one line). Threads: any.
+std::string RunOutcomeInEnglish(const Program& program);
+
 // SetStatus in the current language; returns the MessageBuffer as it stands
 // afterwards. Threads: any.
 std::string SetStatus(Program& program, StatusMsg code);

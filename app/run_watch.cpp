@@ -24,7 +24,7 @@ namespace {
 
 // One line when the run goes on without part of the inhibitor lock.
 void SayWhatIsNotInhibited(const platform::InhibitLock* lock) {
-  if (lock == nullptr) {
+  if (lock == nullptr || lock->Empty()) {
     std::fprintf(stderr,
                  "%s: neither logind nor a desktop portal answered: nothing keeps the machine from sleeping, "
                  "shutting down or logging out during the run\n",
@@ -40,8 +40,11 @@ void SayWhatIsNotInhibited(const platform::InhibitLock* lock) {
 void RunWatch::Begin() {
   platform::DeferTermination();
   if (!watching_) {
+    // Asked for without waiting: the run starts now, and what the lock
+    // lacks is said once the system has answered.
     lock_ = form_.program.os.power.InhibitShutdown();
-    SayWhatIsNotInhibited(lock_.get());
+    lockTold_ = false;
+    TellLockOnceSettled();
   }
   watching_ = true;
   form_.ComboBox1.SetEnabled(false);
@@ -59,8 +62,17 @@ bool RunWatch::LockDrive() {
   return false;
 }
 
+void RunWatch::TellLockOnceSettled() {
+  if (lockTold_ || (lock_ && !lock_->Settled())) return;
+  lockTold_ = true;
+  SayWhatIsNotInhibited(lock_.get());
+}
+
 void RunWatch::Poll() {
-  if (!watching_ || form_.program.run.runActive.load()) return;
+  if (!watching_) return;
+  // Unsaid when the run ends first: nothing is at stake any more.
+  TellLockOnceSettled();
+  if (form_.program.run.runActive.load()) return;
   poll_.SetEnabled(false);
   watching_ = false;
   lock_.reset();
@@ -69,8 +81,11 @@ void RunWatch::Poll() {
   // A request to end the program that came during the run is carried out
   // now: the window closes as by the operator (its close handler unloads the
   // library), and the message loop ends with the request's status.
-  if (const int request = platform::EndDeferral(); request != 0) {
+  // A stop that came during the run is carried out in EndDeferral.
+  const Program& program = form_.program;
+  if (const int request = platform::EndDeferral(RunOutcomeInEnglish(program)); request != 0) {
     form_.Close();
-    tk::ExitMessageLoop(platform::ExitStatusAfterRequest(request));
+    tk::ExitMessageLoop(
+        platform::ExitStatusAfterRequest(request, program.run.completion.load() == COMPLETION_SUCCESS));
   }
 }

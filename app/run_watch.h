@@ -28,8 +28,9 @@ class RunWatch {
 
   static RunWatch& Of(TForm1& form);
 
-  // Takes the inhibitor (a run goes on without one where the system offers
-  // none), disables the drive list and starts watching.
+  // Asks for the inhibitor without waiting for it (a run goes on without one
+  // where the system offers none; what it lacks is said on stderr once
+  // known), disables the drive list and starts watching.
   void Begin();
   // Locks the selected drive's device against other programs until the run
   // ends. False, after one line on stderr saying who holds it, when another
@@ -44,10 +45,12 @@ class RunWatch {
 
  private:
   explicit RunWatch(TForm1& form);
+  void TellLockOnceSettled();
 
   TForm1& form_;
   tk::Timer poll_;
   std::unique_ptr<platform::InhibitLock> lock_;
   std::unique_ptr<platform::DeviceLock> driveLock_;
   bool watching_ = false;
+  bool lockTold_ = false;
 };

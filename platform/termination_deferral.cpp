@@ -12,7 +12,8 @@ namespace {
 struct Deferral {
   std::mutex lock;
   bool deferring = false;
-  int pending = 0;
+  int pendingEnd = 0;
+  int pendingStop = 0;
   const char* program = "program";
 };
 
@@ -33,9 +34,12 @@ bool NoteDeferredRequest(int request) {
   Deferral& state = State();
   std::lock_guard guard(state.lock);
   if (!state.deferring) return false;
-  if (state.pending == 0) state.pending = request;
-  std::fprintf(stderr, "%s: %s during a flash run: the run is finished first, then the program ends\n",
-               state.program, RequestName(request).c_str());
+  const bool stop = IsStopRequest(request);
+  int& pending = stop ? state.pendingStop : state.pendingEnd;
+  if (pending == 0) pending = request;
+  // The line may go to a reader that is gone; it is then lost, nothing more.
+  std::fprintf(stderr, "%s: %s during a flash run: the run is finished first, then the program %s\n",
+               state.program, RequestName(request).c_str(), stop ? "stops" : "ends");
   return true;
 }
 
@@ -44,16 +48,31 @@ void DeferTermination() {
   State().deferring = true;
 }
 
-int EndDeferral() {
+int EndDeferral(std::string_view outcome) {
   Deferral& state = State();
-  std::lock_guard guard(state.lock);
-  state.deferring = false;
-  const int request = state.pending;
-  state.pending = 0;
-  if (request != 0)
-    std::fprintf(stderr, "%s: the flash run is over; ending as %s asked\n", state.program,
-                 RequestName(request).c_str());
-  return request;
+  int end = 0;
+  int stop = 0;
+  const char* program = nullptr;
+  {
+    std::lock_guard guard(state.lock);
+    state.deferring = false;
+    end = state.pendingEnd;
+    stop = state.pendingStop;
+    state.pendingEnd = state.pendingStop = 0;
+    program = state.program;
+  }
+  if (end == 0 && stop == 0) return 0;
+  std::string what;
+  if (stop != 0) what = "stopping as " + RequestName(stop) + " asked";
+  if (stop != 0 && end != 0) what += ", then ";
+  if (end != 0) what += "ending as " + RequestName(end) + " asked";
+  std::fprintf(stderr, "%s: the flash run is over: \"%.*s\"; %s\n", program, static_cast<int>(outcome.size()),
+               outcome.data(), what.c_str());
+  std::fflush(stderr);
+  // Stopped as the operator asked, before ending: a shell that stopped the
+  // job sees it stop, and an end asked for meanwhile follows its continue.
+  if (stop != 0) CarryOutStop(stop);
+  return end;
 }
 
 }  // namespace platform

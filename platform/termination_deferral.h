@@ -1,7 +1,8 @@
 // What both systems' termination requests share: whether a run is being
-// protected, the first request that came meanwhile, and the stderr lines
-// about it. Each system's termination_requests file supplies how a request
-// is caught and what it is called (RequestName).
+// protected, the first request to end and the first to stop the process
+// that came meanwhile, and the stderr lines about them. Each system's
+// termination_requests file supplies how a request is caught, what it is
+// called (RequestName) and how a stop is carried out.
 // Threads: any.
 #pragma once
 
@@ -13,12 +14,16 @@ namespace platform {
 // whole process.
 void SetDeferralProgramName(const char* program);
 
-// During a deferral: notes `request` (the first one is kept), says on
-// stderr that the run is finished first, and returns true. Outside one it
-// returns false: the request is to act at once.
+// During a deferral: notes `request` (the first one of its kind, end or
+// stop, is kept), says on stderr that the run is finished first, and
+// returns true. Outside one it returns false: the request is to act at once.
 bool NoteDeferredRequest(int request);
 
-// How the stderr lines call a request ("SIGTERM", "Ctrl+C"); per system.
+// Per system: how the stderr lines call a request ("SIGTERM", "Ctrl+C");
+// whether it asks the process to stop rather than to end; and carrying a
+// stop out in the calling thread (returns once the process is continued).
 std::string RequestName(int request);
+bool IsStopRequest(int request);
+void CarryOutStop(int request);
 
 }  // namespace platform

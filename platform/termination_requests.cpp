@@ -7,6 +7,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/termination_deferral.h"
 
@@ -14,33 +15,49 @@ namespace platform {
 
 namespace {
 
-sigset_t Requests() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, sig);
-  return set;
+// Every signal whose default action ends or stops the process and that can
+// be blocked; the faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL), SIGABRT, SIGTRAP
+// and SIGSYS come from the program itself or its debugger and keep their
+// way. SIGPIPE is ignored instead.
+std::vector<int> Candidates() {
+  std::vector<int> signals = {SIGINT,    SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2,
+                              SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGPWR,
+                              SIGSTKFLT, SIGIO,     SIGTSTP, SIGTTIN, SIGTTOU};
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) signals.push_back(sig);
+  return signals;
+}
+
+// The signals taken over at Install: fixed before the waiting thread starts.
+sigset_t taken;
+
+void SetDefaultAction(int sig) {
+  struct sigaction plain {};
+  plain.sa_handler = SIG_DFL;
+  sigemptyset(&plain.sa_mask);
+  sigaction(sig, &plain, nullptr);
 }
 
 // As if the signal had never been blocked: its default action, which ends
-// the process.
-[[noreturn]] void DieBy(int sig) {
-  struct sigaction plain {};
-  plain.sa_handler = SIG_DFL;
-  sigaction(sig, &plain, nullptr);
+// the process, or stops it until it is continued.
+void ActAsDefault(int sig) {
+  if (IsStopRequest(sig)) {
+    CarryOutStop(sig);
+    return;
+  }
+  SetDefaultAction(sig);
   sigset_t one;
   sigemptyset(&one);
   sigaddset(&one, sig);
   pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
   raise(sig);
-  _exit(ExitStatusAfterRequest(sig));  // only if the default action was to go on
+  _exit(128 + sig);  // only if the default action was to go on
 }
 
 void Wait() {
-  const sigset_t set = Requests();
   for (;;) {
     int sig = 0;
-    if (sigwait(&set, &sig) != 0) continue;
-    if (!NoteDeferredRequest(sig)) DieBy(sig);
+    if (sigwait(&taken, &sig) != 0) continue;
+    if (!NoteDeferredRequest(sig)) ActAsDefault(sig);
   }
 }
 
@@ -51,13 +68,40 @@ std::string RequestName(int sig) {
   return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(sig);
 }
 
+bool IsStopRequest(int sig) { return sig == SIGTSTP || sig == SIGTTIN || sig == SIGTTOU; }
+
+void CarryOutStop(int sig) {
+  // Raised at this thread with the signal let through here alone: the
+  // kernel stops the whole process before raise returns, and a stop in an
+  // orphaned process group is dropped, exactly as the default action does.
+  SetDefaultAction(sig);
+  sigset_t one;
+  sigemptyset(&one);
+  sigaddset(&one, sig);
+  pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  raise(sig);
+  pthread_sigmask(SIG_BLOCK, &one, nullptr);
+}
+
 void InstallTerminationRequests(const char* program) {
   SetDeferralProgramName(program);
-  const sigset_t set = Requests();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
+  // A signal ignored from the start was ignored on purpose by whoever
+  // started the program (nohup, a shell's background job): it stays so.
+  sigemptyset(&taken);
+  for (int sig : Candidates()) {
+    struct sigaction current {};
+    if (sigaction(sig, nullptr, &current) != 0) continue;
+    if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN) continue;
+    sigaddset(&taken, sig);
+  }
+  pthread_sigmask(SIG_BLOCK, &taken, nullptr);
   std::thread(Wait).detach();  // waits for the whole process
 }
 
-int ExitStatusAfterRequest(int request) { return 128 + request; }
+int ExitStatusAfterRequest(int request, bool runSucceeded) { return (runSucceeded ? 128 : 64) + request; }
 
 }  // namespace platform

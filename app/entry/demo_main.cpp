@@ -81,7 +81,9 @@ int RunWindow(tk::Application& app, TForm1& form, const demo::DemoOptions& optio
   if (const int loop = app.Run(); loop != 0) return loop;
   // The window may close between the run's end and the watch noticing it:
   // a request that waited for the run still decides the status.
-  if (const int request = platform::EndDeferral(); request != 0) return platform::ExitStatusAfterRequest(request);
+  const Program& program = form.program;
+  if (const int request = platform::EndDeferral(RunOutcomeInEnglish(program)); request != 0)
+    return platform::ExitStatusAfterRequest(request, program.run.completion.load() == COMPLETION_SUCCESS);
   return pilot && !pilot->Succeeded() ? kRunNotSucceeded : 0;
 }
 
@@ -112,7 +114,7 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
     Program program(
         Services{system, power, *libraries, drives ? drives->Layer() : noLetters, SystemEvents(), dialogs});
     TForm1 form(program);
-    DisplayLossGuard displayLoss(kProgram, program.run, [&] { ConcludeWithoutWindow(drives.get()); });
+    DisplayLossGuard displayLoss(kProgram, program, [&] { ConcludeWithoutWindow(drives.get()); });
     status = RunWindow(app, form, options);
     // No run is going (the window does not close during one); end any wait
     // a drive may still be in before the simulator stops its worker.

@@ -5,15 +5,17 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
+#include "app/program.h"
 #include "app/toolkit/window_thread.h"
 #include "platform/exit_process.h"
+#include "platform/termination_requests.h"
 #include "platform/thread.h"
 
 namespace {
 
 constexpr uint32_t kRunPollMs = 50;
-constexpr int kStatusAfterLoss = 1;
 
 std::atomic<DisplayLossGuard*> current{nullptr};
 QtMessageHandler previous = nullptr;
@@ -41,8 +43,8 @@ void OnExit() {
 
 }  // namespace
 
-DisplayLossGuard::DisplayLossGuard(const char* program, const RunState& run, std::function<void()> finish)
-    : program_(program), run_(run), finish_(std::move(finish)) {
+DisplayLossGuard::DisplayLossGuard(const char* program, const Program& state, std::function<void()> finish)
+    : program_(program), state_(state), finish_(std::move(finish)) {
   static const bool hooked = [] {
     previous = qInstallMessageHandler(OnMessage);
     return std::atexit(OnExit) == 0;
@@ -57,12 +59,20 @@ DisplayLossGuard::~DisplayLossGuard() {
 }
 
 void DisplayLossGuard::DisplayLost() {
-  if (!run_.runActive.load()) return;
+  const RunState& run = state_.run;
+  if (!run.runActive.load()) return;
   std::fprintf(stderr, "%s: the display is gone during a flash run: finishing the run without the window\n",
                program_);
+  // Here on the window thread, maybe inside a box the flash thread waits
+  // for: the abandonment answers it, and this thread never returns to it.
   tk::AbandonWindow();
-  while (run_.runActive.load()) platform::SleepMs(kRunPollMs);
+  while (run.runActive.load()) platform::SleepMs(kRunPollMs);
   if (finish_) finish_();
-  std::fprintf(stderr, "%s: the flash run is over; ending because the display is gone\n", program_);
-  platform::ExitProcess(kStatusAfterLoss);
+  const std::string outcome = RunOutcomeInEnglish(state_);
+  const bool succeeded = run.completion.load() == COMPLETION_SUCCESS;
+  if (const int request = platform::EndDeferral(outcome); request != 0)
+    platform::ExitProcess(platform::ExitStatusAfterRequest(request, succeeded));
+  std::fprintf(stderr, "%s: the flash run is over: \"%s\"; ending because the display is gone\n", program_,
+               outcome.c_str());
+  platform::ExitProcess(succeeded ? kStatusAfterLossSucceeded : kStatusAfterLossFailed);
 }

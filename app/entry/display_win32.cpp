@@ -9,8 +9,8 @@ DisplayOpening::~DisplayOpening() { Done(); }
 
 void DisplayOpening::Done() { done_ = true; }
 
-DisplayLossGuard::DisplayLossGuard(const char* program, const RunState& run, std::function<void()> finish)
-    : program_(program), run_(run), finish_(std::move(finish)) {}
+DisplayLossGuard::DisplayLossGuard(const char* program, const Program& state, std::function<void()> finish)
+    : program_(program), state_(state), finish_(std::move(finish)) {}
 
 DisplayLossGuard::~DisplayLossGuard() = default;
 

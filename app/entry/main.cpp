@@ -36,12 +36,13 @@ int Run(tk::Application& app) {
   for (const std::string& problem : devices->OpenProblems())
     std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
   if (form.closedDuringStartup) return 0;
-  DisplayLossGuard displayLoss(kProgram, program.run);
+  DisplayLossGuard displayLoss(kProgram, program);
   form.Show();
   const int loop = app.Run();
   // The window may close between the run's end and the watch noticing it:
   // a request that waited for the run still decides the status.
-  if (const int request = platform::EndDeferral(); request != 0) return platform::ExitStatusAfterRequest(request);
+  if (const int request = platform::EndDeferral(RunOutcomeInEnglish(program)); request != 0)
+    return platform::ExitStatusAfterRequest(request, program.run.completion.load() == COMPLETION_SUCCESS);
   return loop;
 }
 

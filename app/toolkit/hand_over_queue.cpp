@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "app/toolkit/window_thread.h"
 
@@ -24,13 +25,22 @@ struct Task {
   Task* next = nullptr;
 };
 
+// A waited-for call the window thread is running now. Calls nest when one
+// of them turns a message loop (a box): the innermost is first.
+struct Running {
+  Task* task;
+  Running* outer;
+  bool answered = false;  // its waiter was let go early; the task may be gone
+};
+
 // Every hand-over goes through this queue's mutex, where ThreadSanitizer
 // sees it. The queue links the callers' tasks, so a hand-over needs no heap
 // memory of its own.
 std::mutex queueLock;
-Task* first = nullptr;    // guarded by queueLock
-Task* last = nullptr;     // guarded by queueLock
-bool windowGone = false;  // guarded by queueLock
+Task* first = nullptr;       // guarded by queueLock
+Task* last = nullptr;        // guarded by queueLock
+Running* running = nullptr;  // guarded by queueLock
+bool windowGone = false;     // guarded by queueLock
 
 // The waiter may return (and its task go) as soon as the lock is released.
 void Finish(Task& task, std::exception_ptr failure) {
@@ -72,6 +82,12 @@ void RunNextHandOver() {
     owned->posted();  // noexcept in effect: an exception here terminates
     return;
   }
+  Running frame{task, nullptr};
+  {
+    std::lock_guard guard(queueLock);
+    frame.outer = running;
+    running = &frame;
+  }
   // Exceptions must not unwind through the message loop's dispatch: carry
   // them back to the caller instead.
   std::exception_ptr failure;
@@ -79,6 +95,11 @@ void RunNextHandOver() {
     (*task->call)();
   } catch (...) {
     failure = std::current_exception();
+  }
+  {
+    std::lock_guard guard(queueLock);
+    running = frame.outer;
+    if (frame.answered) return;
   }
   Finish(*task, std::move(failure));
 }
@@ -108,12 +129,21 @@ void RunOnWindowThread(const std::function<void()>& call) {
 
 void AbandonWindow() {
   Task* skipped;
+  std::vector<Task*> inProgress;
   {
     std::lock_guard guard(queueLock);
     windowGone = true;
     skipped = first;
     first = last = nullptr;
+    // Only the window thread itself may let the callers of the calls it is
+    // inside go: it never returns into them (window_thread.h).
+    if (OnWindowThread())
+      for (Running* frame = running; frame != nullptr; frame = frame->outer) {
+        frame->answered = true;
+        inProgress.push_back(frame->task);
+      }
   }
+  for (Task* task : inProgress) Finish(*task, nullptr);
   while (skipped != nullptr) {
     Task* task = skipped;
     skipped = task->next;  // before Finish: a waiter's task goes with it

@@ -36,7 +36,12 @@ void PostToWindowThread(std::function<void()> call);
 // The window thread will run nothing more (the display is gone and the
 // process is ending): calls waiting for it and every later call from
 // another thread are skipped, so a flash thread can finish its run without
-// its window. Calls on the window thread itself still run.
+// its window. Calls on the window thread itself still run. Called on the
+// window thread from inside calls handed over from other threads (the loss
+// is noticed in a box's own message loop), it lets those callers go too, as
+// if their calls had returned (a box as if OK was pressed): the window
+// thread must then never return into those calls, since what they use
+// belongs to callers that have moved on; it ends the process instead.
 void AbandonWindow();
 bool WindowAbandoned();
 

@@ -12,9 +12,14 @@
 // switch (logind's LidSwitchIgnoreInhibited defaults to yes, so the sleep
 // lock alone does not stop a closing lid from suspending the machine); and,
 // on the session bus, the desktop portal's Inhibit of logout (and user
-// switching, suspend and idle), which logind cannot block.
-// Threads: window thread (each call blocks until logind answers or the call
-// times out).
+// switching, suspend and idle), which logind cannot block. The three are
+// asked for without waiting: InhibitShutdown returns at once with a lock
+// whose parts are had as their answers come in, through the calling
+// thread's event loop (a silent service holds up nothing; its part counts
+// as missing, and after its time-out as refused). A lock released before an
+// answer came gives up what that answer brings as it comes.
+// Threads: window thread, which must run its event loop for the answers;
+// the power-off request blocks until logind answers or the call times out.
 #pragma once
 
 #include <QDBusConnection>

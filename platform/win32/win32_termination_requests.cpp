@@ -21,12 +21,16 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 std::string RequestName(int request) { return request == CTRL_C_EVENT + 1 ? "Ctrl+C" : "Ctrl+Break"; }
 
+// The console asks nothing to stop.
+bool IsStopRequest(int) { return false; }
+void CarryOutStop(int) {}
+
 void InstallTerminationRequests(const char* program) {
   SetDeferralProgramName(program);
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 // The status the default handler gives a process ended by Ctrl+C.
-int ExitStatusAfterRequest(int) { return static_cast<int>(0xC000013A); }
+int ExitStatusAfterRequest(int, bool) { return static_cast<int>(0xC000013A); }
 
 }  // namespace platform

@@ -4,16 +4,19 @@
 #include <gmock/gmock.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <regex>
 #include <sstream>
 
+#include "emulator/command_kind.h"
 #include "emulator/sha256.h"
 #include "firmware/container_format.h"
 #include "tests/firmware/container_test_files.h"
@@ -241,6 +244,120 @@ INSTANTIATE_TEST_SUITE_P(
                                         QString::fromStdString(dir.File(""))};
                    },
                    1, "the run succeeded", "cannot write the flash dump", false, 0x30000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A signal in the middle of a run, at the first command of a kind: the
+// whole run reaches the drive, then the demo ends (or stops) as asked, with
+// the run's outcome in its status and on stderr.
+struct SignalCase {
+  const char* name;
+  int sig;
+  emulator::CommandKind at;
+  int exitCode;
+  const char* err = "";           // a part of stderr
+  bool throughTee = false;        // stdout and stderr piped into tee, which the same signal ends first
+  bool inheritedIgnored = false;  // the demo starts with the signal ignored
+  const char* fail = nullptr;     // a --fail rule
+  long programs = 18;             // program commands at the drive in the end
+};
+void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
+class DemoSignalTest : public ::testing::TestWithParam<SignalCase> {};
+
+long Logged(const std::string& path, emulator::CommandKind kind) {
+  std::ifstream log(path);
+  long count = 0;
+  for (std::string line; std::getline(log, line) && !log.eof();) {  // whole lines only
+    const std::size_t at = line.find("cdb=") + 4;
+    const std::vector<uint8_t> cdb = FromHex(line.substr(at, line.find(' ', at) - at));
+    count += emulator::ClassifyCommand(cdb.data(), static_cast<uint8_t>(cdb.size())) == kind;
+  }
+  return count;
+}
+
+// /proc says 'T' for a process stopped by a signal.
+bool Stopped(qint64 pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::size_t end = text.rfind(')');
+  return end != std::string::npos && end + 2 < text.size() && text[end + 2] == 'T';
+}
+
+bool WaitWhileRunning(QProcess& process, const std::function<bool()>& done) {
+  while (!done() && process.state() == QProcess::Running) process.waitForFinished(10);
+  return done();
+}
+
+TEST_P(DemoSignalTest, TheWholeRunThenTheEndAskedFor) {
+  const SignalCase& c = GetParam();
+  container_test::ScratchDir dir;
+  const std::string log = dir.File("commands.log");
+  QStringList args{"--latency-scale", "0.2", "--language", "en", "--auto-flash"};
+  args << "--command-log" << QString::fromStdString(log) << "--dump-flash"
+       << QString::fromStdString(dir.File(""));
+  if (c.fail) args << "--fail" << c.fail;
+  QProcess demo;
+  QProcess tee;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  demo.setProcessEnvironment(env);
+  // A group of its own, whose stop requests the kernel carries out; the
+  // signal's disposition as the case says, whatever the test's own is.
+  const int sig = c.sig;
+  const bool ignored = c.inheritedIgnored;
+  demo.setChildProcessModifier([sig, ignored] {
+    ::setpgid(0, 0);
+    ::signal(sig, ignored ? SIG_IGN : SIG_DFL);
+  });
+  tee.setChildProcessModifier([] { ::signal(SIGINT, SIG_DFL); });
+  if (c.throughTee) {
+    demo.setProcessChannelMode(QProcess::MergedChannels);
+    demo.setStandardOutputProcess(&tee);
+    tee.setStandardOutputFile(QProcess::nullDevice());
+  }
+  demo.start(ZX_DEMO_PATH, args);
+  if (c.throughTee) tee.start("tee", {QString::fromStdString(dir.File("tee.log"))});
+  ASSERT_TRUE(demo.waitForStarted());
+  ASSERT_TRUE(WaitWhileRunning(demo, [&] { return Logged(log, c.at) > 0; })) << "the run ended first";
+  // As Ctrl+C reaches every process of the pipeline; tee's end first, so
+  // that every line the demo writes meets a reader that is gone.
+  if (c.throughTee) {
+    ::kill(static_cast<pid_t>(tee.processId()), c.sig);
+    ASSERT_TRUE(tee.waitForFinished(kRunMs));
+  }
+  ::kill(static_cast<pid_t>(demo.processId()), c.sig);
+  if (c.sig == SIGTSTP) {
+    // Stopped once the run is over, and on again when continued.
+    ASSERT_TRUE(WaitWhileRunning(demo, [&] { return Stopped(demo.processId()); })) << "never stopped";
+    EXPECT_EQ(Logged(log, emulator::CommandKind::Program), c.programs);
+    ::kill(static_cast<pid_t>(demo.processId()), SIGCONT);
+  }
+  ASSERT_TRUE(demo.waitForFinished(kRunMs)) << "the demo did not end";
+  const std::string err = demo.readAllStandardError().toStdString();
+  EXPECT_EQ(demo.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(demo.exitCode(), c.exitCode) << err;
+  EXPECT_THAT(err, ::testing::HasSubstr(c.err));
+  EXPECT_TRUE(!c.inheritedIgnored || err.find("during a flash run") == std::string::npos) << err;
+  EXPECT_EQ(Logged(log, emulator::CommandKind::Program), c.programs);
+  EXPECT_EQ(Logged(log, emulator::CommandKind::FlashOff), c.programs == 18 ? 2 : 0);
+  EXPECT_EQ(container_test::ReadBytes(dir.File("unit1.bin")).size(), 0x20000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, DemoSignalTest,
+    ::testing::Values(
+        SignalCase{"PipelineInterruptedAtAnErase", SIGINT, emulator::CommandKind::Erase, 128 + SIGINT, "",
+                   true},
+        SignalCase{"PipelineInterruptedAtAProgram", SIGINT, emulator::CommandKind::Program, 128 + SIGINT, "",
+                   true},
+        SignalCase{"User1AtAProgram", SIGUSR1, emulator::CommandKind::Program, 128 + SIGUSR1,
+                   "the flash run is over: \"Flashing Completed\"; ending as SIGUSR1 asked"},
+        SignalCase{"AlarmAtAnErase", SIGALRM, emulator::CommandKind::Erase, 128 + SIGALRM, "SIGALRM asked"},
+        SignalCase{"TerminatedBeforeAFailure", SIGTERM, emulator::CommandKind::Erase, 64 + SIGTERM,
+                   "the flash run is over: \"Flashing Error\"; ending as SIGTERM asked", false, false,
+                   "program:3:05", 3},
+        SignalCase{"StopRequestAtAProgram", SIGTSTP, emulator::CommandKind::Program, 0,
+                   "the flash run is over: \"Flashing Completed\"; stopping as SIGTSTP asked"},
+        SignalCase{"HangUpInheritedIgnored", SIGHUP, emulator::CommandKind::Program, 0, "", false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class DemoBadOptionTest : public ::testing::TestWithParam<std::vector<const char*>> {};

@@ -1,13 +1,22 @@
 // What the operator can and cannot do while a run is in progress: a second
 // flash click, a pick in the drive list, closing the window; and the next
 // run after one has ended. The run is held inside the drive's pass-through
-// call, so it stays in progress as long as the test needs.
+// call, so it stays in progress as long as the test needs. What happens to
+// a run when the display goes, and when the inhibitor's services are slow.
 #include <gmock/gmock.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "tests/support/window/program_rig.h"
 #include "tests/support/window/event_wait.h"
+#include "app/entry/display_loss.h"
+#include "app/toolkit/dialogs.h"
 #include "app/toolkit/qt/form_window.h"
 
 namespace app_tests {
@@ -128,6 +137,78 @@ TEST_F(DuringRunTest, SecondRunRestartsTheBarOneFastTickAfterTheClick) {
   ReleaseAndWait();
   EXPECT_EQ(program().run.completion.load(), COMPLETION_SUCCESS);
 }
+
+// The inhibitor's services have not answered yet: the run starts all the
+// same, and what the lock lacks is said once they have.
+TEST_F(DuringRunTest, RunStartsBeforeTheInhibitorIsAnswered) {
+  rig.power.answered = false;
+  rig.power.missing = "logout";
+  rig.AddDrive();
+  rig.Start().Show();
+  ::testing::internal::CaptureStderr();
+  StartHeldRun();
+  rig.power.answered = true;
+  EXPECT_THAT(::testing::internal::GetCapturedStderr(), ::testing::Not(::testing::HasSubstr("lock against")));
+  ::testing::internal::CaptureStderr();
+  ReleaseAndWait();
+  EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+              ::testing::HasSubstr("the run goes on without a lock against: logout\n"));
+  EXPECT_EQ(program().run.completion.load(), COMPLETION_SUCCESS);
+}
+
+// The display goes in the middle of a run, with a box open that the flash
+// thread waits for or without one: the run goes on to its end without the
+// window, `finish` runs, and the process ends with the run's outcome.
+struct DisplayLoss {
+  const char* name;
+  bool inBox;  // lost while the "Reserved" box of a failed program command is open
+  int exitCode;
+  const char* outcome;
+  uint32_t programs;  // program commands at the drive in the end
+};
+void PrintTo(const DisplayLoss& c, std::ostream* os) { *os << c.name; }
+class DisplayLossTest : public ::testing::TestWithParam<DisplayLoss> {};
+
+bool BoxOpen() {
+  const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  return box != nullptr && box->isVisible();
+}
+
+TEST_P(DisplayLossTest, RunEndsThenTheProcessExitsWithItsOutcome) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const DisplayLoss& c = GetParam();
+  const std::string expected = "display is gone during a flash run.*finish: " + std::to_string(c.programs) +
+                               " program commands\n.*the flash run is over: \"" + c.outcome +
+                               "\"; ending because the display is gone";
+  EXPECT_EXIT(
+      {
+        ::alarm(RUN_TIMEOUT_MS / 1000);  // a run that never ends fails, by the alarm's default action
+        ProgramRig rig;
+        tk::WindowDialogs boxes;
+        rig.UseDialogs(boxes);
+        rig.AddDrive();
+        if (c.inBox) rig.injector().AddRule(emulator::FaultRule::Fail(CommandKind::Program, 2, 0x08));
+        rig.Start().Show();
+        DisplayLossGuard guard("zorvex-flash", rig.program(), [&] {
+          std::fprintf(stderr, "finish: %u program commands\n", rig.injector().Arrived(CommandKind::Program));
+        });
+        QTimer lose;
+        QObject::connect(&lose, &QTimer::timeout, [&] {
+          if (c.inBox ? BoxOpen() : rig.injector().Arrived(CommandKind::Upload) >= 5) guard.DisplayLost();
+        });
+        lose.start(1);
+        rig.ClickFlash();
+        ProcessEventsUntil([] { return false; }, RUN_TIMEOUT_MS);
+        std::_Exit(99);
+      },
+      ::testing::ExitedWithCode(c.exitCode), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, DisplayLossTest,
+    ::testing::Values(DisplayLoss{"WhileABoxIsOpen", true, kStatusAfterLossFailed, "Flashing Error", 2},
+                      DisplayLoss{"MidRun", false, kStatusAfterLossSucceeded, "Flashing Completed", 18}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LibraryDuringRunTest, LibraryStaysLoadedWhileTheRunCanSend) {
   ProgramRig rig(RigOptions{.platformId = platform::VER_PLATFORM_WIN32_WINDOWS});

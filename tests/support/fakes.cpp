@@ -8,6 +8,8 @@ class RecordedLock final : public platform::InhibitLock {
  public:
   explicit RecordedLock(RecordingPower& power) : power_(power) {}
   ~RecordedLock() override { power_.Record("release"); }
+  bool Settled() const override { return power_.answered.load(); }
+  std::string Missing() const override { return power_.missing; }
 
  private:
   RecordingPower& power_;

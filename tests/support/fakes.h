@@ -5,6 +5,7 @@
 // Threads: the recording fakes may be called from any thread.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,6 +39,10 @@ class RecordingPower final : public platform::PowerControl {
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
   std::unique_ptr<platform::InhibitLock> InhibitShutdown() override;
   void Record(std::string call);
+  // The system's answer to the inhibitor, held back while false; what the
+  // lock lacks (set before the click).
+  std::atomic<bool> answered{true};
+  std::string missing;
 
  private:
   mutable std::mutex lock_;

@@ -24,7 +24,11 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/window/event_wait.h"
+
 namespace {
+
+using testing_support::ProcessEventsUntil;
 
 // Records every call; Inhibit hands out the write end of a pipe, as logind
 // hands out a pipe end whose closing releases the lock.
@@ -46,10 +50,13 @@ class FakeLogind : public QObject {
     std::lock_guard guard(lock_);
     return readEnd_;
   }
+  // While set, a silent logind: Inhibit answers once it is cleared.
+  std::atomic<bool> held{false};
 
  public slots:
   QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why,
                                   const QString& mode) {
+    while (held.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return {};
     QDBusUnixFileDescriptor handed;
@@ -120,6 +127,7 @@ class LogindPowerTest : public ::testing::Test {
 
   void TearDown() override {
     if (service_.joinable()) {
+      if (fake_ != nullptr) fake_->held = false;
       stopService_ = true;
       service_.join();
     }
@@ -170,11 +178,17 @@ class LogindPowerTest : public ::testing::Test {
   std::atomic<bool> stopService_{false};
 };
 
+// Waits for every answer; true when the lock covers nothing.
+bool HoldsNothing(const std::unique_ptr<platform::InhibitLock>& lock) {
+  return lock == nullptr || (ProcessEventsUntil([&] { return lock->Settled(); }, 30000) && lock->Empty());
+}
+
 TEST_F(LogindPowerTest, InhibitTakesABlockLockOnShutdownSleepAndIdleAndHoldsItUntilReleased) {
   StartFakeLogind();
   platform::LogindPower power(Client());
   auto lock = power.InhibitShutdown();
   ASSERT_NE(lock, nullptr);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return lock->Settled(); }, 30000));
   // The keys and the lid in a request of their own, so that a refusal of one
   // does not lose the other; no portal on this bus, so logout is missing.
   EXPECT_EQ(fake_->Calls(), (std::vector<std::string>{
@@ -202,14 +216,31 @@ TEST_F(LogindPowerTest, ShutdownPrivilegeStepAsksLogindNothing) {
   // nothing else came before it.
   auto lock = power.InhibitShutdown();
   ASSERT_NE(lock, nullptr);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return lock->Settled(); }, 30000));
   const auto calls = fake_->Calls();
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls.front().rfind("Inhibit|", 0), 0u);
 }
 
+// The window thread asks and goes on: a logind that has not answered yet
+// holds nothing up, and its lock is had once it answers.
+TEST_F(LogindPowerTest, InhibitReturnsBeforeASilentLogindAnswersAndHasTheLockOnceItDoes) {
+  StartFakeLogind();
+  fake_->held = true;
+  platform::LogindPower power(Client());
+  auto lock = power.InhibitShutdown();
+  ASSERT_NE(lock, nullptr);
+  EXPECT_FALSE(lock->Settled());
+  EXPECT_EQ(lock->Missing(), "shutdown and sleep, the power keys and the lid, logout");
+  fake_->held = false;
+  ASSERT_TRUE(ProcessEventsUntil([&] { return lock->Settled(); }, 30000));
+  EXPECT_EQ(lock->Missing(), "logout");
+  EXPECT_EQ(fake_->Calls().size(), 2u);
+}
+
 TEST_F(LogindPowerTest, NoLockWhereLogindIsAbsentFromTheBus) {
   platform::LogindPower power(Client());
-  EXPECT_EQ(power.InhibitShutdown(), nullptr);
+  EXPECT_TRUE(HoldsNothing(power.InhibitShutdown()));
 }
 
 TEST_F(LogindPowerTest, NoLockWithoutAnyBus) {
@@ -221,7 +252,7 @@ TEST_F(LogindPowerTest, NoLockWithoutAnyBus) {
   const std::string saved = previous == nullptr ? "" : previous;
   setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zx-no-bus", 1);
   platform::LogindPower system;
-  EXPECT_EQ(system.InhibitShutdown(), nullptr);
+  EXPECT_TRUE(HoldsNothing(system.InhibitShutdown()));
   if (previous == nullptr)
     unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
   else

@@ -105,7 +105,7 @@ void ProgramRig::SetOwnFile(OwnFile kind, VersionChars carried) {
 
 TForm1& ProgramRig::Start() {
   program_ =
-      std::make_unique<Program>(Services{system, *power_, libraries, *devices_, SystemEvents(), dialogs});
+      std::make_unique<Program>(Services{system, *power_, libraries, *devices_, SystemEvents(), *dialogs_});
   program_->channel.waits = options_.waits;
   form_ = std::make_unique<TForm1>(*program_);
   return *form_;

@@ -102,6 +102,7 @@ class ProgramRig {
   // Other devices or another power control than the rig's own.
   void UseDevices(platform::DeviceLayer& devices) { devices_ = &devices; }
   void UsePower(platform::PowerControl& other) { power_ = &other; }
+  void UseDialogs(platform::Dialogs& other) { dialogs_ = &other; }
   // Builds the program and the window, which runs start-up.
   TForm1& Start();
 
@@ -146,6 +147,7 @@ class ProgramRig {
   std::vector<Slot> drives_;
   platform::DeviceLayer* devices_ = &layer;
   platform::PowerControl* power_ = &power;
+  platform::Dialogs* dialogs_ = &dialogs;
   bool usesLibrary_ = false;
   std::unique_ptr<Program> program_;
   std::unique_ptr<TForm1> form_;
