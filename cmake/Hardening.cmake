@@ -3,7 +3,8 @@
 # CPack gets them too. Optimised configurations only: _FORTIFY_SOURCE needs
 # optimisation, and the Debug and sanitizer builds keep their plain flags.
 #
-# The debug information goes into the separate .debug files (ZxLibrary.cmake)
+# The debug information goes into the separate .debug files (zx_split_debug in
+# tools/CMakeLists.txt)
 # and from there into the -dbgsym package (Install.cmake). Its paths name no
 # build folder, so that two builds from two folders make the same files.
 include(CheckCXXCompilerFlag)

@@ -9,11 +9,13 @@
 # as plain files with install(PROGRAMS), which neither `--strip` nor CPack
 # touches; they were stripped before the container was appended when
 # ZX_STRIP_BARE is on. zx-pack and the virtual ASPI library carry nothing
-# appended and are installed as targets, so `--strip` strips them.
+# appended and are installed as targets; Release builds have stripped them
+# after their link already.
 include(GNUInstallDirs)
 
 # Two packages: the program (component runtime) and its debug information
-# (component dbgsym), which Release builds keep apart (ZxLibrary.cmake).
+# (component dbgsym), which Release builds keep apart (zx_split_debug in
+# tools/CMakeLists.txt).
 set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME runtime)
 set(ZX_HOMEPAGE "https://zorvexflash.org/")
 set(ZX_BUG_URL "https://zorvexflash.org/issues")

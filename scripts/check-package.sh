@@ -26,10 +26,16 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 export SOURCE_DATE_EPOCH
 
+# ccache, where there is one, with absolute paths: its base folder would
+# hand the compiler relative paths that the build's path mapping misses.
+unset CCACHE_BASEDIR
+launcher=$(command -v ccache || true)
+
 # A Release build in folder $1 with test firmware, and its packages.
 build() {
   local out=$1
-  cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+  cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+    -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" >/dev/null
   ninja -C "$out" zx-pack >/dev/null
   # Test firmware only: made-up bytes that must never reach a real drive.
   mkdir -p "$out/test-firmware"
