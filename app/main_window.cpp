@@ -62,6 +62,9 @@ TForm1::TForm1(Program& program, bool runStartup)
   tk::SetTabOrder({&ComboBox1, &Button1, &Edit2, &Edit3, &Button2, &Edit1, &RadioGroup1, &RadioButton1,
                    &RadioButton2, &ProgressBar1, &Edit4, &RichEdit1});
 
+  // Screen readers call the drive list by its caption.
+  Label15.SetBuddy(ComboBox1);
+
   Exit1.SetShortcut("Ctrl+X");
   SaveFW.SetShortcut("Ctrl+S");
   SaveFW.SetVisible(false);

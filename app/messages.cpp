@@ -69,13 +69,14 @@ const Texts& Table() {
 struct Captions {
   bool japanese;
   std::string file, exit, flash, cancel, drive, current, fresh, status;
-  // What screen readers call the drive list, the message area and the bar.
-  std::string driveList, messages, progress;
+  // What screen readers call the message area and the bar (the drive list
+  // goes by its caption, `drive`).
+  std::string messages, progress;
 };
 
 Captions EnglishCaptions() {
   return {false,           "File(&F)",         "Exit(&X)",     "Flash",   "Cancel",
-          "Selected Drive:", "Current Version:", "New Version:", "Status:", "Drive",
+          "Selected Drive:", "Current Version:", "New Version:", "Status:",
           "Messages",      "Flash progress"};
 }
 
@@ -89,7 +90,6 @@ Captions JapaneseCaptions() {
           tk::Cp932(u8"現在のバージョン:"),
           tk::Cp932(u8"書き換えるバージョン:"),
           tk::Cp932(u8"ステータス:"),
-          tk::Cp932(u8"ドライブ"),
           tk::Cp932(u8"メッセージ"),
           tk::Cp932(u8"書き換えの進行状況")};
 }
@@ -104,7 +104,7 @@ void SetMenuAndButtonCaptions(TForm1& form, const Captions& c, const std::string
   form.Label15.SetCaption(c.drive);
   form.Label3.SetCaption(c.current);
   form.Label10.SetCaption(c.fresh);
-  form.ComboBox1.SetAccessibleName(c.driveList);
+  form.ComboBox1.SetAccessibleName(c.drive);
   form.RichEdit1.SetAccessibleName(c.messages);
   form.ProgressBar1.SetAccessibleName(c.progress);
   // Qt's own texts, such as the edit fields' context menus, follow too.

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, testing, running and packaging need on Debian 12.
+# The package check (CI) also needs lintian, hardening-check (which Debian 12
+# ships only in devscripts), gdb, the accessibility bus and pyatspi.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -8,4 +10,5 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   g++ cmake ninja-build ccache qt6-base-dev libgtest-dev libgmock-dev \
   xvfb xauth fonts-ipafont-gothic imagemagick dbus-daemon \
-  qt6-qpa-plugins qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base >/dev/null
+  qt6-qpa-plugins qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base \
+  lintian devscripts gdb at-spi2-core python3-pyatspi >/dev/null

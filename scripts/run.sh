@@ -12,8 +12,10 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 No display found. To watch the window, run the demo from a desktop session:
     build-release/app/entry/zorvex-flash-demo
 or on a virtual display, taking a screenshot while it runs:
-    xvfb-run -a -n 99 -s "-screen 0 800x600x24" build-release/app/entry/zorvex-flash-demo &
+    xvfb-run -n 99 -s "-ac -screen 0 800x600x24" build-release/app/entry/zorvex-flash-demo &
     sleep 5; DISPLAY=:99 import -window root demo.png
+(-ac lets import onto the display without xvfb-run's cookie; -n 99 must
+name a free display number.)
 Now running one whole demo flash under Xvfb (--auto-flash presses Flash, then
 Power Off, which in the demo only prints a line):
 TXT

@@ -43,9 +43,10 @@ bool HasLibrary(const std::string& folder) {
   return std::filesystem::exists(std::filesystem::path(folder) / ASPI_LIBRARY_NAME, error);
 }
 
-// The virtual library: beside the demo if one was put there; else where the
-// package installs it, found from the demo's own folder so that the
-// installed tree needs no build folder; else where the build made it.
+// The virtual library: beside the demo (where the build puts it); else where
+// the package installs it, found from the demo's own folder. Never a fixed
+// folder: an installed demo must not load a library from a path that any
+// user could create.
 std::string LibraryFolder() {
   const std::string own = entry::ProgramFolder();
   if (HasLibrary(own)) return own;
@@ -54,11 +55,7 @@ std::string LibraryFolder() {
       (std::filesystem::path(own) / ZX_ASPI_INSTALLED_DIR).lexically_normal().string();
   if (HasLibrary(installed)) return installed;
 #endif
-#ifdef ZX_ASPI_MODULES_DIR
-  return ZX_ASPI_MODULES_DIR "/good";
-#else
   return own;
-#endif
 }
 
 // The first problem with the files the drives wrote (command log, flash

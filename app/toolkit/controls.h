@@ -37,7 +37,8 @@ class Control {
 
   void SetEnabled(bool enabled);
   bool Enabled() const;
-  // The control's own visibility, whether or not its window is shown.
+  // The control's own visibility, whether or not its window is shown, and
+  // also when the window's height cuts the control off.
   bool Visible() const;
   // Relative to the parent's client area.
   Bounds GetBounds() const;
@@ -59,6 +60,9 @@ class Label : public Control {
   std::string Caption() const;
   void SetCentered(bool centered);
   bool Centered() const;
+  // The control this label names: screen readers call it by the label's
+  // text and relate the two.
+  void SetBuddy(const Control& control);
 };
 
 class Button : public Control {

@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontInfo>
 #include <QMenuBar>
@@ -104,12 +105,26 @@ TEST_P(FormFrameTest, CutIsRedoneOnceTheFrameIsKnown) {
 
 INSTANTIATE_TEST_SUITE_P(ExposedOrNot, FormFrameTest, ::testing::Bool());
 
-TEST_F(FormTest, ControlsBelowTheCutStayOutsideTheClientArea) {
+TEST_F(FormTest, ControlsBelowTheCutStayOutsideTheClientAreaAndOutOfReach) {
   tk::Label below(form.Client(), 16, 256, "HA_ID:");
+  tk::Edit editBelow(form.Client(), {248, 288, 41, 20}, "");
+  tk::Edit editAbove(form.Client(), {8, 8, 41, 20}, "");
   form.SetOuterHeight(240);
   form.Show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.Window()));
   EXPECT_FALSE(tk::QtWidget(form.Client())->rect().intersects(tk::QtWidget(below)->geometry()));
+  // What is never seen is neither shown to screen readers nor reached by
+  // focus, and still visible as the description has it.
+  for (const tk::Control* control : std::initializer_list<const tk::Control*>{&below, &editBelow, &editAbove}) {
+    const bool cut = control != &editAbove;
+    const QAccessible::State state = QAccessible::queryAccessibleInterface(tk::QtWidget(*control))->state();
+    EXPECT_EQ(state.invisible, cut);
+    EXPECT_EQ(state.focusable, !cut);
+    EXPECT_TRUE(control->Visible());
+  }
+  // Once the window is tall enough again, the edit field is back within reach.
+  form.SetOuterHeight(-1);
+  EXPECT_TRUE(QAccessible::queryAccessibleInterface(tk::QtWidget(editBelow))->state().focusable);
 }
 
 TEST_F(FormTest, ShownCentredOnScreen) {

@@ -3,7 +3,9 @@
 
 #include <gmock/gmock.h>
 
+#include <QAccessible>
 #include <QCoreApplication>
+#include <QLabel>
 #include <algorithm>
 #include <atomic>
 #include <set>
@@ -11,6 +13,7 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/toolkit/qt/qt_native.h"
 #include "app/toolkit/text.h"
 #include "tests/support/window/event_wait.h"
 #include "tests/support/window/test_program.h"
@@ -190,7 +193,14 @@ TEST_P(ChooseLanguageTest, SetsFlagCaptionsAndRadioButton) {
   EXPECT_EQ(form.RadioButton2.Caption(), ja ? "English" : "");
   // Screen readers name the drive list, the message area and the bar in the
   // chosen language; Qt's own texts (an edit field's Undo) follow it too.
-  EXPECT_EQ(form.ComboBox1.AccessibleName(), ja ? Cp932(u8"ドライブ") : "Drive");
+  EXPECT_EQ(form.ComboBox1.AccessibleName(), form.Label15.Caption());
+  // Qt's accessibility (and so AT-SPI) names the list by its caption, not
+  // by the current line, and relates it to the caption's label.
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(tk::QtWidget(form.ComboBox1));
+  EXPECT_EQ(list->text(QAccessible::Name), static_cast<QLabel*>(tk::QtWidget(form.Label15))->text());
+  const auto labels = list->relations(QAccessible::Label);
+  ASSERT_EQ(labels.size(), 1);
+  EXPECT_EQ(labels.front().first->object(), tk::QtWidget(form.Label15));
   EXPECT_EQ(form.RichEdit1.AccessibleName(), ja ? Cp932(u8"メッセージ") : "Messages");
   EXPECT_EQ(form.ProgressBar1.AccessibleName(), ja ? Cp932(u8"書き換えの進行状況") : "Flash progress");
   EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Undo") != "&Undo", ja);

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 
 #include "app/toolkit/controls.h"
+#include "app/toolkit/qt/accessible_combo_box.h"
 #include "app/toolkit/qt/qt_native.h"
 #include "app/toolkit/qt/qt_text.h"
 #include "app/toolkit/window_thread.h"
@@ -21,6 +22,7 @@ ComboBox::ComboBox(NativeControl* parent, Bounds bounds) : Control(AsNative(new 
   // The items mirror the drive table position by position: typing Enter
   // must not add one.
   box->setInsertPolicy(QComboBox::NoInsert);
+  DescribeComboBoxByName(*box);
   // activated and textEdited come only from the operator (or Pick/TypeText),
   // never from setCurrentIndex or setEditText.
   QObject::connect(box, &QComboBox::activated, box, [this, box](int) {

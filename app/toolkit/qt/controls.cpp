@@ -12,6 +12,7 @@
 #include <QTextEdit>
 #include <algorithm>
 
+#include "app/toolkit/qt/cut_off.h"
 #include "app/toolkit/qt/qt_native.h"
 #include "app/toolkit/qt/qt_text.h"
 #include "app/toolkit/window_thread.h"
@@ -54,7 +55,10 @@ bool Control::Enabled() const {
 }
 
 bool Control::Visible() const {
-  return CallOnWindowThread([&] { return !QtWidget(native_)->isHidden(); });
+  return CallOnWindowThread([&] {
+    const QWidget* widget = QtWidget(native_);
+    return !widget->isHidden() || IsCutOff(*widget);
+  });
 }
 
 Bounds Control::GetBounds() const {
@@ -116,6 +120,10 @@ void Label::SetCentered(bool centered) {
 bool Label::Centered() const {
   return CallOnWindowThread(
       [&] { return static_cast<QLabel*>(QtWidget(native_))->alignment().testFlag(Qt::AlignHCenter); });
+}
+
+void Label::SetBuddy(const Control& control) {
+  RunOnWindowThread([&] { static_cast<QLabel*>(QtWidget(native_))->setBuddy(QtWidget(control.Native())); });
 }
 
 // Button

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "app/toolkit/qt/cut_off.h"
 #include "app/toolkit/qt/qt_native.h"
 #include "app/toolkit/qt/qt_text.h"
 #include "app/toolkit/window_thread.h"
@@ -244,6 +245,7 @@ void FormWindow::Relayout() {
   if (client_->size() == QSize(clientWidth_, clientHeight) && height() == clientHeight + menuHeight) return;
   client_->setFixedSize(clientWidth_, clientHeight);
   setFixedSize(clientWidth_, clientHeight + menuHeight);
+  HideCutOffControls(*client_);
 }
 
 void FormWindow::ShowPopup(const QPoint& at) {

@@ -175,6 +175,10 @@ bool Label::Centered() const {
       [&] { return (::GetWindowLongPtrW(Hwnd(*this), GWL_STYLE) & SS_TYPEMASK) == SS_CENTER; });
 }
 
+// Windows' accessibility names a control from the static text just before
+// it in the window order, which the construction order already gives.
+void Label::SetBuddy(const Control&) {}
+
 // Button
 
 Button::Button(NativeControl* parent, Bounds bounds, std::string_view caption)
