@@ -3,7 +3,10 @@
 #   dist/zorvex-flash-<version>-win32.zip / -win64.zip   zorvex-flash.exe,
 #       README.txt (English and Japanese), LICENSE.txt
 #   dist/zorvex-flash-<version>-win32-setup.exe / -win64-setup.exe
-#       an NSIS installer with a Start-menu entry and an uninstaller.
+#       an NSIS installer (data/windows/installer.nsi) of the same files,
+#       the win64 one a 64-bit program.
+# The builds are Release builds; the script refuses an executable that still
+# has debug sections (the symbols stay beside the build, in .exe.debug).
 # The product is packaged as built: bare (it says "Incorrect file") unless
 # the builds were given the drive maker's part images (README, "Building
 # with real firmware"). It never carries the demo's synthetic firmware: the
@@ -57,6 +60,16 @@ check_not_synthetic() {
   echo "$exe: carries firmware $claimed"
 }
 
+# Refuses an executable with debug sections: what ships is stripped.
+check_no_debug_sections() {
+  local exe="$1" objdump="$2" sections
+  sections=$("$objdump" -h "$exe")
+  if grep -q ' \.debug_' <<<"$sections"; then
+    echo "$exe has debug sections; build it as Release (scripts/build-windows.sh); refusing to package it" >&2
+    exit 1
+  fi
+}
+
 # Text files for Windows: CRLF line ends, UTF-8 with a byte-order mark so
 # that Notepad shows the Japanese half right.
 windows_text() {
@@ -66,7 +79,10 @@ windows_text() {
 
 for arch in win32 win64; do
   exe="build-$arch/app/entry/zorvex-flash.exe"
+  objdump=i686-w64-mingw32-objdump
+  if [ "$arch" = win64 ]; then objdump=x86_64-w64-mingw32-objdump; fi
   [ -f "$exe" ] || { echo "$exe is missing: build it first (scripts/build-windows.sh)" >&2; exit 1; }
+  check_no_debug_sections "$exe" "$objdump"
   check_not_synthetic "$exe"
   stage="$work/zorvex-flash-$version-$arch"
   mkdir -p "$stage"
@@ -77,7 +93,7 @@ for arch in win32 win64; do
   check_not_synthetic "$stage/zorvex-flash.exe" >/dev/null
   rm -f "$dist/zorvex-flash-$version-$arch.zip"
   (cd "$work" && zip -q -r "$dist/zorvex-flash-$version-$arch.zip" "zorvex-flash-$version-$arch")
-  makensis -V2 -DVERSION="$version" -DARCH="$arch" -DSTAGE="$stage" \
+  makensis -V2 -DVERSION="$version" -DARCH="$arch" -DSTAGE="$stage" -DICON="$PWD/data/windows/zorvex-flash.ico" \
     -DOUTFILE="$dist/zorvex-flash-$version-$arch-setup.exe" data/windows/installer.nsi
   echo "made dist/zorvex-flash-$version-$arch.zip and dist/zorvex-flash-$version-$arch-setup.exe"
 done
