@@ -9,6 +9,8 @@
 #    command log equal to the Linux demo's (when that is built);
 #  - Power Off reaching only the demo's stand-in;
 #  - the bare product starting and saying "Incorrect file".
+#  - the product's icon, version information (English and Japanese) and
+#    manifest;
 #  - the x86_64 installer, made by scripts/package-windows.sh: a silent
 #    install into the 64-bit Program Files with the zip's files, a Start-menu
 #    entry for all users and a complete uninstall entry; a silent uninstall
@@ -146,6 +148,14 @@ awk '/itemize_para before splitting/ { getline; sub(/.*L"/, ""); sub(/"$/, ""); 
 grep -qx 'Incorrect file' "$out/product-texts.txt" || fail "the bare product did not say \"Incorrect file\""
 [ "$(tail -n 1 "$out/product-texts.txt")" = "Target drive is not found." ] ||
   fail "the bare product's last message is not \"Target drive is not found.\""
+
+# The shipped program's resources: its icon, its version information in
+# English and in Japanese, and its manifest with the execution level.
+resources=$(x86_64-w64-mingw32-windres -i "$product" -O rc 2>&1 | tr -d '\r') || resources=""
+for want in 'RT_GROUP_ICON' 'BLOCK "040904b0"' 'BLOCK "041104b0"' 'RT_MANIFEST' \
+  'requestedExecutionLevel level=""requireAdministrator""'; do
+  grep -qF "$want" <<<"$resources" || fail "the product lacks a resource: $want"
+done
 
 # The installer, as a user's /S install and uninstall would go.
 installed="$WINEPREFIX/drive_c/Program Files/Zorvex Firmware Flash Utility"
