@@ -3,7 +3,7 @@
 // options: --quick (tiny counts: only that everything runs), --json FILE,
 // --only commands|status|windows (one group, for a profiler).
 // Child modes (started by the benchmark itself): --child empty,
-// --child startup N, --child run.
+// --child same, --child startup N, --child run.
 #include <QApplication>
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -86,12 +87,19 @@ void Status(const Counts& n, Figures& f) {
 double Elapsed(const bench::ChildResult& child) { return child.values.at("idle") - child.startedMs; }
 
 void Windows(const Counts& n, Figures& f) {
-  std::vector<double> empty, one, ten, emptyRss, flash, runRss;
+  std::vector<double> empty, same, one, ten, emptyRss, flash, runRss;
   for (int i = 0; i < n.starts; ++i) {
     const bench::ChildResult e = bench::RunChild({"--child", "empty"});
     empty.push_back(Elapsed(e));
     emptyRss.push_back(e.values.at("rss_kib"));
-    one.push_back(Elapsed(bench::RunChild({"--child", "startup", "1"})));
+    const bench::ChildResult s = bench::RunChild({"--child", "same"});
+    same.push_back(Elapsed(s));
+    const bench::ChildResult o = bench::RunChild({"--child", "startup", "1"});
+    one.push_back(Elapsed(o));
+    // A plain window that drifted from the program's would make the ratio meaningless.
+    if (s.values.at("widgets") != o.values.at("widgets"))
+      throw std::runtime_error(Format("the plain Qt window has %.0f widgets, the program's %.0f",
+                                      s.values.at("widgets"), o.values.at("widgets")));
     ten.push_back(Elapsed(bench::RunChild({"--child", "startup", "10"})));
   }
   for (int i = 0; i < n.runs; ++i) {
@@ -99,7 +107,10 @@ void Windows(const Counts& n, Figures& f) {
     flash.push_back(r.values.at("flash_ms"));
     runRss.push_back(r.values.at("rss_kib"));
   }
-  const double e = Median(empty);
+  const double e = Median(empty), plain = Median(same);
+  f.Add("startup_vs_same_window", Median(one) / plain,
+        Format("%.2fx (%.1f ms to an idle window with 1 drive, %.1f ms a plain Qt window with its controls)",
+               Median(one) / plain, Median(one), plain));
   f.Add("startup_vs_empty_window", Median(one) / e,
         Format("%.2fx (%.1f ms to an idle window with 1 drive, %.1f ms empty window)", Median(one) / e, Median(one),
                e));
@@ -121,8 +132,10 @@ void WriteJson(const std::string& path, const Figures& f) {
 }
 
 int Child(const std::vector<std::string>& args) {
-  if (args.size() >= 1 && args[0] == "empty") return bench::ChildStartup(0, true);
-  if (args.size() >= 2 && args[0] == "startup") return bench::ChildStartup(std::stoi(args[1]), false);
+  if (args.size() >= 1 && args[0] == "empty") return bench::ChildStartup(0, bench::Baseline::EmptyWindow);
+  if (args.size() >= 1 && args[0] == "same") return bench::ChildStartup(0, bench::Baseline::SameWindow);
+  if (args.size() >= 2 && args[0] == "startup")
+    return bench::ChildStartup(std::stoi(args[1]), bench::Baseline::None);
   if (args.size() >= 1 && args[0] == "run") return bench::ChildRun();
   std::cerr << "zx-bench: unknown child mode\n";
   return 2;

@@ -1,7 +1,20 @@
 #include "bench/window_bench.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFont>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
@@ -19,6 +32,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/toolkit/dialogs.h"
+#include "app/toolkit/form.h"
 #include "emulator/virtual_drive.h"
 #include "platform/dynamic_library.h"
 #include "platform/event.h"
@@ -114,6 +128,44 @@ class TimedDrive final : public emulator::ScsiDevice {
 // Calls `then` once the loop has nothing left to do after showing.
 void WhenIdle(const std::function<void()>& then) { QTimer::singleShot(0, qApp, then); }
 
+// Shows `window`, waits for the loop to go idle, and prints the child's line.
+int ShowUntilIdle(QWidget& window) {
+  window.show();
+  WhenIdle([] { QApplication::quit(); });
+  QApplication::exec();
+  std::printf("idle=%.3f rss_kib=%ld widgets=%lld\n", NowMs(), PeakRssKib(),
+              static_cast<long long>(QApplication::allWidgets().size()));
+  return 0;
+}
+
+// The program's window as a plain Qt program would build it: the same kinds
+// and number of controls (TForm1's), its font, its menu bar and pop-up menu,
+// its final fixed size, and nothing behind them.
+void BuildSameWindow(QMainWindow& window) {
+  const QString family = QString::fromUtf8(reinterpret_cast<const char*>(tk::Form::kFontFamily));
+  QFont::insertSubstitutions(family, {"IPAPGothic", "IPAGothic", "Noto Sans CJK JP"});
+  QFont font(family);
+  font.setPixelSize(tk::Form::kFontPixels);
+  auto* client = new QWidget(&window);
+  client->setFont(font);
+  window.setCentralWidget(client);
+  window.menuBar()->setNativeMenuBar(false);
+  window.menuBar()->addMenu("&File")->addAction("E&xit");
+  auto* popup = new QMenu(&window);
+  popup->addAction("Save")->setVisible(false);
+  popup->addAction("Detail")->setVisible(false);
+  for (int i = 0; i < 23; ++i) (new QLabel("Label", client))->move(8 + (i % 4) * 96, 4 + (i / 4) * 16);
+  (new QComboBox(client))->setEditable(true);
+  new QTextEdit(client);
+  for (const char* caption : {"Flash", "Cancel"}) new QPushButton(caption, client);
+  new QProgressBar(client);
+  for (const QFrame::Shape shape : {QFrame::HLine, QFrame::Box}) (new QFrame(client))->setFrameShape(shape);
+  for (int i = 0; i < 4; ++i) new QLineEdit(client);
+  new QGroupBox(client);
+  for (const char* caption : {"Japanese", "English"}) new QRadioButton(caption, client);
+  window.setFixedSize(400, 240);
+}
+
 }  // namespace
 
 StatusFigures StatusUpdate(int rounds, int batch) {
@@ -137,15 +189,16 @@ StatusFigures StatusUpdate(int rounds, int batch) {
   return figures;
 }
 
-int ChildStartup(int drives, bool emptyWindow) {
-  if (emptyWindow) {
+int ChildStartup(int drives, Baseline baseline) {
+  if (baseline == Baseline::EmptyWindow) {
     QWidget window;
     window.resize(400, 377);
-    window.show();
-    WhenIdle([] { QApplication::quit(); });
-    QApplication::exec();
-    std::printf("idle=%.3f rss_kib=%ld\n", NowMs(), PeakRssKib());
-    return 0;
+    return ShowUntilIdle(window);
+  }
+  if (baseline == Baseline::SameWindow) {
+    QMainWindow window;
+    BuildSameWindow(window);
+    return ShowUntilIdle(window);
   }
   SetUpApplication();
   std::unique_ptr<demo::DemoDrives> virtualDrives;
@@ -156,7 +209,8 @@ int ChildStartup(int drives, bool emptyWindow) {
   form.Show();
   WhenIdle([] { QApplication::quit(); });
   QApplication::exec();
-  std::printf("idle=%.3f rss_kib=%ld\n", NowMs(), PeakRssKib());
+  std::printf("idle=%.3f rss_kib=%ld widgets=%lld\n", NowMs(), PeakRssKib(),
+              static_cast<long long>(QApplication::allWidgets().size()));
   if (virtualDrives) virtualDrives->Interrupt();
   return 0;
 }

@@ -18,10 +18,14 @@ struct StatusFigures {
 // Needs the application object; runs the event loop while it measures.
 StatusFigures StatusUpdate(int rounds, int batch);
 
-// Child modes; each returns the exit status. "idle=<ms> rss_kib=<k>":
-// monotonic time once the window is up and its event loop idle, and the
-// peak resident set so far.
-int ChildStartup(int drives, bool emptyWindow);
+// What a start-up child shows: the program's window, an empty window, or
+// a plain Qt window with the program's controls and nothing behind them.
+enum class Baseline { None, EmptyWindow, SameWindow };
+
+// Child modes; each returns the exit status. "idle=<ms> rss_kib=<k>
+// widgets=<n>": monotonic time once the window is up and its event loop
+// idle, the peak resident set so far, and the widgets that exist.
+int ChildStartup(int drives, Baseline baseline);
 // "flash_ms=<ms> rss_kib=<k>": from the click on Flash to the drive's last
 // command of a successful run, and the peak resident set after it.
 int ChildRun();

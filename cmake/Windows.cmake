@@ -67,3 +67,62 @@ if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
   endif()
   set(CMAKE_CROSSCOMPILING_EMULATOR ${zx_wine})
 endif()
+
+# The programs' resources (icon, version information, manifest) come from
+# app/entry/windows/program.rc.in, compiled by windres from UTF-8.
+enable_language(RC)
+set(ZX_WINDOWS_ICON ${PROJECT_SOURCE_DIR}/data/windows/zorvex-flash.ico)
+
+# zx_win32_resources(<target> LEVEL <execution level> EN <description> JA <description>)
+# Links the resources of the program <target>.exe into it; LEVEL is the
+# manifest's requestedExecutionLevel.
+function(zx_win32_resources target)
+  cmake_parse_arguments(PARSE_ARGV 1 ZX_RC "" "LEVEL;EN;JA" "")
+  set(ZX_RC_NAME ${target})
+  set(ZX_RC_EXECUTION_LEVEL ${ZX_RC_LEVEL})
+  set(ZX_RC_DESCRIPTION_EN ${ZX_RC_EN})
+  set(ZX_RC_DESCRIPTION_JA ${ZX_RC_JA})
+  set(ZX_RC_ICON ${ZX_WINDOWS_ICON})
+  set(ZX_RC_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)
+  string(REPLACE "." "," ZX_RC_VERSION_COMMAS "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+  set(in ${PROJECT_SOURCE_DIR}/app/entry/windows)
+  configure_file(${in}/program.manifest.in ${ZX_RC_MANIFEST} @ONLY)
+  configure_file(${in}/program.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc @ONLY)
+  # windres does not report what a script names, so name it here.
+  set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${target}.rc PROPERTIES
+    OBJECT_DEPENDS "${ZX_RC_ICON};${ZX_RC_MANIFEST}")
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+endfunction()
+
+# Strips <target> after each link, keeping its symbols in <file>.debug
+# beside it with a debug link to them: what an executable without an
+# appended container gets of ZX_STRIP_BARE (the others are stripped before
+# the append, in zx_append_container).
+function(zx_win32_strip_keeping_symbols target)
+  set(file $<TARGET_FILE:${target}>)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${file} ${file}.debug
+    COMMAND ${CMAKE_STRIP} --strip-all ${file}
+    COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=${file}.debug ${file}
+    COMMENT "Stripping ${target}, its symbols kept in ${target}.exe.debug"
+    VERBATIM)
+endfunction()
+
+# An executable exports nothing on Windows (the virtual ASPI library has its
+# own event table there), yet ENABLE_EXPORTS makes CMake declare an import
+# library lib<name>.dll.a that the linker never writes, so Ninja relinks
+# every such program on every build. Once all targets exist, switch it off.
+function(zx_win32_no_executable_exports dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      set_target_properties(${target} PROPERTIES ENABLE_EXPORTS OFF)
+    endif()
+  endforeach()
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(subdir IN LISTS subdirs)
+    zx_win32_no_executable_exports(${subdir})
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL zx_win32_no_executable_exports ${PROJECT_SOURCE_DIR})

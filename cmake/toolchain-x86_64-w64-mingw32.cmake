@@ -8,6 +8,9 @@ set(CMAKE_C_COMPILER ${ZX_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${ZX_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${ZX_MINGW_PREFIX}-windres)
 set(CMAKE_DLLTOOL ${ZX_MINGW_PREFIX}-dlltool)
+# The -posix compiler names hide the prefix from CMake's own search.
+set(CMAKE_OBJCOPY ${ZX_MINGW_PREFIX}-objcopy)
+set(CMAKE_STRIP ${ZX_MINGW_PREFIX}-strip)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${ZX_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

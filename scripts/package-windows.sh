@@ -3,13 +3,18 @@
 #   dist/zorvex-flash-<version>-win32.zip / -win64.zip   zorvex-flash.exe,
 #       README.txt (English and Japanese), LICENSE.txt
 #   dist/zorvex-flash-<version>-win32-setup.exe / -win64-setup.exe
-#       an NSIS installer with a Start-menu entry and an uninstaller.
-# The product is packaged as built: bare (it says "Incorrect file") unless
+#       an NSIS installer (data/windows/installer.nsi) of the same files,
+#       the win64 one a 64-bit program.
+# The builds are Release builds; the script refuses an executable that still
+# has debug sections (the symbols stay beside the build, in .exe.debug).
+# The product is packaged as built: bare (it rejects itself at start-up) unless
 # the builds were given the drive maker's part images (README, "Building
 # with real firmware"). It never carries the demo's synthetic firmware: the
 # script refuses an executable whose container is the synthetic one.
 # Builds first (scripts/build-windows.sh) unless ZX_SKIP_BUILD=1; installs
 # nsis and zip unless ZX_SKIP_INSTALL=1.
+# ZX_PACKAGE_ARCHS picks the builds (default "win32 win64"), ZX_DIST_DIR
+# the output folder (default dist/).
 #   scripts/package-windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +25,7 @@ if [ "${ZX_SKIP_BUILD:-0}" != "1" ]; then
 fi
 
 version=$(sed -n 's/^project(ZorvexFlash VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-dist="$PWD/dist"
+dist="${ZX_DIST_DIR:-$PWD/dist}"
 mkdir -p "$dist"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -43,7 +48,7 @@ fi
 check_not_synthetic() {
   local exe="$1" size=634888 claimed
   if ! "$packer" inspect "$exe" >"$work/inspect.txt" 2>&1; then
-    echo "$exe: bare (no accepted container); it will say \"Incorrect file\""
+    echo "$exe: bare (no accepted container); it will say \"Incorrect file\", or \"Target drive is not found.\" without the drive"
     return 0
   fi
   claimed=$(sed -n 's/^carried version: \(....\)$/\1/p' "$work/inspect.txt")
@@ -57,6 +62,16 @@ check_not_synthetic() {
   echo "$exe: carries firmware $claimed"
 }
 
+# Refuses an executable with debug sections: what ships is stripped.
+check_no_debug_sections() {
+  local exe="$1" objdump="$2" sections
+  sections=$("$objdump" -h "$exe")
+  if grep -q ' \.debug_' <<<"$sections"; then
+    echo "$exe has debug sections; build it as Release (scripts/build-windows.sh); refusing to package it" >&2
+    exit 1
+  fi
+}
+
 # Text files for Windows: CRLF line ends, UTF-8 with a byte-order mark so
 # that Notepad shows the Japanese half right.
 windows_text() {
@@ -64,9 +79,12 @@ windows_text() {
   sed -e "s/@VERSION@/$version/g" -e "s/@ARCH@/$3/g" -e 's/$/\r/' "$1" >>"$2"
 }
 
-for arch in win32 win64; do
+for arch in ${ZX_PACKAGE_ARCHS:-win32 win64}; do
   exe="build-$arch/app/entry/zorvex-flash.exe"
+  objdump=i686-w64-mingw32-objdump
+  if [ "$arch" = win64 ]; then objdump=x86_64-w64-mingw32-objdump; fi
   [ -f "$exe" ] || { echo "$exe is missing: build it first (scripts/build-windows.sh)" >&2; exit 1; }
+  check_no_debug_sections "$exe" "$objdump"
   check_not_synthetic "$exe"
   stage="$work/zorvex-flash-$version-$arch"
   mkdir -p "$stage"
@@ -77,7 +95,7 @@ for arch in win32 win64; do
   check_not_synthetic "$stage/zorvex-flash.exe" >/dev/null
   rm -f "$dist/zorvex-flash-$version-$arch.zip"
   (cd "$work" && zip -q -r "$dist/zorvex-flash-$version-$arch.zip" "zorvex-flash-$version-$arch")
-  makensis -V2 -DVERSION="$version" -DARCH="$arch" -DSTAGE="$stage" \
+  makensis -V2 -DVERSION="$version" -DARCH="$arch" -DSTAGE="$stage" -DICON="$PWD/data/windows/zorvex-flash.ico" \
     -DOUTFILE="$dist/zorvex-flash-$version-$arch-setup.exe" data/windows/installer.nsi
-  echo "made dist/zorvex-flash-$version-$arch.zip and dist/zorvex-flash-$version-$arch-setup.exe"
+  echo "made $dist/zorvex-flash-$version-$arch.zip and $dist/zorvex-flash-$version-$arch-setup.exe"
 done

@@ -9,6 +9,12 @@
 #    command log equal to the Linux demo's (when that is built);
 #  - Power Off reaching only the demo's stand-in;
 #  - the bare product starting and saying "Incorrect file".
+#  - the product's icon, version information (English and Japanese) and
+#    manifest;
+#  - the x86_64 installer, made by scripts/package-windows.sh: a silent
+#    install into the 64-bit Program Files with the zip's files, a Start-menu
+#    entry for all users and a complete uninstall entry; a silent uninstall
+#    that leaves none of it behind.
 # Screenshots and logs stay in build-win64/end-to-end/.
 #   scripts/test-windows-end-to-end.sh
 set -euo pipefail
@@ -131,11 +137,59 @@ else
   echo "note: $linux_demo is not built; the command logs were compared between the two families only"
 fi
 
-# The bare product: it starts and its message area says "Incorrect file"
-# (Wine's rich-edit trace shows each text the control lays out). It then
-# waits for the operator; the time limit ends it.
+# The bare product: it starts, rejects its own file ("Incorrect file"), and
+# with no drive here its message area ends on "Target drive is not found."
+# (Wine's rich-edit trace shows each text the control lays out, whole just
+# before it is split into runs). It then waits for the operator; the time
+# limit ends it.
 WINEDEBUG=trace+richedit timeout 15 "$WINELOADER" "$product" >"$out/product.out" 2>"$out/product.trace" || true
-grep -q 'itemize_para.*L"Incorrect file"' "$out/product.trace" || fail "the bare product did not say \"Incorrect file\""
+awk '/itemize_para before splitting/ { getline; sub(/.*L"/, ""); sub(/"$/, ""); print }' "$out/product.trace" |
+  grep -vx '\\r' >"$out/product-texts.txt" || true
+grep -qx 'Incorrect file' "$out/product-texts.txt" || fail "the bare product did not say \"Incorrect file\""
+[ "$(tail -n 1 "$out/product-texts.txt")" = "Target drive is not found." ] ||
+  fail "the bare product's last message is not \"Target drive is not found.\""
+
+# The shipped program's resources: its icon, its version information in
+# English and in Japanese, and its manifest with the execution level.
+resources=$(x86_64-w64-mingw32-windres -i "$product" -O rc 2>&1 | tr -d '\r') || resources=""
+for want in 'RT_GROUP_ICON' 'BLOCK "040904b0"' 'BLOCK "041104b0"' 'RT_MANIFEST' \
+  'requestedExecutionLevel level=""requireAdministrator""'; do
+  grep -qF "$want" <<<"$resources" || fail "the product lacks a resource: $want"
+done
+
+# The installer, as a user's /S install and uninstall would go.
+installed="$WINEPREFIX/drive_c/Program Files/Zorvex Firmware Flash Utility"
+shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zorvex Firmware Flash Utility.lnk"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZorvexFlashUtility'
+version=$(sed -n 's/^project(ZorvexFlash VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
+if ! ZX_SKIP_BUILD=1 ZX_SKIP_INSTALL=1 ZX_PACKAGE_ARCHS=win64 ZX_DIST_DIR="$out/dist" \
+  "$here/scripts/package-windows.sh" >"$out/package.out" 2>&1; then
+  fail "scripts/package-windows.sh did not package the x86_64 build (see $out/package.out)"
+else
+  timeout 300 "$WINELOADER" "$out/dist/zorvex-flash-$version-win64-setup.exe" /S >"$out/install.out" 2>&1 ||
+    fail "the silent install did not succeed"
+  (cd "$installed" 2>/dev/null && ls) | sort >"$out/installed.txt"
+  unzip -Z1 "$out/dist/zorvex-flash-$version-win64.zip" | sed -n 's|^[^/]*/\(..*\)$|\1|p' |
+    { cat; echo uninstall.exe; } | sort >"$out/expected.txt"
+  cmp -s "$out/installed.txt" "$out/expected.txt" || fail "the installed files are not the zip's files and the uninstaller"
+  cmp -s "$installed/zorvex-flash.exe" "$product" || fail "the installed program is not the build's"
+  [ -f "$shortcut" ] || fail "no Start-menu entry for all users"
+  wine reg query "$key" /reg:64 2>&1 | tr -d '\r' >"$out/uninstall-entry.txt" || fail "no uninstall entry in the 64-bit registry view"
+  for value in "DisplayName *REG_SZ *Zorvex Firmware Flash Utility\$" "DisplayVersion *REG_SZ *$version\$" \
+    'Publisher *REG_SZ *.' 'DisplayIcon *REG_SZ *C:\\Program Files\\Zorvex Firmware Flash Utility\\zorvex-flash.exe,0' \
+    'EstimatedSize *REG_DWORD *0x[0-9a-f]*[1-9a-f]' 'UninstallString *REG_SZ *"C:\\Program Files\\'; do
+    grep -q "^ *$value" "$out/uninstall-entry.txt" || fail "the uninstall entry lacks $value"
+  done
+  # The uninstaller runs on from a copy of itself; wait for it to finish.
+  timeout 300 "$WINELOADER" "$installed/uninstall.exe" /S >"$out/uninstall.out" 2>&1 || fail "the silent uninstall did not start"
+  for _ in $(seq 120); do
+    if [ ! -e "$installed" ] && [ ! -e "$shortcut" ] && ! wine reg query "$key" /reg:64 >/dev/null 2>&1; then break; fi
+    sleep 1
+  done
+  [ ! -e "$installed" ] || fail "the uninstall left $installed"
+  [ ! -e "$shortcut" ] || fail "the uninstall left the Start-menu entry"
+  if wine reg query "$key" /reg:64 >/dev/null 2>&1; then fail "the uninstall left its registry key"; fi
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures end-to-end check(s) failed; see $out" >&2

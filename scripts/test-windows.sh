@@ -3,24 +3,22 @@
 # x86_64), runs the x86_64 tests under Wine through CTest, headless, then
 # the programs end to end under Wine on a private X server
 # (scripts/test-windows-end-to-end.sh). Installs Wine (wine64), Xvfb,
-# xdotool, ImageMagick and the IPA Gothic font first (set ZX_SKIP_INSTALL=1
-# to skip). The Wine prefix lives in build-win64/wine-prefix and is made on
-# the first run; one wineserver serves the whole suite, so each test program
-# starts warm. Each test program is two CTest tests (GoogleTest shards), not
-# one per case: a Wine process start costs more than most cases.
+# xdotool, ImageMagick, the IPA Gothic font, and for the installer's run
+# nsis, zip and unzip first (set ZX_SKIP_INSTALL=1 to skip). The Wine
+# prefix lives in build-win64/wine-prefix and is made on the first run; one
+# wineserver serves the whole suite, so each test program starts warm.
+# Each test program is two CTest tests (GoogleTest shards), not one per
+# case: a Wine process start costs more than most cases.
 #   scripts/test-windows.sh [ctest arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-packages.sh wine64 xvfb xauth xdotool imagemagick fonts-ipafont-gothic
+scripts/install-packages.sh wine64 xvfb xauth xdotool imagemagick fonts-ipafont-gothic nsis zip unzip
 scripts/build-windows.sh
 
 export WINEPREFIX="$PWD/build-win64/wine-prefix"
 export WINESERVER=/usr/lib/wine/wineserver64
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Making the Wine prefix $WINEPREFIX"
-  timeout 300 scripts/wine-run.sh --prefix "$WINEPREFIX" wineboot --init </dev/null >/dev/null 2>&1
-fi
+scripts/wine-prefix.sh "$WINEPREFIX"
 # One server for the whole suite, with Wine's background programs started
 # away from CTest's output; it goes when the suite is over.
 "$WINESERVER" -k 2>/dev/null || true
