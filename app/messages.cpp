@@ -71,12 +71,15 @@ struct Captions {
   std::string file, exit, flash, cancel, drive, current, fresh, status;
   // What screen readers call the drive list, the message area and the bar.
   std::string driveList, messages, progress;
+  // Why a logoff or shutdown is held back during a run.
+  std::string sessionEnd;
 };
 
 Captions EnglishCaptions() {
   return {false,           "File(&F)",         "Exit(&X)",     "Flash",   "Cancel",
           "Selected Drive:", "Current Version:", "New Version:", "Status:", "Drive",
-          "Messages",      "Flash progress"};
+          "Messages",      "Flash progress",
+          "The drive's firmware is being written. Ending the session now would leave the drive unusable."};
 }
 
 Captions JapaneseCaptions() {
@@ -91,7 +94,8 @@ Captions JapaneseCaptions() {
           tk::Cp932(u8"ステータス:"),
           tk::Cp932(u8"ドライブ"),
           tk::Cp932(u8"メッセージ"),
-          tk::Cp932(u8"書き換えの進行状況")};
+          tk::Cp932(u8"書き換えの進行状況"),
+          tk::Cp932(u8"ドライブのファームウェアを書き換え中です。今終了するとドライブが使えなくなります。")};
 }
 
 // FileF1 to Label10, the part that the start-up step and RadioButton1Click
@@ -161,6 +165,10 @@ void ShowStatusNow(Program& program, TForm1& form, StatusMsg code) {
     StatusMsg code;
   } step{program, form, code};
   tk::RunOnWindowThread([s = &step] { s->form.RichEdit1.ShowNow(SetStatus(s->program, s->code)); });
+}
+
+std::string SessionEndReason(const Program& program) {
+  return (program.run.Japanese() ? JapaneseCaptions() : EnglishCaptions()).sessionEnd;
 }
 
 void ChooseLanguage(Program& program, TForm1& form) {
