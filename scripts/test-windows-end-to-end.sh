@@ -170,6 +170,17 @@ ctrl_c() { kill -INT "$1"; }
 interrupted_run ctrl-c 58 ctrl_c
 grep -q 'Ctrl+C during a flash run' "$out/ctrl-c.out" || fail "ctrl-c: the request was not deferred"
 
+# Its output's reader gone from the start: every line then fails to be
+# written, and the run still goes on to its end.
+statuses=$(
+  set +e +o pipefail
+  "$WINELOADER" "$demo" --auto-flash --language en --latency-scale 0 --command-log "Z:$out/closed-pipe.log" 2>&1 |
+    head -c 1 >/dev/null
+  echo "${PIPESTATUS[0]}"
+)
+[ "$statuses" = 0 ] || fail "closed-pipe: exit status $statuses with nobody reading its output"
+[ "$(grep -c . "$out/closed-pipe.log")" -eq "$(grep -c . "$out/nt.log")" ] || fail "closed-pipe: the run was cut short"
+
 # Libraries planted beside the program (in place of a system library), in
 # the current directory and on PATH are never loaded, in either family.
 planted="$out/planted"
