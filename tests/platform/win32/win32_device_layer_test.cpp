@@ -57,6 +57,7 @@ class FakeSystem final : public platform::Win32DeviceCalls {
     std::lock_guard guard(lock);
     closed.push_back(handle);
     live.erase(handle);
+    changed.notify_all();
   }
   void Sleep(uint32_t) override {}
   void SayToDebugger(const std::string& line) override { said.push_back(line); }
