@@ -72,12 +72,15 @@ struct Captions {
   // What screen readers call the message area and the bar (the drive list
   // goes by its caption, `drive`).
   std::string messages, progress;
+  // Why a logoff or shutdown is held back during a run.
+  std::string sessionEnd;
 };
 
 Captions EnglishCaptions() {
   return {false,           "File(&F)",         "Exit(&X)",     "Flash",   "Cancel",
           "Selected Drive:", "Current Version:", "New Version:", "Status:",
-          "Messages",      "Flash progress"};
+          "Messages",      "Flash progress",
+          "The drive's firmware is being written. Ending the session now would leave the drive unusable."};
 }
 
 Captions JapaneseCaptions() {
@@ -91,7 +94,8 @@ Captions JapaneseCaptions() {
           tk::Cp932(u8"書き換えるバージョン:"),
           tk::Cp932(u8"ステータス:"),
           tk::Cp932(u8"メッセージ"),
-          tk::Cp932(u8"書き換えの進行状況")};
+          tk::Cp932(u8"書き換えの進行状況"),
+          tk::Cp932(u8"ドライブのファームウェアを書き換え中です。今終了するとドライブが使えなくなります。")};
 }
 
 // FileF1 to Label10, the part that the start-up step and RadioButton1Click
@@ -172,6 +176,10 @@ void ShowStatusNow(Program& program, TForm1& form, StatusMsg code) {
     StatusMsg code;
   } step{program, form, code};
   tk::RunOnWindowThread([s = &step] { s->form.RichEdit1.ShowNow(SetStatus(s->program, s->code)); });
+}
+
+std::string SessionEndReason(const Program& program) {
+  return (program.run.Japanese() ? JapaneseCaptions() : EnglishCaptions()).sessionEnd;
 }
 
 void ChooseLanguage(Program& program, TForm1& form) {

@@ -54,5 +54,9 @@ void ShowStatus(Program& program, TForm1& form, StatusMsg code);
 // As ShowStatus, and RichEdit1 is repainted before the call returns (flash thread).
 void ShowStatusNow(Program& program, TForm1& form, StatusMsg code);
 
+// Why the session's end is held back during a run, in the current
+// language (CP932). Threads: any.
+std::string SessionEndReason(const Program& program);
+
 // The start-up language step. Window thread.
 void ChooseLanguage(Program& program, TForm1& form);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "app/messages.h"
 #include "app/program.h"
 #include "app/toolkit/application.h"
 #include "platform/termination_requests.h"
@@ -47,6 +48,7 @@ void RunWatch::Begin() {
     TellLockOnceSettled();
   }
   watching_ = true;
+  form_.HoldSessionEnd(SessionEndReason(form_.program));
   form_.ComboBox1.SetEnabled(false);
   poll_.SetEnabled(true);
 }
@@ -77,6 +79,7 @@ void RunWatch::Poll() {
   watching_ = false;
   lock_.reset();
   driveLock_.reset();
+  form_.ReleaseSessionEnd();
   form_.ComboBox1.SetEnabled(true);
   // A request to end the program that came during the run is carried out
   // now: the window closes as by the operator (its close handler unloads the

@@ -97,6 +97,14 @@ using SptdBlock = SptdBlockT<void*>;
 // Where the sense bytes lie in this build's block (48 on 32-bit builds).
 inline constexpr uint32_t SPTD_SENSE_OFFSET = offsetof(SptdBlock, SenseBuf);
 
+// The longest time-out a pass-through request carries to the system. The
+// block's own time-out is far longer (30 hours); the system gets at most the
+// program's longest wait for a command (50 s, erase and program) plus 70 s,
+// so that a command the program has given up on is taken back from the drive
+// within two minutes, and a slow but sound command is never cut short by
+// the system before the program itself stops waiting.
+inline constexpr uint32_t PASS_THROUGH_TIMEOUT_MAX_S = 120;
+
 // How a pass-through call ended. NotSent: the command provably never left
 // the machine (the call was refused before submission), so sending it again
 // is safe. Failed: it may have reached the device (the host adapter reported

@@ -78,13 +78,9 @@ extern const int SG_RUN_OPEN_FLAGS;
 // wedged device delays the start-up by this much, not forever.
 inline constexpr uint32_t SG_INQUIRY_TIMEOUT_MS = 10000;
 // The longest time the kernel holds one pass-through request before it
-// aborts it (and, failing that, resets the device). The block's own time-out
-// is far longer (30 hours); the kernel gets at most the program's longest
-// wait for a command (50 s, erase and program) plus 70 s, so that a command
-// the program has given up on is taken back from the drive within two
-// minutes, and a slow but sound command is never cut short by the kernel
-// before the program itself stops waiting.
-inline constexpr uint32_t SG_KERNEL_TIMEOUT_MAX_S = 120;
+// aborts it (and, failing that, resets the device): the same bound as on
+// every system (platform/device_layer.h).
+inline constexpr uint32_t SG_KERNEL_TIMEOUT_MAX_S = PASS_THROUGH_TIMEOUT_MAX_S;
 inline constexpr uint32_t SG_SENSE_MAX_LEN = 32;
 
 std::string SgNodePath(uint8_t driveLetterIndex);

@@ -8,7 +8,12 @@
 #    Windows 98 to the demo alone, so it loads wnaspi32.dll), each with a
 #    command log equal to the Linux demo's (when that is built);
 #  - Power Off reaching only the demo's stand-in;
-#  - the bare product starting and saying "Incorrect file".
+#  - a logoff during a run refused, and Ctrl+C during a run deferred, each
+#    run whole;
+#  - planted libraries (beside the program, current directory, PATH) never
+#    loaded;
+#  - the bare product starting, rejecting its own file ("Incorrect file")
+#    and ending on "Target drive is not found.";
 #  - the product's icon, version information (English and Japanese) and
 #    manifest;
 #  - the x86_64 installer, made by scripts/package-windows.sh: a silent
@@ -136,6 +141,73 @@ if [ -x "$linux_demo" ]; then
 else
   echo "note: $linux_demo is not built; the command logs were compared between the two families only"
 fi
+
+# Waits (a bounded number of looks) until the command log has `count` lines.
+wait_for_commands() {
+  local log="$1" count="$2"
+  for _ in $(seq 1 600); do
+    [ -f "$log" ] && [ "$(grep -c . "$log")" -ge "$count" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# A run interrupted from outside: `act` is done once 20 commands have
+# reached the drive; the run must still send every command.
+interrupted_run() {
+  local name="$1" expected="$2" act="$3"
+  "$WINELOADER" "$demo" --auto-flash --language en --latency-scale 0.3 --command-log "Z:$out/$name.log" \
+    >"$out/$name.out" 2>&1 &
+  local pid=$! status=0
+  wait_for_commands "$out/$name.log" 20 || fail "$name: the run never started"
+  $act "$pid" >"$out/$name.act" 2>&1 || true
+  wait "$pid" || status=$?
+  [ "$status" -eq "$expected" ] || fail "$name: exit status $status, not $expected"
+  [ "$(grep -c . "$out/$name.log")" -eq "$(grep -c . "$out/nt.log")" ] || fail "$name: the run was cut short"
+}
+# A logoff asked for during a run (wineboot asks every window first, as
+# Windows does) is refused, and the run goes on to its end.
+end_session() { wine wineboot --end-session; }
+interrupted_run session 0 end_session
+grep -q 'the run succeeded' "$out/session.out" || fail "session: no successful run reported"
+# Ctrl+C in the console (Wine turns SIGINT into it) waits for the run's end;
+# then the process ends as the system's own handler ends it, with
+# STATUS_CONTROL_C_EXIT, of which a Linux shell sees the low byte.
+ctrl_c() { kill -INT "$1"; }
+interrupted_run ctrl-c 58 ctrl_c
+grep -q 'Ctrl+C during a flash run' "$out/ctrl-c.out" || fail "ctrl-c: the request was not deferred"
+
+# Its output's reader gone from the start: every line then fails to be
+# written, and the run still goes on to its end.
+statuses=$(
+  set +e +o pipefail
+  "$WINELOADER" "$demo" --auto-flash --language en --latency-scale 0 --command-log "Z:$out/closed-pipe.log" 2>&1 |
+    head -c 1 >/dev/null
+  echo "${PIPESTATUS[0]}"
+)
+[ "$statuses" = 0 ] || fail "closed-pipe: exit status $statuses with nobody reading its output"
+[ "$(grep -c . "$out/closed-pipe.log")" -eq "$(grep -c . "$out/nt.log")" ] || fail "closed-pipe: the run was cut short"
+
+# Libraries planted beside the program (in place of a system library), in
+# the current directory and on PATH are never loaded, in either family.
+planted="$out/planted"
+mkdir -p "$planted/cwd" "$planted/beside"
+cp "$build/planted/riched20.dll" "$build/planted/wnaspi32.dll" "$planted/cwd/"
+cp "$product" "$build/planted/riched20.dll" "$planted/beside/"
+export ZX_PLANTED_MARK="Z:$planted/marks.txt"
+# First that a planted library, once loaded, does leave its mark.
+wine rundll32 "Z:$planted/cwd/riched20.dll,Nothing" >/dev/null 2>&1 || true
+[ -s "$planted/marks.txt" ] || fail "planted: the planted library leaves no mark when loaded"
+rm -f "$planted/marks.txt"
+for version in win10 win98; do
+  wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash.exe' /v Version /d "$version" /f >/dev/null 2>&1
+  (cd "$planted/cwd" && PATH="$planted/cwd:$PATH" WINEPATH="Z:$planted/cwd" \
+    WINEDLLOVERRIDES="riched20=n,b;wnaspi32=n;mscoree,mshtml=" timeout 15 "$WINELOADER" \
+    "$planted/beside/zorvex-flash.exe" >"$out/planted-$version.out" 2>&1 || true)
+done
+wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash.exe' /f >/dev/null 2>&1 || true
+unset ZX_PLANTED_MARK
+[ ! -e "$planted/marks.txt" ] || fail "planted libraries were loaded: $(tr '\r\n' '  ' <"$planted/marks.txt")"
 
 # The bare product: it starts, rejects its own file ("Incorrect file"), and
 # with no drive here its message area ends on "Target drive is not found."

@@ -112,6 +112,9 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
         Services{system, power, *libraries, drives ? drives->Layer() : noLetters, SystemEvents(), dialogs});
     TForm1 form(program);
     DisplayLossGuard displayLoss(kProgram, program, [&] { ConcludeWithoutWindow(drives.get()); });
+    // A session that ends all the same during a run (forced past the window's
+    // refusal) is, to the run, the display going away.
+    form.OnSessionEnding([&displayLoss] { displayLoss.DisplayLost(); });
     status = RunWindow(app, form, options);
     // No run is going (the window does not close during one); end any wait
     // a drive may still be in before the simulator stops its worker.

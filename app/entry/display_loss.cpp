@@ -5,17 +5,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
-#include "app/program.h"
-#include "app/toolkit/window_thread.h"
-#include "platform/exit_process.h"
-#include "platform/termination_requests.h"
-#include "platform/thread.h"
+#include "app/entry/run_without_window.h"
 
 namespace {
-
-constexpr uint32_t kRunPollMs = 50;
 
 std::atomic<DisplayLossGuard*> current{nullptr};
 QtMessageHandler previous = nullptr;
@@ -58,21 +51,4 @@ DisplayLossGuard::~DisplayLossGuard() {
   current.compare_exchange_strong(self, nullptr);
 }
 
-void DisplayLossGuard::DisplayLost() {
-  const RunState& run = state_.run;
-  if (!run.runActive.load()) return;
-  std::fprintf(stderr, "%s: the display is gone during a flash run: finishing the run without the window\n",
-               program_);
-  // Here on the window thread, maybe inside a box the flash thread waits
-  // for: the abandonment answers it, and this thread never returns to it.
-  tk::AbandonWindow();
-  while (run.runActive.load()) platform::SleepMs(kRunPollMs);
-  if (finish_) finish_();
-  const std::string outcome = RunOutcomeInEnglish(state_);
-  const bool succeeded = run.completion.load() == COMPLETION_SUCCESS;
-  if (const int request = platform::EndDeferral(outcome); request != 0)
-    platform::ExitProcess(platform::ExitStatusAfterRequest(request, succeeded));
-  std::fprintf(stderr, "%s: the flash run is over: \"%s\"; ending because the display is gone\n", program_,
-               outcome.c_str());
-  platform::ExitProcess(succeeded ? kStatusAfterLossSucceeded : kStatusAfterLossFailed);
-}
+void DisplayLossGuard::DisplayLost() { FinishRunWithoutWindow(program_, "the display is gone", state_, finish_); }

@@ -3,27 +3,20 @@
 // process from the window thread (exit, or _exit after a warning); in the
 // middle of a run that would cut the drive off between two commands, with
 // part of its firmware erased. While a guard exists and a run is on, either
-// way out instead: says so in one line, abandons the window (the flash
-// thread's window updates are skipped from then on, and a box it waits for,
-// open or not yet shown, is answered as if the operator had pressed OK),
-// waits for the flash thread to finish every command of the run, calls
-// `finish` (the demo writes its flash dump there), and only then ends the
-// process: after one line with the run's outcome, with
-// kStatusAfterLossSucceeded or kStatusAfterLossFailed, or, when a request
-// to end the program came during the run, with that request's status
-// (platform/termination_requests.h). Outside a run the loss ends the
-// program as before. On Windows the display does not go away under a
-// running program, and a guard does nothing.
+// way out instead: the run is finished without the window
+// (app/entry/run_without_window.h), and only then does the process end.
+// Outside a run the loss ends the program as before. On Windows the
+// display does not go away under a running program; there the guard takes
+// a session that ends all the same during a run the same way.
 // Threads: made and destroyed on the window thread; the run's state is read
 // from the window thread when the display goes.
 #pragma once
 
 #include <functional>
 
-struct Program;
+#include "app/entry/run_without_window.h"
 
-inline constexpr int kStatusAfterLossSucceeded = 3;
-inline constexpr int kStatusAfterLossFailed = 4;
+struct Program;
 
 class DisplayLossGuard {
  public:

@@ -1,5 +1,9 @@
 // Windows: the display is the system's own and does not go away under a
-// running program; making the application object does not fail for want of one.
+// running program; making the application object does not fail for want of
+// one. What can go is the session: a logoff or shutdown forced past the
+// window's refusal during a run reaches the guard as the display's loss
+// does on Linux (the entries route the window's session-ending handler
+// here), and the run is finished without the window while the system waits.
 #include "app/entry/display_loss.h"
 #include "app/entry/display_opening.h"
 
@@ -14,4 +18,4 @@ DisplayLossGuard::DisplayLossGuard(const char* program, const Program& state, st
 
 DisplayLossGuard::~DisplayLossGuard() = default;
 
-void DisplayLossGuard::DisplayLost() {}
+void DisplayLossGuard::DisplayLost() { FinishRunWithoutWindow(program_, "the session is ending", state_, finish_); }

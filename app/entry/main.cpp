@@ -37,6 +37,9 @@ int Run(tk::Application& app) {
     std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
   if (form.closedDuringStartup) return 0;
   DisplayLossGuard displayLoss(kProgram, program);
+  // A session that ends all the same during a run (forced past the window's
+  // refusal) is, to the run, the display going away.
+  form.OnSessionEnding([&displayLoss] { displayLoss.DisplayLost(); });
   form.Show();
   const int loop = app.Run();
   // The window may close between the run's end and the watch noticing it:

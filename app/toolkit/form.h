@@ -69,9 +69,27 @@ class Form {
   // The height the title bar and the frame add, as the platform reports it.
   virtual int FrameHeight() const;
 
+  // While held, the end of the session (logoff, shutdown) is refused where
+  // the system asks the programs first (Windows: WM_QUERYENDSESSION; Vista
+  // and later show `reasonCp932` to the user). Qt: nothing more is needed,
+  // as the run's inhibitor lock keeps the session from ending on Linux.
+  void HoldSessionEnd(std::string_view reasonCp932);
+  void ReleaseSessionEnd();
+  bool SessionEndHeld() const;  // window thread
+  std::string SessionEndReason() const;  // window thread
+  // What runs on the window thread when the session ends all the same while
+  // held (forced past the refusal); it may end the process. Replaces the
+  // previous handler.
+  void OnSessionEnding(std::function<void()> handler);
+  // What the back-end calls when the session ends while held.
+  void RunSessionEnding();
+
  private:
   std::unique_ptr<FormWindow> window_;
   std::function<void(CloseAction&)> onClose_;  // window thread only
+  bool sessionEndHeld_ = false;                // window thread only
+  std::string sessionEndReason_;               // window thread only
+  std::function<void()> onSessionEnding_;      // window thread only
 };
 
 }  // namespace tk

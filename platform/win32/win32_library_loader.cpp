@@ -22,17 +22,31 @@ LibraryHandle Open(const std::string& file) {
   return reinterpret_cast<LibraryHandle>(lib);
 }
 
+std::string InFolder(const std::string& folder, const std::string& name) {
+  const char last = folder.back();
+  return folder + (last == '\\' || last == '/' ? "" : "\\") + name;
+}
+
 }  // namespace
+
+std::string SystemFolderFile(const std::string& name) {
+  char folder[MAX_PATH] = {};
+  const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return InFolder(std::string(folder, length), name);
+}
 
 LibraryHandle Win32LibraryLoader::LoadLibrary(const std::string& name) {
   if (name.empty()) return nullptr;
   if (IsPath(name)) return Open(name);
   if (!folder_.empty()) {
-    const char last = folder_.back();
-    const std::string local = folder_ + (last == '\\' || last == '/' ? "" : "\\") + name;
+    const std::string local = InFolder(folder_, name);
     if (IsRegularFile(local)) return Open(local);
   }
-  return Open(name);
+  // By full path, so that the system's own search, which may include the
+  // current directory and PATH, never offers a planted copy.
+  const std::string system = SystemFolderFile(name);
+  return system.empty() ? nullptr : Open(system);
 }
 
 void* Win32LibraryLoader::GetProcAddress(LibraryHandle lib, const char* name) {

@@ -8,9 +8,10 @@
 //    the entry passes it); if that file exists, loading it is the only try,
 //    so a broken copy there is reported as missing rather than replaced by
 //    another one found elsewhere;
-//  - otherwise the bare name goes to the system's own search (the program's
-//    folder, the system folders, PATH). Unlike on Linux, that search may
-//    include the current directory, as the system's settings decide.
+//  - otherwise the file of that name in the system folder (GetSystemDirectoryA),
+//    by its full path. The system's own search is never used: it may include
+//    the current directory and PATH, where anyone could plant a library
+//    that would then run inside a program that writes firmware.
 // A library the system cannot load, a dependency missing included, gives
 // nullptr without the system's error box.
 // Under Wine, a library that Wine also provides built in (wnaspi32.dll among
@@ -24,6 +25,9 @@
 #include "platform/dynamic_library.h"
 
 namespace platform {
+
+// `name` in the system folder, by its full path; empty when the folder is unknown.
+std::string SystemFolderFile(const std::string& name);
 
 class Win32LibraryLoader final : public LibraryLoader {
  public:

@@ -36,8 +36,9 @@ bool Win32Power::AdjustShutdownPrivilege(bool enable) {
   if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out()) == FALSE)
     return false;
   TOKEN_PRIVILEGES privileges{};
-  if (::LookupPrivilegeValueA(nullptr, SHUTDOWN_PRIVILEGE, &privileges.Privileges[0].Luid) == FALSE)
-    return false;
+  // A failed look-up is not the end: the adjustment below then fails and says
+  // so through the last error, and the caller asks for the power-off anyway.
+  ::LookupPrivilegeValueA(nullptr, SHUTDOWN_PRIVILEGE, &privileges.Privileges[0].Luid);
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
   // The call succeeds even when the token lacks the privilege; only the

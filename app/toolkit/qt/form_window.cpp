@@ -139,6 +139,9 @@ bool Form::RunCloseHandler() {
 
 int Form::FrameHeight() const { return window_->PlatformFrameHeight(); }
 
+// The run's inhibitor lock holds the session back on Linux.
+void TellSystemSessionEndHold(Form&) {}
+
 void FormWindow::closeEvent(QCloseEvent* event) {
   if (form_.RunCloseHandler())
     event->accept();

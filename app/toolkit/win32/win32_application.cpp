@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "app/toolkit/application.h"
 #include "app/toolkit/hand_over_queue.h"
@@ -77,11 +78,35 @@ struct Application::State {
   HMODULE richEdit = nullptr;
 };
 
+namespace {
+
+// Takes the current directory out of the search for every library loaded
+// from now on, the system's own dependencies included (XP SP1 and later;
+// older systems lack the call and keep their search).
+void NarrowLibrarySearch() {
+  using SetDllDirectory = BOOL(WINAPI*)(LPCSTR);
+  const auto set = reinterpret_cast<SetDllDirectory>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA")));
+  if (set != nullptr) set("");
+}
+
+// A system library by its full path: a copy planted beside the program or
+// in the current directory is never loaded in its place.
+HMODULE LoadSystemLibrary(const char* name) {
+  char folder[MAX_PATH] = {};
+  const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return ::LoadLibraryA((std::string(folder, length) + "\\" + name).c_str());
+}
+
+}  // namespace
+
 Application::Application() : state_(std::make_unique<State>()) {
+  NarrowLibrarySearch();
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
   // The message area's class, RichEdit20W, lives in this library.
-  state_->richEdit = ::LoadLibraryA("riched20.dll");
+  state_->richEdit = LoadSystemLibrary("riched20.dll");
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = HandOverProcedure;
   windowClass.hInstance = ::GetModuleHandleW(nullptr);

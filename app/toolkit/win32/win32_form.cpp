@@ -28,6 +28,13 @@ void RegisterFormClass() {
   (void)registered;
 }
 
+// Vista and later show this reason for a program that holds the shutdown
+// back; looked up at run time, since older systems lack the calls.
+template <typename Function>
+Function FromUser32(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), name)));
+}
+
 }  // namespace
 
 HFONT WindowFont() {
@@ -130,6 +137,13 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         ControlAccess::Command(*control, HIWORD(wParam));
       }
       return 0;
+    case WM_QUERYENDSESSION:
+      // A logoff or shutdown now would cut the drive off in the middle of
+      // its firmware.
+      return form_.SessionEndHeld() ? FALSE : TRUE;
+    case WM_ENDSESSION:
+      if (wParam != FALSE && form_.SessionEndHeld()) form_.RunSessionEnding();
+      return 0;
     case WM_CONTEXTMENU:
       ShowPopup(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
       return 0;
@@ -200,6 +214,19 @@ int Form::FrameHeight() const {
     ::GetClientRect(window_->Handle(), &client);
     return (outer.bottom - outer.top) - (client.bottom - client.top);
   });
+}
+
+void TellSystemSessionEndHold(Form& form) {
+  using Create = BOOL(WINAPI*)(HWND, LPCWSTR);
+  using Destroy = BOOL(WINAPI*)(HWND);
+  static const auto create = FromUser32<Create>("ShutdownBlockReasonCreate");
+  static const auto destroy = FromUser32<Destroy>("ShutdownBlockReasonDestroy");
+  const HWND hwnd = form.Window().Handle();
+  if (form.SessionEndHeld()) {
+    if (create != nullptr) create(hwnd, Wide(form.SessionEndReason()).c_str());
+  } else if (destroy != nullptr) {
+    destroy(hwnd);
+  }
 }
 
 }  // namespace tk

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/windows_api.h"
+
 namespace {
 
 using platform::DeviceHandle;
@@ -26,9 +28,13 @@ class FakeSystem final : public platform::Win32DeviceCalls {
     uint32_t outLen;
   };
 
-  std::intptr_t Open(const std::string& path) override {
+  std::intptr_t Open(const std::string& path, uint32_t& error) override {
     std::lock_guard guard(lock);
     opened.push_back(path);
+    if (openError != 0) {
+      error = openError;
+      return -1;
+    }
     std::intptr_t h = 4;
     while (live.count(h) != 0) h += 4;
     live.insert(h);
@@ -38,6 +44,9 @@ class FakeSystem final : public platform::Win32DeviceCalls {
                uint32_t outLen) override {
     std::unique_lock guard(lock);
     controls.push_back({handle, code, in, inLen, out, outLen});
+    if (in != nullptr && inLen >= sizeof(platform::SptdBlock))
+      timeouts.push_back(static_cast<platform::SptdBlock*>(in)->sptd.TimeOutValue);
+    if (out != nullptr && outLen > 0) *static_cast<uint8_t*>(out) = kAnswer;
     inside = true;
     changed.notify_all();
     changed.wait(guard, [&] { return !holdCalls; });
@@ -48,13 +57,20 @@ class FakeSystem final : public platform::Win32DeviceCalls {
     std::lock_guard guard(lock);
     closed.push_back(handle);
     live.erase(handle);
+    changed.notify_all();
   }
   void Sleep(uint32_t) override {}
+  void SayToDebugger(const std::string& line) override { said.push_back(line); }
+
+  static constexpr uint8_t kAnswer = 0x5A;
 
   std::mutex lock;
   std::condition_variable changed;
   bool holdCalls = false;
   bool inside = false;
+  uint32_t openError = 0;
+  std::vector<uint32_t> timeouts;
+  std::vector<std::string> said;
   std::set<std::intptr_t> live;
   std::vector<std::string> opened;
   std::vector<Call> controls;
@@ -102,10 +118,11 @@ TEST_P(ControlCodes, TheThreeStorageControlsPassUnchangedAndNoOtherReachesTheSys
   const FakeSystem::Call& c = system.controls[0];
   EXPECT_EQ(c.handle, *system.live.begin());
   EXPECT_EQ(c.code, GetParam().first);
-  EXPECT_EQ(c.in, &block);
   EXPECT_EQ(c.inLen, sizeof block);
-  EXPECT_EQ(c.out, out);
   EXPECT_EQ(c.outLen, sizeof out);
+  EXPECT_EQ(out[0], FakeSystem::kAnswer) << "the answer did not reach the caller";
+  // The start-up controls answer into a buffer of their own worker's.
+  EXPECT_EQ(c.out == out, GetParam().first == platform::IOCTL_SCSI_PASS_THROUGH_DIRECT);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, ControlCodes,
@@ -171,6 +188,85 @@ TEST(Win32DeviceLayer, HandlesAreNeverHandedOutTwiceAndAllCloseWithTheLayer) {
     }
   }
   EXPECT_TRUE(system.live.empty());
+}
+
+class PassThroughTimeouts : public ::testing::TestWithParam<std::pair<uint32_t, uint32_t>> {};
+
+TEST_P(PassThroughTimeouts, ReachTheSystemCappedAtTwoMinutes) {
+  FakeSystem system;
+  platform::Win32DeviceLayer layer(system);
+  platform::SptdBlock block{};
+  block.sptd.TimeOutValue = GetParam().first;
+  ASSERT_TRUE(layer.DeviceIoControl(layer.CreateFile(0), platform::IOCTL_SCSI_PASS_THROUGH_DIRECT, &block,
+                                    sizeof block, &block, sizeof block));
+  EXPECT_EQ(system.timeouts, std::vector<uint32_t>{GetParam().second});
+}
+
+INSTANTIATE_TEST_SUITE_P(Seconds, PassThroughTimeouts,
+                         ::testing::Values(std::pair{10u, 10u}, std::pair{120u, 120u}, std::pair{121u, 120u},
+                                           std::pair{108000u, 120u}));
+
+TEST(Win32DeviceLayer, StartupControlThatHangsIsGivenUpAfterItsBoundAndSaidOnce) {
+  FakeSystem system;
+  {
+    platform::Win32DeviceLayer layer(system, 20);
+    const DeviceHandle h = layer.CreateFile(1);
+    system.holdCalls = true;
+    uint8_t out[64] = {};
+    for (int attempt = 0; attempt < 2; ++attempt)
+      EXPECT_FALSE(layer.DeviceIoControl(h, platform::IOCTL_SCSI_GET_INQUIRY_DATA, nullptr, 0, out, sizeof out));
+    EXPECT_EQ(out[0], 0) << "a late answer reached the caller's buffer";
+    EXPECT_EQ(layer.OpenProblems(), std::vector<std::string>{"D: did not answer within 20 ms at start-up: passed over"});
+    EXPECT_EQ(system.said, layer.OpenProblems());
+  }
+  std::unique_lock guard(system.lock);
+  system.holdCalls = false;
+  system.changed.notify_all();
+  system.changed.wait(guard, [&] { return system.live.empty(); });  // the abandoned calls let the handle go
+}
+
+class OpenErrors : public ::testing::TestWithParam<std::pair<uint32_t, const char*>> {};
+
+TEST_P(OpenErrors, ALetterThatExistsButDoesNotOpenIsSaidOnceWithTheReason) {
+  FakeSystem system;
+  system.openError = GetParam().first;
+  platform::Win32DeviceLayer layer(system);
+  for (int attempt = 0; attempt < 3; ++attempt) EXPECT_EQ(layer.CreateFile(2), platform::INVALID_HANDLE_VALUE);
+  const auto problems = layer.OpenProblems();
+  if (*GetParam().second == '\0') {
+    EXPECT_TRUE(problems.empty());
+    return;
+  }
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].rfind("E: exists but cannot be opened: ", 0), 0u) << problems[0];
+  EXPECT_NE(problems[0].find(GetParam().second), std::string::npos) << problems[0];
+  EXPECT_EQ(system.said, problems);
+}
+
+INSTANTIATE_TEST_SUITE_P(Errors, OpenErrors,
+                         ::testing::Values(std::pair{2u, ""},    // ERROR_FILE_NOT_FOUND: no such letter
+                                           std::pair{3u, ""},    // ERROR_PATH_NOT_FOUND
+                                           std::pair{5u, "(5); sending commands to a drive needs administrator"},
+                                           std::pair{32u, "(32)"}));  // ERROR_SHARING_VIOLATION
+
+TEST(Win32DeviceLayer, ALetterBeingFlashedIsPassedOverByAnotherInstanceUntilTheRunEnds) {
+  const std::string prefix = "zorvex-flash test " + std::to_string(::GetCurrentProcessId()) + " ";
+  FakeSystem first, second;
+  platform::Win32DeviceLayer running(first, platform::STARTUP_CONTROL_BOUND_MS, prefix);
+  platform::Win32DeviceLayer starting(second, platform::STARTUP_CONTROL_BOUND_MS, prefix);
+  const DeviceHandle h = running.CreateFile(3);
+  std::string refusal;
+  auto lock = running.LockExclusive(h, refusal);
+  ASSERT_NE(lock, nullptr) << refusal;
+  EXPECT_EQ(starting.CreateFile(3), platform::INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(second.opened.empty()) << "the held letter was opened";
+  EXPECT_EQ(starting.OpenProblems(),
+            std::vector<std::string>{"F: is being flashed by another instance of this program: passed over"});
+  std::thread other([&] { EXPECT_EQ(running.LockExclusive(h, refusal), nullptr); });  // not its owner
+  other.join();
+  EXPECT_EQ(refusal, "F: is being flashed by another instance of this program");
+  lock.reset();
+  EXPECT_NE(starting.CreateFile(3), platform::INVALID_HANDLE_VALUE);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 
@@ -77,6 +78,24 @@ TEST(Win32LibraryLoader, PathIsLoadedAsItIsWhateverTheFolderAndFreeingUnloadsIt)
   loader.FreeLibrary(lib);
   EXPECT_EQ(::GetModuleHandleA(path.c_str()), nullptr);
   EXPECT_EQ(loader.GetProcAddress(nullptr, "GetASPI32SupportInfo"), nullptr);
+}
+
+TEST(Win32LibraryLoader, ABareNameNotInTheFolderIsNeverTakenFromTheCurrentDirectoryOrPath) {
+  const std::string planted = kModules + "\\good";
+  char previous[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, previous);
+  const char* path = std::getenv("PATH");
+  const std::string oldPath = path != nullptr ? path : "";
+  ASSERT_TRUE(::SetCurrentDirectoryA(planted.c_str()));
+  ::SetEnvironmentVariableA("PATH", (planted + ";" + oldPath).c_str());
+  platform::Win32LibraryLoader loader(kModules + "/missing");
+  platform::LibraryHandle lib = loader.LoadLibrary(kName);
+  char file[MAX_PATH] = {};
+  if (lib != nullptr) ::GetModuleFileNameA(static_cast<HMODULE>(lib), file, MAX_PATH);
+  ::SetCurrentDirectoryA(previous);
+  ::SetEnvironmentVariableA("PATH", oldPath.c_str());
+  loader.FreeLibrary(lib);
+  EXPECT_EQ(std::string(file).find("good"), std::string::npos) << "loaded the planted " << file;
 }
 
 }  // namespace
