@@ -196,7 +196,8 @@ cp "$build/planted/riched20.dll" "$build/planted/wnaspi32.dll" "$planted/cwd/"
 cp "$product" "$build/planted/riched20.dll" "$planted/beside/"
 export ZX_PLANTED_MARK="Z:$planted/marks.txt"
 # First that a planted library, once loaded, does leave its mark.
-wine rundll32 "Z:$planted/cwd/riched20.dll,Nothing" >/dev/null 2>&1 || true
+# (Wine takes its built-in riched20 even for a path unless told otherwise.)
+WINEDLLOVERRIDES="riched20=n" wine rundll32 "Z:$planted/cwd/riched20.dll,Nothing" >/dev/null 2>&1 || true
 [ -s "$planted/marks.txt" ] || fail "planted: the planted library leaves no mark when loaded"
 rm -f "$planted/marks.txt"
 for version in win10 win98; do
