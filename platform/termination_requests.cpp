@@ -37,6 +37,22 @@ void SetDefaultAction(int sig) {
   sigaction(sig, &plain, nullptr);
 }
 
+sigset_t Only(int sig) {
+  sigset_t one;
+  sigemptyset(&one);
+  sigaddset(&one, sig);
+  return one;
+}
+
+// Raised at this thread with its default action and the signal let through
+// here alone: the kernel acts on it before raise returns.
+void RaiseWithDefaultAction(int sig) {
+  SetDefaultAction(sig);
+  const sigset_t one = Only(sig);
+  pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  raise(sig);
+}
+
 // As if the signal had never been blocked: its default action, which ends
 // the process, or stops it until it is continued.
 void ActAsDefault(int sig) {
@@ -44,12 +60,7 @@ void ActAsDefault(int sig) {
     CarryOutStop(sig);
     return;
   }
-  SetDefaultAction(sig);
-  sigset_t one;
-  sigemptyset(&one);
-  sigaddset(&one, sig);
-  pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-  raise(sig);
+  RaiseWithDefaultAction(sig);
   _exit(128 + sig);  // only if the default action was to go on
 }
 
@@ -71,15 +82,10 @@ std::string RequestName(int sig) {
 bool IsStopRequest(int sig) { return sig == SIGTSTP || sig == SIGTTIN || sig == SIGTTOU; }
 
 void CarryOutStop(int sig) {
-  // Raised at this thread with the signal let through here alone: the
-  // kernel stops the whole process before raise returns, and a stop in an
-  // orphaned process group is dropped, exactly as the default action does.
-  SetDefaultAction(sig);
-  sigset_t one;
-  sigemptyset(&one);
-  sigaddset(&one, sig);
-  pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-  raise(sig);
+  // The kernel stops the whole process before raise returns, and a stop in
+  // an orphaned process group is dropped, exactly as the default action does.
+  RaiseWithDefaultAction(sig);
+  const sigset_t one = Only(sig);
   pthread_sigmask(SIG_BLOCK, &one, nullptr);
 }
 
