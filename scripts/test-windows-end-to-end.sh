@@ -8,8 +8,9 @@
 #    Windows 98 to the demo alone, so it loads wnaspi32.dll), each with a
 #    command log equal to the Linux demo's (when that is built);
 #  - Power Off reaching only the demo's stand-in;
-#  - a logoff during a run refused, and Ctrl+C during a run deferred, each
-#    run whole;
+#  - a logoff during a run refused, a logoff forced past the refusal taken
+#    as the end of the window, and Ctrl+C during a run deferred, each run
+#    whole;
 #  - planted libraries (beside the program, current directory, PATH) never
 #    loaded;
 #  - the bare product starting, rejecting its own file ("Incorrect file")
@@ -170,6 +171,15 @@ interrupted_run() {
 end_session() { wine wineboot --end-session; }
 interrupted_run session 0 end_session
 grep -q 'the run succeeded' "$out/session.out" || fail "session: no successful run reported"
+# A logoff forced past the refusal: the run is finished without the window
+# while the session waits, and the program ends saying how it ended.
+forced_end() { wine "$build/tests/zx_end_session.exe" "Zorvex Firmware Flash Utility"; }
+interrupted_run forced-session 3 forced_end
+tr -d '\r' <"$out/forced-session.act" | grep -qx 'refused' || fail "forced-session: the window did not refuse the session's end"
+grep -q 'the session is ending during a flash run' "$out/forced-session.out" ||
+  fail "forced-session: the forced end was not taken as one"
+grep -q 'the flash run is over: "Flashing Completed"; ending because the session is ending' \
+  "$out/forced-session.out" || fail "forced-session: no outcome line"
 # Ctrl+C in the console (Wine turns SIGINT into it) waits for the run's end;
 # then the process ends as the system's own handler ends it, with
 # STATUS_CONTROL_C_EXIT, of which a Linux shell sees the low byte.
