@@ -27,6 +27,10 @@ std::string ProgramFolder() {
   return cut == std::string::npos ? std::string() : own.substr(0, cut);
 }
 
-void SetEnvironment(const char* name, const std::string& value) { ::_putenv_s(name, value.c_str()); }
+// _putenv, not _putenv_s: Windows 98's msvcrt.dll has only the former. It
+// keeps the string it is given, so each one lives for the process.
+void SetEnvironment(const char* name, const std::string& value) {
+  ::_putenv((new std::string(std::string(name) + "=" + value))->c_str());
+}
 
 }  // namespace entry

@@ -29,8 +29,19 @@ DWORD WINAPI WorkerProc(LPVOID parameter) {
   [&]() noexcept { state->body(); }();
   state->body = nullptr;
   // Signal and wait in one call: no instruction of the library runs after
-  // the owner may have gone on to unload it.
-  ::SignalObjectAndWait(parking.done, parking.never, INFINITE, FALSE);
+  // the owner may have gone on to unload it. Looked up at run time: the
+  // 95/98/Me family lacks the call, and there the signal and the wait are
+  // two calls, with a moment between them in which an unload could still
+  // meet this thread (a test and demo library only).
+  using SignalAndWait = DWORD(WINAPI*)(HANDLE, HANDLE, DWORD, BOOL);
+  static const auto signalAndWait = reinterpret_cast<SignalAndWait>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SignalObjectAndWait")));
+  if (signalAndWait != nullptr) {
+    signalAndWait(parking.done, parking.never, INFINITE, FALSE);
+  } else {
+    ::SetEvent(parking.done);
+    ::WaitForSingleObject(parking.never, INFINITE);
+  }
   for (;;) ::Sleep(INFINITE);  // only if the wait above could not be made
 }
 

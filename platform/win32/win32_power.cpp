@@ -24,9 +24,18 @@ class OwnedHandle {
   HANDLE handle_ = nullptr;
 };
 
+// Windows 98 and 2000 on; looked up at run time, so that NT 4.0 and 95
+// still load the program (there a run goes on without the lock).
+using SetExecutionState = EXECUTION_STATE(WINAPI*)(EXECUTION_STATE);
+SetExecutionState ExecutionStateCall() {
+  static const auto call = reinterpret_cast<SetExecutionState>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetThreadExecutionState")));
+  return call;
+}
+
 class ExecutionStateLock final : public InhibitLock {
  public:
-  ~ExecutionStateLock() override { ::SetThreadExecutionState(ES_CONTINUOUS); }
+  ~ExecutionStateLock() override { ExecutionStateCall()(ES_CONTINUOUS); }
 };
 
 }  // namespace
@@ -52,7 +61,8 @@ bool Win32Power::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
 }
 
 std::unique_ptr<InhibitLock> Win32Power::InhibitShutdown() {
-  if (::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) == 0) return nullptr;
+  const SetExecutionState set = ExecutionStateCall();
+  if (set == nullptr || set(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) == 0) return nullptr;
   return std::make_unique<ExecutionStateLock>();
 }
 
