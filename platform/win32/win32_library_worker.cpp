@@ -5,8 +5,13 @@
 
 namespace platform {
 
+using SignalAndWait = DWORD(WINAPI*)(HANDLE, HANDLE, DWORD, BOOL);
+
 struct LibraryWorker::State {
   std::function<void()> body;
+  // Looked up by the loading thread: the worker must not take the loader
+  // lock, which an unload holds while it waits for the worker.
+  SignalAndWait signalAndWait = nullptr;
   HANDLE thread = nullptr;
   HANDLE started = nullptr;  // set as the thread starts running
   HANDLE done = nullptr;     // set as the body returns
@@ -20,24 +25,22 @@ namespace {
 struct Parking {
   HANDLE done;
   HANDLE never;
+  SignalAndWait signalAndWait;
 };
 
 DWORD WINAPI WorkerProc(LPVOID parameter) {
   auto* state = static_cast<LibraryWorker::State*>(parameter);
-  const Parking parking{state->done, state->never};
+  const Parking parking{state->done, state->never, state->signalAndWait};
   ::SetEvent(state->started);
   [&]() noexcept { state->body(); }();
   state->body = nullptr;
   // Signal and wait in one call: no instruction of the library runs after
-  // the owner may have gone on to unload it. Looked up at run time: the
-  // 95/98/Me family lacks the call, and there the signal and the wait are
-  // two calls, with a moment between them in which an unload could still
-  // meet this thread (a test and demo library only).
-  using SignalAndWait = DWORD(WINAPI*)(HANDLE, HANDLE, DWORD, BOOL);
-  static const auto signalAndWait = reinterpret_cast<SignalAndWait>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SignalObjectAndWait")));
-  if (signalAndWait != nullptr) {
-    signalAndWait(parking.done, parking.never, INFINITE, FALSE);
+  // the owner may have gone on to unload it. The 95/98/Me family lacks the
+  // call; there the signal and the wait are two calls, with a moment between
+  // them in which an unload could still meet this thread (a test and demo
+  // library only).
+  if (parking.signalAndWait != nullptr) {
+    parking.signalAndWait(parking.done, parking.never, INFINITE, FALSE);
   } else {
     ::SetEvent(parking.done);
     ::WaitForSingleObject(parking.never, INFINITE);
@@ -51,6 +54,8 @@ void Fail() { throw std::system_error(static_cast<int>(::GetLastError()), std::s
 
 LibraryWorker::LibraryWorker(std::function<void()> body) : state_(std::make_unique<State>()) {
   state_->body = std::move(body);
+  state_->signalAndWait = reinterpret_cast<SignalAndWait>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SignalObjectAndWait")));
   state_->started = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   state_->done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   state_->never = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
