@@ -57,15 +57,12 @@ set(ZX_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${ZX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# CTest runs the test programs under Wine, in a prefix of this build's own:
-# wine64 for the x86_64 build; 32-bit Wine for the i686 one, which needs a
-# machine that runs 32-bit code or ZX_WINE_QEMU=1 (README, "Windows").
+# CTest runs the test programs under Wine, in a prefix of this build's own,
+# through the 64-bit loader for both builds; the i686 one needs 32-bit Wine
+# (scripts/install-wine32.sh; README, "Windows").
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
-  set(zx_wine ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wine-prefix)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(zx_wine env ZX_WINE_I386=1 ${zx_wine})
-  endif()
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${zx_wine})
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+    ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wine-prefix)
 endif()
 
 # The programs' resources (icon, version information, manifest) come from

@@ -5,7 +5,8 @@
 # bar's font, linked to it for Japanese as Windows links Tahoma to its own
 # Japanese font. Safe to run again.
 #   scripts/wine-prefix.sh [PREFIX]     default build-win64/wine-prefix
-# ZX_WINE_I386=1 makes a 32-bit prefix (scripts/wine-run.sh).
+# The prefix is a 64-bit one; with wine32 installed it runs the i686
+# programs too (scripts/wine-run.sh).
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 prefix="${1:-$here/build-win64/wine-prefix}"

@@ -4,10 +4,12 @@
 #   scripts/wine-run.sh --prefix build-win64/wine-prefix build-win64/tests/tests_emulator.exe [args]
 # Without --prefix the prefix is ZX_WINEPREFIX, else build-win64/wine-prefix.
 #
-# x86_64 programs run with wine64. An i686 program (ZX_WINE_I386=1) needs
-# 32-bit Wine (the i386 package wine32); on a machine that cannot run 32-bit
-# code, qemu-i386-static runs that Wine in user emulation (ZX_WINE_QEMU=1),
-# about a minute per process start. See README, "Windows".
+# x86_64 and i686 programs alike start through the 64-bit loader, in a
+# 64-bit prefix: for an i686 program it starts 32-bit Wine (the i386 package
+# wine32, beside wine64). On a machine that cannot run 32-bit code (these
+# machines, CI), scripts/install-wine32.sh registers qemu-i386-static with
+# binfmt_misc, and 32-bit Wine then runs in user emulation, about a minute
+# per process start. See README, "Windows".
 #
 # WINEDLLOVERRIDES makes Wine load the wnaspi32.dll it is given instead of
 # its own built-in one, and skips the .NET and HTML engine installs that a
@@ -22,14 +24,14 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-wnaspi32=n;mscoree,mshtml=}"
 # Nothing of these programs needs a display; without one Wine stays headless.
 unset DISPLAY WAYLAND_DISPLAY
-loader=()
-if [ "${ZX_WINE_I386:-0}" = "1" ]; then
-  export WINELOADER="${WINELOADER:-/usr/lib/wine/wine}"
-  if [ "${ZX_WINE_QEMU:-0}" = "1" ]; then loader=(qemu-i386-static); fi
-else
-  export WINELOADER="${WINELOADER:-/usr/lib/wine/wine64}"
-fi
-loader+=("$WINELOADER")
+# qemu must reserve the whole 32-bit address space for 32-bit Wine, which
+# otherwise cannot map the shared user data (c0000018). Every 32-bit Wine
+# process needs it, from the prefix's creation on: wineboot sets up the
+# prefix's 32-bit half with 32-bit programs. Harmless where nothing is
+# emulated.
+export QEMU_RESERVED_VA="${QEMU_RESERVED_VA:-0xffff0000}"
+export WINELOADER="${WINELOADER:-/usr/lib/wine/wine64}"
+loader=("$WINELOADER")
 # The 64-bit server serves 32-bit programs too (and needs no emulation).
 if [ -z "${WINESERVER:-}" ]; then
   WINESERVER=/usr/lib/wine/wineserver64
