@@ -129,12 +129,14 @@ bool ASPISim::IdentifyAdapter(SptiAdapter& adapter) {
   const bool answered = devices_.DeviceIoControl(adapter.device.get(), platform::IOCTL_SCSI_GET_INQUIRY_DATA,
                                                  nullptr, 0, info.data(), INQUIRY_DATA_BUFFER);
   // The record offset comes from the device: one that points outside the
-  // answer makes the answer unusable, as if the control had failed.
+  // answer makes the answer unusable, as if the control had failed. Summed
+  // in 64 bits: in a 32-bit size_t an offset near 4 GiB would wrap round
+  // to a small index inside the answer.
   const uint32_t record = answered ? Le32(info.data() + platform::BUS_INFO_FIRST_INQUIRY_OFFSET) : 0;
-  const std::size_t peripheral = std::size_t{record} + offsetof(platform::SCSI_INQUIRY_DATA, InquiryData);
+  const uint64_t peripheral = uint64_t{record} + offsetof(platform::SCSI_INQUIRY_DATA, InquiryData);
   if (!answered || peripheral >= INQUIRY_DATA_BUFFER) return InquireThroughPassThrough(adapter);
 
-  adapter.deviceType = info[peripheral] & 0x0F;
+  adapter.deviceType = info[static_cast<std::size_t>(peripheral)] & 0x0F;
   return devices_.DeviceIoControl(adapter.device.get(), platform::IOCTL_SCSI_GET_CAPABILITIES, nullptr, 0,
                                   &adapter.capabilities, sizeof adapter.capabilities);
 }
