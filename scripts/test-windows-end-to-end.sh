@@ -21,6 +21,7 @@
 #    install into the 64-bit Program Files with the zip's files, a Start-menu
 #    entry for all users and a complete uninstall entry; a silent uninstall
 #    that leaves none of it behind.
+#  - then the i686 programs under 32-bit Wine (scripts/test-windows-i686.sh).
 # Screenshots and logs stay in build-win64/end-to-end/.
 #   scripts/test-windows-end-to-end.sh
 set -euo pipefail
@@ -40,6 +41,7 @@ export WINEPREFIX="$build/wine-prefix"
 export WINESERVER=/usr/lib/wine/wineserver64
 export WINELOADER=/usr/lib/wine/wine64
 export WINEDEBUG="${WINEDEBUG:--all}"
+export QEMU_RESERVED_VA=0xffff0000  # 32-bit Wine under qemu: see scripts/wine-run.sh
 # The demo's wnaspi32.dll, not Wine's built-in one; no .NET or HTML engine offers.
 export WINEDLLOVERRIDES="wnaspi32=n;mscoree,mshtml="
 demo="$build/app/entry/zorvex-flash-demo.exe"
@@ -272,6 +274,12 @@ else
   [ ! -e "$installed" ] || fail "the uninstall left $installed"
   [ ! -e "$shortcut" ] || fail "the uninstall left the Start-menu entry"
   if wine reg query "$key" /reg:64 >/dev/null 2>&1; then fail "the uninstall left its registry key"; fi
+fi
+
+# The i686 programs under 32-bit Wine, in the same prefix and server, with
+# the Linux demo's command logs made above (ZX_SKIP_I686=1 leaves them out).
+if [ "${ZX_SKIP_I686:-0}" != "1" ]; then
+  "$here/scripts/test-windows-i686.sh" "$out" || fail "the i686 programs under 32-bit Wine (see build-win32/end-to-end)"
 fi
 
 if [ "$failures" -ne 0 ]; then

@@ -4,7 +4,8 @@
 # the programs end to end under Wine on a private X server
 # (scripts/test-windows-end-to-end.sh). Installs Wine (wine64), Xvfb,
 # xdotool, ImageMagick, the IPA Gothic font, and for the installer's run
-# nsis, zip and unzip first (set ZX_SKIP_INSTALL=1 to skip). The Wine
+# nsis, zip and unzip, and 32-bit Wine (scripts/install-wine32.sh) first
+# (set ZX_SKIP_INSTALL=1 to skip). The Wine
 # prefix lives in build-win64/wine-prefix and is made on the first run; one
 # wineserver serves the whole suite, so each test program starts warm.
 # Each test program is two CTest tests (GoogleTest shards), not one per
@@ -14,10 +15,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-packages.sh wine64 xvfb xauth xdotool imagemagick fonts-ipafont-gothic nsis zip unzip
+# 32-bit Wine for the i686 programs' runs (scripts/test-windows-i686.sh),
+# in place before the prefix is made: the prefix's 32-bit half is set up
+# by 32-bit programs. ZX_SKIP_I686=1 leaves the i686 runs out.
+if [ "${ZX_SKIP_I686:-0}" != "1" ]; then scripts/install-wine32.sh; fi
 scripts/build-windows.sh
 
 export WINEPREFIX="$PWD/build-win64/wine-prefix"
 export WINESERVER=/usr/lib/wine/wineserver64
+export QEMU_RESERVED_VA=0xffff0000  # 32-bit Wine under qemu: see scripts/wine-run.sh
 scripts/wine-prefix.sh "$WINEPREFIX"
 # One server for the whole suite, with Wine's background programs started
 # away from CTest's output; it goes when the suite is over.
