@@ -2,7 +2,7 @@
 # The i686 (32-bit) Windows programs run for real under 32-bit Wine, which on
 # a machine that cannot run 32-bit code runs under qemu-i386 user emulation
 # (scripts/install-wine32.sh): about a minute or two per process start, so
-# each program starts as few times as the checks allow, two at a time.
+# each program starts as few times as the checks allow, in two lanes.
 #  - the demo's whole run on the NT family (Wine reporting NT 4.0) and on
 #    the 95/98/Me family (Windows 98), each command log equal to the Linux
 #    demo's of that family;
@@ -178,19 +178,19 @@ unit_tests() {
   took "$name" "$t0"
 }
 
-wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d nt40 /f >/dev/null 2>&1
-demo_run nt nt40 &
-product_run &
-wait
-wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d win98 /f >/dev/null 2>&1
-demo_run 9x win98 &
-unit_tests tests_platform &
-wait
-wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /f >/dev/null 2>&1 || true
+# Two lanes: the transport tests (five process starts: four cases end a
+# child process of their own) beside everything else, one after another.
 # Four submitting threads at once, which qemu's shared descriptor table
 # does not survive (the process dies; the case passes under wine64).
 unit_tests tests_transport -AspiSimWorker.ManySubmittersAllGetTheirCompletions &
-pack_run &
+product_run
+wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d nt40 /f >/dev/null 2>&1
+demo_run nt nt40
+wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d win98 /f >/dev/null 2>&1
+demo_run 9x win98
+wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /f >/dev/null 2>&1 || true
+unit_tests tests_platform
+pack_run
 wait
 took "everything" "$started"
 
