@@ -216,7 +216,7 @@ RichEdit::RichEdit(NativeControl* parent, Bounds bounds, std::string_view text)
   Built(Hwnd(*this), this);
   // The window font for the whole text, whatever it is set to later
   // (twips at 96 dots per inch).
-  SetRichEditFont(Hwnd(*this), WindowFont(), Form::kFontPixels * 15);
+  SetRichEditFont(Hwnd(*this), Form::kFontFamily, Form::kFontPixels * 15);
 }
 
 void RichEdit::SetText(std::string_view cp932) {

@@ -73,8 +73,9 @@ std::string ComboItemCp932(HWND box, int index);
 // A font of `pixels` height in the Shift-JIS character set with the face
 // `face` (UTF-8).
 HFONT MakeJapaneseFont(int pixels, BYTE pitchAndFamily, std::u8string_view face);
-// The whole text of a rich-edit control in `font`, `twips` high.
-void SetRichEditFont(HWND box, HFONT font, int twips);
+// The whole text of a rich-edit control in the face `face` (UTF-8), the
+// Shift-JIS character set, `twips` high.
+void SetRichEditFont(HWND box, std::u8string_view face, int twips);
 
 // The window's font (Form::kFontFamily, Shift-JIS character set, 12 pixels);
 // made once, kept for the life of the process.

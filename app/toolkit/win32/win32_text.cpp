@@ -48,6 +48,32 @@ void CopyFace(Char (&field)[N], std::basic_string_view<Char> text) {
   field[n] = Char{};
 }
 
+template <typename LogFont, typename Char>
+LogFont JapaneseFont(int pixels, BYTE pitchAndFamily, std::basic_string_view<Char> face) {
+  LogFont font{};
+  font.lfHeight = -pixels;
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = SHIFTJIS_CHARSET;
+  font.lfPitchAndFamily = pitchAndFamily;
+  CopyFace(font.lfFaceName, face);
+  return font;
+}
+
+template <typename CharFormat, typename Char>
+CharFormat JapaneseFormat(std::basic_string_view<Char> face, int twips) {
+  CharFormat format{};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_CHARSET | CFM_FACE | CFM_SIZE;
+  format.bCharSet = SHIFTJIS_CHARSET;
+  CopyFace(format.szFaceName, face);
+  format.yHeight = twips;
+  return format;
+}
+
+std::wstring Utf16(std::u8string_view utf8) {
+  return ToWide(CP_UTF8, std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+
 }  // namespace
 
 std::wstring Wide(std::string_view cp932) {
@@ -134,48 +160,23 @@ std::string ComboItemCp932(HWND box, int index) {
 HFONT MakeJapaneseFont(int pixels, BYTE pitchAndFamily, std::u8string_view face) {
   // A system without the face maps it by character set and family.
   if (AnsiWindows()) {
-    LOGFONTA font{};
-    font.lfHeight = -pixels;
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = SHIFTJIS_CHARSET;
-    font.lfPitchAndFamily = pitchAndFamily;
-    CopyFace(font.lfFaceName, std::string_view(Cp932(face)));
+    const auto font = JapaneseFont<LOGFONTA>(pixels, pitchAndFamily, std::string_view(Cp932(face)));
     return ::CreateFontIndirectA(&font);
   }
-  LOGFONTW font{};
-  font.lfHeight = -pixels;
-  font.lfWeight = FW_NORMAL;
-  font.lfCharSet = SHIFTJIS_CHARSET;
-  font.lfPitchAndFamily = pitchAndFamily;
-  CopyFace(font.lfFaceName,
-           std::wstring_view(ToWide(CP_UTF8, std::string_view(reinterpret_cast<const char*>(face.data()), face.size()))));
+  const auto font = JapaneseFont<LOGFONTW>(pixels, pitchAndFamily, std::wstring_view(Utf16(face)));
   return ::CreateFontIndirectW(&font);
 }
 
-// The rich-edit control reads the format by its size, the ANSI one on the
-// 95/98/Me family (whose RichEdit20A takes the face in the code page's bytes).
-void SetRichEditFont(HWND box, HFONT font, int twips) {
+// The rich-edit control reads the format by its size: the ANSI one, with
+// the face in the code page's bytes, for RichEdit20A.
+void SetRichEditFont(HWND box, std::u8string_view face, int twips) {
   if (AnsiWindows()) {
-    LOGFONTA face{};
-    ::GetObjectA(font, sizeof(face), &face);
-    CHARFORMAT2A format{};
-    format.cbSize = sizeof(format);
-    format.dwMask = CFM_CHARSET | CFM_FACE | CFM_SIZE;
-    format.bCharSet = SHIFTJIS_CHARSET;
-    CopyFace(format.szFaceName, std::string_view(face.lfFaceName));
-    format.yHeight = twips;
+    const auto format = JapaneseFormat<CHARFORMAT2A>(std::string_view(Cp932(face)), twips);
     ::SendMessageA(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
-    return;
+  } else {
+    const auto format = JapaneseFormat<CHARFORMAT2W>(std::wstring_view(Utf16(face)), twips);
+    ::SendMessageW(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
   }
-  LOGFONTW face{};
-  ::GetObjectW(font, sizeof(face), &face);
-  CHARFORMAT2W format{};
-  format.cbSize = sizeof(format);
-  format.dwMask = CFM_CHARSET | CFM_FACE | CFM_SIZE;
-  format.bCharSet = SHIFTJIS_CHARSET;
-  CopyFace(format.szFaceName, std::wstring_view(face.lfFaceName));
-  format.yHeight = twips;
-  ::SendMessageW(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
 }
 
 bool Cp932Available() { return ::IsValidCodePage(CODE_PAGE_SHIFT_JIS) != FALSE; }
