@@ -10,6 +10,8 @@
 #    Windows 98 to the demo alone, so it loads wnaspi32.dll), each with a
 #    command log equal to the Linux demo's (when that is built);
 #  - Power Off reaching only the demo's stand-in;
+#  - the message area without the rich-edit library, and the window scaled
+#    at 144 dots per inch;
 #  - a logoff during a run refused, a logoff forced past the refusal taken
 #    as the end of the window, and Ctrl+C during a run deferred, each run
 #    whole;
@@ -188,6 +190,39 @@ grep -q '\\0\(0[89a-f]\|[12][0-9a-f]\)[0-9a-f]' "$out/texts-nt.txt" && fail "nt:
 cmp -s "$out/texts-9x.txt" "$out/texts-nt.txt" || fail "the two families drew different Japanese texts"
 # --- end of the window's character kind ------------------------------------
 
+# --- Systems without the rich-edit library, and larger resolutions --------
+# Windows 95 and NT 4.0 lack riched20.dll: the message area is then a plain
+# edit control and must still read every message.
+WINEDLLOVERRIDES="riched20=;$WINEDLLOVERRIDES" logged_run no-rich-edit
+grep -qi 'Loaded.*riched20' "$out/no-rich-edit.out" && fail "no-rich-edit: riched20.dll was loaded all the same"
+# The window's outer width at the system's resolution, while a run shows it.
+window_width() {
+  wine "$demo" --auto-flash --latency-scale 0.3 >"$out/dpi-$1.out" 2>&1 &
+  local pid=$! window=""
+  for _ in $(seq 1 100); do
+    window=$(xdotool search --name 'Zorvex Firmware Flash Utility' 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+  done
+  [ -n "$window" ] && xdotool getwindowgeometry --shell "$window" | sed -n 's/^WIDTH=//p'
+  wait "$pid" || true
+}
+# At 144 dots per inch (150 %) the program scales its 96-dpi layout itself:
+# one and a half times as wide, its text drawn at that size, not stretched.
+width96=$(window_width 96)
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -p30 2>/dev/null || true
+width144=$(window_width 144)
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -p30 2>/dev/null || true
+if [ -z "$width96" ] || [ -z "$width144" ] || [ $((width96 * 3)) -lt $((width144 * 2 - 6)) ] ||
+  [ $((width96 * 3)) -gt $((width144 * 2 + 6)) ]; then
+  fail "at 144 dpi the window is ${width144:-?} pixels wide, at 96 dpi ${width96:-?}: not scaled by 1.5"
+fi
+# --- end of the rich-edit library and resolutions ---------------------------
+
 # Waits (a bounded number of looks) until the command log has `count` lines.
 wait_for_commands() {
   local log="$1" count="$2"
@@ -278,10 +313,11 @@ grep -qx 'Incorrect file' "$out/product-texts.txt" || fail "the bare product did
   fail "the bare product's last message is not \"Target drive is not found.\""
 
 # The shipped program's resources: its icon, its version information in
-# English and in Japanese, and its manifest with the execution level.
+# English and in Japanese, and its manifest with the execution level and
+# the resolution awareness.
 resources=$(x86_64-w64-mingw32-windres -i "$product" -O rc 2>&1 | tr -d '\r') || resources=""
 for want in 'RT_GROUP_ICON' 'BLOCK "040904b0"' 'BLOCK "041104b0"' 'RT_MANIFEST' \
-  'requestedExecutionLevel level=""requireAdministrator""'; do
+  'requestedExecutionLevel level=""requireAdministrator""' '>true</dpiAware>'; do
   grep -qF "$want" <<<"$resources" || fail "the product lacks a resource: $want"
 done
 

@@ -64,6 +64,12 @@ std::string ApplicationTitle() {
 
 HWND HandOverWindow() { return handOver.load(); }
 
+namespace {
+std::atomic<bool> richEditLoaded{false};
+}  // namespace
+
+bool RichEditAvailable() { return richEditLoaded.load(); }
+
 int ShownForms() { return shownForms; }
 
 void FormShownChanged(bool shown) {
@@ -116,6 +122,7 @@ Application::Application() : state_(std::make_unique<State>()) {
   InitCommonControlsOnce();
   // The message area's classes, RichEdit20W and RichEdit20A, live in this library.
   state_->richEdit = LoadSystemLibrary("riched20.dll");
+  richEditLoaded.store(state_->richEdit != nullptr);
   RegisterWindowClass(kHandOverClass, HandOverProcedure, nullptr);
   // A plain window that is never shown: message-only windows came with
   // Windows 2000 and 98 lacks them.

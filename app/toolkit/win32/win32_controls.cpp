@@ -55,13 +55,29 @@ void UncheckSiblings(HWND button) {
 
 // The rich-edit class of the program's kind: RichEdit20A on the 95/98/Me
 // family reads the CP932 bytes as they are.
-const char* RichEditClass() { return AnsiWindows() ? "RichEdit20A" : "RichEdit20W"; }
+const char* RichEditClass() {
+  if (!RichEditAvailable()) return "EDIT";
+  return AnsiWindows() ? "RichEdit20A" : "RichEdit20W";
+}
+
+// The edit control that stands in for the rich-edit one breaks lines only at
+// a carriage return and line feed; the rich-edit control takes either.
+void SetMessageText(HWND box, std::string_view cp932) {
+  if (RichEditAvailable()) return tk::SetText(box, cp932);
+  std::string lines;
+  for (std::size_t i = 0; i < cp932.size(); ++i) {
+    if (cp932[i] == '\n' && (i == 0 || cp932[i - 1] != '\r')) lines += '\r';
+    lines += cp932[i];
+  }
+  tk::SetText(box, lines);
+}
 
 }  // namespace
 
 HWND MakeControl(const char* windowClass, DWORD style, NativeControl* parent, Bounds bounds,
                  std::string_view cp932) {
-  const HWND hwnd = MakeWindow(0, windowClass, WS_CHILD | WS_VISIBLE | style, bounds, Hwnd(parent), nullptr);
+  const Bounds device{Scaled(bounds.left), Scaled(bounds.top), Scaled(bounds.width), Scaled(bounds.height)};
+  const HWND hwnd = MakeWindow(0, windowClass, WS_CHILD | WS_VISIBLE | style, device, Hwnd(parent), nullptr);
   ::SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
   if (!cp932.empty()) SetWindowTextCp932(hwnd, cp932);
   return hwnd;
@@ -84,7 +100,7 @@ Bounds Control::GetBounds() const {
     RECT r{};
     ::GetWindowRect(Hwnd(*this), &r);
     ::MapWindowPoints(HWND_DESKTOP, ::GetParent(Hwnd(*this)), reinterpret_cast<POINT*>(&r), 2);
-    return Bounds{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    return Bounds{Unscaled(r.left), Unscaled(r.top), Unscaled(r.right - r.left), Unscaled(r.bottom - r.top)};
   });
 }
 
@@ -211,17 +227,18 @@ std::string Edit::Text() const {
 
 RichEdit::RichEdit(NativeControl* parent, Bounds bounds, std::string_view text)
     : Control(AsNative(MakeControl(RichEditClass(), ES_MULTILINE | ES_AUTOVSCROLL | WS_BORDER | WS_TABSTOP,
-                                   parent, bounds, text))),
+                                   parent, bounds))),
       shown_(text) {
   Built(Hwnd(*this), this);
+  SetMessageText(Hwnd(*this), text);
   // The window font for the whole text, whatever it is set to later
   // (twips at 96 dots per inch).
-  SetRichEditFont(Hwnd(*this), Form::kFontFamily, Form::kFontPixels * 15);
+  if (RichEditAvailable()) SetRichEditFont(Hwnd(*this), Form::kFontFamily, Form::kFontPixels * 15);
 }
 
 void RichEdit::SetText(std::string_view cp932) {
   RunOnWindowThread([&] {
-    tk::SetText(Hwnd(*this), cp932);
+    SetMessageText(Hwnd(*this), cp932);
     ::SendMessageA(Hwnd(*this), EM_SETMODIFY, FALSE, 0);
     shown_.assign(cp932);
     painted_ = false;
@@ -234,7 +251,7 @@ void RichEdit::ShowNow(std::string_view cp932) {
     const bool same = cp932 == shown_ && ::SendMessageA(box, EM_GETMODIFY, 0, 0) == 0;
     if (same && painted_) return;
     if (!same) {
-      tk::SetText(box, cp932);
+      SetMessageText(box, cp932);
       ::SendMessageA(box, EM_SETMODIFY, FALSE, 0);
       shown_.assign(cp932);
     }

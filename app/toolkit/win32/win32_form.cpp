@@ -33,7 +33,7 @@ Function FromUser32(const char* name) {
 HFONT WindowFont() {
   // A system without the face maps it by character set and family: a
   // Japanese font where one is installed, else a fixed-pitch one.
-  static const HFONT font = MakeJapaneseFont(Form::kFontPixels, FF_MODERN | DEFAULT_PITCH, Form::kFontFamily);
+  static const HFONT font = MakeJapaneseFont(Scaled(Form::kFontPixels), FF_MODERN | DEFAULT_PITCH, Form::kFontFamily);
   return font;
 }
 
@@ -41,7 +41,7 @@ FormWindow::FormWindow(Form& form, int clientWidth, int clientHeight) : form_(fo
   RegisterFormClass();
   menuBar_ = ::CreateMenu();
   popup_ = ::CreatePopupMenu();
-  RECT outer{0, 0, clientWidth, clientHeight};
+  RECT outer{0, 0, Scaled(clientWidth), Scaled(clientHeight)};
   ::AdjustWindowRectEx(&outer, kStyle, TRUE, kExStyle);
   hwnd_ = MakeWindow(kExStyle, kFormClass, kStyle,
                      {CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top}, nullptr,
@@ -85,14 +85,14 @@ void FormWindow::Hide() {
 void FormWindow::SetOuterHeight(int height) {
   RECT outer{};
   ::GetWindowRect(hwnd_, &outer);
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, std::max(0, height),
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, std::max(0, Scaled(height)),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int FormWindow::OuterHeight() const {
   RECT outer{};
   ::GetWindowRect(hwnd_, &outer);
-  return outer.bottom - outer.top;
+  return Unscaled(outer.bottom - outer.top);
 }
 
 LRESULT CALLBACK FormWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -77,6 +77,15 @@ HFONT MakeJapaneseFont(int pixels, BYTE pitchAndFamily, std::u8string_view face)
 // Shift-JIS character set, `twips` high.
 void SetRichEditFont(HWND box, std::u8string_view face, int twips);
 
+// The window's layout is given in pixels at 96 dots per inch. The program
+// declares itself aware of the display's resolution (its manifest), so
+// Windows does not stretch its bitmap on a larger setting; the toolkit
+// scales positions, sizes and the font to the system's resolution itself
+// (read once: the program does not follow a change while it runs), and
+// answers in the layout's own pixels. Threads: window thread.
+int Scaled(int layoutPixels);
+int Unscaled(int devicePixels);
+
 // The window's font (Form::kFontFamily, Shift-JIS character set, 12 pixels);
 // made once, kept for the life of the process.
 HFONT WindowFont();
@@ -84,6 +93,12 @@ HFONT WindowFont();
 // Control it stands for in its user data (set by the caller once built).
 HWND MakeControl(const char* windowClass, DWORD style, NativeControl* parent, Bounds bounds,
                  std::string_view cp932 = {});
+
+// Whether riched20.dll, home of the message area's rich-edit classes, was
+// loaded with the application object. Windows 95 and NT 4.0 lack it unless
+// another program brought it; there the message area is a multi-line edit
+// control, which shows the same texts without the rich-edit formatting.
+bool RichEditAvailable();
 
 // The message-only window that carries hand-overs and timer ticks to the
 // window thread; nullptr until the application object exists.
