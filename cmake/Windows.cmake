@@ -57,6 +57,12 @@ endfunction()
 set(ZX_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${ZX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# Its Notification is made of std::mutex and std::condition_variable, which
+# the win32 thread model lacks: every user of GoogleTest takes the
+# replacement, as GoogleTest itself does.
+target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+target_compile_options(gtest PUBLIC
+  "SHELL:-include ${PROJECT_SOURCE_DIR}/tests/support/gtest_notification_win32.h")
 
 # CTest runs the test programs under Wine, in a prefix of this build's own:
 # wine64 for the x86_64 build; 32-bit Wine for the i686 one, which needs a
