@@ -1,7 +1,6 @@
 // The application object of the Win32 back-end: the common controls and the
 // rich-edit library, the hand-over window, the message loop.
 #include <atomic>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -9,6 +8,7 @@
 #include "app/toolkit/hand_over_queue.h"
 #include "app/toolkit/language.h"
 #include "app/toolkit/win32/win32_native.h"
+#include "platform/lock.h"
 
 // After <windows.h> (win32_native.h), which it needs.
 #include <commctrl.h>
@@ -17,7 +17,7 @@ namespace tk {
 
 namespace {
 
-std::mutex titleLock;
+platform::Mutex titleLock;
 std::optional<std::string> title;
 
 std::atomic<HWND> handOver{nullptr};
@@ -53,12 +53,12 @@ bool CtrlHeld() { return (::GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 }  // namespace
 
 void SetApplicationTitle(std::string_view cp932) {
-  std::lock_guard guard(titleLock);
+  platform::LockGuard guard(titleLock);
   title = std::string(cp932);
 }
 
 std::string ApplicationTitle() {
-  std::lock_guard guard(titleLock);
+  platform::LockGuard guard(titleLock);
   return title.value_or(std::string());
 }
 
