@@ -37,6 +37,22 @@ inline HWND Hwnd(const Control& control) { return Hwnd(control.Native()); }
 // Threads: any.
 bool AnsiWindows();
 
+// A wide function of user32 or gdi32, for the NT family's path only, looked
+// up by name at run time: 95/98/Me export some of them only as failing stubs
+// and some not at all, and one import the loader cannot resolve keeps the
+// whole program from starting there. Every NT exports them; AnsiWindows()
+// holds wherever they are missing, so the wide path never meets a null.
+//   NT_WIDE("user32.dll", SetWindowTextW)(hwnd, text);
+template <typename Function>
+Function LookUpWide(const char* library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA(library), name)));
+}
+#define NT_WIDE(library, function)                                                                \
+  ([] {                                                                                           \
+    static const auto found = ::tk::LookUpWide<decltype(&::function)>(library, #function);        \
+    return found;                                                                                 \
+  }())
+
 // A window class of the program's kind (`name` is ASCII), with the arrow
 // cursor; false when the system refused it.
 bool RegisterWindowClass(const char* name, WNDPROC procedure, HBRUSH background);

@@ -90,14 +90,14 @@ void SetWindowTextCp932(HWND hwnd, std::string_view cp932) {
   if (AnsiWindows())
     ::SetWindowTextA(hwnd, std::string(cp932).c_str());
   else
-    ::SetWindowTextW(hwnd, Wide(cp932).c_str());
+    NT_WIDE("user32.dll", SetWindowTextW)(hwnd, Wide(cp932).c_str());
 }
 
 void InsertMenuCp932(HMENU menu, UINT position, UINT flags, UINT_PTR what, std::string_view cp932) {
   if (AnsiWindows())
     ::InsertMenuA(menu, position, flags | MF_BYPOSITION, what, std::string(cp932).c_str());
   else
-    ::InsertMenuW(menu, position, flags | MF_BYPOSITION, what, Wide(cp932).c_str());
+    NT_WIDE("user32.dll", InsertMenuW)(menu, position, flags | MF_BYPOSITION, what, Wide(cp932).c_str());
 }
 
 std::string WindowTextCp932(HWND hwnd) {
@@ -108,10 +108,10 @@ std::string WindowTextCp932(HWND hwnd) {
     bytes.resize(static_cast<std::size_t>(std::max(0, ::GetWindowTextA(hwnd, bytes.data(), size + 1))));
     return bytes;
   }
-  const int length = ::GetWindowTextLengthW(hwnd);
+  const int length = NT_WIDE("user32.dll", GetWindowTextLengthW)(hwnd);
   if (length <= 0) return {};
   std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
-  const int got = ::GetWindowTextW(hwnd, text.data(), length + 1);
+  const int got = NT_WIDE("user32.dll", GetWindowTextW)(hwnd, text.data(), length + 1);
   return FromWide(std::wstring_view(text.data(), static_cast<std::size_t>(got > 0 ? got : 0)));
 }
 
@@ -119,7 +119,7 @@ void MessageBoxCp932(HWND owner, std::string_view text, std::string_view caption
   if (AnsiWindows())
     ::MessageBoxA(owner, std::string(text).c_str(), std::string(caption).c_str(), style);
   else
-    ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), style);
+    NT_WIDE("user32.dll", MessageBoxW)(owner, Wide(text).c_str(), Wide(caption).c_str(), style);
 }
 
 SIZE TextExtentCp932(HDC dc, std::string_view cp932) {
@@ -129,7 +129,7 @@ SIZE TextExtentCp932(HDC dc, std::string_view cp932) {
     ::DrawTextA(dc, cp932.data(), static_cast<int>(cp932.size()), &r, DT_CALCRECT | DT_NOPREFIX);
   } else {
     const std::wstring text = Wide(cp932);
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX);
+    NT_WIDE("user32.dll", DrawTextW)(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX);
   }
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
@@ -138,7 +138,7 @@ void AddComboItemCp932(HWND box, std::string_view cp932) {
   if (AnsiWindows())
     ::SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(cp932).c_str()));
   else
-    ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(cp932).c_str()));
+    NT_WIDE("user32.dll", SendMessageW)(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(cp932).c_str()));
 }
 
 std::string ComboItemCp932(HWND box, int index) {
@@ -150,10 +150,10 @@ std::string ComboItemCp932(HWND box, int index) {
     bytes.resize(static_cast<std::size_t>(size));
     return bytes;
   }
-  const LRESULT length = ::SendMessageW(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  const LRESULT length = NT_WIDE("user32.dll", SendMessageW)(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
   if (length == CB_ERR || length <= 0) return {};
   std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
-  ::SendMessageW(box, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  NT_WIDE("user32.dll", SendMessageW)(box, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
   return FromWide(std::wstring_view(text.data(), static_cast<std::size_t>(length)));
 }
 
@@ -164,7 +164,7 @@ HFONT MakeJapaneseFont(int pixels, BYTE pitchAndFamily, std::u8string_view face)
     return ::CreateFontIndirectA(&font);
   }
   const auto font = JapaneseFont<LOGFONTW>(pixels, pitchAndFamily, std::wstring_view(Utf16(face)));
-  return ::CreateFontIndirectW(&font);
+  return NT_WIDE("gdi32.dll", CreateFontIndirectW)(&font);
 }
 
 // The rich-edit control reads the format by its size: the ANSI one, with
@@ -175,7 +175,7 @@ void SetRichEditFont(HWND box, std::u8string_view face, int twips) {
     ::SendMessageA(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
   } else {
     const auto format = JapaneseFormat<CHARFORMAT2W>(std::wstring_view(Utf16(face)), twips);
-    ::SendMessageW(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+    NT_WIDE("user32.dll", SendMessageW)(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
   }
 }
 

@@ -19,7 +19,8 @@ bool AnsiWindows() {
   // Anything but the NT family is taken for the 95/98/Me family, as start-up
   // takes it; a system that does not answer gets the functions every
   // Windows has.
-  static const bool ansi = platform::Win32SystemInfo().PlatformId() != platform::VER_PLATFORM_WIN32_NT;
+  static const bool ansi = platform::Win32SystemInfo().PlatformId() != platform::VER_PLATFORM_WIN32_NT ||
+                           LookUpWide<void*>("user32.dll", "CreateWindowExW") == nullptr;
   return ansi;
 }
 
@@ -42,7 +43,7 @@ bool RegisterWindowClass(const char* name, WNDPROC procedure, HBRUSH background)
   windowClass.hCursor = arrow;
   windowClass.hbrBackground = background;
   windowClass.lpszClassName = wideName.c_str();
-  return ::RegisterClassW(&windowClass) != 0;
+  return NT_WIDE("user32.dll", RegisterClassW)(&windowClass) != 0;
 }
 
 HWND MakeWindow(DWORD exStyle, const char* className, DWORD style, Bounds bounds, HWND parent, HMENU menu,
@@ -51,7 +52,7 @@ HWND MakeWindow(DWORD exStyle, const char* className, DWORD style, Bounds bounds
   if (AnsiWindows())
     return ::CreateWindowExA(exStyle, className, "", style, bounds.left, bounds.top, bounds.width, bounds.height,
                              parent, menu, instance, param);
-  return ::CreateWindowExW(exStyle, WideAscii(className).c_str(), L"", style, bounds.left, bounds.top, bounds.width,
+  return NT_WIDE("user32.dll", CreateWindowExW)(exStyle, WideAscii(className).c_str(), L"", style, bounds.left, bounds.top, bounds.width,
                            bounds.height, parent, menu, instance, param);
 }
 
@@ -60,22 +61,22 @@ void* CreationParam(LPARAM createStruct) { return reinterpret_cast<CREATESTRUCTA
 
 LRESULT DefaultProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return AnsiWindows() ? ::DefWindowProcA(hwnd, message, wParam, lParam)
-                       : ::DefWindowProcW(hwnd, message, wParam, lParam);
+                       : NT_WIDE("user32.dll", DefWindowProcW)(hwnd, message, wParam, lParam);
 }
 
 BOOL NextMessage(MSG& message) {
-  return AnsiWindows() ? ::GetMessageA(&message, nullptr, 0, 0) : ::GetMessageW(&message, nullptr, 0, 0);
+  return AnsiWindows() ? ::GetMessageA(&message, nullptr, 0, 0) : NT_WIDE("user32.dll", GetMessageW)(&message, nullptr, 0, 0);
 }
 
 bool DialogMessage(HWND dialog, MSG& message) {
-  return (AnsiWindows() ? ::IsDialogMessageA(dialog, &message) : ::IsDialogMessageW(dialog, &message)) != FALSE;
+  return (AnsiWindows() ? ::IsDialogMessageA(dialog, &message) : NT_WIDE("user32.dll", IsDialogMessageW)(dialog, &message)) != FALSE;
 }
 
 void Dispatch(const MSG& message) {
   if (AnsiWindows())
     ::DispatchMessageA(&message);
   else
-    ::DispatchMessageW(&message);
+    NT_WIDE("user32.dll", DispatchMessageW)(&message);
 }
 
 bool HasClass(HWND hwnd, const char* name) {
