@@ -120,6 +120,12 @@ const std::map<std::string_view, Setter>& Setters() {
        [](std::string_view v, DemoOptions& o) { return SetPath(v, o.commandLog, "--command-log"); }},
       {"--dump-flash",
        [](std::string_view v, DemoOptions& o) { return SetPath(v, o.dumpDir, "--dump-flash"); }},
+      {"--trace",
+       [](std::string_view v, DemoOptions& o) {
+         if (v.empty()) return std::string("--trace takes a path");
+         o.trace = std::string(v);
+         return std::string();
+       }},
   };
   return setters;
 }
@@ -188,6 +194,7 @@ std::string DemoUsage() {
          "  --command-log FILE     one line per command any virtual drive receives\n"
          "  --dump-flash DIR       at exit, DIR/unit0.bin and DIR/unit1.bin of the drive on adapter 0\n"
          "                         (both whole or neither)\n"
+         "  --trace FILE           the command trace, as ZORVEX_FLASH_TRACE=FILE (docs/trace-format.md)\n"
          "  --auto-flash           press Flash once the window is up, then Power Off (or Exit) when the\n"
          "                         run has ended, and OK on every message box met on the way;\n"
          "                         exit status 1 unless the run succeeded\n"

@@ -35,6 +35,7 @@ struct DemoOptions {
   std::vector<DemoFailure> failures;
   std::string commandLog;  // empty: none
   std::string dumpDir;     // empty: none
+  std::string trace;       // empty: the trace variable's file, if any
   bool autoFlash = false;
   bool help = false;
   bool version = false;
