@@ -23,6 +23,7 @@ emulator::DriveBenchOptions BenchOptions(const DemoOptions& options) {
   bench.latencyScale = options.latencyScale;
   bench.logPath = options.commandLog;
   bench.dumpDir = options.dumpDir;
+  bench.replayPath = options.replay;
   return bench;
 }
 
@@ -60,6 +61,7 @@ std::string LibraryConfig(const DemoOptions& options) {
             Hex2(f.senseByte2);
   if (!options.commandLog.empty()) text += ";log=" + options.commandLog;
   if (!options.dumpDir.empty()) text += ";dump=" + options.dumpDir;
+  if (!options.replay.empty()) text += ";replay=" + options.replay;
   return text;
 }
 

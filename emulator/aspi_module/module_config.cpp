@@ -47,9 +47,9 @@ bool ApplyEntry(std::string_view key, std::string_view value, ModuleConfig& conf
     config.failures.push_back(failure);
     return true;
   }
-  if (key == "log" || key == "dump") {
+  if (key == "log" || key == "dump" || key == "replay") {
     if (value.empty()) return false;
-    (key == "log" ? config.logPath : config.dumpDir) = std::string(value);
+    (key == "log" ? config.logPath : key == "dump" ? config.dumpDir : config.replayPath) = std::string(value);
     return true;
   }
   if (key == "revision") {
