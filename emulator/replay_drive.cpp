@@ -87,10 +87,10 @@ std::string ReplayScript::Mismatch(const TraceRecord& expected, uint32_t adapter
 }
 
 // Under the lock.
-bool ReplayScript::AnswerIdentity(uint32_t adapter, const ScsiCommand& command, const TraceRecord& next,
+bool ReplayScript::AnswerIdentity(uint32_t adapter, const ScsiCommand& command, const TraceRecord* next,
                                   ScsiReply& reply) const {
   if (command.cdbLen == 0 || command.cdb[0] != OPCODE_INQUIRY || command.direction != DataDirection::In) return false;
-  if (Mismatch(next, adapter, command).empty()) return false;
+  if (next != nullptr && Mismatch(*next, adapter, command).empty()) return false;
   for (const Expected& step : expected_) {
     const TraceRecord& record = *step.record;
     if (record.Number("ha") != adapter || record.Number("status") != SS_COMP) continue;
@@ -118,6 +118,7 @@ bool ReplayScript::Answer(uint32_t adapter, const ScsiCommand& command, ScsiRepl
     ++commandsSeen_;
     if (!failure_.empty()) return false;
     if (next_ >= expected_.size()) {
+      if (AnswerIdentity(adapter, command, nullptr, reply)) return true;
       Fail("replay: command " + std::to_string(commandsSeen_) + " at a drive is not in the trace (it ends after " +
            std::to_string(expected_.size()) + "): got " +
            Describe(adapter, Hex(command.cdb, command.cdbLen), DirectionName(command.direction), command.dataLen,
@@ -126,7 +127,7 @@ bool ReplayScript::Answer(uint32_t adapter, const ScsiCommand& command, ScsiRepl
     }
     const Expected& step = expected_[next_];
     const TraceRecord& record = *step.record;
-    if (AnswerIdentity(adapter, command, record, reply)) return true;
+    if (AnswerIdentity(adapter, command, &record, reply)) return true;
     if (const std::string mismatch = Mismatch(record, adapter, command); !mismatch.empty()) {
       Fail("replay: command " + std::to_string(step.number) + " (trace line " + std::to_string(record.line) +
            ") differs: " + mismatch);

@@ -54,7 +54,8 @@ class ReplayScript {
   };
   explicit ReplayScript(std::vector<TraceRecord> records);
   std::string Mismatch(const TraceRecord& expected, uint32_t adapter, const ScsiCommand& command) const;
-  bool AnswerIdentity(uint32_t adapter, const ScsiCommand& command, const TraceRecord& next,
+  // `next`: the command expected next; nullptr past the trace's end.
+  bool AnswerIdentity(uint32_t adapter, const ScsiCommand& command, const TraceRecord* next,
                       ScsiReply& reply) const;
   void Fail(std::string line);
 
