@@ -1,11 +1,12 @@
 #include "emulator/replay_drive.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "emulator/sha256.h"
-#include "platform/thread.h"
 
 namespace emulator {
 
@@ -156,7 +157,9 @@ bool ReplayScript::Answer(uint32_t adapter, const ScsiCommand& command, ScsiRepl
     }
     if (recordedDelays_) delayMs = record.Number("ms").value_or(0);
   }
-  if (delayMs > 0) platform::SleepMs(static_cast<uint32_t>(delayMs));
+  // Not the platform's sleep: the virtual library carries the emulator
+  // without the platform library.
+  if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
   return reached;
 }
 

@@ -8,6 +8,8 @@
 #include <map>
 #include <string_view>
 
+#include "emulator/trace_reader.h"
+
 namespace demo {
 
 namespace {
@@ -171,6 +173,10 @@ std::string PrepareDemoFiles(const DemoOptions& options) {
   std::error_code ec;
   if (!options.dumpDir.empty() && !std::filesystem::is_directory(options.dumpDir, ec))
     return "--dump-flash: " + options.dumpDir + " is not an existing folder";
+  if (!options.replay.empty()) {
+    std::string error;
+    if (emulator::ReadTrace(options.replay, error).empty()) return "--replay: " + error;
+  }
   if (!options.commandLog.empty()) {
     // Appending: made when absent, never emptied here. The drives empty it
     // as they start, once nothing can refuse the command line any more.
