@@ -10,6 +10,7 @@ void TracedDialogs::ShowMessage(std::string_view cp932) {
 }
 
 void TracedDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
-  if (CommandTrace* trace = InstalledCommandTrace()) trace->Box(std::string(caption) + ": " + std::string(text));
+  if (CommandTrace* trace = InstalledCommandTrace())
+    trace->Box(std::string(caption) + ": " + std::string(text));
   inner_.ShowFatalError(text, caption);
 }

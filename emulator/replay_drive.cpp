@@ -47,7 +47,8 @@ std::string SentDigest(const ScsiCommand& command) {
 
 std::string Describe(uint64_t adapter, const std::string& cdb, const std::string& dir, uint64_t len,
                      const std::string& digest) {
-  std::string text = "ha=" + std::to_string(adapter) + " cdb=" + cdb + " dir=" + dir + " len=" + std::to_string(len);
+  std::string text =
+      "ha=" + std::to_string(adapter) + " cdb=" + cdb + " dir=" + dir + " len=" + std::to_string(len);
   if (!digest.empty()) text += " sha256=" + digest;
   return text;
 }
@@ -74,7 +75,8 @@ ReplayScript::ReplayScript(std::vector<TraceRecord> records) : records_(std::mov
   }
 }
 
-std::string ReplayScript::Mismatch(const TraceRecord& expected, uint32_t adapter, const ScsiCommand& command) const {
+std::string ReplayScript::Mismatch(const TraceRecord& expected, uint32_t adapter,
+                                   const ScsiCommand& command) const {
   const std::string cdb = Hex(command.cdb, command.cdbLen);
   const std::string digest = SentDigest(command);
   const bool same = expected.Number("ha") == adapter && expected.Text("cdb") == cdb &&
@@ -90,7 +92,8 @@ std::string ReplayScript::Mismatch(const TraceRecord& expected, uint32_t adapter
 // Under the lock.
 bool ReplayScript::AnswerIdentity(uint32_t adapter, const ScsiCommand& command, const TraceRecord* next,
                                   ScsiReply& reply) const {
-  if (command.cdbLen == 0 || command.cdb[0] != OPCODE_INQUIRY || command.direction != DataDirection::In) return false;
+  if (command.cdbLen == 0 || command.cdb[0] != OPCODE_INQUIRY || command.direction != DataDirection::In)
+    return false;
   if (next != nullptr && Mismatch(*next, adapter, command).empty()) return false;
   for (const Expected& step : expected_) {
     const TraceRecord& record = *step.record;
@@ -120,10 +123,10 @@ bool ReplayScript::Answer(uint32_t adapter, const ScsiCommand& command, ScsiRepl
     if (!failure_.empty()) return false;
     if (next_ >= expected_.size()) {
       if (AnswerIdentity(adapter, command, nullptr, reply)) return true;
-      Fail("replay: command " + std::to_string(commandsSeen_) + " at a drive is not in the trace (it ends after " +
-           std::to_string(expected_.size()) + "): got " +
-           Describe(adapter, Hex(command.cdb, command.cdbLen), DirectionName(command.direction), command.dataLen,
-                    SentDigest(command)));
+      Fail("replay: command " + std::to_string(commandsSeen_) +
+           " at a drive is not in the trace (it ends after " + std::to_string(expected_.size()) + "): got " +
+           Describe(adapter, Hex(command.cdb, command.cdbLen), DirectionName(command.direction),
+                    command.dataLen, SentDigest(command)));
       return false;
     }
     const Expected& step = expected_[next_];

@@ -18,7 +18,8 @@ class LineParser {
       std::string key, value;
       if (!String(key)) return Fail(error, "a field name is not a string");
       if (!Take(':')) return Fail(error, "':' missing after \"" + key + "\"");
-      if (!Value(value)) return Fail(error, "the value of \"" + key + "\" is not a string, number or boolean");
+      if (!Value(value))
+        return Fail(error, "the value of \"" + key + "\" is not a string, number or boolean");
       if (!fields.emplace(key, value).second) return Fail(error, "\"" + key + "\" appears twice");
     } while (Take(','));
     if (!Take('}')) return Fail(error, "'}' missing");
@@ -57,7 +58,8 @@ class LineParser {
         out = word;
         return true;
       }
-    while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_]))) out.push_back(text_[pos_++]);
+    while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_])))
+      out.push_back(text_[pos_++]);
     return !out.empty();
   }
   bool AtEnd(std::string& error) {
@@ -116,8 +118,8 @@ std::vector<TraceRecord> ReadTrace(const std::string& path, std::string& error) 
         return {};
       }
       if (const auto version = record->Number("version"); version != TRACE_VERSION_KNOWN) {
-        error = path + ": trace format version " + record->Text("version") + " is not known here (this reads version " +
-                std::to_string(TRACE_VERSION_KNOWN) + ")";
+        error = path + ": trace format version " + record->Text("version") +
+                " is not known here (this reads version " + std::to_string(TRACE_VERSION_KNOWN) + ")";
         return {};
       }
     }

@@ -21,7 +21,7 @@ inline constexpr char TRACE_FORMAT_NAME[] = "zorvex-trace";
 inline constexpr uint64_t TRACE_VERSION_KNOWN = 1;
 
 struct TraceRecord {
-  std::size_t line = 0;  // 1-based line number in the file
+  std::size_t line = 0;                       // 1-based line number in the file
   std::map<std::string, std::string> fields;  // strings unescaped, numbers and booleans as written
 
   std::string Event() const { return Text("event"); }

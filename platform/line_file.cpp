@@ -1,5 +1,7 @@
 #include "platform/line_file.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -16,6 +18,14 @@ LineFile::~LineFile() { Close(); }
 bool LineFile::Open(const std::string& path, std::string& error) {
   Close();
   failed_ = false;
+  // Only a regular file, or a new one: a device named by mistake (a disk,
+  // a SCSI generic node) must never receive the lines, and a FIFO without a
+  // reader would hold the program at its start.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    error = "it is there and is not a regular file";
+    return false;
+  }
   errno = 0;
   // Binary: the same bytes on every system, one "\n" per line.
   file_ = std::fopen(path.c_str(), "wb");

@@ -2,8 +2,9 @@
 // as it is complete, so a crash of the program keeps every line written
 // before it. Built on the C library's streams, the same on every system.
 //
-// Open() creates or empties the file; a path that cannot be opened leaves
-// the object closed with the reason. After the first failed write every
+// Open() creates or empties the file; a path that cannot be opened, or that
+// names anything but a regular file (a device, a FIFO, a folder), leaves the
+// object closed with the reason. After the first failed write every
 // later write fails at once: a file that lost a line must not go on as if
 // it had not.
 // Threads: one thread at a time (the owner serialises).

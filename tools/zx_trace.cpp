@@ -55,10 +55,11 @@ std::string Step(const TraceRecord& r) {
 }
 
 const char* SenseKeyName(int key) {
-  static const char* const names[16] = {"NO SENSE",        "RECOVERED ERROR", "NOT READY",      "MEDIUM ERROR",
-                                        "HARDWARE ERROR",  "ILLEGAL REQUEST", "UNIT ATTENTION", "DATA PROTECT",
-                                        "BLANK CHECK",     "VENDOR SPECIFIC", "COPY ABORTED",   "ABORTED COMMAND",
-                                        "EQUAL",           "VOLUME OVERFLOW", "MISCOMPARE",     "RESERVED"};
+  static const char* const names[16] = {
+      "NO SENSE",       "RECOVERED ERROR", "NOT READY",      "MEDIUM ERROR",
+      "HARDWARE ERROR", "ILLEGAL REQUEST", "UNIT ATTENTION", "DATA PROTECT",
+      "BLANK CHECK",    "VENDOR SPECIFIC", "COPY ABORTED",   "ABORTED COMMAND",
+      "EQUAL",          "VOLUME OVERFLOW", "MISCOMPARE",     "RESERVED"};
   return names[key & 0x0F];
 }
 
@@ -91,11 +92,11 @@ bool Failed(const TraceRecord& r) {
 
 int Summary(const std::vector<TraceRecord>& records) {
   const TraceRecord& h = records.front();
-  std::cout << "program:     " << h.Text("program") << " " << h.Text("program_version") << ", carrying firmware "
-            << (h.Text("firmware").empty() ? "(none)" : h.Text("firmware")) << "\n"
+  std::cout << "program:     " << h.Text("program") << " " << h.Text("program_version")
+            << ", carrying firmware " << (h.Text("firmware").empty() ? "(none)" : h.Text("firmware")) << "\n"
             << "system:      platform " << h.Text("platform_id") << " (" << h.Text("family") << "), back-end "
-            << h.Text("backend") << ", " << h.Text("adapters") << " host adapter(s), language " << h.Text("language")
-            << "\n";
+            << h.Text("backend") << ", " << h.Text("adapters") << " host adapter(s), language "
+            << h.Text("language") << "\n";
   std::size_t commands = 0, failures = 0;
   const TraceRecord* firstFailure = nullptr;
   std::string lastStep, lastStatus;
@@ -106,7 +107,8 @@ int Summary(const std::vector<TraceRecord>& records) {
     if (r.Event() != "command") continue;
     ++commands;
     const std::vector<uint8_t> received = Bytes(r, "received");
-    if (Step(r) == "INQUIRY" && received.size() >= 36 && drives.insert(r.Text("ha") + ":" + r.Text("target")).second)
+    if (Step(r) == "INQUIRY" && received.size() >= 36 &&
+        drives.insert(r.Text("ha") + ":" + r.Text("target")).second)
       std::cout << "drive:       adapter " << r.Text("ha") << " target " << r.Text("target") << ": \""
                 << std::string(received.begin() + 8, received.begin() + 32) << "\" revision \""
                 << std::string(received.begin() + 32, received.begin() + 36) << "\"\n";
@@ -144,7 +146,8 @@ std::string Problem(const TraceRecord& r) {
   const auto cdb = emulator::FromHex(r.Text("cdb"));
   if (!cdb || cdb->empty() || cdb->size() > 16) return "a command without a CDB of 1 to 16 bytes";
   for (const char* key : {"sense", "received", "sent_head", "received_head"})
-    if (r.Has(key) && !emulator::FromHex(r.Text(key))) return std::string("\"") + key + "\" is not hexadecimal";
+    if (r.Has(key) && !emulator::FromHex(r.Text(key)))
+      return std::string("\"") + key + "\" is not hexadecimal";
   if (dir == "out" && r.Text("sent_sha256").size() != 64) return "data sent without its SHA-256";
   if (r.Has("received") && Bytes(r, "received").size() != *r.Number("len"))
     return "the data received is not as long as the command says";
@@ -160,8 +163,8 @@ int Check(const std::string& path, const std::vector<TraceRecord>& records) {
     }
     if (r.Event() == "command") ++commands;
   }
-  std::cout << path << ": a valid zorvex trace, version " << records.front().Text("version") << ", " << commands
-            << " commands in " << records.size() << " lines\n";
+  std::cout << path << ": a valid zorvex trace, version " << records.front().Text("version") << ", "
+            << commands << " commands in " << records.size() << " lines\n";
   return 0;
 }
 

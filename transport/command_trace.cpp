@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/sha256.h"
+#include "platform/system_info.h"
 #include "platform/thread.h"
 
 namespace {
@@ -84,13 +85,16 @@ CommandTrace::~CommandTrace() {
 }
 
 void CommandTrace::Header(const TraceHeader& header) {
-  std::string line = std::string("{\"format\":\"") + TRACE_FORMAT + "\",\"version\":" +
-                     std::to_string(TRACE_VERSION) + ",\"event\":\"header\"";
+  std::string line = std::string("{\"format\":\"") + TRACE_FORMAT +
+                     "\",\"version\":" + std::to_string(TRACE_VERSION) + ",\"event\":\"header\"";
   line += Field("program", Quoted(program_));
   line += Field("program_version", Quoted(version_));
   line += Field("firmware", Quoted(header.firmwareVersion));
   line += Field("platform_id", header.platformId);
-  line += Field("family", Quoted(header.platformId == 2 ? "nt" : header.platformId == 1 ? "9x" : ""));
+  const char* family = header.platformId == platform::VER_PLATFORM_WIN32_NT        ? "nt"
+                       : header.platformId == platform::VER_PLATFORM_WIN32_WINDOWS ? "9x"
+                                                                                   : "";
+  line += Field("family", Quoted(family));
   line += Field("backend", Quoted(header.backEnd));
   line += Field("adapters", static_cast<uint64_t>(header.adapters));
   line += Field("language", Quoted(header.language)) + "}";
@@ -108,21 +112,22 @@ std::string CommandTrace::Prefix(const char* event) const {
 }
 
 void CommandTrace::Command(const SRB_ExecSCSICmd& block, uint32_t startMs, uint32_t tookMs, bool waitRanOut) {
-  const auto* sent = static_cast<const uint8_t*>(block.SRB_BufPointer);
+  const auto* buffer = static_cast<const uint8_t*>(block.SRB_BufPointer);
   const bool in = (block.SRB_Flags & SRB_DIR_IN) != 0;
   const bool out = (block.SRB_Flags & SRB_DIR_OUT) != 0;
   std::string line = std::string("{\"event\":\"command\",\"t\":") + std::to_string(startMs - startMs_);
   line += Field("ha", block.SRB_HaId) + Field("target", block.SRB_Target) + Field("lun", block.SRB_Lun);
   line += Field("cdb", Quoted(Hex(block.CDBByte, std::min<std::size_t>(block.SRB_CDBLen, 16))));
   line += Field("dir", Quoted(Direction(block.SRB_Flags))) + Field("len", block.SRB_BufLen);
-  if (out && sent != nullptr) line += DigestAndHead("sent", sent, block.SRB_BufLen);
+  if (out && buffer != nullptr) line += DigestAndHead("sent", buffer, block.SRB_BufLen);
   line += Field("status", block.SRB_Status) + Field("ha_status", block.SRB_HaStat) +
           Field("target_status", block.SRB_TargStat);
   if (block.SRB_Status != SS_COMP)
-    line += Field("sense", Quoted(Hex(block.SenseArea, std::min<std::size_t>(block.SRB_SenseLen, SENSE_AREA_LEN))));
-  if (in && sent != nullptr && block.SRB_Status == SS_COMP)
-    line += KeepsWholeReply(block) ? Field("received", Quoted(Hex(sent, block.SRB_BufLen)))
-                                   : DigestAndHead("received", sent, block.SRB_BufLen);
+    line += Field("sense",
+                  Quoted(Hex(block.SenseArea, std::min<std::size_t>(block.SRB_SenseLen, SENSE_AREA_LEN))));
+  if (in && buffer != nullptr && block.SRB_Status == SS_COMP)
+    line += KeepsWholeReply(block) ? Field("received", Quoted(Hex(buffer, block.SRB_BufLen)))
+                                   : DigestAndHead("received", buffer, block.SRB_BufLen);
   if (waitRanOut) line += Field("wait_ran_out", "true");
   line += Field("ms", tookMs) + "}";
   std::lock_guard guard(lock_);

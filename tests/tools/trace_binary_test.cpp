@@ -46,7 +46,8 @@ TEST_P(TraceBinaryAnswer, ExitStatusAndStreams) {
   container_test::ScratchDir dir;
   std::string trace = Slurp(std::string(ZX_TRACE_DIR) + "/" + c.trace);
   ASSERT_FALSE(trace.empty());
-  if (c.from != nullptr) trace = std::regex_replace(trace, std::regex(c.from), c.to, std::regex_constants::format_first_only);
+  if (c.from != nullptr)
+    trace = std::regex_replace(trace, std::regex(c.from), c.to, std::regex_constants::format_first_only);
   std::ofstream(dir.File("trace.jsonl"), std::ios::binary) << trace;
   const std::string command = "'" + ToolPath().string() + "' " + c.command + " '" + dir.File("trace.jsonl") +
                               "' >'" + dir.File("out") + "' 2>'" + dir.File("err") + "'";
@@ -74,16 +75,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "erase unit 0 (cdb cb0400000000002000000000): request status 4", nullptr},
         TraceAnswer{"SummaryDecodesAUnitAttention", "summary", "unit-attention-nt.jsonl", nullptr, nullptr, 0,
                     "sense key 6 (UNIT ATTENTION), ASC/ASCQ 44/00", nullptr},
-        TraceAnswer{"SummaryOfARunThatFoundNoDrive", "summary", "other-identity-nt.jsonl", nullptr, nullptr, 0,
-                    "last status: 16 \"Target drive is not found.\"", nullptr},
+        TraceAnswer{"SummaryOfARunThatFoundNoDrive", "summary", "other-identity-nt.jsonl", nullptr, nullptr,
+                    0, "last status: 16 \"Target drive is not found.\"", nullptr},
         TraceAnswer{"CheckAcceptsADemoTrace", "check", "success-9x.jsonl", nullptr, nullptr, 0,
                     "a valid zorvex trace, version 1,", nullptr},
-        TraceAnswer{"CheckRefusesAnUnknownVersion", "check", "success-nt.jsonl", "\"version\":1", "\"version\":2", 1,
-                    nullptr, "trace format version 2 is not known here"},
-        TraceAnswer{"CheckNamesABadLine", "check", "success-nt.jsonl", "\"dir\":\"in\"", "\"dir\":\"up\"", 1, nullptr,
-                    "line 2: a command with the direction \"up\""},
-        TraceAnswer{"CheckNamesAShortReply", "check", "success-nt.jsonl", "\"len\":36", "\"len\":37", 1, nullptr,
-                    "line 2: the data received is not as long as the command says"},
+        TraceAnswer{"CheckRefusesAnUnknownVersion", "check", "success-nt.jsonl", "\"version\":1",
+                    "\"version\":2", 1, nullptr, "trace format version 2 is not known here"},
+        TraceAnswer{"CheckNamesABadLine", "check", "success-nt.jsonl", "\"dir\":\"in\"", "\"dir\":\"up\"", 1,
+                    nullptr, "line 2: a command with the direction \"up\""},
+        TraceAnswer{"CheckNamesAShortReply", "check", "success-nt.jsonl", "\"len\":36", "\"len\":37", 1,
+                    nullptr, "line 2: the data received is not as long as the command says"},
         TraceAnswer{"CheckNamesMalformedJson", "check", "erase-failed-nt.jsonl", "\\}\n", "\n", 1, nullptr,
                     "line 1: '}' missing"}),
     [](const auto& info) { return std::string(info.param.name); });
