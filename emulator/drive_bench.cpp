@@ -113,6 +113,7 @@ DriveBench::DriveBench(DriveBenchOptions options, std::string& error) : options_
     std::string replayError;
     replay_ = ReplayScript::Load(options_.replayPath, replayError);
     if (!replay_ && error.empty()) error = replayError;
+    if (replay_) replay_->UseRecordedDelays(options_.replayDelays);
   }
   VirtualDriveOptions driveOptions;
   if (!options_.revision.empty()) driveOptions.revision = options_.revision;

@@ -49,6 +49,7 @@ struct DriveBenchOptions {
   // Not empty: each adapter's drive answers from this command trace
   // (emulator/replay_drive.h), behind the same injector and tap.
   std::string replayPath;
+  bool replayDelays = false;  // each replayed reply takes as long as it did in the trace
 };
 
 class DriveBench {

@@ -24,6 +24,7 @@ emulator::DriveBenchOptions BenchOptions(const ModuleConfig& config) {
   options.logPath = config.logPath;
   options.dumpDir = config.dumpDir;
   options.replayPath = config.replayPath;
+  options.replayDelays = config.replayDelays != 0;
   return options;
 }
 

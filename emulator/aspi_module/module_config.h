@@ -23,6 +23,7 @@
 //                adapter 0
 //   replay=FILE  the drives answer from the command trace FILE
 //                (emulator/replay_drive.h) instead of being virtual drives
+//   replay-delays=1  each replayed reply takes as long as it did in the trace
 // Values cannot contain ';'.
 // Example: "drives=1;revision=1.0A;status=1;adapters=1;latency=0".
 // Threads: any (plain data and a pure function).
@@ -56,6 +57,7 @@ struct ModuleConfig {
   std::string logPath;  // empty: no log
   std::string dumpDir;  // empty: no dump
   std::string replayPath;  // empty: virtual drives
+  uint32_t replayDelays = 0;
 };
 
 struct ConfigResult {
