@@ -126,7 +126,7 @@ const char* StatusText(uint8_t code, bool japanese) {
 
 std::string StatusMessages::SetStatus(StatusMsg code, bool japanese) {
   const char* text = StatusText(static_cast<uint8_t>(code), japanese);
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (text != nullptr) {
     // Every row fits; the copy is bounded all the same and stays terminated.
     const size_t n = std::min(std::strlen(text), MESSAGE_BUFFER_SIZE - 1);
@@ -143,12 +143,12 @@ std::string StatusMessages::SetStatus(StatusMsg code, bool japanese) {
 }
 
 StatusMsg StatusMessages::StatusCode() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return statusCode_;
 }
 
 std::string StatusMessages::MessageBuffer() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return std::string(messageBuffer_);
 }
 

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include "emulator/sha256.h"
+#include "platform/thread.h"
 
 namespace emulator {
 
@@ -118,7 +118,7 @@ bool ReplayScript::Answer(uint32_t adapter, const ScsiCommand& command, ScsiRepl
   uint64_t delayMs = 0;
   bool reached = false;
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     ++commandsSeen_;
     if (!failure_.empty()) return false;
     if (next_ >= expected_.size()) {
@@ -160,19 +160,17 @@ bool ReplayScript::Answer(uint32_t adapter, const ScsiCommand& command, ScsiRepl
     }
     if (recordedDelays_) delayMs = record.Number("ms").value_or(0);
   }
-  // Not the platform's sleep: the virtual library carries the emulator
-  // without the platform library.
-  if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+  if (delayMs > 0) platform::SleepMs(static_cast<uint32_t>(delayMs));
   return reached;
 }
 
 std::string ReplayScript::Failure() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return failure_;
 }
 
 std::size_t ReplayScript::Remaining() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return expected_.size() - next_;
 }
 

@@ -20,12 +20,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "emulator/scsi_device.h"
 #include "emulator/trace_reader.h"
+#include "platform/lock.h"
 
 namespace emulator {
 
@@ -61,7 +61,7 @@ class ReplayScript {
 
   const std::vector<TraceRecord> records_;
   std::vector<Expected> expected_;
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::size_t next_ = 0;
   std::size_t commandsSeen_ = 0;
   std::string failure_;

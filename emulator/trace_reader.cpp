@@ -1,11 +1,20 @@
 #include "emulator/trace_reader.h"
 
 #include <cctype>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 
 namespace emulator {
 
 namespace {
+
+// One line without its line feed; false at the end of the file with nothing read.
+bool ReadLine(std::FILE* in, std::string& line) {
+  line.clear();
+  int c;
+  while ((c = std::fgetc(in)) != EOF && c != '\n') line += static_cast<char>(c);
+  return c != EOF || !line.empty();
+}
 
 class LineParser {
  public:
@@ -98,14 +107,14 @@ std::optional<TraceRecord> ParseTraceLine(const std::string& text, std::size_t l
 }
 
 std::vector<TraceRecord> ReadTrace(const std::string& path, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
   if (!in) {
     error = "cannot read " + path;
     return {};
   }
   std::vector<TraceRecord> records;
   std::string text;
-  for (std::size_t line = 1; std::getline(in, text); ++line) {
+  for (std::size_t line = 1; ReadLine(in.get(), text); ++line) {
     std::string why;
     auto record = ParseTraceLine(text, line, why);
     if (!record) {

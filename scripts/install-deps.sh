@@ -12,3 +12,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xauth fonts-ipafont-gothic imagemagick dbus-daemon \
   qt6-qpa-plugins qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base \
   lintian devscripts gdb at-spi2-core python3-pyatspi >/dev/null
+# The Windows cross build: the win32-thread mingw-w64 compilers, which link
+# no winpthreads (scripts/build-windows.sh installs them too).
+$SUDO apt-get install -y -qq --no-install-recommends \
+  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 googletest >/dev/null

@@ -98,7 +98,7 @@ void CommandTrace::Header(const TraceHeader& header) {
   line += Field("backend", Quoted(header.backEnd));
   line += Field("adapters", static_cast<uint64_t>(header.adapters));
   line += Field("language", Quoted(header.language)) + "}";
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (headerWritten_) return;
   headerWritten_ = true;
   std::vector<std::string> early;
@@ -130,13 +130,13 @@ void CommandTrace::Command(const SRB_ExecSCSICmd& block, uint32_t startMs, uint3
                                    : DigestAndHead("received", buffer, block.SRB_BufLen);
   if (waitRanOut) line += Field("wait_ran_out", "true");
   line += Field("ms", tookMs) + "}";
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   Emit(std::move(line));
 }
 
 void CommandTrace::Status(uint8_t code, std::string_view englishText) {
   std::string line = Prefix("status") + Field("code", code) + Field("text", Quoted(englishText)) + "}";
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   Emit(std::move(line));
 }
 
@@ -144,12 +144,12 @@ void CommandTrace::Box(std::string_view cp932) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(cp932.data());
   std::string line =
       Prefix("box") + Field("text", Quoted(cp932)) + Field("cp932", Quoted(Hex(bytes, cp932.size()))) + "}";
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   Emit(std::move(line));
 }
 
 bool CommandTrace::Stopped() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return stopped_;
 }
 

@@ -19,11 +19,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/line_file.h"
 #include "transport/srb.h"
 
@@ -65,7 +65,7 @@ class CommandTrace {
   void Emit(std::string line);
   std::string Prefix(const char* event) const;
 
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   platform::LineFile file_;
   const std::string path_;
   const std::string program_;

@@ -3,7 +3,6 @@
 // power-off that only prints a line. Options: demo_options.h (--help).
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -26,6 +25,7 @@
 #include "app/toolkit/dialogs.h"
 #include "emulator/virtual_device_layer.h"
 #include "platform/event.h"
+#include "platform/path_ops.h"
 #include "platform/termination_requests.h"
 #include "transport/aspi_library.h"
 
@@ -40,8 +40,7 @@ constexpr int kBadOptions = 2;
 constexpr int kRunNotSucceeded = 1;
 
 bool HasLibrary(const std::string& folder) {
-  std::error_code error;
-  return std::filesystem::exists(std::filesystem::path(folder) / ASPI_LIBRARY_NAME, error);
+  return platform::PathExists(platform::JoinPath(folder, ASPI_LIBRARY_NAME));
 }
 
 // The virtual library: beside the demo (where the build puts it); else where
@@ -53,7 +52,7 @@ std::string LibraryFolder() {
   if (HasLibrary(own)) return own;
 #ifdef ZX_ASPI_INSTALLED_DIR
   const std::string installed =
-      (std::filesystem::path(own) / ZX_ASPI_INSTALLED_DIR).lexically_normal().string();
+      platform::NormalPath(platform::JoinPath(own, ZX_ASPI_INSTALLED_DIR));
   if (HasLibrary(installed)) return installed;
 #endif
   return own;

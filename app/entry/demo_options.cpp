@@ -2,13 +2,13 @@
 
 #include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <string_view>
 
 #include "emulator/trace_reader.h"
+#include "platform/path_ops.h"
 
 namespace demo {
 
@@ -170,8 +170,7 @@ DemoParse ParseDemoOptions(const std::vector<std::string>& args) {
 std::string PrepareDemoFiles(const DemoOptions& options) {
   // Every check that touches nothing comes first, so that a refusal leaves
   // an existing command log as it was.
-  std::error_code ec;
-  if (!options.dumpDir.empty() && !std::filesystem::is_directory(options.dumpDir, ec))
+  if (!options.dumpDir.empty() && !platform::IsFolder(options.dumpDir))
     return "--dump-flash: " + options.dumpDir + " is not an existing folder";
   if (!options.replay.empty()) {
     std::string error;
@@ -180,8 +179,9 @@ std::string PrepareDemoFiles(const DemoOptions& options) {
   if (!options.commandLog.empty()) {
     // Appending: made when absent, never emptied here. The drives empty it
     // as they start, once nothing can refuse the command line any more.
-    std::ofstream log(options.commandLog, std::ios::app);
-    if (!log) return "--command-log: cannot create " + options.commandLog;
+    std::FILE* log = std::fopen(options.commandLog.c_str(), "ab");
+    if (log == nullptr) return "--command-log: cannot create " + options.commandLog;
+    std::fclose(log);
   }
   return {};
 }

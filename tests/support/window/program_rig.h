@@ -138,6 +138,18 @@ class ProgramRig {
   container_test::ScratchDir dir;
   std::string ownPath = dir.File("zorvex-flash");
 
+ private:
+  struct Slot {
+    std::shared_ptr<emulator::VirtualDrive> drive;
+    std::shared_ptr<emulator::FaultInjector> injector;
+    std::shared_ptr<fakes::CommandTap> tap;
+  };
+  // Declared before the layer so that they outlive it: a worker released at
+  // teardown may still pass a command through a tap to its injector until
+  // the layer's destructor has seen every call leave.
+  std::vector<Slot> drives_;
+
+ public:
   emulator::VirtualDeviceLayer layer;
   fakes::FakeSystemInfo system;
   fakes::RecordingPower power;
@@ -145,14 +157,7 @@ class ProgramRig {
   CountingLoader libraries;
 
  private:
-  struct Slot {
-    std::shared_ptr<emulator::VirtualDrive> drive;
-    std::shared_ptr<emulator::FaultInjector> injector;
-    std::shared_ptr<fakes::CommandTap> tap;
-  };
-
   RigOptions options_;
-  std::vector<Slot> drives_;
   platform::DeviceLayer* devices_ = &layer;
   platform::PowerControl* power_ = &power;
   platform::Dialogs* dialogs_ = &dialogs;
