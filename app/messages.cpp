@@ -11,6 +11,7 @@
 #include "app/toolkit/language.h"
 #include "app/toolkit/text.h"
 #include "app/toolkit/window_thread.h"
+#include "transport/command_trace.h"
 
 namespace {
 
@@ -133,6 +134,11 @@ std::string StatusMessages::SetStatus(StatusMsg code, bool japanese) {
     messageBuffer_[n] = '\0';
   }
   statusCode_ = code;
+  // Under the lock, so the trace has the statuses in the order they were set.
+  if (CommandTrace* trace = InstalledCommandTrace()) {
+    const char* english = StatusText(static_cast<uint8_t>(code), false);
+    trace->Status(static_cast<uint8_t>(code), english != nullptr ? english : "");
+  }
   return std::string(messageBuffer_);
 }
 

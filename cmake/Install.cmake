@@ -31,9 +31,9 @@ set(ZX_DEMO_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/zorvex-flash-demo)
 file(RELATIVE_PATH ZX_DEMO_MODULE_RELATIVE ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_LIBDIR}/zorvex-flash-demo)
 
-install(TARGETS zx-pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-set(ZX_MAN_PAGES zx-pack)
-set(ZX_SPLIT_BINARIES zx-pack)
+install(TARGETS zx-pack zx-trace RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set(ZX_MAN_PAGES zx-pack zx-trace)
+set(ZX_SPLIT_BINARIES zx-pack zx-trace)
 # A core build (ZX_WITH_WINDOW=OFF) has the packer alone.
 if(TARGET zorvex-flash)
   target_compile_definitions(zorvex-flash-demo PRIVATE ZX_ASPI_INSTALLED_DIR="${ZX_DEMO_MODULE_RELATIVE}")
@@ -124,7 +124,8 @@ string(JOIN "\n" ZX_DESCRIPTION
   "new firmware through the drive's vendor SCSI commands."
   ""
   "Includes zorvex-flash-demo, the same program in front of virtual drives,"
-  "and zx-pack, the firmware container packer. Firmware images belong to the"
+  "zx-pack, the firmware container packer, and zx-trace, which reads the"
+  "command traces attached to bug reports. Firmware images belong to the"
   "drive's maker and are not part of this package.")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${ZX_PACKAGE_NAME})
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "${ZX_DESCRIPTION}")

@@ -100,13 +100,20 @@ DriveBench::DriveBench(DriveBenchOptions options, std::string& error) : options_
       });
     }
   }
+  if (!options_.replayPath.empty()) {
+    std::string replayError;
+    replay_ = ReplayScript::Load(options_.replayPath, replayError);
+    if (!replay_ && error.empty()) error = replayError;
+    if (replay_) replay_->UseRecordedDelays(options_.replayDelays);
+  }
   VirtualDriveOptions driveOptions;
   if (!options_.revision.empty()) driveOptions.revision = options_.revision;
   drives_.resize(options_.drives);
   for (uint32_t adapter = 0; adapter < options_.drives; ++adapter) {
     Drive& d = drives_[adapter];
     d.drive = std::make_unique<VirtualDrive>(driveOptions);
-    d.faults = std::make_unique<FaultInjector>(*d.drive);
+    if (replay_) d.replay = std::make_unique<ReplayDevice>(*replay_, adapter);
+    d.faults = d.replay ? std::make_unique<FaultInjector>(*d.replay) : std::make_unique<FaultInjector>(*d.drive);
     for (const BenchFailure& f : options_.failures)
       d.faults->AddRule(FaultRule::Fail(f.kind, f.nth, f.senseByte2));
     for (const BenchLatency& latency : options_.latencies) d.faults->SetLatency(latency.kind, latency.ms);
@@ -121,6 +128,7 @@ DriveBench::~DriveBench() {
   for (Drive& d : drives_) {
     d.tap.reset();
     d.faults.reset();
+    d.replay.reset();
     d.drive.reset();
   }
   log_.SetListener(nullptr);
@@ -133,6 +141,11 @@ void DriveBench::Interrupt() {
 }
 
 std::string DriveBench::Conclude() const {
+  if (replay_) {
+    if (std::string failure = replay_->Failure(); !failure.empty()) return failure;
+    if (const std::size_t left = replay_->Remaining(); left > 0)
+      return "replay: the run ended with " + std::to_string(left) + " commands of the trace not sent";
+  }
   std::string dumpError;
   if (!options_.dumpDir.empty() && !drives_.empty()) {
     if (const std::string problem = WriteDump(*drives_.front().drive, options_.dumpDir); !problem.empty())

@@ -18,6 +18,7 @@
 #include "app/entry/exception_report.h"
 #include "app/entry/library_problems.h"
 #include "app/entry/system_services.h"
+#include "app/entry/trace_session.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/toolkit/application.h"
@@ -90,6 +91,8 @@ void ConcludeWithoutWindow(const demo::DemoDrives* drives) {
 }
 
 int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
+  // Outlives the program, whose flash thread records into it.
+  const TraceSession trace(kProgram, ZX_VERSION, options.trace);
   const auto real = entry::MakeSystemInfo();
   demo::DemoSystemInfo system(*real, options);
   demo::DemoPower power(std::cout);
