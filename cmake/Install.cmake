@@ -31,9 +31,15 @@ set(ZX_DEMO_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/zorvex-flash-demo)
 file(RELATIVE_PATH ZX_DEMO_MODULE_RELATIVE ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_LIBDIR}/zorvex-flash-demo)
 
-install(TARGETS zx-pack zx-trace RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-set(ZX_MAN_PAGES zx-pack zx-trace)
-set(ZX_SPLIT_BINARIES zx-pack zx-trace)
+install(TARGETS zx-pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set(ZX_MAN_PAGES zx-pack)
+set(ZX_SPLIT_BINARIES zx-pack)
+# The trace reader is a Linux tool (the Windows download has the program alone).
+if(TARGET zx-trace)
+  install(TARGETS zx-trace RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  list(APPEND ZX_MAN_PAGES zx-trace)
+  list(APPEND ZX_SPLIT_BINARIES zx-trace)
+endif()
 # A core build (ZX_WITH_WINDOW=OFF) has the packer alone.
 if(TARGET zorvex-flash)
   target_compile_definitions(zorvex-flash-demo PRIVATE ZX_ASPI_INSTALLED_DIR="${ZX_DEMO_MODULE_RELATIVE}")
