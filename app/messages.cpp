@@ -11,6 +11,7 @@
 #include "app/toolkit/language.h"
 #include "app/toolkit/text.h"
 #include "app/toolkit/window_thread.h"
+#include "transport/command_trace.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ const char* StatusText(uint8_t code, bool japanese) {
 
 std::string StatusMessages::SetStatus(StatusMsg code, bool japanese) {
   const char* text = StatusText(static_cast<uint8_t>(code), japanese);
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (text != nullptr) {
     // Every row fits; the copy is bounded all the same and stays terminated.
     const size_t n = std::min(std::strlen(text), MESSAGE_BUFFER_SIZE - 1);
@@ -133,16 +134,21 @@ std::string StatusMessages::SetStatus(StatusMsg code, bool japanese) {
     messageBuffer_[n] = '\0';
   }
   statusCode_ = code;
+  // Under the lock, so the trace has the statuses in the order they were set.
+  if (CommandTrace* trace = InstalledCommandTrace()) {
+    const char* english = StatusText(static_cast<uint8_t>(code), false);
+    trace->Status(static_cast<uint8_t>(code), english != nullptr ? english : "");
+  }
   return std::string(messageBuffer_);
 }
 
 StatusMsg StatusMessages::StatusCode() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return statusCode_;
 }
 
 std::string StatusMessages::MessageBuffer() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return std::string(messageBuffer_);
 }
 

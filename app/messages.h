@@ -9,10 +9,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "firmware/status_message.h"
+#include "platform/lock.h"
 
 struct Program;
 class TForm1;
@@ -28,7 +28,7 @@ class StatusMessages {
   std::string MessageBuffer() const;  // CP932 bytes up to the terminating zero
 
  private:
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   StatusMsg statusCode_ = StatusMsg::StartFlashing;
   char messageBuffer_[MESSAGE_BUFFER_SIZE] = {};
 };

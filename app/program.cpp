@@ -3,8 +3,9 @@
 #include "transport/aspisim.h"
 
 Program::Program(Services services)
-    : os(services),
-      channel(services.events, services.dialogs),
-      aspiLibrary{services.libraries, services.dialogs, channel.aspi} {}
+    : dialogs(services.dialogs),
+      os{services.system, services.power, services.libraries, services.devices, services.events, dialogs},
+      channel(services.events, dialogs),
+      aspiLibrary{services.libraries, dialogs, channel.aspi} {}
 
 Program::~Program() = default;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/messages.h"
+#include "app/traced_dialogs.h"
 #include "drive/command_channel.h"
 #include "drive/drive_table.h"
 #include "firmware/container_info.h"
@@ -41,6 +42,8 @@ struct Program {
 
   FlashContext Flash() { return {channel, run, container}; }
 
+  // Every box goes through here, so the command trace sees it.
+  TracedDialogs dialogs;
   Services os;
   CommandChannel channel;
   RunState run;

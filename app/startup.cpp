@@ -10,6 +10,7 @@
 #include "platform/power.h"
 #include "transport/aspi_library.h"
 #include "transport/aspisim.h"
+#include "transport/command_trace.h"
 
 namespace {
 
@@ -65,6 +66,21 @@ void ShowDiscoveryOutcome(Program& program, TForm1& form, uint8_t kept) {
   form.Button1.SetEnabled(false);
 }
 
+// What a bug report needs to know about this machine, once start-up has
+// learnt it all.
+void TraceHeaderOf(const Program& program, uint32_t platformId) {
+  CommandTrace* trace = InstalledCommandTrace();
+  if (trace == nullptr) return;
+  TraceHeader header;
+  header.firmwareVersion = program.run.containerValid.load() != 0 ? program.container.version : "";
+  header.platformId = platformId;
+  if (program.simulator) header.backEnd = "pass-through";
+  if (program.aspiLibrary.handle != nullptr) header.backEnd = "aspi-library";
+  header.adapters = program.run.hostAdapterCount.load();
+  header.language = program.run.Japanese() ? "ja" : "en";
+  trace->Header(header);
+}
+
 }  // namespace
 
 void RunStartup(TForm1& form) {
@@ -77,13 +93,14 @@ void RunStartup(TForm1& form) {
     StartSimulator(program);
   } else if (platformId == platform::VER_PLATFORM_WIN32_WINDOWS) {
     form.Label19.SetCaption("Win9x");
-    if (!StartLibrary(program, form)) return;
+    if (!StartLibrary(program, form)) return TraceHeaderOf(program, platformId);
   }
 
   BlankAndCut(form);
   ChooseLanguage(program, form);
   kept = ScanDrives(program.channel, program.run, program.drives, form.view);
   CheckContainer(program.os.system, program.container, program.run, form.view);
+  TraceHeaderOf(program, platformId);
   ShowDiscoveryOutcome(program, form, kept);
 }
 

@@ -1,10 +1,12 @@
 #include "bench/command_bench.h"
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -16,6 +18,7 @@
 #include "platform/event.h"
 #include "transport/aspi_library.h"
 #include "transport/aspisim.h"
+#include "transport/command_trace.h"
 #include "transport/spti_block.h"
 
 namespace bench {
@@ -107,6 +110,42 @@ CommandFigures SimulatorCommand(int rounds, int batch) {
   figures.deviceUs = DeviceAlone(drives.Layer(), rounds * batch);
   drives.Interrupt();
   return figures;
+}
+
+Comparison TracedCommand(int rounds, int batch) {
+  const OneCpu pinned;
+  demo::DemoDrives drives(InstantDrives());
+  NoDialogs dialogs;
+  CommandChannel channel(SystemEvents(), dialogs);
+  std::atomic<int32_t> adapters{0};
+  ASPISim simulator(drives.Layer(), SystemEvents(), adapters);
+  if (adapters.load() != 1) throw std::runtime_error("the simulator found no drive");
+  channel.aspi.GetASPI32SupportInfo.store(&ASPISim::GetASPI32SupportInfo);
+  channel.aspi.SendASPI32Command.store(&ASPISim::SendASPI32Command);
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("zx-bench-trace-" + std::to_string(::getpid()) + ".jsonl")).string();
+  std::string error;
+  const std::unique_ptr<CommandTrace> trace = CommandTrace::Open(path, "zx-bench", "bench", error);
+  if (!trace) throw std::runtime_error("cannot create " + path + ": " + error);
+  trace->Header(TraceHeader{});
+  std::array<uint8_t, FAMILY_LENGTH> reply{};
+  const auto command = [&] {
+    if (ReadDriveMemory(channel, FAMILY_ADDRESS, FAMILY_LENGTH, 0, 0, reply.data()) != COMMAND_COMPLETED)
+      throw std::runtime_error("the drive command did not complete");
+  };
+  const Comparison timing = Interleave(
+      rounds, batch,
+      [&] {
+        InstallCommandTrace(trace.get());
+        command();
+        InstallCommandTrace(nullptr);
+      },
+      command);
+  const bool written = !trace->Stopped();
+  std::remove(path.c_str());
+  drives.Interrupt();
+  if (!written) throw std::runtime_error("the trace could not be written");
+  return timing;
 }
 
 CommandFigures LibraryCommand(int rounds, int batch, const std::string& libraryFolder) {

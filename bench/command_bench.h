@@ -24,4 +24,8 @@ CommandFigures SimulatorCommand(int rounds, int batch);
 // The same through the virtual ASPI library, loaded from `libraryFolder`.
 CommandFigures LibraryCommand(int rounds, int batch, const std::string& libraryFolder);
 
+// The same command through the simulator with the command trace written to a
+// scratch file, against the command without it.
+Comparison TracedCommand(int rounds, int batch);
+
 }  // namespace bench

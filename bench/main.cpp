@@ -69,6 +69,10 @@ void Commands(const Counts& n, Figures& f) {
         Format("%.3f (simulator %.3f, library %.3f)",
                std::max(sim.allocationsPerCommand, lib.allocationsPerCommand), sim.allocationsPerCommand,
                lib.allocationsPerCommand));
+  const bench::Comparison traced = bench::TracedCommand(n.rounds, n.commandBatch);
+  f.Add("traced_command_vs_untraced", traced.Ratio(),
+        Format("%.2fx (%.2f us per command with the trace written, %.2f us without)", traced.Ratio(),
+               traced.pathUs, traced.baselineUs));
   f.json.emplace_back("simulator_allocations_per_command", sim.allocationsPerCommand);
   f.json.emplace_back("library_allocations_per_command", lib.allocationsPerCommand);
 }
@@ -87,7 +91,7 @@ void Status(const Counts& n, Figures& f) {
 double Elapsed(const bench::ChildResult& child) { return child.values.at("idle") - child.startedMs; }
 
 void Windows(const Counts& n, Figures& f) {
-  std::vector<double> empty, same, one, ten, emptyRss, flash, runRss;
+  std::vector<double> empty, same, one, ten, emptyRss, flash, tracedFlash, runRss;
   for (int i = 0; i < n.starts; ++i) {
     const bench::ChildResult e = bench::RunChild({"--child", "empty"});
     empty.push_back(Elapsed(e));
@@ -106,6 +110,7 @@ void Windows(const Counts& n, Figures& f) {
     const bench::ChildResult r = bench::RunChild({"--child", "run"});
     flash.push_back(r.values.at("flash_ms"));
     runRss.push_back(r.values.at("rss_kib"));
+    tracedFlash.push_back(bench::RunChild({"--child", "run", "traced"}).values.at("flash_ms"));
   }
   const double e = Median(empty), plain = Median(same);
   f.Add("startup_vs_same_window", Median(one) / plain,
@@ -117,6 +122,9 @@ void Windows(const Counts& n, Figures& f) {
   f.Add("startup10_vs_empty_window", Median(ten) / e,
         Format("%.2fx (%.1f ms with 10 drives)", Median(ten) / e, Median(ten)));
   f.Add("flash_thread_ms", Median(flash), Format("%.1f ms (click to the last command, instant drive)", Median(flash)));
+  f.Add("traced_run_vs_untraced", Median(tracedFlash) / Median(flash),
+        Format("%.2fx (%.1f ms click to the last command with the trace written, %.1f ms without)",
+               Median(tracedFlash) / Median(flash), Median(tracedFlash), Median(flash)));
   const double rss = Median(runRss), emptyPeak = Median(emptyRss);
   f.Add("peak_rss_vs_empty_window", rss / emptyPeak,
         Format("%.2fx (%.1f MiB after a run, %.1f MiB empty window)", rss / emptyPeak, rss / 1024, emptyPeak / 1024));
@@ -136,7 +144,7 @@ int Child(const std::vector<std::string>& args) {
   if (args.size() >= 1 && args[0] == "same") return bench::ChildStartup(0, bench::Baseline::SameWindow);
   if (args.size() >= 2 && args[0] == "startup")
     return bench::ChildStartup(std::stoi(args[1]), bench::Baseline::None);
-  if (args.size() >= 1 && args[0] == "run") return bench::ChildRun();
+  if (args.size() >= 1 && args[0] == "run") return bench::ChildRun(args.size() >= 2 && args[1] == "traced");
   std::cerr << "zx-bench: unknown child mode\n";
   return 2;
 }

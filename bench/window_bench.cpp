@@ -20,11 +20,14 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+
+#include <unistd.h>
 
 #include "app/entry/application_setup.h"
 #include "app/entry/demo_drives.h"
@@ -37,6 +40,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/event.h"
 #include "platform/system_info.h"
+#include "transport/command_trace.h"
 
 namespace bench {
 
@@ -215,8 +219,18 @@ int ChildStartup(int drives, Baseline baseline) {
   return 0;
 }
 
-int ChildRun() {
+int ChildRun(bool traced) {
   SetUpApplication();
+  // The trace goes where traces go in practice: a file on the disk.
+  const std::string tracePath =
+      (std::filesystem::temp_directory_path() / ("zx-bench-trace-" + std::to_string(::getpid()) + ".jsonl")).string();
+  std::unique_ptr<CommandTrace> trace;
+  if (traced) {
+    std::string error;
+    trace = CommandTrace::Open(tracePath, "zx-bench", "bench", error);
+    if (!trace) throw std::runtime_error("cannot create " + tracePath + ": " + error);
+    InstallCommandTrace(trace.get());
+  }
   emulator::VirtualDeviceLayer layer;
   auto drive = std::make_shared<TimedDrive>();
   layer.Place(demo::FIRST_DRIVE_LETTER, drive);
@@ -235,6 +249,13 @@ int ChildRun() {
     poll.start(1);
   });
   QApplication::exec();
+  InstallCommandTrace(nullptr);
+  if (trace) {
+    const bool written = !trace->Stopped();
+    trace.reset();
+    std::remove(tracePath.c_str());
+    if (!written) throw std::runtime_error("the trace could not be written");
+  }
   if (demo.program.run.completion.load() != COMPLETION_SUCCESS) {
     std::fprintf(stderr, "the run did not succeed\n");
     return 1;

@@ -28,6 +28,8 @@ enum class Baseline { None, EmptyWindow, SameWindow };
 int ChildStartup(int drives, Baseline baseline);
 // "flash_ms=<ms> rss_kib=<k>": from the click on Flash to the drive's last
 // command of a successful run, and the peak resident set after it.
-int ChildRun();
+// `traced`: with the command trace written to a scratch file, as
+// ZORVEX_FLASH_TRACE would have it.
+int ChildRun(bool traced = false);
 
 }  // namespace bench

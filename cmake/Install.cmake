@@ -34,6 +34,12 @@ file(RELATIVE_PATH ZX_DEMO_MODULE_RELATIVE ${CMAKE_INSTALL_FULL_BINDIR}
 install(TARGETS zx-pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(ZX_MAN_PAGES zx-pack)
 set(ZX_SPLIT_BINARIES zx-pack)
+# The trace reader is a Linux tool (the Windows download has the program alone).
+if(TARGET zx-trace)
+  install(TARGETS zx-trace RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  list(APPEND ZX_MAN_PAGES zx-trace)
+  list(APPEND ZX_SPLIT_BINARIES zx-trace)
+endif()
 # A core build (ZX_WITH_WINDOW=OFF) has the packer alone.
 if(TARGET zorvex-flash)
   target_compile_definitions(zorvex-flash-demo PRIVATE ZX_ASPI_INSTALLED_DIR="${ZX_DEMO_MODULE_RELATIVE}")
@@ -124,7 +130,8 @@ string(JOIN "\n" ZX_DESCRIPTION
   "new firmware through the drive's vendor SCSI commands."
   ""
   "Includes zorvex-flash-demo, the same program in front of virtual drives,"
-  "and zx-pack, the firmware container packer. Firmware images belong to the"
+  "zx-pack, the firmware container packer, and zx-trace, which reads the"
+  "command traces attached to bug reports. Firmware images belong to the"
   "drive's maker and are not part of this package.")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${ZX_PACKAGE_NAME})
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "${ZX_DESCRIPTION}")

@@ -17,7 +17,7 @@ set(ZX_WINDOWS_API _WIN32_WINNT=0x0400 WINVER=0x0400)
 # its counterpart in platform/win32/ and tests/platform/win32/.
 set(ZX_LINUX_PLATFORM_SOURCES
   dl_library_loader.cpp event.cpp exit_process.cpp file_sync.cpp library_worker.cpp read_only_file.cpp termination_requests.cpp
-  removal_on_signal.cpp
+  removal_on_signal.cpp path_ops.cpp
   linux_system_info.cpp sg_device_layer.cpp thread.cpp)
 set(ZX_LINUX_PLATFORM_TESTS dl_library_loader_test.cpp linux_system_info_test.cpp sg_device_layer_test.cpp)
 list(APPEND ZX_LINUX_PLATFORM_SOURCES sg_node_holder.cpp)
@@ -30,6 +30,7 @@ function(zx_win32_sources target folder linux)
     list(REMOVE_ITEM srcs ${folder}/${name})
   endforeach()
   file(GLOB win32 CONFIGURE_DEPENDS ${folder}/win32/*.cpp)
+  list(FILTER win32 EXCLUDE REGEX "/win9x_runtime\\.cpp$")  # linked into each program instead
   set_property(TARGET ${target} PROPERTY SOURCES ${srcs} ${win32})
   target_compile_definitions(${target} PRIVATE ${ZX_WINDOWS_API})
 endfunction()
@@ -56,6 +57,12 @@ endfunction()
 set(ZX_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${ZX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# Its Notification is made of std::mutex and std::condition_variable, which
+# the win32 thread model lacks: every user of GoogleTest takes the
+# replacement, as GoogleTest itself does.
+target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+target_compile_options(gtest PUBLIC
+  "SHELL:-include ${PROJECT_SOURCE_DIR}/tests/support/gtest_notification_win32.h")
 
 # CTest runs the test programs under Wine, in a prefix of this build's own,
 # through the 64-bit loader for both builds; the i686 one needs 32-bit Wine
@@ -123,3 +130,26 @@ function(zx_win32_no_executable_exports dir)
   endforeach()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL zx_win32_no_executable_exports ${PROJECT_SOURCE_DIR})
+
+# The i686 programs and libraries each take the replacements of
+# platform/win32/win9x_runtime.cpp for the calls that the compiler's runtime
+# imports and Windows 95/98/Me lack; as an object of their own, not from an
+# archive, since the linker meets the runtime's references only after every
+# archive of the project.
+function(zx_win32_runtime_replacements dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type MATCHES "^(EXECUTABLE|MODULE_LIBRARY|SHARED_LIBRARY)$")
+      target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/win32/win9x_runtime.cpp)
+      target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+    endif()
+  endforeach()
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(subdir IN LISTS subdirs)
+    zx_win32_runtime_replacements(${subdir})
+  endforeach()
+endfunction()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL zx_win32_runtime_replacements ${PROJECT_SOURCE_DIR})
+endif()

@@ -49,28 +49,28 @@ std::string FormatCommandLogLine(const CommandLogEntry& entry) {
 }
 
 void CommandLog::Append(CommandLogEntry entry) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (listener_) listener_(entry);
   if (keepEntries_) entries_.push_back(std::move(entry));
 }
 
 std::vector<CommandLogEntry> CommandLog::Entries() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return entries_;
 }
 
 std::size_t CommandLog::Size() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return entries_.size();
 }
 
 void CommandLog::Clear() {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   entries_.clear();
 }
 
 void CommandLog::SetListener(Listener listener) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   listener_ = std::move(listener);
 }
 

@@ -8,13 +8,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "emulator/scsi_device.h"
 #include "emulator/sha256.h"
+#include "platform/lock.h"
 
 namespace emulator {
 
@@ -50,7 +50,7 @@ class CommandLog {
   void SetListener(Listener listener);
 
  private:
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   const bool keepEntries_;
   std::vector<CommandLogEntry> entries_;
   Listener listener_;

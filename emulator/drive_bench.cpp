@@ -2,18 +2,15 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <random>
-#include <system_error>
 
 #include "platform/file_sync.h"
+#include "platform/path_ops.h"
 
 namespace emulator {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 struct DumpFile {
   const char* name;
@@ -27,15 +24,11 @@ constexpr std::array<DumpFile, 2> DUMP_FILES = {{{"unit0.bin", 0x000000, 0x80000
 // no partial file.
 class StagedFile {
  public:
-  StagedFile(const fs::path& folder, const char* name) : target_((folder / name).string()) {
-    std::random_device random;
-    char suffix[20];
-    std::snprintf(suffix, sizeof suffix, ".%08x%08x", random(), random());
-    temp_ = (folder / ("." + std::string(name) + suffix)).string();
+  StagedFile(const std::string& folder, const char* name) : target_(platform::JoinPath(folder, name)) {
+    temp_ = platform::JoinPath(folder, "." + std::string(name) + "." + platform::TemporaryNameSuffix());
   }
   ~StagedFile() {
-    std::error_code ignored;
-    if (!renamed_) fs::remove(temp_, ignored);
+    if (!renamed_) platform::RemoveFile(temp_);
   }
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
@@ -52,9 +45,8 @@ class StagedFile {
     return error;
   }
   std::string Rename() {
-    std::error_code ec;
-    fs::rename(temp_, target_, ec);
-    if (ec) return ec.message();
+    std::string error;
+    if (!platform::RenameOver(temp_, target_, error)) return error;
     renamed_ = true;
     return {};
   }
@@ -66,11 +58,10 @@ class StagedFile {
 
 // An existing dump file is replaced only when it is a regular file: a link,
 // device or FIFO in its place is left as it is.
-std::string RefuseNonRegular(const fs::path& folder) {
+std::string RefuseNonRegular(const std::string& folder) {
   for (const DumpFile& dump : DUMP_FILES) {
-    std::error_code ec;
-    const fs::file_type type = fs::symlink_status(folder / dump.name, ec).type();
-    if (type != fs::file_type::not_found && type != fs::file_type::regular)
+    const platform::PathKind kind = platform::KindOf(platform::JoinPath(folder, dump.name));
+    if (kind != platform::PathKind::Missing && kind != platform::PathKind::Regular)
       return std::string(dump.name) + " is there and is not a regular file";
   }
   return {};
@@ -81,14 +72,14 @@ std::string WriteDump(const VirtualDrive& drive, const std::string& folder) {
   if (std::string refusal = RefuseNonRegular(folder); !refusal.empty()) return refusal;
   std::vector<std::unique_ptr<StagedFile>> staged;
   for (const DumpFile& dump : DUMP_FILES) {
-    staged.push_back(std::make_unique<StagedFile>(fs::path(folder), dump.name));
+    staged.push_back(std::make_unique<StagedFile>(folder, dump.name));
     if (std::string error = staged.back()->Write(drive.ReadFlash(dump.address, dump.length)); !error.empty())
       return error;
   }
   for (const auto& file : staged)
     if (std::string error = file->Rename(); !error.empty()) return error;
   std::string error;
-  platform::SyncFolderOf((fs::path(folder) / DUMP_FILES[0].name).string(), error);
+  platform::SyncFolderOf(platform::JoinPath(folder, DUMP_FILES[0].name), error);
   return error;
 }
 
@@ -109,13 +100,20 @@ DriveBench::DriveBench(DriveBenchOptions options, std::string& error) : options_
       });
     }
   }
+  if (!options_.replayPath.empty()) {
+    std::string replayError;
+    replay_ = ReplayScript::Load(options_.replayPath, replayError);
+    if (!replay_ && error.empty()) error = replayError;
+    if (replay_) replay_->UseRecordedDelays(options_.replayDelays);
+  }
   VirtualDriveOptions driveOptions;
   if (!options_.revision.empty()) driveOptions.revision = options_.revision;
   drives_.resize(options_.drives);
   for (uint32_t adapter = 0; adapter < options_.drives; ++adapter) {
     Drive& d = drives_[adapter];
     d.drive = std::make_unique<VirtualDrive>(driveOptions);
-    d.faults = std::make_unique<FaultInjector>(*d.drive);
+    if (replay_) d.replay = std::make_unique<ReplayDevice>(*replay_, adapter);
+    d.faults = d.replay ? std::make_unique<FaultInjector>(*d.replay) : std::make_unique<FaultInjector>(*d.drive);
     for (const BenchFailure& f : options_.failures)
       d.faults->AddRule(FaultRule::Fail(f.kind, f.nth, f.senseByte2));
     for (const BenchLatency& latency : options_.latencies) d.faults->SetLatency(latency.kind, latency.ms);
@@ -130,6 +128,7 @@ DriveBench::~DriveBench() {
   for (Drive& d : drives_) {
     d.tap.reset();
     d.faults.reset();
+    d.replay.reset();
     d.drive.reset();
   }
   log_.SetListener(nullptr);
@@ -142,6 +141,11 @@ void DriveBench::Interrupt() {
 }
 
 std::string DriveBench::Conclude() const {
+  if (replay_) {
+    if (std::string failure = replay_->Failure(); !failure.empty()) return failure;
+    if (const std::size_t left = replay_->Remaining(); left > 0)
+      return "replay: the run ended with " + std::to_string(left) + " commands of the trace not sent";
+  }
   std::string dumpError;
   if (!options_.dumpDir.empty() && !drives_.empty()) {
     if (const std::string problem = WriteDump(*drives_.front().drive, options_.dumpDir); !problem.empty())

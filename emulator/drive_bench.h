@@ -22,6 +22,7 @@
 #include "emulator/command_log.h"
 #include "emulator/fault_injector.h"
 #include "emulator/logging_device.h"
+#include "emulator/replay_drive.h"
 #include "emulator/virtual_drive.h"
 
 namespace emulator {
@@ -45,12 +46,17 @@ struct DriveBenchOptions {
   double latencyScale = 1.0;
   std::string logPath;  // empty: no log file
   std::string dumpDir;  // empty: no dump
+  // Not empty: each adapter's drive answers from this command trace
+  // (emulator/replay_drive.h), behind the same injector and tap.
+  std::string replayPath;
+  bool replayDelays = false;  // each replayed reply takes as long as it did in the trace
 };
 
 class DriveBench {
  public:
-  // `error` receives a reason when the log file cannot be created; the
-  // drives are made all the same.
+  // `error` receives a reason when the log file cannot be created or the
+  // trace to replay cannot be read; the drives are made all the same (a
+  // trace that cannot be read gives virtual drives).
   DriveBench(DriveBenchOptions options, std::string& error);
   ~DriveBench();
   DriveBench(const DriveBench&) = delete;
@@ -69,13 +75,15 @@ class DriveBench {
   // pushed to the disk and renamed into place; an existing one that is not a
   // regular file is left alone and refused), and tells whether the bench's
   // files were all written: empty when they were, else one line naming the
-  // first problem (a command-log line that could not be written comes before
-  // a failed dump). Once per bench, after the drives' last command.
+  // first problem (a replay that went astray comes first, then a command-log
+  // line that could not be written, then a failed dump). Once per bench,
+  // after the drives' last command.
   std::string Conclude() const;
 
  private:
   struct Drive {
     std::unique_ptr<VirtualDrive> drive;
+    std::unique_ptr<ReplayDevice> replay;  // only with a trace to replay
     std::unique_ptr<FaultInjector> faults;
     std::unique_ptr<LoggingDevice> tap;  // only with a log file
   };
@@ -85,6 +93,7 @@ class DriveBench {
   std::FILE* logFile_ = nullptr;
   // The errno of the first command-log line that could not be written; 0: none.
   std::atomic<int> logErrno_{0};
+  std::unique_ptr<ReplayScript> replay_;
   std::vector<Drive> drives_;
 };
 

@@ -1,6 +1,5 @@
 #include "emulator/fault_injector.h"
 
-#include <chrono>
 #include <cmath>
 
 #include "emulator/sense_data.h"
@@ -38,17 +37,17 @@ FaultRule FaultRule::Flip(std::optional<CommandKind> kind, uint32_t nth, uint32_
 FaultInjector::FaultInjector(ScsiDevice& inner) : inner_(inner) {}
 
 FaultInjector::~FaultInjector() {
-  std::unique_lock guard(lock_);
+  platform::UniqueLock guard(lock_);
   interrupted_ = true;
-  changed_.notify_all();
-  changed_.wait(guard, [&] { return active_ == 0; });
+  changed_.NotifyAll();
+  changed_.Wait(guard, [&] { return active_ == 0; });
 }
 
 bool FaultInjector::Execute(const ScsiCommand& command, ScsiReply& reply) {
   const CommandKind kind = ClassifyCommand(command.cdb, command.cdbLen);
   Decision decision;
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     if (interrupted_) return false;
     ++active_;
     decision = Decide(kind);
@@ -58,9 +57,9 @@ bool FaultInjector::Execute(const ScsiCommand& command, ScsiReply& reply) {
     delivered = decision.rule ? Act(*decision.rule, command, reply) : Forward(command, reply);
   }
   // Notified under the lock: once active_ reaches 0 the destructor may run.
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   --active_;
-  changed_.notify_all();
+  changed_.NotifyAll();
   return delivered;
 }
 
@@ -109,7 +108,7 @@ bool FaultInjector::Act(const FaultRule& rule, const ScsiCommand& command, ScsiR
 
 bool FaultInjector::Forward(const ScsiCommand& command, ScsiReply& reply) {
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     ++forwarded_;
   }
   return inner_.Execute(command, reply);
@@ -133,71 +132,71 @@ bool FaultInjector::FlipAndForward(const ScsiCommand& command, ScsiReply& reply,
 }
 
 bool FaultInjector::Sleep(uint32_t ms) {
-  std::unique_lock guard(lock_);
+  platform::UniqueLock guard(lock_);
   if (ms == 0) return !interrupted_;
-  return !changed_.wait_for(guard, std::chrono::milliseconds(ms), [&] { return interrupted_; });
+  return !changed_.WaitFor(guard, ms, [&] { return interrupted_; });
 }
 
 bool FaultInjector::Hold() {
-  std::unique_lock guard(lock_);
+  platform::UniqueLock guard(lock_);
   const uint64_t generation = releases_;
   ++held_;
-  changed_.notify_all();
-  changed_.wait(guard, [&] { return interrupted_ || releases_ != generation; });
+  changed_.NotifyAll();
+  changed_.Wait(guard, [&] { return interrupted_ || releases_ != generation; });
   --held_;
   return !interrupted_;
 }
 
 void FaultInjector::AddRule(const FaultRule& rule) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   rules_.push_back(rule);
 }
 
 void FaultInjector::SetLatency(CommandKind kind, uint32_t ms) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   latencyMs_[Index(kind)] = ms;
 }
 
 void FaultInjector::SetLatencyScale(double scale) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   latencyScale_ = scale > 0 ? scale : 0;
 }
 
 void FaultInjector::ReleaseHeld() {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   ++releases_;
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
 
 void FaultInjector::Interrupt() {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   interrupted_ = true;
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
 
 uint32_t FaultInjector::Arrived(CommandKind kind) const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return arrived_[Index(kind)];
 }
 
 uint32_t FaultInjector::ArrivedTotal() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return arrivedTotal_;
 }
 
 uint32_t FaultInjector::Forwarded() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return forwarded_;
 }
 
 uint32_t FaultInjector::Held() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return held_;
 }
 
 bool FaultInjector::WaitUntilHeld(uint32_t count, uint32_t ms) const {
-  std::unique_lock guard(lock_);
-  return changed_.wait_for(guard, std::chrono::milliseconds(ms), [&] { return held_ >= count; });
+  platform::UniqueLock guard(lock_);
+  return changed_.WaitFor(guard, ms, [&] { return held_ >= count; });
 }
 
 }  // namespace emulator

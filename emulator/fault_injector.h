@@ -14,14 +14,13 @@
 #pragma once
 
 #include <array>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "emulator/command_kind.h"
 #include "emulator/scsi_device.h"
+#include "platform/lock.h"
 
 namespace emulator {
 
@@ -95,8 +94,8 @@ class FaultInjector final : public ScsiDevice {
   bool Hold();
 
   ScsiDevice& inner_;
-  mutable std::mutex lock_;
-  mutable std::condition_variable changed_;
+  mutable platform::Mutex lock_;
+  mutable platform::ConditionVariable changed_;
   std::vector<FaultRule> rules_;
   std::array<uint32_t, COMMAND_KIND_COUNT> latencyMs_{};
   std::array<uint32_t, COMMAND_KIND_COUNT> arrived_{};

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "platform/adapter_bus_info.h"
+#include "platform/thread.h"
 
 namespace emulator {
 
@@ -19,13 +18,13 @@ using platform::SptdBlock;
 class VirtualDeviceLayer::CallGuard {
  public:
   explicit CallGuard(VirtualDeviceLayer& layer) : layer_(layer) {
-    std::lock_guard guard(layer_.lock_);
+    platform::LockGuard guard(layer_.lock_);
     ++layer_.callsInside_;
   }
   ~CallGuard() {
-    std::lock_guard guard(layer_.lock_);
+    platform::LockGuard guard(layer_.lock_);
     --layer_.callsInside_;
-    layer_.changed_.notify_all();
+    layer_.changed_.NotifyAll();
   }
   CallGuard(const CallGuard&) = delete;
   CallGuard& operator=(const CallGuard&) = delete;
@@ -35,10 +34,10 @@ class VirtualDeviceLayer::CallGuard {
 };
 
 VirtualDeviceLayer::~VirtualDeviceLayer() {
-  std::unique_lock guard(lock_);
+  platform::UniqueLock guard(lock_);
   closing_ = true;
-  changed_.notify_all();
-  changed_.wait(guard, [&] { return callsInside_ == 0; });
+  changed_.NotifyAll();
+  changed_.Wait(guard, [&] { return callsInside_ == 0; });
 }
 
 void VirtualDeviceLayer::Place(uint8_t letterIndex, std::shared_ptr<ScsiDevice> device,
@@ -48,7 +47,7 @@ void VirtualDeviceLayer::Place(uint8_t letterIndex, std::shared_ptr<ScsiDevice> 
   letter->settings = settings;
   letter->openFailuresLeft = settings.openFailures;
   letter->controls.reserve(MAX_RECORDED);  // recording then never allocates
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   letters_[letterIndex] = std::move(letter);
 }
 
@@ -58,72 +57,72 @@ std::shared_ptr<VirtualDeviceLayer::Letter> VirtualDeviceLayer::Find(uint8_t let
 }
 
 void VirtualDeviceLayer::FailPassThrough(uint8_t letterIndex, uint32_t count) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (auto letter = Find(letterIndex)) letter->passThroughFailuresLeft = count;
 }
 
 void VirtualDeviceLayer::LoseReplies(uint8_t letterIndex, uint32_t count) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (auto letter = Find(letterIndex)) letter->lostRepliesLeft = count;
 }
 
 void VirtualDeviceLayer::HoldPassThrough(uint8_t letterIndex) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (auto letter = Find(letterIndex)) letter->held = true;
 }
 
 void VirtualDeviceLayer::ReleasePassThrough(uint8_t letterIndex) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (auto letter = Find(letterIndex)) letter->held = false;
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
 
 bool VirtualDeviceLayer::WaitForHeldCall(uint8_t letterIndex, uint32_t ms) {
-  std::unique_lock guard(lock_);
+  platform::UniqueLock guard(lock_);
   auto letter = Find(letterIndex);
   if (!letter) return false;
-  return changed_.wait_for(guard, std::chrono::milliseconds(ms), [&] { return letter->waitingInHold > 0; });
+  return changed_.WaitFor(guard, ms, [&] { return letter->waitingInHold > 0; });
 }
 
 void VirtualDeviceLayer::SetRealSleep(bool real) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   realSleep_ = real;
 }
 
 std::vector<VirtualDeviceLayer::OpenAttempt> VirtualDeviceLayer::OpenAttempts() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return openAttempts_;
 }
 
 std::size_t VirtualDeviceLayer::OpenHandles() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return handles_.size();
 }
 
 uint32_t VirtualDeviceLayer::BadCloses() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return badCloses_;
 }
 
 std::vector<uint32_t> VirtualDeviceLayer::Controls(uint8_t letterIndex) const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   auto letter = Find(letterIndex);
   return letter ? letter->controls : std::vector<uint32_t>{};
 }
 
 uint32_t VirtualDeviceLayer::PassThroughCalls(uint8_t letterIndex) const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   auto letter = Find(letterIndex);
   return letter ? letter->passThroughCalls : 0;
 }
 
 uint32_t VirtualDeviceLayer::Sleeps() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return sleeps_;
 }
 
 DeviceHandle VirtualDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (openAttempts_.size() < MAX_RECORDED) openAttempts_.push_back({driveLetterIndex, sleeps_});
   auto letter = Find(driveLetterIndex);
   if (!letter) return platform::INVALID_HANDLE_VALUE;
@@ -137,22 +136,22 @@ DeviceHandle VirtualDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
 }
 
 void VirtualDeviceLayer::CloseHandle(DeviceHandle h) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (handles_.erase(h) == 0) ++badCloses_;
 }
 
 void VirtualDeviceLayer::Sleep(uint32_t ms) {
   bool real;
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     ++sleeps_;
     real = realSleep_;
   }
-  if (real) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  if (real) platform::SleepMs(ms);
 }
 
 std::shared_ptr<VirtualDeviceLayer::Letter> VirtualDeviceLayer::LetterOf(DeviceHandle h, uint32_t code) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   auto it = handles_.find(h);
   if (it == handles_.end()) return nullptr;
   if (it->second->controls.size() < MAX_RECORDED) it->second->controls.push_back(code);
@@ -185,7 +184,7 @@ PassThroughResult VirtualDeviceLayer::SendPassThrough(DeviceHandle h, SptdBlock&
 
 bool VirtualDeviceLayer::AnswerInquiryData(Letter& letter, void* out, uint32_t outLen) {
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     if (!letter.settings.answersInquiryData) return false;
   }
   const std::array<uint8_t, 6> cdb{0x12, 0, 0, 0, INQUIRY_LENGTH, 0};
@@ -200,7 +199,7 @@ bool VirtualDeviceLayer::AnswerInquiryData(Letter& letter, void* out, uint32_t o
 bool VirtualDeviceLayer::AnswerCapabilities(Letter& letter, void* out, uint32_t outLen) {
   platform::IO_SCSI_CAPABILITIES caps{};
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     if (!letter.settings.answersCapabilities) return false;
     caps.MaximumTransferLength = letter.settings.maximumTransferLength;
     caps.AlignmentMask = letter.settings.alignmentMask;
@@ -213,12 +212,12 @@ bool VirtualDeviceLayer::AnswerCapabilities(Letter& letter, void* out, uint32_t 
 }
 
 bool VirtualDeviceLayer::Execute(Letter& letter, const ScsiCommand& command, ScsiReply& reply) {
-  std::lock_guard one(letter.executing);
+  platform::LockGuard one(letter.executing);
   return letter.device->Execute(command, reply);
 }
 
 PassThroughResult VirtualDeviceLayer::AdmitPassThrough(Letter& letter) {
-  std::unique_lock guard(lock_);
+  platform::UniqueLock guard(lock_);
   ++letter.passThroughCalls;
   if (letter.passThroughFailuresLeft > 0) {
     if (letter.passThroughFailuresLeft != ALWAYS) --letter.passThroughFailuresLeft;
@@ -226,8 +225,8 @@ PassThroughResult VirtualDeviceLayer::AdmitPassThrough(Letter& letter) {
   }
   if (letter.held) {
     ++letter.waitingInHold;
-    changed_.notify_all();
-    changed_.wait(guard, [&] { return !letter.held || closing_; });
+    changed_.NotifyAll();
+    changed_.Wait(guard, [&] { return !letter.held || closing_; });
     --letter.waitingInHold;
   }
   // A held call cut off by the layer's end stands for a command that hung at
@@ -246,7 +245,7 @@ PassThroughResult VirtualDeviceLayer::PassThrough(Letter& letter, void* in, uint
   auto& sptd = static_cast<SptdBlock*>(out)->sptd;
   uint32_t maxTransfer;
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     maxTransfer = letter.settings.maximumTransferLength;
   }
   if (sptd.CdbLength > sizeof sptd.Cdb || sptd.DataTransferLength > maxTransfer) return refused;
@@ -268,7 +267,7 @@ PassThroughResult VirtualDeviceLayer::PassThrough(Letter& letter, void* in, uint
   ScsiReply reply;
   if (!Execute(letter, command, reply)) return PassThroughResult::Failed;
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     if (letter.lostRepliesLeft > 0) {
       --letter.lostRepliesLeft;
       return PassThroughResult::Failed;

@@ -19,15 +19,14 @@
 // hung in its own Execute when the layer goes away.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "emulator/scsi_device.h"
 #include "platform/device_layer.h"
+#include "platform/lock.h"
 
 namespace emulator {
 
@@ -93,7 +92,7 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
  private:
   struct Letter {
     std::shared_ptr<ScsiDevice> device;
-    std::mutex executing;  // held for the length of one device command
+    platform::Mutex executing;  // held for the length of one device command
     VirtualLetter settings;
     uint32_t openFailuresLeft = 0;
     uint32_t passThroughFailuresLeft = 0;
@@ -115,8 +114,8 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
   platform::PassThroughResult AdmitPassThrough(Letter& letter);
   static bool Execute(Letter& letter, const ScsiCommand& command, ScsiReply& reply);
 
-  mutable std::mutex lock_;
-  std::condition_variable changed_;
+  mutable platform::Mutex lock_;
+  platform::ConditionVariable changed_;
   std::map<uint8_t, std::shared_ptr<Letter>> letters_;
   std::map<platform::DeviceHandle, std::shared_ptr<Letter>> handles_;
   platform::DeviceHandle lastHandle_ = 0x100;

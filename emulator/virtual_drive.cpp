@@ -28,7 +28,7 @@ VirtualDrive::VirtualDrive(VirtualDriveOptions options)
 }
 
 bool VirtualDrive::Execute(const ScsiCommand& command, ScsiReply& reply) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   reply = ScsiReply{};
   if (unitAttentionPending_) {
     unitAttentionPending_ = false;
@@ -101,35 +101,35 @@ void VirtualDrive::AnswerInquiry(const DecodedCommand& d, const ScsiCommand& com
 }
 
 std::vector<uint8_t> VirtualDrive::ReadFlash(uint32_t address, uint32_t length) const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   std::vector<uint8_t> bytes(length);
   memory_.Read(address, length, bytes.data());
   return bytes;
 }
 
 void VirtualDrive::WriteFlash(uint32_t address, const std::vector<uint8_t>& data) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   memory_.Write(address, data.data(), static_cast<uint32_t>(data.size()));
 }
 
 bool VirtualDrive::InFlashMode(uint8_t unit) const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return unit < UNIT_COUNT && flash_.InFlashMode(unit);
 }
 
 void VirtualDrive::SetUnitAttentionAfterRestart(bool enabled) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   options_.unitAttentionAfterRestart = enabled;
   if (!enabled) unitAttentionPending_ = false;
 }
 
 void VirtualDrive::SetLosesUploadedData(bool loses) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   flash_.SetLosesUploadedData(loses);
 }
 
 uint32_t VirtualDrive::Restarts() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return restarts_;
 }
 

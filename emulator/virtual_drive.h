@@ -15,7 +15,6 @@
 
 #include <array>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,7 @@
 #include "emulator/flash_controller.h"
 #include "emulator/flash_memory.h"
 #include "emulator/scsi_device.h"
+#include "platform/lock.h"
 
 namespace emulator {
 
@@ -61,7 +61,7 @@ class VirtualDrive final : public ScsiDevice {
   Outcome ReadMemory(const DecodedCommand& decoded, const ScsiCommand& command, ScsiReply& reply) const;
   void AnswerInquiry(const DecodedCommand& decoded, const ScsiCommand& command, ScsiReply& reply) const;
 
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   VirtualDriveOptions options_;
   FlashMemory memory_;
   FlashController flash_;

@@ -1,14 +1,13 @@
 #include "firmware/container_pack_command.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
 
 #include "firmware/container_format.h"
 #include "firmware/container_packer.h"
+#include "platform/path_ops.h"
 
 namespace {
 
@@ -195,8 +194,8 @@ int Synth(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   const bool ok = (!p1 || (write(*p1, SyntheticPartData(1, version)) && write(*p2, SyntheticPartData(2, version)))) &&
                   (!raw || write(*raw, SyntheticContainer(version)));
   if (!ok) {
-    std::error_code ignored;  // best effort: the refusal line has been written already
-    for (const std::string& path : written) std::filesystem::remove(path, ignored);
+    // Best effort: the refusal line has been written already.
+    for (const std::string& path : written) platform::RemoveFile(path);
     return PACK_REFUSED;
   }
   out << "wrote synthetic firmware version " << PrintableVersion(version) << "\n";

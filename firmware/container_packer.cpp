@@ -2,17 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <span>
-#include <system_error>
+#include <sstream>
 
 #include "firmware/container_file.h"
 #include "platform/file_sync.h"
+#include "platform/path_ops.h"
 #include "platform/removal_on_signal.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -57,42 +53,36 @@ std::optional<PackError> ReadExact(const std::string& path, std::size_t size, co
 // An existing path that is anything but a regular file (symbolic links
 // included: renaming over one would replace the link, not its target).
 std::optional<PackError> RefuseNonRegular(const std::string& path) {
-  std::error_code ec;
-  const fs::file_status status = fs::symlink_status(path, ec);
-  if (ec || status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular)
-    return std::nullopt;
   const char* what = "not a regular file";
-  switch (status.type()) {
-    case fs::file_type::directory:
+  switch (platform::KindOf(path)) {
+    case platform::PathKind::Missing:
+    case platform::PathKind::Regular:
+      return std::nullopt;
+    case platform::PathKind::Folder:
       what = "a directory";
       break;
-    case fs::file_type::symlink:
+    case platform::PathKind::SymbolicLink:
       what = "a symbolic link";
       break;
-    case fs::file_type::fifo:
+    case platform::PathKind::Fifo:
       what = "a FIFO";
       break;
-    case fs::file_type::socket:
+    case platform::PathKind::Socket:
       what = "a socket";
       break;
-    case fs::file_type::block:
-    case fs::file_type::character:
+    case platform::PathKind::Device:
       what = "a device";
       break;
-    default:
+    case platform::PathKind::Other:
       break;
   }
   return Error("cannot write '" + path + "': it is " + what + ", not a regular file; it is left as it is");
 }
 
-std::string TempNameNear(const fs::path& target) {
-  std::random_device random;
-  const uint64_t suffix = (uint64_t{random()} << 32) | random();
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(suffix));
+std::string TempNameNear(const std::string& target) {
   // Not derived from the target's name, so a target whose name already has
   // the longest length a folder allows still gets its temporary beside it.
-  return (target.parent_path() / (std::string(".zx-pack-") + hex)).string();
+  return platform::JoinPath(platform::FolderOf(target), ".zx-pack-" + platform::TemporaryNameSuffix());
 }
 
 // Removes the temporary file unless it was renamed into place, also when a
@@ -101,8 +91,7 @@ class TempFile {
  public:
   explicit TempFile(std::string path) : path_(std::move(path)), onSignal_(path_) {}
   ~TempFile() {
-    std::error_code ec;
-    if (!committed_) fs::remove(path_, ec);
+    if (!committed_) platform::RemoveFile(path_);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
@@ -137,14 +126,7 @@ std::string PrintableVersion(const VersionChars& v) {
   return Printable(std::array<uint8_t, 4>{v[0], '.', v[1], v[2]});
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  if (fs::equivalent(a, b, ec) && !ec) return true;
-  std::error_code ecA, ecB;
-  const fs::path resolvedA = fs::weakly_canonical(fs::absolute(a, ecA), ecA);
-  const fs::path resolvedB = fs::weakly_canonical(fs::absolute(b, ecB), ecB);
-  return !ecA && !ecB && resolvedA == resolvedB;
-}
+bool SameFile(const std::string& a, const std::string& b) { return platform::SameFile(a, b); }
 
 std::optional<PackError> ParseVersion(std::string_view text, VersionChars& out) {
   if (text.size() == 4 && text[1] == '.') {
@@ -200,37 +182,37 @@ std::optional<PackError> ReadRawContainer(const std::string& path, std::vector<u
 
 std::optional<PackError> WriteFileAtomically(const std::string& path,
                                              const std::function<bool(std::ostream&)>& write,
-                                             std::optional<std::filesystem::perms> perms) {
+                                             std::optional<uint32_t> perms) {
   if (auto refusal = RefuseNonRegular(path)) return refusal;
-  std::error_code ec;
-  if (fs::is_regular_file(fs::symlink_status(path, ec))) {
-    const fs::perms own = fs::status(path, ec).permissions();
-    if (ec) return Error("cannot write '" + path + "': cannot read its permissions");
+  if (platform::KindOf(path) == platform::PathKind::Regular) {
+    const std::optional<uint32_t> own = platform::PermissionsOf(path);
+#ifndef _WIN32
+    if (!own) return Error("cannot write '" + path + "': cannot read its permissions");
+#endif
     perms = own;
   }
-  TempFile temp(TempNameNear(fs::path(path)));
-  {
-    std::ofstream stream(temp.Path(), std::ios::binary | std::ios::out | std::ios::trunc);
-    if (!stream.is_open()) return Error("cannot write '" + path + "': cannot create a file in its folder");
-    if (!write(stream)) return Error("cannot write '" + path + "': copying its contents failed");
-    stream.flush();
-    stream.close();
-    if (stream.fail()) return Error("cannot write '" + path + "': writing failed");
+  // Gathered in memory, then written in one go: the file streams are not
+  // used, whose library code needs calls newer than Windows 98 has.
+  std::ostringstream contents(std::ios::binary | std::ios::out);
+  if (!write(contents)) return Error("cannot write '" + path + "': copying its contents failed");
+  TempFile temp(TempNameNear(path));
+  std::string writeError;
+  if (!platform::WriteWholeFile(temp.Path(), contents.view(), writeError)) {
+    if (!platform::PathExists(temp.Path()))
+      return Error("cannot write '" + path + "': cannot create a file in its folder");
+    return Error("cannot write '" + path + "': writing failed");
   }
-  if (perms) {
-    std::error_code permsError;
-    fs::permissions(temp.Path(), *perms, permsError);
-    if (permsError) return Error("cannot write '" + path + "': cannot set its permissions");
-  }
+  if (perms && !platform::SetPermissions(temp.Path(), *perms))
+    return Error("cannot write '" + path + "': cannot set its permissions");
   // Data first, then the name: a crash never leaves a renamed but empty file.
   std::string syncError;
   if (!platform::SyncFileData(temp.Path(), syncError))
     return Error("cannot write '" + path + "': " + syncError);
   // Checked again just before the rename, which would replace whatever is there.
   if (auto refusal = RefuseNonRegular(path)) return refusal;
-  std::error_code renameError;
-  fs::rename(temp.Path(), path, renameError);
-  if (renameError) return Error("cannot write '" + path + "': " + renameError.message());
+  std::string renameError;
+  if (!platform::RenameOver(temp.Path(), path, renameError))
+    return Error("cannot write '" + path + "': " + renameError);
   temp.Commit();
   if (!platform::SyncFolderOf(path, syncError))
     return Error("wrote '" + path + "' but could not make its folder entry durable: " + syncError);
@@ -265,14 +247,11 @@ std::optional<PackError> AppendContainer(ContainerFile& exe, const std::string& 
               static_cast<std::streamsize>(container.size()));
     return static_cast<bool>(out);
   };
-  fs::perms perms = fs::perms::none;
-  if (const auto bits = exe.Permissions()) {
-    perms = static_cast<fs::perms>(*bits) & fs::perms::mask;
-  } else {
-    std::error_code ec;
-    perms = fs::status(executable, ec).permissions();
-    if (ec) return Error("cannot read the permissions of executable '" + executable + "'");
-  }
+  std::optional<uint32_t> perms = exe.Permissions();
+  if (!perms) perms = platform::PermissionsOf(executable);
+#ifndef _WIN32
+  if (!perms) return Error("cannot read the permissions of executable '" + executable + "'");
+#endif
   return WriteFileAtomically(output, write, perms);
 }
 

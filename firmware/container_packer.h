@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -57,10 +56,10 @@ std::optional<PackError> ValidateContainer(const std::vector<uint8_t>& container
 // is removed and `path` is left as it was. `write` returns false when its own input failed. Refuses an existing
 // `path` that is not a regular file (a device, FIFO, socket, folder or
 // symbolic link is never replaced). A replaced file keeps its permissions;
-// a new one gets `perms` when given.
+// a new one gets `perms` (the bits 07777) when given.
 std::optional<PackError> WriteFileAtomically(const std::string& path,
                                              const std::function<bool(std::ostream&)>& write,
-                                             std::optional<std::filesystem::perms> perms = std::nullopt);
+                                             std::optional<uint32_t> perms = std::nullopt);
 
 // Writes `output` = the bytes of `executable` followed by `container`, with
 // the executable's permissions (an existing output keeps its own). Refuses

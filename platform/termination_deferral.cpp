@@ -1,8 +1,8 @@
 #include "platform/termination_deferral.h"
 
 #include <cstdio>
-#include <mutex>
 
+#include "platform/lock.h"
 #include "platform/termination_requests.h"
 
 namespace platform {
@@ -10,7 +10,7 @@ namespace platform {
 namespace {
 
 struct Deferral {
-  std::mutex lock;
+  platform::Mutex lock;
   bool deferring = false;
   int pendingEnd = 0;
   int pendingStop = 0;
@@ -26,13 +26,13 @@ Deferral& State() {
 }  // namespace
 
 void SetDeferralProgramName(const char* program) {
-  std::lock_guard guard(State().lock);
+  platform::LockGuard guard(State().lock);
   State().program = program;
 }
 
 bool NoteDeferredRequest(int request) {
   Deferral& state = State();
-  std::lock_guard guard(state.lock);
+  platform::LockGuard guard(state.lock);
   if (!state.deferring) return false;
   const bool stop = IsStopRequest(request);
   int& pending = stop ? state.pendingStop : state.pendingEnd;
@@ -44,7 +44,7 @@ bool NoteDeferredRequest(int request) {
 }
 
 void DeferTermination() {
-  std::lock_guard guard(State().lock);
+  platform::LockGuard guard(State().lock);
   State().deferring = true;
 }
 
@@ -54,7 +54,7 @@ int EndDeferral(std::string_view outcome) {
   int stop = 0;
   const char* program = nullptr;
   {
-    std::lock_guard guard(state.lock);
+    platform::LockGuard guard(state.lock);
     state.deferring = false;
     end = state.pendingEnd;
     stop = state.pendingStop;

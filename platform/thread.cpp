@@ -74,6 +74,8 @@ void OsThread::Abandon() {
   if (state_->thread.joinable()) state_->thread.detach();
 }
 
+uintptr_t CurrentThreadId() { return static_cast<uintptr_t>(pthread_self()); }
+
 void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 uint32_t TickMs() {

@@ -56,6 +56,9 @@ class OsThread {
 // The calling thread sleeps for ms milliseconds.
 void SleepMs(uint32_t ms);
 
+// Tells the calling thread from every other thread alive. Threads: any.
+uintptr_t CurrentThreadId();
+
 // Milliseconds of a clock that never goes back and runs on while the
 // process is stopped; it wraps, so only differences of a few weeks mean
 // anything. Threads: any.

@@ -12,10 +12,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
+#include <cstdint>
 #include <memory>
-#include <mutex>
-#include <thread>
+
+#include "platform/lock.h"
+#include "platform/thread.h"
 
 namespace platform {
 
@@ -44,10 +45,11 @@ class Thread {
   ThreadRef Ref() const;
 
   struct Shared {
-    std::mutex lock;
+    Mutex lock;
     bool running = false;  // from Start until Execute has returned
-    std::condition_variable ended;
+    ConditionVariable ended;
     std::atomic<bool> terminated{false};
+    std::atomic<uintptr_t> runner{0};  // CurrentThreadId() of the run, once it began
   };
 
  protected:
@@ -59,7 +61,7 @@ class Thread {
   std::shared_ptr<Shared> shared_;
   bool freeOnTerminate_ = false;
   bool started_ = false;
-  std::thread thread_;  // joinable only for started threads that do not free themselves
+  std::unique_ptr<OsThread> thread_;  // only for started threads that do not free themselves
 };
 
 class ThreadRef {

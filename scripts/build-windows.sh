@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-packages.sh g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest cmake ninja-build
+scripts/install-packages.sh g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 googletest cmake ninja-build
 
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi

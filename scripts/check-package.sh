@@ -105,6 +105,7 @@ inspection=$("$root/usr/bin/zx-pack" inspect "$root/usr/bin/zorvex-flash") ||
   fail "the packaged product's container is not accepted"
 grep -q '^carried version: 9.0T$' <<<"$inspection" || fail "the packaged product carries another firmware"
 "$root/usr/bin/zx-pack" --version | grep -qx "zx-pack $version" || fail "zx-pack --version"
+"$root/usr/bin/zx-trace" --version | grep -qx "zx-trace $version" || fail "zx-trace --version"
 
 id=org.zorvexflash.FlashUtility
 desktop-file-validate "$root/usr/share/applications/$id.desktop"
@@ -116,7 +117,7 @@ grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$id.metainfo.x
 for size in 16 32 48 64 128 256; do
   [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/$id.png" ] || fail "no ${size}x${size} icon"
 done
-for page in zorvex-flash zorvex-flash-demo zx-pack; do
+for page in zorvex-flash zorvex-flash-demo zx-pack zx-trace; do
   file="$root/usr/share/man/man1/$page.1.gz"
   [ -f "$file" ] || fail "no man page $page"
   warnings=$(zcat "$file" | groff -man -ww -z -Tutf8 2>&1)

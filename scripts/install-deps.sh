@@ -12,6 +12,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xauth fonts-ipafont-gothic imagemagick dbus-daemon \
   qt6-qpa-plugins qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base \
   lintian devscripts gdb at-spi2-core python3-pyatspi >/dev/null
-# 32-bit Wine for running the i686 Windows programs (wine32 beside wine64,
-# qemu-i386 registered with binfmt_misc where 32-bit code does not run).
-"$(dirname "$0")/install-wine32.sh"
+# The Windows build's own needs (the win32-thread mingw-w64 compilers, Wine,
+# 32-bit Wine under qemu) are installed by scripts/build-windows.sh and
+# scripts/test-windows.sh, not here: the Linux program and its tests need
+# none of them.

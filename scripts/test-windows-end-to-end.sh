@@ -3,11 +3,15 @@
 # server (Xvfb), as scripts/test-windows.sh calls it after the unit tests:
 #  - the demo's whole successful run in English and in Japanese, each with a
 #    screenshot of the window that must not be blank;
+#  - the window made through the ANSI functions on the 95/98/Me family and
+#    through the wide ones on the NT family, with the same Japanese texts;
 #  - the demo's run on the NT family (the pass-through simulator) and on the
 #    95/98/Me family through the program's own start-up (Wine reports
 #    Windows 98 to the demo alone, so it loads wnaspi32.dll), each with a
 #    command log equal to the Linux demo's (when that is built);
 #  - Power Off reaching only the demo's stand-in;
+#  - the message area without the rich-edit library, and the window scaled
+#    at 144 dots per inch;
 #  - a logoff during a run refused, a logoff forced past the refusal taken
 #    as the end of the window, and Ctrl+C during a run deferred, each run
 #    whole;
@@ -66,11 +70,14 @@ wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック'
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
   /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1
 
-# A whole demo run with a screenshot of its window once the run is under way.
+# A whole demo run with a screenshot of its window once the run is under way;
+# its files are named by `name` (default: the language); any further
+# arguments are VAR=value settings for Wine.
 screenshot_run() {
-  local language="$1" shot="$out/window-$1.png"
-  wine "$demo" --auto-flash --language "$language" --latency-scale 0.3 \
-    >"$out/run-$language.out" 2>&1 &
+  local language="$1" name="${2:-$1}"
+  local shot="$out/window-$name.png"
+  env "${@:3}" "$WINELOADER" "$demo" --auto-flash --language "$language" --latency-scale 0.3 \
+    >"$out/run-$name.out" 2>&1 &
   local pid=$! window=""
   for _ in $(seq 1 100); do
     window=$(xdotool search --name 'Zorvex Firmware Flash Utility' 2>/dev/null | head -1 || true)
@@ -78,7 +85,7 @@ screenshot_run() {
     sleep 0.2
   done
   if [ -z "$window" ]; then
-    fail "$language: the window never came up"
+    fail "$name: the window never came up"
   else
     sleep 2  # the run is under way: status text and a moving bar
     import -window "$window" "$shot" 2>/dev/null || import -window root "$shot"
@@ -86,10 +93,10 @@ screenshot_run() {
     # (the window with its texts varies by about 0.13).
     local spread
     spread=$(convert "$shot" -format '%[fx:round(1000*standard_deviation)]' info: 2>/dev/null || echo 0)
-    if [ "$spread" -lt 50 ]; then fail "$language: the screenshot is blank (spread $spread/1000)"; fi
+    if [ "$spread" -lt 50 ]; then fail "$name: the screenshot is blank (spread $spread/1000)"; fi
   fi
-  if ! wait "$pid"; then fail "$language: the demo's run did not succeed"; fi
-  grep -q 'the run succeeded' "$out/run-$language.out" || fail "$language: no successful run reported"
+  if ! wait "$pid"; then fail "$name: the demo's run did not succeed"; fi
+  grep -q 'the run succeeded' "$out/run-$name.out" || fail "$name: no successful run reported"
 }
 
 # A whole demo run at full speed with its command log; the exit status must be 0.
@@ -144,6 +151,79 @@ if [ -x "$linux_demo" ]; then
 else
   echo "note: $linux_demo is not built; the command logs were compared between the two families only"
 fi
+
+# --- The window's character kind on each family ---------------------------
+# The 95/98/Me family has the wide window functions only as stubs, so there
+# every window is made through the ANSI functions and shows Japanese right
+# where the code page is 932 (a Japanese Windows 98: here Wine in a Japanese
+# locale); the NT family makes them wide, right whatever the code page.
+# Wine's traces tell both apart: each window's creation shows its empty
+# title as an ANSI ("") or a wide (L"") string, and each text drawn (labels,
+# buttons, menus) or laid out (the message area) shows the characters it
+# became (\xxxx for each one outside ASCII).
+mkdir -p "$out/locale"
+localedef -i ja_JP -f UTF-8 "$out/locale/ja_JP.UTF-8" 2>/dev/null || fail "no Japanese locale for Wine's code page 932"
+traces=WINEDEBUG=trace+win,trace+text,trace+richedit
+screenshot_run ja ja-nt "$traces"
+wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d win98 /f >/dev/null 2>&1
+screenshot_run ja ja-9x "$traces" LOCPATH="$out/locale" LC_ALL=ja_JP.UTF-8
+wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /f >/dev/null 2>&1 || true
+# The classes of the program's windows made in one kind ("" or L"").
+windows_made() { sed -n "s/.*WIN_CreateWindowEx $2 L\"\([A-Za-z0-9_]*\)\".*/\1/p" "$1" | sed 's/RichEdit20[AW]/RichEdit20/' | sort; }
+# The texts drawn or laid out that hold a character outside ASCII.
+texts_drawn() {
+  { sed -n 's/.*:DrawTextExW L"\(.*\)", [0-9-]*, \[.*/\1/p' "$1"
+    awk '/itemize_para before splitting/ { getline; sub(/.*L"/, ""); sub(/"$/, ""); print }' "$1"
+  } | grep '\\[0-9a-f]\{4\}' | sort -u
+}
+windows_made "$out/run-ja-9x.out" '""' >"$out/windows-9x.txt"
+windows_made "$out/run-ja-nt.out" 'L""' >"$out/windows-nt.txt"
+grep -qx ZxToolkitForm "$out/windows-9x.txt" || fail "9x: the window was not made through the ANSI functions"
+cmp -s "$out/windows-9x.txt" "$out/windows-nt.txt" || fail "the two families made different windows in their own kinds"
+[ -z "$(windows_made "$out/run-ja-9x.out" 'L""')" ] || fail "9x: windows made through the wide functions"
+[ -z "$(windows_made "$out/run-ja-nt.out" '""')" ] || fail "nt: windows made through the ANSI functions"
+texts_drawn "$out/run-ja-9x.out" >"$out/texts-9x.txt"
+texts_drawn "$out/run-ja-nt.out" >"$out/texts-nt.txt"
+# Japanese (kana, kanji) drawn, and nothing of the Latin ranges that CP932
+# bytes read in another code page turn into; the same texts on both families.
+grep -q '\\\(30[0-9a-f][0-9a-f]\|[4-9][0-9a-f]\{3\}\)' "$out/texts-nt.txt" || fail "nt: no Japanese text drawn"
+grep -q '\\0\(0[89a-f]\|[12][0-9a-f]\)[0-9a-f]' "$out/texts-9x.txt" && fail "9x: mojibake drawn"
+grep -q '\\0\(0[89a-f]\|[12][0-9a-f]\)[0-9a-f]' "$out/texts-nt.txt" && fail "nt: mojibake drawn"
+cmp -s "$out/texts-9x.txt" "$out/texts-nt.txt" || fail "the two families drew different Japanese texts"
+# --- end of the window's character kind ------------------------------------
+
+# --- Systems without the rich-edit library, and larger resolutions --------
+# Windows 95 and NT 4.0 lack riched20.dll: the message area is then a plain
+# edit control and must still read every message.
+WINEDLLOVERRIDES="riched20=;$WINEDLLOVERRIDES" logged_run no-rich-edit
+grep -qi 'Loaded.*riched20' "$out/no-rich-edit.out" && fail "no-rich-edit: riched20.dll was loaded all the same"
+# The window's outer width at the system's resolution, while a run shows it.
+window_width() {
+  wine "$demo" --auto-flash --latency-scale 0.3 >"$out/dpi-$1.out" 2>&1 &
+  local pid=$! window=""
+  for _ in $(seq 1 100); do
+    window=$(xdotool search --name 'Zorvex Firmware Flash Utility' 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+  done
+  [ -n "$window" ] && xdotool getwindowgeometry --shell "$window" | sed -n 's/^WIDTH=//p'
+  wait "$pid" || true
+}
+# At 144 dots per inch (150 %) the program scales its 96-dpi layout itself:
+# one and a half times as wide, its text drawn at that size, not stretched.
+width96=$(window_width 96)
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -p30 2>/dev/null || true
+width144=$(window_width 144)
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -p30 2>/dev/null || true
+if [ -z "$width96" ] || [ -z "$width144" ] || [ $((width96 * 3)) -lt $((width144 * 2 - 6)) ] ||
+  [ $((width96 * 3)) -gt $((width144 * 2 + 6)) ]; then
+  fail "at 144 dpi the window is ${width144:-?} pixels wide, at 96 dpi ${width96:-?}: not scaled by 1.5"
+fi
+# --- end of the rich-edit library and resolutions ---------------------------
 
 # Waits (a bounded number of looks) until the command log has `count` lines.
 wait_for_commands() {
@@ -235,10 +315,11 @@ grep -qx 'Incorrect file' "$out/product-texts.txt" || fail "the bare product did
   fail "the bare product's last message is not \"Target drive is not found.\""
 
 # The shipped program's resources: its icon, its version information in
-# English and in Japanese, and its manifest with the execution level.
+# English and in Japanese, and its manifest with the execution level and
+# the resolution awareness.
 resources=$(x86_64-w64-mingw32-windres -i "$product" -O rc 2>&1 | tr -d '\r') || resources=""
 for want in 'RT_GROUP_ICON' 'BLOCK "040904b0"' 'BLOCK "041104b0"' 'RT_MANIFEST' \
-  'requestedExecutionLevel level=""requireAdministrator""'; do
+  'requestedExecutionLevel level=""requireAdministrator""' '>true</dpiAware>'; do
   grep -qF "$want" <<<"$resources" || fail "the product lacks a resource: $want"
 done
 

@@ -3,9 +3,10 @@
 # x86_64), runs the x86_64 tests under Wine through CTest, headless, then
 # the programs end to end under Wine on a private X server
 # (scripts/test-windows-end-to-end.sh). Installs Wine (wine64), Xvfb,
-# xdotool, ImageMagick, the IPA Gothic font, and for the installer's run
-# nsis, zip and unzip, and 32-bit Wine (scripts/install-wine32.sh) first
-# (set ZX_SKIP_INSTALL=1 to skip). The Wine
+# xdotool, ImageMagick, the IPA Gothic font, the locale sources (a Japanese
+# locale gives Wine code page 932), and for the installer's run nsis, zip
+# and unzip, and 32-bit Wine (scripts/install-wine32.sh) first (set
+# ZX_SKIP_INSTALL=1 to skip). The Wine
 # prefix lives in build-win64/wine-prefix and is made on the first run; one
 # wineserver serves the whole suite, so each test program starts warm.
 # Each test program is two CTest tests (GoogleTest shards), not one per
@@ -14,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-packages.sh wine64 xvfb xauth xdotool imagemagick fonts-ipafont-gothic nsis zip unzip
+scripts/install-packages.sh wine64 xvfb xauth xdotool imagemagick fonts-ipafont-gothic locales nsis zip unzip
 # 32-bit Wine for the i686 programs' runs (scripts/test-windows-i686.sh),
 # in place before the prefix is made: the prefix's 32-bit half is set up
 # by 32-bit programs. ZX_SKIP_I686=1 leaves the i686 runs out.

@@ -20,8 +20,4 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
-# A failed test is run once more: one emulator timing case
-# (TimingFault/HungFirstFlashOnUnit1) has aborted now and then with "pure
-# virtual method called", a teardown race not yet found; a second failure
-# still fails the suite.
-ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300 --repeat until-pass:2
+ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300

@@ -38,7 +38,7 @@ ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atom
   companions.stopFlag.store(0);
   companions.wakeEvent.store(events_.CreateEvent());
   {
-    std::lock_guard guard(workerLock_);
+    platform::LockGuard guard(workerLock_);
     worker_ = StartWorker();
   }
   ScanAdapters();
@@ -47,7 +47,7 @@ ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atom
 ASPISim::~ASPISim() {
   AspiSimCompanions& companions = Companions();
   {
-    std::lock_guard guard(workerLock_);
+    platform::LockGuard guard(workerLock_);
     StopWorker(true);
   }
   ReleaseAll();
@@ -70,7 +70,7 @@ const SptiAdapter* ASPISim::Adapter(uint8_t haId) const {
 }
 
 std::size_t ASPISim::QueuedRequests() const {
-  std::lock_guard guard(Companions().queueLock);
+  platform::LockGuard guard(Companions().queueLock);
   return AspiSimQueue::Count(*this);
 }
 
@@ -172,6 +172,6 @@ void ASPISim::ReleaseAll() {
   adapterCount_.store(0);
   // One by one, closing each handle; no recursion through the chain.
   while (firstAdapter_ != nullptr) firstAdapter_ = std::move(firstAdapter_->next);
-  std::lock_guard guard(Companions().queueLock);
+  platform::LockGuard guard(Companions().queueLock);
   AspiSimQueue::Clear(*this);
 }

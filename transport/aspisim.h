@@ -23,11 +23,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "platform/device_layer.h"
 #include "platform/event.h"
+#include "platform/lock.h"
 #include "platform/thread.h"
 #include "transport/srb.h"
 #include "transport/unique_device_handle.h"
@@ -134,7 +134,7 @@ class ASPISim {
   uint32_t spareCount_ = 0;
 
   // Serialises aborts and teardown, which replace the worker.
-  std::mutex workerLock_;
+  platform::Mutex workerLock_;
   std::unique_ptr<platform::OsThread> worker_;
   std::atomic<uint32_t> timeoutSeconds_{ASPISIM_DEFAULT_TIMEOUT_S};
 

@@ -79,7 +79,7 @@ uint32_t ASPISim::HostAdapterInquiry(SRB_HAInquiry& srb) {
   {
     // The cap is written back into the adapter record; the lock keeps two
     // inquiring threads from racing on it.
-    std::lock_guard guard(Companions().queueLock);
+    platform::LockGuard guard(Companions().queueLock);
     platform::IO_SCSI_CAPABILITIES& caps = table_[srb.SRB_HaId]->capabilities;
     if (caps.MaximumTransferLength > MAX_REPORTED_TRANSFER)
       caps.MaximumTransferLength = MAX_REPORTED_TRANSFER;
@@ -112,7 +112,7 @@ uint32_t ASPISim::QueueExecute(SRB_ExecSCSICmd& srb) {
   AspiSimCompanions& companions = Companions();
   std::unique_ptr<SptiRequest> request;
   {
-    std::lock_guard guard(companions.queueLock);
+    platform::LockGuard guard(companions.queueLock);
     request = AspiSimQueue::TakeSpare(*this);
   }
   if (request == nullptr) request = std::make_unique<SptiRequest>();
@@ -125,7 +125,7 @@ uint32_t ASPISim::QueueExecute(SRB_ExecSCSICmd& srb) {
   srb.SRB_HaStat = HASTAT_OK;
   srb.SRB_TargStat = STATUS_GOOD;
   {
-    std::lock_guard guard(companions.queueLock);
+    platform::LockGuard guard(companions.queueLock);
     AspiSimQueue::Append(*this, std::move(request));
   }
   events_.SetEvent(companions.wakeEvent.load());
@@ -134,10 +134,10 @@ uint32_t ASPISim::QueueExecute(SRB_ExecSCSICmd& srb) {
 
 uint32_t ASPISim::AbortRequest(SRB_Abort& srb) {
   AspiSimCompanions& companions = Companions();
-  std::lock_guard workerGuard(workerLock_);
+  platform::LockGuard workerGuard(workerLock_);
   uint64_t serial = 0;
   {
-    std::lock_guard guard(companions.queueLock);
+    platform::LockGuard guard(companions.queueLock);
     if (const SptiRequest* found = AspiSimQueue::FindBySrb(*this, srb.SRB_ToAbort)) serial = found->serial;
   }
   if (serial == 0) return Finish(srb.SRB_Status, SS_INVALID_SRB, SS_INVALID_SRB);
@@ -146,7 +146,7 @@ uint32_t ASPISim::AbortRequest(SRB_Abort& srb) {
   {
     // Out of the queue before a new worker could take it; the block stays
     // pending and nobody is notified.
-    std::lock_guard guard(companions.queueLock);
+    platform::LockGuard guard(companions.queueLock);
     AspiSimQueue::Remove(*this, serial);
   }
   platform::SleepMs(ABORT_SETTLE_MS);

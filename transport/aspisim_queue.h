@@ -17,13 +17,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "platform/event.h"
+#include "platform/lock.h"
 #include "transport/aspisim.h"
 
 struct AspiSimCompanions {
-  std::mutex queueLock;
+  platform::Mutex queueLock;
   std::atomic<ASPISim*> instance{nullptr};
   std::atomic<EventHandle> wakeEvent{NO_EVENT};  // auto-reset, wakes the worker
   std::atomic<int32_t> stopFlag{0};

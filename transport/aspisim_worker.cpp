@@ -77,7 +77,7 @@ enum class Take { Got, NoneReady, GivenUp, NoBuffer };
 
 bool IsLive(uint64_t generation) {
   AspiSimCompanions& companions = Companions();
-  std::lock_guard guard(companions.queueLock);
+  platform::LockGuard guard(companions.queueLock);
   return companions.liveWorker == generation;
 }
 
@@ -86,7 +86,7 @@ bool IsLive(uint64_t generation) {
 // waits for the next worker instead of being dropped with this one.
 Take TakeFirstReady(uint64_t generation, TakenRequest& taken, Bounce& bounce) {
   AspiSimCompanions& companions = Companions();
-  std::lock_guard guard(companions.queueLock);
+  platform::LockGuard guard(companions.queueLock);
   ASPISim* const sim = companions.instance.load();
   if (companions.liveWorker != generation || sim == nullptr || companions.stopFlag.load() != 0)
     return Take::GivenUp;
@@ -143,7 +143,7 @@ void WriteOutcome(SRB_ExecSCSICmd& srb, const platform::SptdBlock& block, bool p
 // False when this worker has been given up on: the block is not touched.
 bool Complete(uint64_t generation, const TakenRequest& taken, bool passed, Notice& notice) {
   AspiSimCompanions& companions = Companions();
-  std::lock_guard guard(companions.queueLock);
+  platform::LockGuard guard(companions.queueLock);
   ASPISim* const sim = companions.instance.load();
   if (companions.liveWorker != generation || sim == nullptr) return false;
   SptiRequest* const request = AspiSimQueue::FindBySerial(*sim, taken.serial);
@@ -161,7 +161,7 @@ bool Complete(uint64_t generation, const TakenRequest& taken, bool passed, Notic
 
 bool Retire(uint64_t generation, uint64_t serial) {
   AspiSimCompanions& companions = Companions();
-  std::lock_guard guard(companions.queueLock);
+  platform::LockGuard guard(companions.queueLock);
   ASPISim* const sim = companions.instance.load();
   if (companions.liveWorker != generation || sim == nullptr) return false;
   AspiSimQueue::Remove(*sim, serial);
@@ -213,7 +213,7 @@ std::unique_ptr<platform::OsThread> ASPISim::StartWorker() {
   for (int attempt = 0; attempt < START_ATTEMPTS; ++attempt) {
     uint64_t generation;
     {
-      std::lock_guard guard(companions.queueLock);
+      platform::LockGuard guard(companions.queueLock);
       generation = ++companions.lastWorker;
       companions.liveWorker = generation;
     }
@@ -222,7 +222,7 @@ std::unique_ptr<platform::OsThread> ASPISim::StartWorker() {
                                platform::ThreadPriority::AboveNormal);
     if (thread) return thread;
     {
-      std::lock_guard guard(companions.queueLock);
+      platform::LockGuard guard(companions.queueLock);
       if (companions.liveWorker == generation) companions.liveWorker = 0;
     }
     platform::SleepMs(1);
@@ -243,7 +243,7 @@ void ASPISim::StopWorker(bool sleepBetweenPolls) {
     // From here on the old worker, should it still run, completes nothing.
     // What it was carrying will never complete, so it leaves the queue: a
     // later request for the same block must not be mistaken for it.
-    std::lock_guard guard(companions.queueLock);
+    platform::LockGuard guard(companions.queueLock);
     companions.liveWorker = 0;
     AspiSimQueue::Remove(*this, AspiSimQueue::InWork(*this));
     AspiSimQueue::SetInWork(*this, 0);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/thread.h"
+#include "transport/command_trace.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ ExecResult ExecuteScsiCommand(const AspiEntryPoints& aspi, EventService& events,
 
   // An emptied entry point (library unloaded) must never be called through.
   const SendASPI32CommandFn send = aspi.SendASPI32Command.load();
+  const uint32_t startMs = platform::TickMs();
   bool waitRanOut = false;
   if (send == nullptr) {
     block.SRB_Status = SS_INVALID_HA;
@@ -79,6 +81,9 @@ ExecResult ExecuteScsiCommand(const AspiEntryPoints& aspi, EventService& events,
   }
   const uint8_t status = block.SRB_Status;
   events.CloseHandle(event);
+  // Recorded only now that the block is the caller's again.
+  if (CommandTrace* trace = InstalledCommandTrace(); trace != nullptr && send != nullptr)
+    trace->Command(block, startMs, platform::TickMs() - startMs, waitRanOut);
   // A back-end may finish the request while the abort stops it, leaving
   // SS_COMP behind; the command still missed its wait, and whether it
   // counts must not hang on how fast the abort was.

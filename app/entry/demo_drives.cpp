@@ -19,10 +19,14 @@ emulator::DriveBenchOptions BenchOptions(const DemoOptions& options) {
   bench.drives = static_cast<uint32_t>(options.drives);
   bench.revision = options.revision;
   for (const DemoFailure& f : options.failures) bench.failures.push_back({f.kind, f.nth, f.senseByte2});
-  for (const KindLatency& latency : DRIVE_LATENCIES) bench.latencies.push_back({latency.kind, latency.ms});
+  // A replayed drive takes the time the recorded one took, or none at scale 0.
+  if (options.replay.empty())
+    for (const KindLatency& latency : DRIVE_LATENCIES) bench.latencies.push_back({latency.kind, latency.ms});
   bench.latencyScale = options.latencyScale;
   bench.logPath = options.commandLog;
   bench.dumpDir = options.dumpDir;
+  bench.replayPath = options.replay;
+  bench.replayDelays = options.latencyScale > 0;
   return bench;
 }
 
@@ -52,7 +56,8 @@ std::string DemoDrives::Conclude() const { return bench_->Conclude(); }
 
 std::string LibraryConfig(const DemoOptions& options) {
   const std::string drives = std::to_string(options.drives);
-  const auto latency = static_cast<uint32_t>(std::lround(LIBRARY_LATENCY_MS * options.latencyScale));
+  const auto latency =
+      options.replay.empty() ? static_cast<uint32_t>(std::lround(LIBRARY_LATENCY_MS * options.latencyScale)) : 0u;
   std::string text = "adapters=" + drives + ";drives=" + drives + ";revision=" + options.revision +
                      ";latency=" + std::to_string(latency);
   for (const DemoFailure& f : options.failures)
@@ -60,6 +65,8 @@ std::string LibraryConfig(const DemoOptions& options) {
             Hex2(f.senseByte2);
   if (!options.commandLog.empty()) text += ";log=" + options.commandLog;
   if (!options.dumpDir.empty()) text += ";dump=" + options.dumpDir;
+  if (!options.replay.empty())
+    text += ";replay=" + options.replay + ";replay-delays=" + (options.latencyScale > 0 ? "1" : "0");
   return text;
 }
 

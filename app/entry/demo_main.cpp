@@ -3,7 +3,6 @@
 // power-off that only prints a line. Options: demo_options.h (--help).
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -19,12 +18,14 @@
 #include "app/entry/exception_report.h"
 #include "app/entry/library_problems.h"
 #include "app/entry/system_services.h"
+#include "app/entry/trace_session.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "emulator/virtual_device_layer.h"
 #include "platform/event.h"
+#include "platform/path_ops.h"
 #include "platform/termination_requests.h"
 #include "transport/aspi_library.h"
 
@@ -39,8 +40,7 @@ constexpr int kBadOptions = 2;
 constexpr int kRunNotSucceeded = 1;
 
 bool HasLibrary(const std::string& folder) {
-  std::error_code error;
-  return std::filesystem::exists(std::filesystem::path(folder) / ASPI_LIBRARY_NAME, error);
+  return platform::PathExists(platform::JoinPath(folder, ASPI_LIBRARY_NAME));
 }
 
 // The virtual library: beside the demo (where the build puts it); else where
@@ -52,7 +52,7 @@ std::string LibraryFolder() {
   if (HasLibrary(own)) return own;
 #ifdef ZX_ASPI_INSTALLED_DIR
   const std::string installed =
-      (std::filesystem::path(own) / ZX_ASPI_INSTALLED_DIR).lexically_normal().string();
+      platform::NormalPath(platform::JoinPath(own, ZX_ASPI_INSTALLED_DIR));
   if (HasLibrary(installed)) return installed;
 #endif
   return own;
@@ -91,6 +91,8 @@ void ConcludeWithoutWindow(const demo::DemoDrives* drives) {
 }
 
 int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
+  // Outlives the program, whose flash thread records into it.
+  const TraceSession trace(kProgram, ZX_VERSION, options.trace);
   const auto real = entry::MakeSystemInfo();
   demo::DemoSystemInfo system(*real, options);
   demo::DemoPower power(std::cout);

@@ -2,11 +2,13 @@
 
 #include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <string_view>
+
+#include "emulator/trace_reader.h"
+#include "platform/path_ops.h"
 
 namespace demo {
 
@@ -120,6 +122,13 @@ const std::map<std::string_view, Setter>& Setters() {
        [](std::string_view v, DemoOptions& o) { return SetPath(v, o.commandLog, "--command-log"); }},
       {"--dump-flash",
        [](std::string_view v, DemoOptions& o) { return SetPath(v, o.dumpDir, "--dump-flash"); }},
+      {"--replay", [](std::string_view v, DemoOptions& o) { return SetPath(v, o.replay, "--replay"); }},
+      {"--trace",
+       [](std::string_view v, DemoOptions& o) {
+         if (v.empty()) return std::string("--trace takes a path");
+         o.trace = std::string(v);
+         return std::string();
+       }},
   };
   return setters;
 }
@@ -161,14 +170,18 @@ DemoParse ParseDemoOptions(const std::vector<std::string>& args) {
 std::string PrepareDemoFiles(const DemoOptions& options) {
   // Every check that touches nothing comes first, so that a refusal leaves
   // an existing command log as it was.
-  std::error_code ec;
-  if (!options.dumpDir.empty() && !std::filesystem::is_directory(options.dumpDir, ec))
+  if (!options.dumpDir.empty() && !platform::IsFolder(options.dumpDir))
     return "--dump-flash: " + options.dumpDir + " is not an existing folder";
+  if (!options.replay.empty()) {
+    std::string error;
+    if (emulator::ReadTrace(options.replay, error).empty()) return "--replay: " + error;
+  }
   if (!options.commandLog.empty()) {
     // Appending: made when absent, never emptied here. The drives empty it
     // as they start, once nothing can refuse the command line any more.
-    std::ofstream log(options.commandLog, std::ios::app);
-    if (!log) return "--command-log: cannot create " + options.commandLog;
+    std::FILE* log = std::fopen(options.commandLog.c_str(), "ab");
+    if (log == nullptr) return "--command-log: cannot create " + options.commandLog;
+    std::fclose(log);
   }
   return {};
 }
@@ -188,14 +201,17 @@ std::string DemoUsage() {
          "  --command-log FILE     one line per command any virtual drive receives\n"
          "  --dump-flash DIR       at exit, DIR/unit0.bin and DIR/unit1.bin of the drive on adapter 0\n"
          "                         (both whole or neither)\n"
+         "  --trace FILE           the command trace, as ZORVEX_FLASH_TRACE=FILE (docs/trace-format.md)\n"
+         "  --replay FILE          the drives answer as the drives of the command trace FILE did, taking\n"
+         "                         the recorded time (none with --latency-scale 0)\n"
          "  --auto-flash           press Flash once the window is up, then Power Off (or Exit) when the\n"
          "                         run has ended, and OK on every message box met on the way;\n"
          "                         exit status 1 unless the run succeeded\n"
          "  --version              the version\n"
          "  --help                 this text\n"
          "Power Off only prints a line: the demo never shuts the machine down.\n"
-         "Exit status: 0 done; 1 the run did not succeed (--auto-flash), or the command log or the\n"
-         "flash dump could not be written; 2 a bad option or value.\n";
+         "Exit status: 0 done; 1 the run did not succeed (--auto-flash), the command log or the\n"
+         "flash dump could not be written, or a replay went astray; 2 a bad option or value.\n";
 }
 
 }  // namespace demo

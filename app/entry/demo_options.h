@@ -35,6 +35,8 @@ struct DemoOptions {
   std::vector<DemoFailure> failures;
   std::string commandLog;  // empty: none
   std::string dumpDir;     // empty: none
+  std::string trace;       // empty: the trace variable's file, if any
+  std::string replay;      // empty: virtual drives; else the drives answer from this trace
   bool autoFlash = false;
   bool help = false;
   bool version = false;

@@ -1,24 +1,25 @@
 #include "app/entry/library_problems.h"
 
-#include <mutex>
 #include <utility>
+
+#include "platform/lock.h"
 
 namespace {
 
-std::mutex lock;
+platform::Mutex lock;
 std::vector<std::string> problems;
 
 }  // namespace
 
 extern "C" void zx_ReportLibraryProblem(const char* line) {
-  std::lock_guard guard(lock);
+  platform::LockGuard guard(lock);
   problems.emplace_back(line == nullptr ? "" : line);
 }
 
 namespace demo {
 
 std::vector<std::string> TakeLibraryProblems() {
-  std::lock_guard guard(lock);
+  platform::LockGuard guard(lock);
   return std::exchange(problems, {});
 }
 

@@ -9,6 +9,7 @@
 #include "app/entry/display_opening.h"
 #include "app/entry/exception_report.h"
 #include "app/entry/system_services.h"
+#include "app/entry/trace_session.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/toolkit/application.h"
@@ -23,6 +24,8 @@ constexpr const char* kProgram = "zorvex-flash";
 // The message loop's status: 0, or what a request to end the program that
 // came during a run asks for.
 int Run(tk::Application& app) {
+  // Outlives the program, whose flash thread records into it.
+  const TraceSession trace(kProgram, ZX_VERSION);
   const auto system = entry::MakeSystemInfo();
   const auto power = entry::MakePower();
   // The ASPI library is looked for beside the program first, as on its home platform.

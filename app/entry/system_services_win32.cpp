@@ -1,5 +1,4 @@
 #include <cstdlib>
-#include <filesystem>
 
 #include "app/entry/system_services.h"
 #include "platform/win32/win32_device_layer.h"

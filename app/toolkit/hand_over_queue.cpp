@@ -1,12 +1,11 @@
 #include "app/toolkit/hand_over_queue.h"
 
-#include <condition_variable>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "app/toolkit/window_thread.h"
+#include "platform/lock.h"
 
 namespace tk {
 
@@ -18,8 +17,8 @@ namespace {
 struct Task {
   const std::function<void()>* call = nullptr;
   std::function<void()> posted;  // a posted call; nobody waits
-  std::mutex lock;
-  std::condition_variable finished;
+  platform::Mutex lock;
+  platform::ConditionVariable finished;
   bool done = false;
   std::exception_ptr failure;
   Task* next = nullptr;
@@ -36,7 +35,7 @@ struct Running {
 // Every hand-over goes through this queue's mutex, where ThreadSanitizer
 // sees it. The queue links the callers' tasks, so a hand-over needs no heap
 // memory of its own.
-std::mutex queueLock;
+platform::Mutex queueLock;
 Task* first = nullptr;       // guarded by queueLock
 Task* last = nullptr;        // guarded by queueLock
 Running* running = nullptr;  // guarded by queueLock
@@ -44,12 +43,12 @@ bool windowGone = false;     // guarded by queueLock
 
 // The waiter may return (and its task go) as soon as the lock is released.
 void Finish(Task& task, std::exception_ptr failure) {
-  std::lock_guard guard(task.lock);
+  platform::LockGuard guard(task.lock);
   // Moved, not copied, both ways: the exception's reference count is then
   // only ever changed by the thread that holds it.
   task.failure = std::move(failure);
   task.done = true;
-  task.finished.notify_all();
+  task.finished.NotifyAll();
 }
 
 // One wake-up per task, each running the oldest task: calls land in the
@@ -57,7 +56,7 @@ void Finish(Task& task, std::exception_ptr failure) {
 bool Enqueue(Task& task) {
   if (!WindowThreadReachable()) return false;
   {
-    std::lock_guard guard(queueLock);
+    platform::LockGuard guard(queueLock);
     if (windowGone) return false;
     (last == nullptr ? first : last->next) = &task;
     last = &task;
@@ -71,7 +70,7 @@ bool Enqueue(Task& task) {
 void RunNextHandOver() {
   Task* task;
   {
-    std::lock_guard guard(queueLock);
+    platform::LockGuard guard(queueLock);
     task = first;
     if (task == nullptr) return;
     first = task->next;
@@ -84,7 +83,7 @@ void RunNextHandOver() {
   }
   Running frame{task, nullptr};
   {
-    std::lock_guard guard(queueLock);
+    platform::LockGuard guard(queueLock);
     frame.outer = running;
     running = &frame;
   }
@@ -97,7 +96,7 @@ void RunNextHandOver() {
     failure = std::current_exception();
   }
   {
-    std::lock_guard guard(queueLock);
+    platform::LockGuard guard(queueLock);
     running = frame.outer;
     if (frame.answered) return;
   }
@@ -120,8 +119,8 @@ void RunOnWindowThread(const std::function<void()>& call) {
   if (!Enqueue(task)) return;
   std::exception_ptr failure;
   {
-    std::unique_lock guard(task.lock);
-    task.finished.wait(guard, [&] { return task.done; });
+    platform::UniqueLock guard(task.lock);
+    task.finished.Wait(guard, [&] { return task.done; });
     failure = std::move(task.failure);
   }
   if (failure) std::rethrow_exception(failure);
@@ -131,7 +130,7 @@ void AbandonWindow() {
   Task* skipped;
   std::vector<Task*> inProgress;
   {
-    std::lock_guard guard(queueLock);
+    platform::LockGuard guard(queueLock);
     windowGone = true;
     skipped = first;
     first = last = nullptr;
@@ -155,7 +154,7 @@ void AbandonWindow() {
 }
 
 bool WindowAbandoned() {
-  std::lock_guard guard(queueLock);
+  platform::LockGuard guard(queueLock);
   return windowGone;
 }
 

@@ -23,6 +23,8 @@ emulator::DriveBenchOptions BenchOptions(const ModuleConfig& config) {
   for (const FailSpec& f : config.failures) options.failures.push_back({f.kind, f.nth, f.senseByte2});
   options.logPath = config.logPath;
   options.dumpDir = config.dumpDir;
+  options.replayPath = config.replayPath;
+  options.replayDelays = config.replayDelays != 0;
   return options;
 }
 

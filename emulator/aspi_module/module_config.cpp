@@ -41,15 +41,16 @@ bool ApplyEntry(std::string_view key, std::string_view value, ModuleConfig& conf
   if (key == "drives") return ParseNumber(value, 255, config.drives);
   if (key == "target") return ParseNumber(value, 7, config.target);
   if (key == "latency") return ParseNumber(value, 600000, config.latencyMs);
+  if (key == "replay-delays") return ParseNumber(value, 1, config.replayDelays);
   if (key == "fail") {
     FailSpec failure;
     if (!ParseFailure(value, failure)) return false;
     config.failures.push_back(failure);
     return true;
   }
-  if (key == "log" || key == "dump") {
+  if (key == "log" || key == "dump" || key == "replay") {
     if (value.empty()) return false;
-    (key == "log" ? config.logPath : config.dumpDir) = std::string(value);
+    (key == "log" ? config.logPath : key == "dump" ? config.dumpDir : config.replayPath) = std::string(value);
     return true;
   }
   if (key == "revision") {

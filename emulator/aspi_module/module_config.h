@@ -21,6 +21,9 @@
 //   dump=DIR     at unload, DIR/unit0.bin (0x80000 bytes of unit 0) and
 //                DIR/unit1.bin (0x20000 bytes from 0x240000) of the drive on
 //                adapter 0
+//   replay=FILE  the drives answer from the command trace FILE
+//                (emulator/replay_drive.h) instead of being virtual drives
+//   replay-delays=1  each replayed reply takes as long as it did in the trace
 // Values cannot contain ';'.
 // Example: "drives=1;revision=1.0A;status=1;adapters=1;latency=0".
 // Threads: any (plain data and a pure function).
@@ -53,6 +56,8 @@ struct ModuleConfig {
   std::vector<FailSpec> failures;
   std::string logPath;  // empty: no log
   std::string dumpDir;  // empty: no dump
+  std::string replayPath;  // empty: virtual drives
+  uint32_t replayDelays = 0;
 };
 
 struct ConfigResult {

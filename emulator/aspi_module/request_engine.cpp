@@ -1,7 +1,6 @@
 #include "emulator/aspi_module/request_engine.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -46,14 +45,14 @@ RequestEngine::RequestEngine(std::vector<AdapterSlot> adapters, uint32_t latency
 
 RequestEngine::~RequestEngine() {
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     stop_ = true;
   }
-  wake_.notify_all();
+  wake_.NotifyAll();
   worker_.reset();  // the last one to touch it: nothing else starts a worker now
   std::vector<std::unique_ptr<Request>> left;
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     left.swap(queue_);
   }
   for (auto& request : left) Complete(*request);
@@ -122,7 +121,7 @@ uint32_t RequestEngine::DeviceType(void* srb) {
 
 uint32_t RequestEngine::Timeouts(void* srb) {
   auto* timeouts = static_cast<SRB_GetSetTimeouts*>(srb);
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (timeouts->SRB_Flags == SRB_DIR_OUT)
     timeoutHalfSeconds_ = timeouts->SRB_Timeout;
   else
@@ -174,7 +173,7 @@ uint32_t RequestEngine::Queue(void* srb) {
   }
   {
     // Pending before the worker can see it: it may complete the block at once.
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     if (!StartWorker()) {
       block->SRB_Status = SS_ABORTED;  // not queued: nobody would carry it out
       return SS_ABORTED;
@@ -184,13 +183,13 @@ uint32_t RequestEngine::Queue(void* srb) {
     block->SRB_TargStat = STATUS_GOOD;
     queue_.push_back(std::move(request));
   }
-  wake_.notify_all();
+  wake_.NotifyAll();
   return SS_PENDING;
 }
 
 uint32_t RequestEngine::Abort(void* srb) {
   auto* abort = static_cast<SRB_Abort*>(srb);
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   const void* target = abort->SRB_ToAbort;
   if (target != nullptr && target == current_ && !currentWithdrawn_) {
     currentWithdrawn_ = true;
@@ -213,15 +212,6 @@ uint32_t RequestEngine::Abort(void* srb) {
 // the new thread waits for it before taking any request.
 bool RequestEngine::StartWorker() {
   if (worker_ != nullptr) return true;
-  // The library's own copy of the threads runtime looks up the system's
-  // clock at its first timed wait, which takes the loader lock. Left to the
-  // worker, that lookup could meet an unload, which holds the lock while it
-  // waits for the worker, and neither would ever go on: the first timed
-  // wait is made here, on the thread that loads and unloads the library.
-  std::mutex warmUp;
-  std::condition_variable never;
-  std::unique_lock warmUpGuard(warmUp);
-  never.wait_for(warmUpGuard, std::chrono::milliseconds(0));
   try {
     worker_ = std::make_unique<platform::LibraryWorker>([this] { Work(); });
   } catch (const std::system_error&) {
@@ -234,8 +224,8 @@ void RequestEngine::Work() {
   for (;;) {
     std::unique_ptr<Request> request;
     {
-      std::unique_lock guard(lock_);
-      wake_.wait(guard, [&] { return stop_ || !queue_.empty(); });
+      platform::UniqueLock guard(lock_);
+      wake_.Wait(guard, [&] { return stop_ || !queue_.empty(); });
       if (stop_) return;
       request = std::move(queue_.front());
       queue_.erase(queue_.begin());
@@ -243,7 +233,7 @@ void RequestEngine::Work() {
       currentWithdrawn_ = false;
       // A slow drive: the request counts as being carried out while it waits.
       if (latencyMs_ > 0 &&
-          wake_.wait_for(guard, std::chrono::milliseconds(latencyMs_), [&] { return stop_; })) {
+          wake_.WaitFor(guard, latencyMs_, [&] { return stop_; })) {
         // Unloading: not sent to the drive; the destructor fails it with the rest.
         if (!currentWithdrawn_) queue_.insert(queue_.begin(), std::move(request));
         current_ = nullptr;
@@ -259,15 +249,15 @@ void RequestEngine::Work() {
     request->reply = emulator::ScsiReply{};
     request->reached = request->device->Execute(command, request->reply);
 
-    std::unique_lock guard(lock_);
+    platform::UniqueLock guard(lock_);
     const bool withdrawn = currentWithdrawn_;
     current_ = nullptr;
     if (!withdrawn) {
       if (request->flags & SRB_POSTING) {
-        guard.unlock();  // a post routine may send the next request
+        guard.Unlock();  // a post routine may send the next request
       }
       Complete(*request);
-      if (!guard.owns_lock()) guard.lock();
+      if (!guard.OwnsLock()) guard.Lock();
     }
     Recycle(std::move(request));
   }
@@ -275,7 +265,7 @@ void RequestEngine::Work() {
 
 std::unique_ptr<RequestEngine::Request> RequestEngine::NewRequest() {
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     if (!spares_.empty()) {
       std::unique_ptr<Request> spare = std::move(spares_.back());
       spares_.pop_back();

@@ -15,14 +15,13 @@
 // belong to the thread that loads and unloads the library.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "emulator/scsi_device.h"
 #include "platform/library_worker.h"
+#include "platform/lock.h"
 
 namespace aspi_module {
 
@@ -68,8 +67,8 @@ class RequestEngine {
   const uint32_t latencyMs_;
   const SignalEventFn signal_;
 
-  std::mutex lock_;
-  std::condition_variable wake_;
+  platform::Mutex lock_;
+  platform::ConditionVariable wake_;
   // In arrival order; a vector keeps its capacity, where a deque would
   // allocate a chunk every so many requests.
   std::vector<std::unique_ptr<Request>> queue_;

@@ -182,7 +182,7 @@ DeviceHandle Win32DeviceLayer::CreateFile(uint8_t driveLetterIndex) {
     return INVALID_HANDLE_VALUE;
   }
   auto device = std::make_shared<OpenDevice>(calls_, system, letter);
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   const DeviceHandle h = ++lastHandle_;
   open_.emplace(h, std::move(device));
   return h;
@@ -190,7 +190,7 @@ DeviceHandle Win32DeviceLayer::CreateFile(uint8_t driveLetterIndex) {
 
 void Win32DeviceLayer::NoteProblem(const std::string& letter, const std::string& problem) {
   {
-    std::lock_guard guard(problemsLock_);
+    platform::LockGuard guard(problemsLock_);
     for (const std::string& known : problems_)
       if (known.rfind(letter + " ", 0) == 0) return;
     problems_.push_back(problem);
@@ -199,7 +199,7 @@ void Win32DeviceLayer::NoteProblem(const std::string& letter, const std::string&
 }
 
 std::vector<std::string> Win32DeviceLayer::OpenProblems() const {
-  std::lock_guard guard(problemsLock_);
+  platform::LockGuard guard(problemsLock_);
   return problems_;
 }
 
@@ -218,7 +218,7 @@ std::unique_ptr<DeviceLock> Win32DeviceLayer::LockExclusive(DeviceHandle h, std:
 void Win32DeviceLayer::CloseHandle(DeviceHandle h) {
   std::shared_ptr<OpenDevice> closing;
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     auto it = open_.find(h);
     if (it == open_.end()) return;
     closing = std::move(it->second);
@@ -230,7 +230,7 @@ void Win32DeviceLayer::CloseHandle(DeviceHandle h) {
 void Win32DeviceLayer::Sleep(uint32_t ms) { calls_.Sleep(ms); }
 
 std::shared_ptr<Win32DeviceLayer::OpenDevice> Win32DeviceLayer::Find(DeviceHandle h) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   auto it = open_.find(h);
   return it == open_.end() ? nullptr : it->second;
 }

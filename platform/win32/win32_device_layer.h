@@ -31,11 +31,11 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/device_layer.h"
+#include "platform/lock.h"
 
 namespace platform {
 
@@ -111,9 +111,9 @@ class Win32DeviceLayer final : public DeviceLayer {
   Win32DeviceCalls& calls_;
   const uint32_t boundMs_;
   const std::string mutexPrefix_;
-  mutable std::mutex problemsLock_;
+  mutable platform::Mutex problemsLock_;
   std::vector<std::string> problems_;
-  std::mutex lock_;
+  platform::Mutex lock_;
   std::map<DeviceHandle, std::shared_ptr<OpenDevice>> open_;
   DeviceHandle lastHandle_ = 0;
 };

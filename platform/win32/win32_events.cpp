@@ -13,11 +13,11 @@
 // spares and handed out again, reset, by CreateEvent. Every other closed
 // event is retired as before.
 #include <array>
-#include <mutex>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/event.h"
+#include "platform/lock.h"
 #include "platform/win32/windows_api.h"
 
 namespace {
@@ -46,7 +46,7 @@ class Win32EventTable final : public EventService {
   EventHandle CreateEvent() override {
     HANDLE system = nullptr;
     {
-      std::lock_guard guard(lock_);
+      platform::LockGuard guard(lock_);
       if (spareCount_ > 0) system = spares_[--spareCount_];
     }
     if (system != nullptr) {
@@ -57,7 +57,7 @@ class Win32EventTable final : public EventService {
       if (system == nullptr) return NO_EVENT;
     }
     const auto h = reinterpret_cast<EventHandle>(system);
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     if (Slot* free = Find(NO_EVENT)) {
       *free = Slot{h, {}};
       ++openInSlots_;
@@ -70,7 +70,7 @@ class Win32EventTable final : public EventService {
   bool SetEvent(EventHandle h) override {
     // Under the lock, so that no signal through the table lands after its
     // CloseHandle has returned.
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     Use* use = UseOf(h);
     if (use == nullptr) return false;
     ++use->sets;
@@ -78,13 +78,13 @@ class Win32EventTable final : public EventService {
   }
 
   bool ResetEvent(EventHandle h) override {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     return UseOf(h) != nullptr && ::ResetEvent(AsHandle(h)) != FALSE;
   }
 
   WaitResult WaitForSingleObject(EventHandle h, uint32_t ms) override {
     {
-      std::lock_guard guard(lock_);
+      platform::LockGuard guard(lock_);
       Use* use = UseOf(h);
       if (use == nullptr) return WaitResult::Failed;
       ++use->waiting;
@@ -93,7 +93,7 @@ class Win32EventTable final : public EventService {
     // waited on) but leaves it valid.
     const DWORD outcome = ::WaitForSingleObject(AsHandle(h), ms);
     {
-      std::lock_guard guard(lock_);
+      platform::LockGuard guard(lock_);
       if (Use* use = UseOf(h)) {
         --use->waiting;
         ++(outcome == WAIT_OBJECT_0 ? use->signals : use->waits);
@@ -110,7 +110,7 @@ class Win32EventTable final : public EventService {
   }
 
   bool CloseHandle(EventHandle h) override {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     Use use;
     if (Slot* slot = Find(h)) {
       use = slot->use;
@@ -130,7 +130,7 @@ class Win32EventTable final : public EventService {
   }
 
   std::size_t OpenCount() const override {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     return openInSlots_ + overflow_.size();
   }
 
@@ -149,7 +149,7 @@ class Win32EventTable final : public EventService {
     return it == overflow_.end() ? nullptr : &it->second;
   }
 
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::array<Slot, OPEN_SLOTS> slots_{};
   std::size_t openInSlots_ = 0;
   std::unordered_map<EventHandle, Use> overflow_;  // only when every slot is taken

@@ -2,10 +2,10 @@
 // handle with write access. A folder has no data of its own to push there:
 // the file system keeps a rename in its own journal, so SyncFolderOf only
 // checks that the folder exists.
-#include <filesystem>
 #include <system_error>
 
 #include "platform/file_sync.h"
+#include "platform/path_ops.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -30,11 +30,9 @@ bool SyncFileData(const std::string& path, std::string& error) {
 }
 
 bool SyncFolderOf(const std::string& path, std::string& error) {
-  std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  if (folder.empty()) folder = ".";
-  std::error_code ec;
-  if (std::filesystem::is_directory(folder, ec)) return true;
-  error = ec ? ec.message() : "not a folder: " + folder.string();
+  const std::string folder = FolderOf(path);
+  if (IsFolder(folder)) return true;
+  error = "not a folder: " + folder;
   return false;
 }
 

@@ -71,6 +71,8 @@ bool OsThread::Finished() const { return state_->finished.load(); }
 
 void OsThread::Abandon() { state_->abandoned = true; }
 
+uintptr_t CurrentThreadId() { return ::GetCurrentThreadId(); }
+
 void SleepMs(uint32_t ms) { ::Sleep(ms); }
 
 // GetTickCount, not GetTickCount64: the program keeps to the oldest systems' calls.

@@ -165,6 +165,21 @@ TEST(DemoLibraryConfigTest, CarriesEveryDriveSetting) {
   o = DemoOptions{};
   o.latencyScale = 0;
   EXPECT_EQ(LibraryConfig(o), "adapters=1;drives=1;revision=1.0A;latency=0");
+  // A replayed drive takes the recorded time instead of the library's own.
+  o.latencyScale = 1;
+  o.replay = "/x/trace";
+  EXPECT_EQ(LibraryConfig(o), "adapters=1;drives=1;revision=1.0A;latency=0;replay=/x/trace;replay-delays=1");
+}
+
+TEST(DemoReplayTest, AnUnreadableOrUnknownTraceIsRefusedBeforeTheStart) {
+  container_test::ScratchDir dir;
+  DemoOptions o;
+  o.replay = dir.File("absent.jsonl");
+  EXPECT_EQ(PrepareDemoFiles(o), "--replay: cannot read " + o.replay);
+  o.replay = dir.File("future.jsonl");
+  const std::string future = "{\"format\":\"zorvex-trace\",\"event\":\"header\",\"version\":9}\n";
+  container_test::WriteBytes(o.replay, std::vector<uint8_t>(future.begin(), future.end()));
+  EXPECT_EQ(PrepareDemoFiles(o), "--replay: " + o.replay + ": trace format version 9 is not known here (this reads version 1)");
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "tests/drive/recording_device.h"
 
+#include "platform/lock.h"
+
 namespace drive_tests {
 
 bool RecordingDevice::Execute(const emulator::ScsiCommand& command, emulator::ScsiReply& reply) {
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     commands_.push_back({std::vector<uint8_t>(command.cdb, command.cdb + command.cdbLen), command.direction,
                          command.data, command.dataLen});
   }
@@ -12,7 +14,7 @@ bool RecordingDevice::Execute(const emulator::ScsiCommand& command, emulator::Sc
 }
 
 std::vector<RecordedCommand> RecordingDevice::Commands() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return commands_;
 }
 

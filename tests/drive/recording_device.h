@@ -4,10 +4,10 @@
 // Threads: any; the records are locked.
 #pragma once
 
-#include <mutex>
 #include <vector>
 
 #include "emulator/scsi_device.h"
+#include "platform/lock.h"
 
 namespace drive_tests {
 
@@ -26,7 +26,7 @@ class RecordingDevice final : public emulator::ScsiDevice {
 
  private:
   emulator::ScsiDevice& inner_;
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::vector<RecordedCommand> commands_;
 };
 

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 #include "emulator/logging_device.h"
 #include "emulator/virtual_drive.h"
 #include "tests/emulator/drive_script.h"
+#include "tests/support/test_thread.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ TEST_P(CommandLogKeeping, ListenerSeesEveryEntryInLogOrderFromSeveralThreads) {
     uint8_t reply[36];
     for (int i = 0; i < 200; ++i) script.Inquiry(36, reply, 36);
   };
-  std::thread a(talk, std::ref(tap0)), b(talk, std::ref(tap1));
+  zx_test::TestThread a(talk, std::ref(tap0)), b(talk, std::ref(tap1));
   a.join();
   b.join();
   ASSERT_EQ(heard.size(), 400u);

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <future>
 
 #include "emulator/command_log.h"
 #include "emulator/logging_device.h"
 #include "emulator/sense_data.h"
 #include "emulator/virtual_drive.h"
 #include "tests/emulator/drive_script.h"
+#include "tests/support/test_thread.h"
 
 namespace {
 
@@ -101,9 +101,9 @@ TEST_F(FaultInjectorTest, TransportFailureReturnsFalseAndSendsNothing) {
 
 TEST_F(FaultInjectorTest, AHeldCommandGoesToTheDriveOnlyWhenReleased) {
   injector.AddRule(FaultRule::Act(CommandKind::FlashOn, 1, FaultAction::NeverComplete));
-  auto answer = std::async(std::launch::async, [&] { return script.FlashOn(0); });
+  auto answer = zx_test::RunAsync([&] { return script.FlashOn(0); });
   ASSERT_TRUE(injector.WaitUntilHeld(1, 5000));
-  EXPECT_EQ(answer.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  EXPECT_FALSE(answer.ReadyWithin(100));
   EXPECT_FALSE(drive.InFlashMode(0));
   injector.ReleaseHeld();
   EXPECT_TRUE(Good(answer.get()));
@@ -113,7 +113,7 @@ TEST_F(FaultInjectorTest, AHeldCommandGoesToTheDriveOnlyWhenReleased) {
 
 TEST_F(FaultInjectorTest, InterruptEndsAHeldCommandAsATransportFailure) {
   injector.AddRule(FaultRule::Act(CommandKind::FlashOn, 1, FaultAction::NeverComplete));
-  auto answer = std::async(std::launch::async, [&] { return script.FlashOn(0); });
+  auto answer = zx_test::RunAsync([&] { return script.FlashOn(0); });
   ASSERT_TRUE(injector.WaitUntilHeld(1, 5000));
   injector.Interrupt();
   EXPECT_FALSE(answer.get().delivered);
@@ -126,7 +126,7 @@ TEST(FaultInjectorLifetimeTest, DestroyingTheInjectorReleasesACommandBlockedInIt
   auto injector = std::make_unique<FaultInjector>(drive);
   injector->AddRule(FaultRule::Act(std::nullopt, 1, FaultAction::NeverComplete));
   DriveScript script(*injector);
-  auto answer = std::async(std::launch::async, [&] { return script.FlashOn(0); });
+  auto answer = zx_test::RunAsync([&] { return script.FlashOn(0); });
   ASSERT_TRUE(injector->WaitUntilHeld(1, 5000));
   injector.reset();
   EXPECT_FALSE(answer.get().delivered);
@@ -139,8 +139,8 @@ TEST_F(FaultInjectorTest, ADelayedCommandCompletesLateAndAnInterruptCutsTheDelay
   EXPECT_TRUE(Good(script.FlashOn(0)));
   EXPECT_GE(MsSince(start), 300);
 
-  auto off = std::async(std::launch::async, [&] { return script.FlashOff(0); });
-  EXPECT_EQ(off.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  auto off = zx_test::RunAsync([&] { return script.FlashOff(0); });
+  EXPECT_FALSE(off.ReadyWithin(100));
   start = Clock::now();
   injector.Interrupt();
   EXPECT_FALSE(off.get().delivered);

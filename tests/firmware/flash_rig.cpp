@@ -4,11 +4,11 @@
 
 #include <chrono>
 #include <fstream>
-#include <thread>
 
 #include "firmware/container.h"
 #include "firmware/container_format.h"
 #include "firmware/flash_procedure.h"
+#include "platform/thread.h"
 
 namespace flash_tests {
 
@@ -75,7 +75,7 @@ bool FlashRig::WaitForEnd(int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (run.runActive.load() || flashThread.Running()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    platform::SleepMs(1);
   }
   return true;
 }

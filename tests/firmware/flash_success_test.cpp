@@ -2,12 +2,12 @@
 // order, from where, and what the drive and the view hold afterwards.
 #include <gmock/gmock.h>
 
-#include <mutex>
 #include <optional>
 #include <ostream>
 
 #include "emulator/sha256.h"
 #include "firmware/container.h"
+#include "platform/lock.h"
 #include "tests/firmware/flash_expected.h"
 #include "tests/firmware/flash_rig.h"
 
@@ -29,12 +29,12 @@ TEST_P(FlashSequenceTest, SendsEveryCommandOnceInOrderAndLeavesTheDriveFlashed) 
   const bool unitAttention = GetParam();
   FlashRig rig(unitAttention);
   const std::vector<uint8_t> bootBefore = rig.drive.ReadFlash(0, 0x5000);
-  std::mutex lock;
+  platform::Mutex lock;
   std::vector<Sighting> sightings;
   rig.log.SetListener([&](const emulator::CommandLogEntry&) {
     const auto calls = rig.view.Calls();
     Sighting s{calls.empty() ? "" : calls.back(), rig.view.FlashEnabled(), rig.view.PowerOffOffered()};
-    std::lock_guard guard(lock);
+    platform::LockGuard guard(lock);
     sightings.push_back(s);
   });
 
@@ -48,7 +48,7 @@ TEST_P(FlashSequenceTest, SendsEveryCommandOnceInOrderAndLeavesTheDriveFlashed) 
     EXPECT_EQ(rig.channel().lastSenseKey.load(), 0x06);
   }
 
-  std::lock_guard guard(lock);
+  platform::LockGuard guard(lock);
   ASSERT_EQ(sightings.size(), expected.size());
   for (std::size_t i = 0; i < sightings.size(); ++i) {
     SCOPED_TRACE("command " + std::to_string(i));

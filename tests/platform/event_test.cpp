@@ -1,11 +1,12 @@
 #include "platform/event.h"
+#include "platform/thread.h"
+#include "tests/support/test_thread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <set>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -46,8 +47,8 @@ TEST_F(EventTest, ResetClearsAPendingSignal) {
 
 TEST_F(EventTest, SignalFromAnotherThreadWakesTheWaiterEarly) {
   const EventHandle h = events.CreateEvent();
-  std::thread setter([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  zx_test::TestThread setter([&] {
+    platform::SleepMs(30);
     events.SetEvent(h);
   });
   const auto start = Clock::now();
@@ -65,7 +66,7 @@ TEST_F(EventTest, TurnsHandedBackAndForthLoseNoSignal) {
   const EventHandle pong = events.CreateEvent();
   constexpr int kTurns = 20000;
   std::atomic<int> answered{0};
-  std::thread other([&] {
+  zx_test::TestThread other([&] {
     for (int i = 0; i < kTurns; ++i) {
       if (events.WaitForSingleObject(ping, WAIT_INFINITE) != WaitResult::Signalled) return;
       answered.fetch_add(1);
@@ -136,12 +137,12 @@ TEST_F(EventTest, ClosingAnEventEndsAWaitOnIt) {
   const EventHandle h = events.CreateEvent();
   std::atomic<bool> waiting{false};
   WaitResult result = WaitResult::Signalled;
-  std::thread waiter([&] {
+  zx_test::TestThread waiter([&] {
     waiting = true;
     result = events.WaitForSingleObject(h, 60000);
   });
-  while (!waiting) std::this_thread::yield();
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (!waiting) platform::SleepMs(0);
+  platform::SleepMs(20);
   const auto start = Clock::now();
   events.CloseHandle(h);
   waiter.join();

@@ -2,10 +2,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
+#include "platform/lock.h"
 #include "platform/thread.h"
 
 namespace {
@@ -14,17 +13,17 @@ using Clock = std::chrono::steady_clock;
 
 // A body that blocks until released, to stand for a hung drive call.
 struct Gate {
-  std::mutex lock;
-  std::condition_variable opened;
+  platform::Mutex lock;
+  platform::ConditionVariable opened;
   bool open = false;
   void Open() {
-    std::lock_guard guard(lock);
+    platform::LockGuard guard(lock);
     open = true;
-    opened.notify_all();
+    opened.NotifyAll();
   }
   void Wait() {
-    std::unique_lock guard(lock);
-    opened.wait(guard, [&] { return open; });
+    platform::UniqueLock guard(lock);
+    opened.Wait(guard, [&] { return open; });
   }
 };
 

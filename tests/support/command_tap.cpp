@@ -1,12 +1,14 @@
 #include "tests/support/command_tap.h"
 
+#include "platform/lock.h"
+
 namespace fakes {
 
 bool CommandTap::Execute(const emulator::ScsiCommand& command, emulator::ScsiReply& reply) {
   Hook hook;
   std::size_t position;
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     TappedCommand tapped;
     if (command.cdb != nullptr) tapped.cdb.assign(command.cdb, command.cdb + command.cdbLen);
     tapped.direction = command.direction;
@@ -20,17 +22,17 @@ bool CommandTap::Execute(const emulator::ScsiCommand& command, emulator::ScsiRep
 }
 
 void CommandTap::Clear() {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   commands_.clear();
 }
 
 void CommandTap::SetHook(Hook hook) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   hook_ = std::move(hook);
 }
 
 std::vector<TappedCommand> CommandTap::Commands() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return commands_;
 }
 

@@ -8,11 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "emulator/command_kind.h"
 #include "emulator/scsi_device.h"
+#include "platform/lock.h"
 
 namespace fakes {
 
@@ -43,7 +43,7 @@ class CommandTap final : public emulator::ScsiDevice {
 
  private:
   emulator::ScsiDevice& inner_;
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::vector<TappedCommand> commands_;
   Hook hook_;
 };

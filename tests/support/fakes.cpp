@@ -1,5 +1,7 @@
 #include "tests/support/fakes.h"
 
+#include "platform/lock.h"
+
 namespace fakes {
 
 namespace {
@@ -18,12 +20,12 @@ class RecordedLock final : public platform::InhibitLock {
 }  // namespace
 
 std::vector<std::string> RecordingPower::Calls() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return calls_;
 }
 
 void RecordingPower::Record(std::string call) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   calls_.push_back(std::move(call));
 }
 
@@ -43,34 +45,34 @@ std::unique_ptr<platform::InhibitLock> RecordingPower::InhibitShutdown() {
 }
 
 std::vector<RecordingDialogs::Box> RecordingDialogs::Boxes() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return boxes_;
 }
 
 int RecordingDialogs::Count(const std::string& text) const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   int n = 0;
   for (const auto& box : boxes_) n += box.text == text ? 1 : 0;
   return n;
 }
 
 int RecordingDialogs::Beeps() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return beeps_;
 }
 
 void RecordingDialogs::ShowMessage(std::string_view cp932) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   boxes_.push_back({std::string(cp932), {}, false});
 }
 
 void RecordingDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   boxes_.push_back({std::string(text), std::string(caption), true});
 }
 
 void RecordingDialogs::Beep() {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   ++beeps_;
 }
 

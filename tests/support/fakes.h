@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/dynamic_library.h"
 #include "platform/event.h"
+#include "platform/lock.h"
 #include "platform/power.h"
 #include "platform/system_info.h"
 
@@ -45,7 +45,7 @@ class RecordingPower final : public platform::PowerControl {
   std::string missing;
 
  private:
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::vector<std::string> calls_;
 };
 
@@ -64,7 +64,7 @@ class RecordingDialogs final : public platform::Dialogs {
   void Beep() override;
 
  private:
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::vector<Box> boxes_;
   int beeps_ = 0;
 };

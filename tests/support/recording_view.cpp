@@ -1,16 +1,18 @@
 #include "tests/support/recording_view.h"
 
+#include "platform/lock.h"
+
 namespace fakes {
 
 void RecordingView::Record(std::string line) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   calls_.push_back(std::move(line));
 }
 
 void RecordingView::Status(const char* kind, StatusMsg code) {
   std::function<void(StatusMsg)> hook;
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     calls_.push_back(std::string(kind) + " " + std::to_string(static_cast<int>(code)));
     statuses_.push_back(code);
     hook = hook_;
@@ -22,7 +24,7 @@ void RecordingView::ShowStatus(StatusMsg code) { Status("status", code); }
 void RecordingView::ShowStatusNow(StatusMsg code) { Status("now", code); }
 
 void RecordingView::EnableFlash(bool enabled) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   flashEnabled_ = enabled;
   calls_.push_back(enabled ? "flash on" : "flash off");
 }
@@ -33,7 +35,7 @@ void RecordingView::ShowFamilyTag(std::string_view text) { Record("tag " + std::
 void RecordingView::ShowCarriedVersion(std::string_view text) { Record("version " + std::string(text)); }
 
 void RecordingView::DisableButtons() {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   flashEnabled_ = false;
   calls_.push_back("buttons off");
 }
@@ -42,62 +44,62 @@ void RecordingView::StopProgress() { Record("progress stop"); }
 void RecordingView::ShowOwnPath(const std::string& path) { Record("path " + path); }
 
 void RecordingView::OfferPowerOff() {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   powerOffOffered_ = true;
   if (run_ != nullptr) run_->powerOffArmed.store(POWER_OFF_ARMED);
   calls_.push_back("power off offered");
 }
 
 void RecordingView::AddDriveLine(std::string_view line) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   lines_.emplace_back(line);
   calls_.push_back("line " + std::string(line));
 }
 
 void RecordingView::ShowDriveFields(const DriveFields& f) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   fields_ = f;
   calls_.push_back("fields " + f.haId + "|" + f.target + "|" + f.vendor + "|" + f.product + "|" + f.revision);
 }
 
 std::vector<std::string> RecordingView::Calls() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return calls_;
 }
 
 std::vector<StatusMsg> RecordingView::Statuses() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return statuses_;
 }
 
 std::optional<StatusMsg> RecordingView::LastStatus() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (statuses_.empty()) return std::nullopt;
   return statuses_.back();
 }
 
 bool RecordingView::FlashEnabled() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return flashEnabled_;
 }
 
 std::vector<std::string> RecordingView::DriveLines() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return lines_;
 }
 
 std::optional<DriveFields> RecordingView::Fields() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return fields_;
 }
 
 bool RecordingView::PowerOffOffered() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return powerOffOffered_;
 }
 
 void RecordingView::OnStatus(std::function<void(StatusMsg)> hook) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   hook_ = std::move(hook);
 }
 

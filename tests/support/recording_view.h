@@ -10,7 +10,6 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "drive/drive_list_view.h"
 #include "firmware/run_state.h"
 #include "firmware/status_view.h"
+#include "platform/lock.h"
 
 namespace fakes {
 
@@ -57,7 +57,7 @@ class RecordingView final : public ContainerView, public FlashView, public Drive
   void Status(const char* kind, StatusMsg code);
 
   RunState* run_;
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::vector<std::string> calls_;
   std::vector<StatusMsg> statuses_;
   bool flashEnabled_ = true;

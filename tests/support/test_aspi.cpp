@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <stdexcept>
 
 #include "platform/event.h"
+#include "platform/lock.h"
+#include "tests/support/test_thread.h"
 
 namespace fakes {
 
@@ -38,26 +39,26 @@ TestAspi::TestAspi() {
   TestAspi* expected = nullptr;
   if (!installed.compare_exchange_strong(expected, this))
     throw std::logic_error("a TestAspi is installed already");
-  worker_ = std::thread([this] { Work(); });
+  worker_ = zx_test::TestThread([this] { Work(); });
 }
 
 TestAspi::~TestAspi() {
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     stopping_ = true;
-    changed_.notify_all();
+    changed_.NotifyAll();
   }
   worker_.join();
   installed.store(nullptr);
 }
 
 void TestAspi::Attach(uint8_t adapter, uint8_t target, emulator::ScsiDevice& device) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   devices_[{adapter, target}] = &device;
 }
 
 void TestAspi::SetSupportInfo(uint32_t word) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   supportInfo_ = word;
 }
 
@@ -69,7 +70,7 @@ void TestAspi::InstallInto(AspiEntryPoints& aspi) {
 uint32_t TestAspi::GetASPI32SupportInfo() {
   TestAspi* harness = installed.load();
   if (harness == nullptr) return uint32_t{SS_FAILED_INIT} << 8;
-  std::lock_guard guard(harness->lock_);
+  platform::LockGuard guard(harness->lock_);
   return harness->supportInfo_;
 }
 
@@ -92,7 +93,7 @@ uint32_t TestAspi::SendASPI32Command(void* srb) {
 }
 
 uint32_t TestAspi::Submit(SRB_ExecSCSICmd& block) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   if (stopping_) {
     block.SRB_Status = SS_INVALID_HA;
     return SS_INVALID_HA;
@@ -109,12 +110,12 @@ uint32_t TestAspi::Submit(SRB_ExecSCSICmd& block) {
   block.SRB_Status = SS_PENDING;
   submitted_.push_back(block);
   queue_.push_back({&block, found->second});
-  changed_.notify_all();
+  changed_.NotifyAll();
   return SS_PENDING;
 }
 
 uint32_t TestAspi::Abort(SRB_Abort& abort) {
-  std::unique_lock guard(lock_);
+  platform::UniqueLock guard(lock_);
   auto* target = static_cast<SRB_ExecSCSICmd*>(abort.SRB_ToAbort);
   const auto queued =
       std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.block == target; });
@@ -122,7 +123,7 @@ uint32_t TestAspi::Abort(SRB_Abort& abort) {
     queue_.erase(queued);
   } else if (target != nullptr && inWork_ == target) {
     inWorkAborted_ = true;
-    changed_.wait(guard, [&] { return inWork_ != target; });
+    changed_.Wait(guard, [&] { return inWork_ != target; });
   } else {
     abort.SRB_Status = SS_INVALID_SRB;
     return SS_INVALID_SRB;
@@ -132,30 +133,30 @@ uint32_t TestAspi::Abort(SRB_Abort& abort) {
 }
 
 void TestAspi::Work() {
-  std::unique_lock guard(lock_);
+  platform::UniqueLock guard(lock_);
   for (;;) {
-    changed_.wait(guard, [&] { return stopping_ || !queue_.empty(); });
+    changed_.Wait(guard, [&] { return stopping_ || !queue_.empty(); });
     if (stopping_) return;
     const Request request = queue_.front();
     queue_.pop_front();
     inWork_ = request.block;
     inWorkAborted_ = false;
     const emulator::ScsiCommand command = CommandFrom(*request.block);
-    guard.unlock();
+    guard.Unlock();
 
     emulator::ScsiReply reply;
     const bool delivered = request.device->Execute(command, reply);
 
-    guard.lock();
+    guard.Lock();
     if (inWorkAborted_) {
       ++dropped_;
     } else {
-      guard.unlock();
+      guard.Unlock();
       Complete(request, delivered, reply);
-      guard.lock();
+      guard.Lock();
     }
     inWork_ = nullptr;
-    changed_.notify_all();
+    changed_.NotifyAll();
   }
 }
 
@@ -183,29 +184,29 @@ void TestAspi::Complete(const Request& request, bool delivered, const emulator::
   if (flags & SRB_POSTING) {
     reinterpret_cast<PostProcFn>(postProc)(&block);
   } else if (!SystemEvents().SetEvent(reinterpret_cast<EventHandle>(postProc))) {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     ++failedSignals_;
   }
 }
 
 std::vector<SRB_ExecSCSICmd> TestAspi::Submitted() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return submitted_;
 }
 
 uint32_t TestAspi::DroppedCompletions() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return dropped_;
 }
 
 uint32_t TestAspi::FailedSignals() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return failedSignals_;
 }
 
 bool TestAspi::WaitIdle(uint32_t ms) const {
-  std::unique_lock guard(lock_);
-  return changed_.wait_for(guard, std::chrono::milliseconds(ms),
+  platform::UniqueLock guard(lock_);
+  return changed_.WaitFor(guard, ms,
                            [&] { return queue_.empty() && inWork_ == nullptr; });
 }
 

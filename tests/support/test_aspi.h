@@ -19,16 +19,15 @@
 // Threads: the entry points from any thread; the rest from the test's thread.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "emulator/scsi_device.h"
+#include "platform/lock.h"
+#include "tests/support/test_thread.h"
 #include "transport/srb.h"
 
 namespace fakes {
@@ -69,8 +68,8 @@ class TestAspi {
   void Work();
   void Complete(const Request& request, bool delivered, const emulator::ScsiReply& reply);
 
-  mutable std::mutex lock_;
-  mutable std::condition_variable changed_;
+  mutable platform::Mutex lock_;
+  mutable platform::ConditionVariable changed_;
   std::map<std::pair<uint8_t, uint8_t>, emulator::ScsiDevice*> devices_;
   std::deque<Request> queue_;
   SRB_ExecSCSICmd* inWork_ = nullptr;
@@ -80,7 +79,7 @@ class TestAspi {
   std::vector<SRB_ExecSCSICmd> submitted_;
   uint32_t dropped_ = 0;
   uint32_t failedSignals_ = 0;
-  std::thread worker_;
+  zx_test::TestThread worker_;
 };
 
 }  // namespace fakes

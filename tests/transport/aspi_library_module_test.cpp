@@ -11,10 +11,10 @@
 #include <fstream>
 #include <ostream>
 #include <string>
-#include <thread>
 
 #include "drive/commands.h"
 #include "platform/system_library_loader.h"
+#include "platform/thread.h"
 #include "tests/support/fakes.h"
 #include "tests/support/test_os.h"
 #include "transport/aspi_library.h"
@@ -228,7 +228,7 @@ TEST_F(VirtualLibrary, AbortedRequestsAreNeverTouchedAgain) {
   // The request behind them still goes through.
   ASSERT_EQ(events.WaitForSingleObject(e3, 3000), WaitResult::Signalled);
   EXPECT_EQ(third.SRB_Status, SS_COMP);
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  platform::SleepMs(400);
   for (auto [block, reply, event] :
        {std::tuple{&first, &firstReply, e1}, std::tuple{&second, &secondReply, e2}}) {
     EXPECT_EQ(block->SRB_Status, SS_PENDING);
@@ -263,7 +263,7 @@ TEST_F(VirtualLibrary, WaitThatRunsOutCountsAsFailureAndLeavesNothingBehind) {
   inquiry.cdb = {INQUIRY, 0, 0, 0, 36, 0};
   EXPECT_EQ(ExecuteScsiCommand(channel.aspi, SystemEvents(), block, inquiry, 50), ExecResult::NotCompleted);
   EXPECT_EQ(block.SRB_Status, SS_PENDING);
-  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  platform::SleepMs(600);
   EXPECT_EQ(block.SRB_Status, SS_PENDING);
   EXPECT_EQ(reply[0], 0xEE);
 }

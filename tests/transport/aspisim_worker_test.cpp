@@ -2,9 +2,10 @@
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 
+#include "platform/lock.h"
+#include "tests/support/test_thread.h"
 #include "tests/transport/sim_rig.h"
 #include "transport/aspisim_queue.h"
 #include "transport/execute.h"
@@ -28,9 +29,9 @@ bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
 
 // What the post routine saw, per call; it can be made to stay inside.
 struct Posted {
-  std::mutex lock;
-  std::condition_variable changed;
-  std::vector<std::pair<void*, std::thread::id>> calls;
+  platform::Mutex lock;
+  platform::ConditionVariable changed;
+  std::vector<std::pair<void*, zx_test::TestThread::Id>> calls;
   uint8_t statusSeen = 0xFF;
   bool hold = false;
 };
@@ -39,27 +40,27 @@ Posted& PostLog() {
   return log;
 }
 void PostRoutine(void* srb) {
-  std::unique_lock guard(PostLog().lock);
-  PostLog().calls.emplace_back(srb, std::this_thread::get_id());
+  platform::UniqueLock guard(PostLog().lock);
+  PostLog().calls.emplace_back(srb, zx_test::ThisThreadId());
   PostLog().statusSeen = static_cast<SRB_ExecSCSICmd*>(srb)->SRB_Status;
-  PostLog().changed.notify_all();
-  PostLog().changed.wait(guard, [] { return !PostLog().hold; });
+  PostLog().changed.NotifyAll();
+  PostLog().changed.Wait(guard, [] { return !PostLog().hold; });
 }
 std::size_t PostCount() {
-  std::lock_guard guard(PostLog().lock);
+  platform::LockGuard guard(PostLog().lock);
   return PostLog().calls.size();
 }
 void HoldPosting(bool hold) {
-  std::lock_guard guard(PostLog().lock);
+  platform::LockGuard guard(PostLog().lock);
   PostLog().hold = hold;
-  PostLog().changed.notify_all();
+  PostLog().changed.NotifyAll();
 }
 
 class AspiSimWorker : public ::testing::Test {
  protected:
   void SetUp() override {
     {
-      std::lock_guard guard(PostLog().lock);
+      platform::LockGuard guard(PostLog().lock);
       PostLog().calls.clear();
       PostLog().hold = false;
     }
@@ -106,10 +107,10 @@ TEST_F(AspiSimWorker, ThePostRoutineRunsOnTheWorkerWithTheFinishedBlock) {
   srb.SRB_PostProc = reinterpret_cast<void*>(&PostRoutine);
   ASSERT_EQ(ASPISim::SendASPI32Command(&srb), SS_PENDING);
   ASSERT_TRUE(WaitFor([] { return PostCount() == 1; }));
-  std::lock_guard guard(PostLog().lock);
+  platform::LockGuard guard(PostLog().lock);
   EXPECT_EQ(PostLog().calls[0].first, &srb);
   EXPECT_EQ(PostLog().calls[0].second, free->Commands().at(0).thread);
-  EXPECT_NE(PostLog().calls[0].second, std::this_thread::get_id());
+  EXPECT_NE(PostLog().calls[0].second, zx_test::ThisThreadId());
   EXPECT_EQ(PostLog().statusSeen, SS_COMP);
   EXPECT_TRUE(rig.starter.SawOnlyAboveNormal());
 }
@@ -171,7 +172,7 @@ TEST_F(AspiSimWorker, AWorkerBeingStoppedTakesNothingQueuedMeanwhile) {
   SRB_ExecSCSICmd victim{}, queued{};
   ASSERT_EQ(Queue(victim, 0, hung, 0xC2), SS_PENDING);
   ASSERT_TRUE(rig.layer.WaitForHeldCall(kHeldLetter, 3000));
-  std::thread abort([&] { EXPECT_EQ(Abort(victim), SS_COMP); });
+  zx_test::TestThread abort([&] { EXPECT_EQ(Abort(victim), SS_COMP); });
   ASSERT_TRUE(WaitFor([] { return Companions().stopFlag.load() != 0; }));
   ASSERT_EQ(Queue(queued, 1, waiting, 0xC3), SS_PENDING);
   rig.layer.ReleasePassThrough(kHeldLetter);  // the old worker returns while the abort polls
@@ -293,7 +294,7 @@ TEST_F(AspiSimWorker, ManySubmittersAllGetTheirCompletions) {
   rig.Create();
   constexpr int kThreads = 4, kEach = 25;
   std::atomic<int> completed{0};
-  std::vector<std::thread> threads;
+  std::vector<zx_test::TestThread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&, t] {
       for (int i = 0; i < kEach; ++i) {

@@ -1,25 +1,27 @@
 #include "tests/transport/sim_rig.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
+
+#include "platform/lock.h"
+#include "tests/support/test_thread.h"
 
 namespace simtest {
 
 void ScriptedDevice::Answer(uint8_t status, std::vector<uint8_t> sense) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   status_ = status;
   sense_ = std::move(sense);
 }
 
 std::vector<ScriptedDevice::Seen> ScriptedDevice::Commands() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return seen_;
 }
 
 bool ScriptedDevice::WaitForCommands(std::size_t n, uint32_t ms) const {
-  std::unique_lock guard(lock_);
-  return arrived_.wait_for(guard, std::chrono::milliseconds(ms), [&] { return seen_.size() >= n; });
+  platform::UniqueLock guard(lock_);
+  return arrived_.WaitFor(guard, ms, [&] { return seen_.size() >= n; });
 }
 
 bool ScriptedDevice::Execute(const emulator::ScsiCommand& command, emulator::ScsiReply& reply) {
@@ -30,10 +32,10 @@ bool ScriptedDevice::Execute(const emulator::ScsiCommand& command, emulator::Scs
     reply.transferred = n;
     return true;
   }
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   seen_.push_back({std::vector<uint8_t>(command.cdb, command.cdb + command.cdbLen), command.direction,
-                   command.dataLen, command.data, std::this_thread::get_id()});
-  arrived_.notify_all();
+                   command.dataLen, command.data, zx_test::ThisThreadId()});
+  arrived_.NotifyAll();
   reply.status = status_;
   reply.senseLen = static_cast<uint8_t>(std::min(sense_.size(), reply.sense.size()));
   std::copy_n(sense_.begin(), reply.senseLen, reply.sense.begin());
@@ -42,7 +44,7 @@ bool ScriptedDevice::Execute(const emulator::ScsiCommand& command, emulator::Scs
 }
 
 std::vector<platform::SptdBlock> RecordingLayer::Sent() const {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   return sent_;
 }
 
@@ -50,7 +52,7 @@ bool RecordingLayer::DeviceIoControl(platform::DeviceHandle h, uint32_t code, vo
                                      void* out, uint32_t outLen) {
   if (code == platform::IOCTL_SCSI_PASS_THROUGH_DIRECT && in != nullptr &&
       inLen >= sizeof(platform::SptdBlock)) {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     sent_.push_back(*static_cast<const platform::SptdBlock*>(in));
   }
   return inner_.DeviceIoControl(h, code, in, inLen, out, outLen);
@@ -59,14 +61,14 @@ bool RecordingLayer::DeviceIoControl(platform::DeviceHandle h, uint32_t code, vo
 platform::PassThroughResult RecordingLayer::SendPassThrough(platform::DeviceHandle h,
                                                             platform::SptdBlock& block) {
   {
-    std::lock_guard guard(lock_);
+    platform::LockGuard guard(lock_);
     sent_.push_back(block);
   }
   return inner_.SendPassThrough(h, block);
 }
 
 void CountingStarter::Decide(std::function<bool(int call)> succeeds) {
-  std::lock_guard guard(lock_);
+  platform::LockGuard guard(lock_);
   succeeds_ = std::move(succeeds);
 }
 
@@ -75,7 +77,7 @@ WorkerStarter CountingStarter::Starter() {
     const int call = ++calls_;
     if (priority != platform::ThreadPriority::AboveNormal) onlyAboveNormal_ = false;
     {
-      std::lock_guard guard(lock_);
+      platform::LockGuard guard(lock_);
       if (!succeeds_(call)) return std::unique_ptr<platform::OsThread>();
     }
     return platform::OsThread::Start(

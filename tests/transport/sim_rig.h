@@ -6,16 +6,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "emulator/virtual_device_layer.h"
 #include "platform/event.h"
+#include "platform/lock.h"
+#include "tests/support/test_thread.h"
 #include "transport/aspisim.h"
 
 namespace simtest {
@@ -28,7 +27,7 @@ class ScriptedDevice final : public emulator::ScsiDevice {
     emulator::DataDirection direction;
     uint32_t dataLen;
     uint8_t* data;
-    std::thread::id thread;
+    zx_test::TestThread::Id thread;
   };
   explicit ScriptedDevice(uint8_t peripheralType = 5) : type_(peripheralType) {}
   void Answer(uint8_t status, std::vector<uint8_t> sense = {});
@@ -39,8 +38,8 @@ class ScriptedDevice final : public emulator::ScsiDevice {
 
  private:
   const uint8_t type_;
-  mutable std::mutex lock_;
-  mutable std::condition_variable arrived_;
+  mutable platform::Mutex lock_;
+  mutable platform::ConditionVariable arrived_;
   uint8_t status_ = emulator::SCSI_GOOD;
   std::vector<uint8_t> sense_;
   std::vector<Seen> seen_;
@@ -60,7 +59,7 @@ class RecordingLayer final : public platform::DeviceLayer {
 
  private:
   platform::DeviceLayer& inner_;
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::vector<platform::SptdBlock> sent_;
 };
 
@@ -74,7 +73,7 @@ class CountingStarter {
   WorkerStarter Starter();
 
  private:
-  std::mutex lock_;
+  platform::Mutex lock_;
   std::function<bool(int)> succeeds_ = [](int) { return true; };
   std::atomic<int> calls_{0};
   std::atomic<int> ended_{0};

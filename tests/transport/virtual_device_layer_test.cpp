@@ -4,8 +4,8 @@
 
 #include <cstring>
 #include <functional>
-#include <thread>
 
+#include "tests/support/test_thread.h"
 #include "tests/transport/sim_rig.h"
 
 namespace {
@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(VirtualLayer, HandlesAreNeverReusedAndACloseDuringACallWaitsForIt) {
   layer.HoldPassThrough(0);
   bool passed = false;
-  std::thread caller([&] { passed = Send(); });
+  zx_test::TestThread caller([&] { passed = Send(); });
   ASSERT_TRUE(layer.WaitForHeldCall(0, 3000));
   layer.CloseHandle(h);
   layer.ReleasePassThrough(0);
@@ -113,7 +113,7 @@ TEST(VirtualLayerLifetime, GoingAwayReleasesAHeldCallWhichThenFails) {
   block.sptd.CdbLength = 6;
   VirtualDeviceLayer* raw = layer.get();
   bool passed = true;
-  std::thread caller([&] {
+  zx_test::TestThread caller([&] {
     passed = raw->DeviceIoControl(h, platform::IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block, &block,
                                   sizeof block);
   });

@@ -1,7 +1,6 @@
 // The application object of the Win32 back-end: the common controls and the
 // rich-edit library, the hand-over window, the message loop.
 #include <atomic>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -9,6 +8,7 @@
 #include "app/toolkit/hand_over_queue.h"
 #include "app/toolkit/language.h"
 #include "app/toolkit/win32/win32_native.h"
+#include "platform/lock.h"
 
 // After <windows.h> (win32_native.h), which it needs.
 #include <commctrl.h>
@@ -17,7 +17,7 @@ namespace tk {
 
 namespace {
 
-std::mutex titleLock;
+platform::Mutex titleLock;
 std::optional<std::string> title;
 
 std::atomic<HWND> handOver{nullptr};
@@ -25,7 +25,7 @@ bool looping = false;  // window thread only
 int shownForms = 0;    // window thread only
 int exitStatus = 0;    // window thread only
 
-constexpr wchar_t kHandOverClass[] = L"ZxToolkitHandOver";
+constexpr char kHandOverClass[] = "ZxToolkitHandOver";
 
 LRESULT CALLBACK HandOverProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_ZX_HANDOVER) {
@@ -36,19 +36,16 @@ LRESULT CALLBACK HandOverProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
     TickTimer(wParam);
     return 0;
   }
-  return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  return DefaultProcedure(hwnd, message, wParam, lParam);
 }
 
 // The top-level window a message is for, when it is one of the program's
 // forms.
 FormWindow* FormOf(HWND hwnd) {
   HWND top = hwnd;
-  while (top != nullptr && (::GetWindowLongPtrW(top, GWL_STYLE) & WS_CHILD) != 0) top = ::GetParent(top);
-  if (top == nullptr) return nullptr;
-  wchar_t name[32] = {};
-  ::GetClassNameW(top, name, 32);
-  if (lstrcmpW(name, L"ZxToolkitForm") != 0) return nullptr;
-  return reinterpret_cast<FormWindow*>(::GetWindowLongPtrW(top, GWLP_USERDATA));
+  while (top != nullptr && (::GetWindowLongPtrA(top, GWL_STYLE) & WS_CHILD) != 0) top = ::GetParent(top);
+  if (top == nullptr || !HasClass(top, "ZxToolkitForm")) return nullptr;
+  return reinterpret_cast<FormWindow*>(::GetWindowLongPtrA(top, GWLP_USERDATA));
 }
 
 bool CtrlHeld() { return (::GetKeyState(VK_CONTROL) & 0x8000) != 0; }
@@ -56,16 +53,22 @@ bool CtrlHeld() { return (::GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 }  // namespace
 
 void SetApplicationTitle(std::string_view cp932) {
-  std::lock_guard guard(titleLock);
+  platform::LockGuard guard(titleLock);
   title = std::string(cp932);
 }
 
 std::string ApplicationTitle() {
-  std::lock_guard guard(titleLock);
+  platform::LockGuard guard(titleLock);
   return title.value_or(std::string());
 }
 
 HWND HandOverWindow() { return handOver.load(); }
+
+namespace {
+std::atomic<bool> richEditLoaded{false};
+}  // namespace
+
+bool RichEditAvailable() { return richEditLoaded.load(); }
 
 int ShownForms() { return shownForms; }
 
@@ -99,23 +102,31 @@ HMODULE LoadSystemLibrary(const char* name) {
   return ::LoadLibraryA((std::string(folder, length) + "\\" + name).c_str());
 }
 
+// The progress bar's class. InitCommonControlsEx came with comctl32 4.70
+// (Internet Explorer 3): Windows 95 and NT 4.0 as first shipped have only
+// InitCommonControls, which registers every class of the library.
+void InitCommonControlsOnce() {
+  using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const HMODULE library = ::GetModuleHandleA("comctl32.dll");
+  const auto initEx = library == nullptr ? nullptr
+                                         : reinterpret_cast<InitEx>(reinterpret_cast<void*>(
+                                               ::GetProcAddress(library, "InitCommonControlsEx")));
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  if (initEx == nullptr || initEx(&controls) == FALSE) ::InitCommonControls();
+}
+
 }  // namespace
 
 Application::Application() : state_(std::make_unique<State>()) {
   NarrowLibrarySearch();
-  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  ::InitCommonControlsEx(&controls);
-  // The message area's class, RichEdit20W, lives in this library.
+  InitCommonControlsOnce();
+  // The message area's classes, RichEdit20W and RichEdit20A, live in this library.
   state_->richEdit = LoadSystemLibrary("riched20.dll");
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = HandOverProcedure;
-  windowClass.hInstance = ::GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = kHandOverClass;
-  ::RegisterClassW(&windowClass);
+  richEditLoaded.store(state_->richEdit != nullptr);
+  RegisterWindowClass(kHandOverClass, HandOverProcedure, nullptr);
   // A plain window that is never shown: message-only windows came with
   // Windows 2000 and 98 lacks them.
-  handOver.store(::CreateWindowExW(0, kHandOverClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                   windowClass.hInstance, nullptr));
+  handOver.store(MakeWindow(0, kHandOverClass, WS_POPUP, {0, 0, 0, 0}, nullptr, nullptr));
 }
 
 Application::~Application() {
@@ -141,16 +152,16 @@ int Application::Run() {
   if (shownForms == 0) return exitStatus;
   looping = true;
   MSG message;
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+  while (NextMessage(message) > 0) {
     FormWindow* form = FormOf(message.hwnd);
     // A menu item's shortcut wins over the control that has the focus.
     if (form != nullptr && message.message == WM_KEYDOWN && CtrlHeld() &&
         form->Shortcut(static_cast<UINT>(message.wParam)))
       continue;
     // Tab and the arrow keys move the focus as in a dialog.
-    if (form != nullptr && ::IsDialogMessageW(form->Handle(), &message)) continue;
+    if (form != nullptr && DialogMessage(form->Handle(), message)) continue;
     ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
+    Dispatch(message);
   }
   looping = false;
   // The last window's closing asks for 0 too; a status asked for before wins.

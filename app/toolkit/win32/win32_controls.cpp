@@ -26,25 +26,19 @@ void Raise(const Handler& handler) {
 }
 
 HWND Built(HWND hwnd, Control* control) {
-  ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
+  ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
   return hwnd;
 }
 
 // The size a label's text takes in the window font.
 SIZE TextSize(HWND label) {
   const std::string bytes = WindowTextCp932(label);
-  RECT r{0, 0, 0, 0};
   const HDC dc = ::GetDC(label);
   const HGDIOBJ old = ::SelectObject(dc, WindowFont());
-  if (!bytes.empty() && WideTextWorks()) {
-    const std::wstring text = Wide(bytes);
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX);
-  } else if (!bytes.empty()) {
-    ::DrawTextA(dc, bytes.c_str(), static_cast<int>(bytes.size()), &r, DT_CALCRECT | DT_NOPREFIX);
-  }
+  const SIZE size = TextExtentCp932(dc, bytes);
   ::SelectObject(dc, old);
   ::ReleaseDC(label, dc);
-  return SIZE{r.right - r.left, r.bottom - r.top};
+  return size;
 }
 
 void SetText(HWND hwnd, std::string_view cp932) { SetWindowTextCp932(hwnd, cp932); }
@@ -54,27 +48,37 @@ void UncheckSiblings(HWND button) {
   for (HWND other = ::GetWindow(::GetParent(button), GW_CHILD); other != nullptr;
        other = ::GetWindow(other, GW_HWNDNEXT)) {
     if (other == button) continue;
-    wchar_t name[16] = {};
-    ::GetClassNameW(other, name, 16);
-    const LONG_PTR style = ::GetWindowLongPtrW(other, GWL_STYLE) & BS_TYPEMASK;
-    if (lstrcmpiW(name, L"Button") == 0 && style == BS_RADIOBUTTON)
-      ::SendMessageW(other, BM_SETCHECK, BST_UNCHECKED, 0);
+    const LONG_PTR style = ::GetWindowLongPtrA(other, GWL_STYLE) & BS_TYPEMASK;
+    if (HasClass(other, "Button") && style == BS_RADIOBUTTON) ::SendMessageA(other, BM_SETCHECK, BST_UNCHECKED, 0);
   }
 }
 
-// The rich-edit class that takes the texts as the system's text functions
-// pass them: RichEdit20W where the wide functions work, else RichEdit20A
-// (which reads the CP932 bytes as they are).
-const wchar_t* RichEditClass() { return WideTextWorks() ? RICHEDIT_CLASSW : L"RichEdit20A"; }
+// The rich-edit class of the program's kind: RichEdit20A on the 95/98/Me
+// family reads the CP932 bytes as they are.
+const char* RichEditClass() {
+  if (!RichEditAvailable()) return "EDIT";
+  return AnsiWindows() ? "RichEdit20A" : "RichEdit20W";
+}
+
+// The edit control that stands in for the rich-edit one breaks lines only at
+// a carriage return and line feed; the rich-edit control takes either.
+void SetMessageText(HWND box, std::string_view cp932) {
+  if (RichEditAvailable()) return tk::SetText(box, cp932);
+  std::string lines;
+  for (std::size_t i = 0; i < cp932.size(); ++i) {
+    if (cp932[i] == '\n' && (i == 0 || cp932[i - 1] != '\r')) lines += '\r';
+    lines += cp932[i];
+  }
+  tk::SetText(box, lines);
+}
 
 }  // namespace
 
-HWND MakeControl(const wchar_t* windowClass, DWORD style, NativeControl* parent, Bounds bounds,
+HWND MakeControl(const char* windowClass, DWORD style, NativeControl* parent, Bounds bounds,
                  std::string_view cp932) {
-  const HWND hwnd = ::CreateWindowExW(0, windowClass, L"", WS_CHILD | WS_VISIBLE | style, bounds.left,
-                                      bounds.top, bounds.width, bounds.height, Hwnd(parent), nullptr,
-                                      ::GetModuleHandleW(nullptr), nullptr);
-  ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
+  const Bounds device{Scaled(bounds.left), Scaled(bounds.top), Scaled(bounds.width), Scaled(bounds.height)};
+  const HWND hwnd = MakeWindow(0, windowClass, WS_CHILD | WS_VISIBLE | style, device, Hwnd(parent), nullptr);
+  ::SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
   if (!cp932.empty()) SetWindowTextCp932(hwnd, cp932);
   return hwnd;
 }
@@ -88,7 +92,7 @@ bool Control::Enabled() const {
 }
 
 bool Control::Visible() const {
-  return CallOnWindowThread([&] { return (::GetWindowLongPtrW(Hwnd(*this), GWL_STYLE) & WS_VISIBLE) != 0; });
+  return CallOnWindowThread([&] { return (::GetWindowLongPtrA(Hwnd(*this), GWL_STYLE) & WS_VISIBLE) != 0; });
 }
 
 Bounds Control::GetBounds() const {
@@ -96,7 +100,7 @@ Bounds Control::GetBounds() const {
     RECT r{};
     ::GetWindowRect(Hwnd(*this), &r);
     ::MapWindowPoints(HWND_DESKTOP, ::GetParent(Hwnd(*this)), reinterpret_cast<POINT*>(&r), 2);
-    return Bounds{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    return Bounds{Unscaled(r.left), Unscaled(r.top), Unscaled(r.right - r.left), Unscaled(r.bottom - r.top)};
   });
 }
 
@@ -117,7 +121,7 @@ void SetTabOrder(const std::vector<const Control*>& order) {
     HWND previous = HWND_TOP;
     for (const Control* control : order) {
       const HWND hwnd = Hwnd(*control);
-      ::SetWindowLongPtrW(hwnd, GWL_STYLE, ::GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_TABSTOP);
+      ::SetWindowLongPtrA(hwnd, GWL_STYLE, ::GetWindowLongPtrA(hwnd, GWL_STYLE) | WS_TABSTOP);
       ::SetWindowPos(hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       previous = hwnd;
     }
@@ -143,7 +147,7 @@ void ControlAccess::Command(Control& control, WORD code) {
 // Label
 
 Label::Label(NativeControl* parent, int left, int top, std::string_view caption)
-    : Control(AsNative(MakeControl(L"STATIC", SS_LEFT | SS_NOPREFIX, parent, {left, top, 0, 0}))) {
+    : Control(AsNative(MakeControl("STATIC", SS_LEFT | SS_NOPREFIX, parent, {left, top, 0, 0}))) {
   Built(Hwnd(*this), this);
   SetCaption(caption);
 }
@@ -164,15 +168,15 @@ std::string Label::Caption() const {
 void Label::SetCentered(bool centered) {
   RunOnWindowThread([&] {
     const HWND hwnd = Hwnd(*this);
-    LONG_PTR style = ::GetWindowLongPtrW(hwnd, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
-    ::SetWindowLongPtrW(hwnd, GWL_STYLE, style | (centered ? SS_CENTER : SS_LEFT));
+    LONG_PTR style = ::GetWindowLongPtrA(hwnd, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
+    ::SetWindowLongPtrA(hwnd, GWL_STYLE, style | (centered ? SS_CENTER : SS_LEFT));
     ::InvalidateRect(hwnd, nullptr, TRUE);
   });
 }
 
 bool Label::Centered() const {
   return CallOnWindowThread(
-      [&] { return (::GetWindowLongPtrW(Hwnd(*this), GWL_STYLE) & SS_TYPEMASK) == SS_CENTER; });
+      [&] { return (::GetWindowLongPtrA(Hwnd(*this), GWL_STYLE) & SS_TYPEMASK) == SS_CENTER; });
 }
 
 // Windows' accessibility names a control from the static text just before
@@ -182,7 +186,7 @@ void Label::SetBuddy(const Control&) {}
 // Button
 
 Button::Button(NativeControl* parent, Bounds bounds, std::string_view caption)
-    : Control(AsNative(MakeControl(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, parent, bounds, caption))) {
+    : Control(AsNative(MakeControl("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, parent, bounds, caption))) {
   Built(Hwnd(*this), this);
 }
 
@@ -207,7 +211,7 @@ void Button::Click() {
 // Edit
 
 Edit::Edit(NativeControl* parent, Bounds bounds, std::string_view text)
-    : Control(AsNative(MakeControl(L"EDIT", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, parent, bounds, text))) {
+    : Control(AsNative(MakeControl("EDIT", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, parent, bounds, text))) {
   Built(Hwnd(*this), this);
 }
 
@@ -223,25 +227,19 @@ std::string Edit::Text() const {
 
 RichEdit::RichEdit(NativeControl* parent, Bounds bounds, std::string_view text)
     : Control(AsNative(MakeControl(RichEditClass(), ES_MULTILINE | ES_AUTOVSCROLL | WS_BORDER | WS_TABSTOP,
-                                   parent, bounds, text))),
+                                   parent, bounds))),
       shown_(text) {
   Built(Hwnd(*this), this);
-  // The window font for the whole text, whatever it is set to later.
-  CHARFORMAT2W format{};
-  format.cbSize = sizeof(format);
-  format.dwMask = CFM_CHARSET | CFM_FACE | CFM_SIZE;
-  LOGFONTW font{};
-  ::GetObjectW(WindowFont(), sizeof(font), &font);
-  format.bCharSet = SHIFTJIS_CHARSET;
-  lstrcpynW(format.szFaceName, font.lfFaceName, LF_FACESIZE);
-  format.yHeight = Form::kFontPixels * 15;  // twips at 96 dots per inch
-  ::SendMessageW(Hwnd(*this), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  SetMessageText(Hwnd(*this), text);
+  // The window font for the whole text, whatever it is set to later
+  // (twips at 96 dots per inch).
+  if (RichEditAvailable()) SetRichEditFont(Hwnd(*this), Form::kFontFamily, Form::kFontPixels * 15);
 }
 
 void RichEdit::SetText(std::string_view cp932) {
   RunOnWindowThread([&] {
-    tk::SetText(Hwnd(*this), cp932);
-    ::SendMessageW(Hwnd(*this), EM_SETMODIFY, FALSE, 0);
+    SetMessageText(Hwnd(*this), cp932);
+    ::SendMessageA(Hwnd(*this), EM_SETMODIFY, FALSE, 0);
     shown_.assign(cp932);
     painted_ = false;
   });
@@ -250,11 +248,11 @@ void RichEdit::SetText(std::string_view cp932) {
 void RichEdit::ShowNow(std::string_view cp932) {
   RunOnWindowThread([&] {
     const HWND box = Hwnd(*this);
-    const bool same = cp932 == shown_ && ::SendMessageW(box, EM_GETMODIFY, 0, 0) == 0;
+    const bool same = cp932 == shown_ && ::SendMessageA(box, EM_GETMODIFY, 0, 0) == 0;
     if (same && painted_) return;
     if (!same) {
-      tk::SetText(box, cp932);
-      ::SendMessageW(box, EM_SETMODIFY, FALSE, 0);
+      SetMessageText(box, cp932);
+      ::SendMessageA(box, EM_SETMODIFY, FALSE, 0);
       shown_.assign(cp932);
     }
     ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -291,46 +289,46 @@ void RichEdit::Repaint() {
 // ProgressBar
 
 ProgressBar::ProgressBar(NativeControl* parent, Bounds bounds, int min, int max)
-    : Control(AsNative(MakeControl(PROGRESS_CLASSW, 0, parent, bounds))) {
+    : Control(AsNative(MakeControl(PROGRESS_CLASSA, 0, parent, bounds))) {
   Built(Hwnd(*this), this);
-  ::SendMessageW(Hwnd(*this), PBM_SETRANGE32, static_cast<WPARAM>(min), std::max(min, max));
-  ::SendMessageW(Hwnd(*this), PBM_SETPOS, static_cast<WPARAM>(min), 0);
+  ::SendMessageA(Hwnd(*this), PBM_SETRANGE32, static_cast<WPARAM>(min), std::max(min, max));
+  ::SendMessageA(Hwnd(*this), PBM_SETPOS, static_cast<WPARAM>(min), 0);
 }
 
 void ProgressBar::SetMax(int max) {
   RunOnWindowThread([&] {
     const HWND bar = Hwnd(*this);
-    const int min = static_cast<int>(::SendMessageW(bar, PBM_GETRANGE, TRUE, 0));
-    const int position = static_cast<int>(::SendMessageW(bar, PBM_GETPOS, 0, 0));
+    const int min = static_cast<int>(::SendMessageA(bar, PBM_GETRANGE, TRUE, 0));
+    const int position = static_cast<int>(::SendMessageA(bar, PBM_GETPOS, 0, 0));
     const int top = std::max(min, max);
-    ::SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(min), top);
-    ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(std::clamp(position, min, top)), 0);
+    ::SendMessageA(bar, PBM_SETRANGE32, static_cast<WPARAM>(min), top);
+    ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(std::clamp(position, min, top)), 0);
   });
 }
 
 int ProgressBar::Max() const {
-  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageW(Hwnd(*this), PBM_GETRANGE, FALSE, 0)); });
+  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageA(Hwnd(*this), PBM_GETRANGE, FALSE, 0)); });
 }
 
 int ProgressBar::Min() const {
-  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageW(Hwnd(*this), PBM_GETRANGE, TRUE, 0)); });
+  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageA(Hwnd(*this), PBM_GETRANGE, TRUE, 0)); });
 }
 
 void ProgressBar::SetPosition(int position) {
   RunOnWindowThread([&] {
     const int clamped = std::clamp(position, Min(), Max());
-    ::SendMessageW(Hwnd(*this), PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
+    ::SendMessageA(Hwnd(*this), PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
   });
 }
 
 int ProgressBar::Position() const {
-  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageW(Hwnd(*this), PBM_GETPOS, 0, 0)); });
+  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageA(Hwnd(*this), PBM_GETPOS, 0, 0)); });
 }
 
 // RadioButton
 
 RadioButton::RadioButton(NativeControl* parent, Bounds bounds, std::string_view caption)
-    : Control(AsNative(MakeControl(L"BUTTON", BS_RADIOBUTTON | WS_TABSTOP, parent, bounds, caption))) {
+    : Control(AsNative(MakeControl("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, parent, bounds, caption))) {
   Built(Hwnd(*this), this);
 }
 
@@ -345,8 +343,8 @@ std::string RadioButton::Caption() const {
 void RadioButton::SetChecked(bool checked) {
   RunOnWindowThread([&] {
     const HWND hwnd = Hwnd(*this);
-    const bool was = ::SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    ::SendMessageW(hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    const bool was = ::SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    ::SendMessageA(hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     if (!checked || was) return;
     UncheckSiblings(hwnd);
     Raise(onClick_);  // became checked, by the operator or by the program
@@ -354,7 +352,7 @@ void RadioButton::SetChecked(bool checked) {
 }
 
 bool RadioButton::Checked() const {
-  return CallOnWindowThread([&] { return ::SendMessageW(Hwnd(*this), BM_GETCHECK, 0, 0) == BST_CHECKED; });
+  return CallOnWindowThread([&] { return ::SendMessageA(Hwnd(*this), BM_GETCHECK, 0, 0) == BST_CHECKED; });
 }
 
 void RadioButton::OnClick(Handler handler) {
@@ -370,7 +368,7 @@ void RadioButton::Click() {
 // GroupBox
 
 GroupBox::GroupBox(NativeControl* parent, Bounds bounds, std::string_view caption)
-    : Control(AsNative(MakeControl(L"BUTTON", BS_GROUPBOX, parent, bounds, caption))) {
+    : Control(AsNative(MakeControl("BUTTON", BS_GROUPBOX, parent, bounds, caption))) {
   Built(Hwnd(*this), this);
 }
 
@@ -385,7 +383,7 @@ std::string GroupBox::Caption() const {
 // Bevel
 
 Bevel::Bevel(NativeControl* parent, Bounds bounds, BevelShape shape)
-    : Control(AsNative(MakeControl(L"STATIC", shape == BevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, parent,
+    : Control(AsNative(MakeControl("STATIC", shape == BevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, parent,
                                    bounds))),
       shape_(shape) {
   Built(Hwnd(*this), this);

@@ -1,5 +1,5 @@
-// Message boxes of the Win32 back-end: MessageBoxW with the CP932 texts
-// converted, owned by the program's window so that they stay in front of it.
+// Message boxes of the Win32 back-end, in the program's character kind,
+// owned by the program's window so that they stay in front of it.
 #include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "app/toolkit/win32/win32_native.h"
@@ -16,23 +16,18 @@ namespace {
 
 // The system's dialog class, which message boxes are made of, and the id of
 // a message box's text.
-constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr char kDialogClass[] = "#32770";
 constexpr int kBoxTextId = 0xFFFF;
 
 // The program's window that is in front, when there is one.
 HWND Owner() { return ::GetActiveWindow(); }
 
 void RunBox(std::string_view text, std::string_view caption, UINT style) {
-  if (WideTextWorks())
-    ::MessageBoxW(Owner(), Wide(text).c_str(), Wide(caption).c_str(), style);
-  else
-    ::MessageBoxA(Owner(), std::string(text).c_str(), std::string(caption).c_str(), style);
+  MessageBoxCp932(Owner(), text, caption, style);
 }
 
 BOOL CALLBACK FindBox(HWND hwnd, LPARAM found) {
-  wchar_t name[16] = {};
-  ::GetClassNameW(hwnd, name, 16);
-  if (lstrcmpW(name, kDialogClass) != 0 || !::IsWindowVisible(hwnd)) return TRUE;
+  if (!HasClass(hwnd, kDialogClass) || !::IsWindowVisible(hwnd)) return TRUE;
   *reinterpret_cast<HWND*>(found) = hwnd;
   return FALSE;
 }
@@ -74,7 +69,7 @@ std::optional<std::string> PressOpenMessageBox() {
   const HWND ok = ::GetDlgItem(box, IDOK);
   if (ok == nullptr) return std::nullopt;
   std::string text = WindowTextCp932(::GetDlgItem(box, kBoxTextId));
-  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
   return text;
 }
 

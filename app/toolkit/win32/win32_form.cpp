@@ -9,22 +9,15 @@ namespace tk {
 
 namespace {
 
-constexpr wchar_t kFormClass[] = L"ZxToolkitForm";
+constexpr char kFormClass[] = "ZxToolkitForm";
 // Fixed single border, a title bar with the minimise button only (the
 // system's close still reaches the close handler), no sizing.
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
 
 void RegisterFormClass() {
-  static const bool registered = [] {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = FormWindow::Procedure;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kFormClass;
-    return ::RegisterClassW(&windowClass) != 0;
-  }();
+  static const bool registered =
+      RegisterWindowClass(kFormClass, FormWindow::Procedure, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
   (void)registered;
 }
 
@@ -38,21 +31,9 @@ Function FromUser32(const char* name) {
 }  // namespace
 
 HFONT WindowFont() {
-  static const HFONT font = [] {
-    const std::u8string_view family = Form::kFontFamily;
-    const std::wstring face = [&] {
-      const std::string utf8(reinterpret_cast<const char*>(family.data()), family.size());
-      const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-      std::wstring wide(static_cast<std::size_t>(n), L'\0');
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-      return wide;
-    }();
-    // A system without the face maps it by character set and family: a
-    // Japanese font where one is installed, else a fixed-pitch one.
-    return ::CreateFontW(-Form::kFontPixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | DEFAULT_PITCH,
-                         face.c_str());
-  }();
+  // A system without the face maps it by character set and family: a
+  // Japanese font where one is installed, else a fixed-pitch one.
+  static const HFONT font = MakeJapaneseFont(Scaled(Form::kFontPixels), FF_MODERN | DEFAULT_PITCH, Form::kFontFamily);
   return font;
 }
 
@@ -60,17 +41,17 @@ FormWindow::FormWindow(Form& form, int clientWidth, int clientHeight) : form_(fo
   RegisterFormClass();
   menuBar_ = ::CreateMenu();
   popup_ = ::CreatePopupMenu();
-  RECT outer{0, 0, clientWidth, clientHeight};
+  RECT outer{0, 0, Scaled(clientWidth), Scaled(clientHeight)};
   ::AdjustWindowRectEx(&outer, kStyle, TRUE, kExStyle);
-  hwnd_ = ::CreateWindowExW(kExStyle, kFormClass, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            outer.right - outer.left, outer.bottom - outer.top, nullptr, menuBar_,
-                            ::GetModuleHandleW(nullptr), this);
-  ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
+  hwnd_ = MakeWindow(kExStyle, kFormClass, kStyle,
+                     {CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top}, nullptr,
+                     menuBar_, this);
+  ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
 }
 
 FormWindow::~FormWindow() {
   if (shown_) FormShownChanged(false);
-  ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
   ::DestroyWindow(hwnd_);  // the menu bar goes with it
   ::DestroyMenu(popup_);
 }
@@ -79,7 +60,7 @@ void FormWindow::Show() {
   if (!centred_) {
     centred_ = true;
     RECT area{}, outer{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     ::GetWindowRect(hwnd_, &outer);
     const int width = outer.right - outer.left, height = outer.bottom - outer.top;
     ::SetWindowPos(hwnd_, nullptr, area.left + (area.right - area.left - width) / 2,
@@ -104,23 +85,23 @@ void FormWindow::Hide() {
 void FormWindow::SetOuterHeight(int height) {
   RECT outer{};
   ::GetWindowRect(hwnd_, &outer);
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, std::max(0, height),
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, std::max(0, Scaled(height)),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int FormWindow::OuterHeight() const {
   RECT outer{};
   ::GetWindowRect(hwnd_, &outer);
-  return outer.bottom - outer.top;
+  return Unscaled(outer.bottom - outer.top);
 }
 
 LRESULT CALLBACK FormWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* window = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+    auto* window = static_cast<FormWindow*>(CreationParam(lParam));
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
   }
-  auto* window = reinterpret_cast<FormWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (window == nullptr || window->hwnd_ == nullptr) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  auto* window = reinterpret_cast<FormWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (window == nullptr || window->hwnd_ == nullptr) return DefaultProcedure(hwnd, message, wParam, lParam);
   return window->Handle(message, wParam, lParam);
 }
 
@@ -133,7 +114,7 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (lParam == 0) {  // a menu item
         if (NativeMenuItem* item = ItemById(LOWORD(wParam))) Choose(*item);
       } else if (auto* control = reinterpret_cast<Control*>(
-                     ::GetWindowLongPtrW(reinterpret_cast<HWND>(lParam), GWLP_USERDATA))) {
+                     ::GetWindowLongPtrA(reinterpret_cast<HWND>(lParam), GWLP_USERDATA))) {
         ControlAccess::Command(*control, HIWORD(wParam));
       }
       return 0;
@@ -156,7 +137,7 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
     }
     default:
-      return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+      return DefaultProcedure(hwnd_, message, wParam, lParam);
   }
 }
 
@@ -194,7 +175,7 @@ int Form::OuterHeight() const {
 }
 
 void Form::Close() {
-  RunOnWindowThread([&] { ::SendMessageW(window_->Handle(), WM_CLOSE, 0, 0); });
+  RunOnWindowThread([&] { ::SendMessageA(window_->Handle(), WM_CLOSE, 0, 0); });
 }
 
 void Form::OnClose(std::function<void(CloseAction&)> handler) {

@@ -15,6 +15,6 @@ bool OnWindowThread() {
 
 bool WindowThreadReachable() { return HandOverWindow() != nullptr; }
 
-void WakeWindowThread() { ::PostMessageW(HandOverWindow(), WM_ZX_HANDOVER, 0, 0); }
+void WakeWindowThread() { ::PostMessageA(HandOverWindow(), WM_ZX_HANDOVER, 0, 0); }
 
 }  // namespace tk

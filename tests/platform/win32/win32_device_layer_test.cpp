@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/win32/windows_api.h"
+#include "tests/support/test_thread.h"
 
 namespace {
 
@@ -29,7 +28,7 @@ class FakeSystem final : public platform::Win32DeviceCalls {
   };
 
   std::intptr_t Open(const std::string& path, uint32_t& error) override {
-    std::lock_guard guard(lock);
+    platform::LockGuard guard(lock);
     opened.push_back(path);
     if (openError != 0) {
       error = openError;
@@ -42,30 +41,30 @@ class FakeSystem final : public platform::Win32DeviceCalls {
   }
   bool Control(std::intptr_t handle, uint32_t code, void* in, uint32_t inLen, void* out,
                uint32_t outLen) override {
-    std::unique_lock guard(lock);
+    platform::UniqueLock guard(lock);
     controls.push_back({handle, code, in, inLen, out, outLen});
     if (in != nullptr && inLen >= sizeof(platform::SptdBlock))
       timeouts.push_back(static_cast<platform::SptdBlock*>(in)->sptd.TimeOutValue);
     if (out != nullptr && outLen > 0) *static_cast<uint8_t*>(out) = kAnswer;
     inside = true;
-    changed.notify_all();
-    changed.wait(guard, [&] { return !holdCalls; });
+    changed.NotifyAll();
+    changed.Wait(guard, [&] { return !holdCalls; });
     inside = false;
     return live.count(handle) == 1;
   }
   void Close(std::intptr_t handle) override {
-    std::lock_guard guard(lock);
+    platform::LockGuard guard(lock);
     closed.push_back(handle);
     live.erase(handle);
-    changed.notify_all();
+    changed.NotifyAll();
   }
   void Sleep(uint32_t) override {}
   void SayToDebugger(const std::string& line) override { said.push_back(line); }
 
   static constexpr uint8_t kAnswer = 0x5A;
 
-  std::mutex lock;
-  std::condition_variable changed;
+  platform::Mutex lock;
+  platform::ConditionVariable changed;
   bool holdCalls = false;
   bool inside = false;
   uint32_t openError = 0;
@@ -155,21 +154,21 @@ TEST(Win32DeviceLayer, CloseDuringACallKeepsTheSystemHandleUntilTheCallReturns) 
   const DeviceHandle h = layer.CreateFile(0);
   system.holdCalls = true;
   bool passed = false;
-  std::thread caller([&] {
+  zx_test::TestThread caller([&] {
     platform::SptdBlock block{};
     passed = layer.DeviceIoControl(h, platform::IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block, &block,
                                    sizeof block);
   });
   {
-    std::unique_lock guard(system.lock);
-    system.changed.wait(guard, [&] { return system.inside; });
+    platform::UniqueLock guard(system.lock);
+    system.changed.Wait(guard, [&] { return system.inside; });
   }
   layer.CloseHandle(h);
   {
-    std::lock_guard guard(system.lock);
+    platform::LockGuard guard(system.lock);
     EXPECT_TRUE(system.closed.empty()) << "closed under a running call";
     system.holdCalls = false;
-    system.changed.notify_all();
+    system.changed.NotifyAll();
   }
   caller.join();
   EXPECT_TRUE(passed);
@@ -219,10 +218,10 @@ TEST(Win32DeviceLayer, StartupControlThatHangsIsGivenUpAfterItsBoundAndSaidOnce)
     EXPECT_EQ(layer.OpenProblems(), std::vector<std::string>{"D: did not answer within 20 ms at start-up: passed over"});
     EXPECT_EQ(system.said, layer.OpenProblems());
   }
-  std::unique_lock guard(system.lock);
+  platform::UniqueLock guard(system.lock);
   system.holdCalls = false;
-  system.changed.notify_all();
-  system.changed.wait(guard, [&] { return system.live.empty(); });  // the abandoned calls let the handle go
+  system.changed.NotifyAll();
+  system.changed.Wait(guard, [&] { return system.live.empty(); });  // the abandoned calls let the handle go
 }
 
 class OpenErrors : public ::testing::TestWithParam<std::pair<uint32_t, const char*>> {};
@@ -262,7 +261,7 @@ TEST(Win32DeviceLayer, ALetterBeingFlashedIsPassedOverByAnotherInstanceUntilTheR
   EXPECT_TRUE(second.opened.empty()) << "the held letter was opened";
   EXPECT_EQ(starting.OpenProblems(),
             std::vector<std::string>{"F: is being flashed by another instance of this program: passed over"});
-  std::thread other([&] { EXPECT_EQ(running.LockExclusive(h, refusal), nullptr); });  // not its owner
+  zx_test::TestThread other([&] { EXPECT_EQ(running.LockExclusive(h, refusal), nullptr); });  // not its owner
   other.join();
   EXPECT_EQ(refusal, "F: is being flashed by another instance of this program");
   lock.reset();

@@ -94,6 +94,23 @@ void ProgramRig::UseLibrary(const std::string& config) {
   libraries.SetInner(std::make_unique<platform::DlLibraryLoader>(VirtualLibraryFolder()));
 }
 
+bool ProgramRig::Replay(const std::string& path) {
+  std::string error;
+  std::vector<emulator::TraceRecord> records = emulator::ReadTrace(path, error);
+  EXPECT_EQ(error, "");
+  if (records.empty()) return false;
+  const std::string adapters = std::to_string(records.front().Number("adapters").value_or(0));
+  if (options_.platformId != platform::VER_PLATFORM_WIN32_NT) {
+    UseLibrary("adapters=" + adapters + ";drives=" + adapters + ";replay=" + path);
+    return true;
+  }
+  replay_ = emulator::ReplayScript::Load(path, error);
+  if (!replay_) return false;
+  for (uint32_t adapter = 0; adapter < std::stoul(adapters); ++adapter)
+    layer.Place(letter(adapter), std::make_shared<emulator::ReplayDevice>(*replay_, adapter));
+  return true;
+}
+
 void ProgramRig::SetOwnFile(OwnFile kind, VersionChars carried) {
   container = SyntheticContainer(carried);
   if (kind == OwnFile::WrongTag) container[PART1_TAG_OFFSET] = 'X';

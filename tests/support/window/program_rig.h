@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "emulator/fault_injector.h"
+#include "emulator/replay_drive.h"
 #include "emulator/virtual_device_layer.h"
 #include "emulator/virtual_drive.h"
 #include "firmware/container_format.h"
@@ -98,6 +99,13 @@ class ProgramRig {
   emulator::VirtualDrive& AddDrive(const std::string& revision = "1.0A");
   // The library family's virtual library with its configuration text.
   void UseLibrary(const std::string& config);
+  // Before Start, instead of AddDrive: the drives of the command trace at
+  // `path` on as many adapters as its header names, answering as recorded;
+  // in the library family the virtual library replays it. False (with a
+  // failed expectation) when the trace cannot be read.
+  bool Replay(const std::string& path);
+  // The pass-through family's replay; nullptr otherwise.
+  emulator::ReplayScript* replayScript() { return replay_.get(); }
   void SetOwnFile(OwnFile kind, VersionChars carried = CARRIED_1_0B);
   // Other devices or another power control than the rig's own.
   void UseDevices(platform::DeviceLayer& devices) { devices_ = &devices; }
@@ -130,6 +138,18 @@ class ProgramRig {
   container_test::ScratchDir dir;
   std::string ownPath = dir.File("zorvex-flash");
 
+ private:
+  struct Slot {
+    std::shared_ptr<emulator::VirtualDrive> drive;
+    std::shared_ptr<emulator::FaultInjector> injector;
+    std::shared_ptr<fakes::CommandTap> tap;
+  };
+  // Declared before the layer so that they outlive it: a worker released at
+  // teardown may still pass a command through a tap to its injector until
+  // the layer's destructor has seen every call leave.
+  std::vector<Slot> drives_;
+
+ public:
   emulator::VirtualDeviceLayer layer;
   fakes::FakeSystemInfo system;
   fakes::RecordingPower power;
@@ -137,18 +157,12 @@ class ProgramRig {
   CountingLoader libraries;
 
  private:
-  struct Slot {
-    std::shared_ptr<emulator::VirtualDrive> drive;
-    std::shared_ptr<emulator::FaultInjector> injector;
-    std::shared_ptr<fakes::CommandTap> tap;
-  };
-
   RigOptions options_;
-  std::vector<Slot> drives_;
   platform::DeviceLayer* devices_ = &layer;
   platform::PowerControl* power_ = &power;
   platform::Dialogs* dialogs_ = &dialogs;
   bool usesLibrary_ = false;
+  std::unique_ptr<emulator::ReplayScript> replay_;
   std::unique_ptr<Program> program_;
   std::unique_ptr<TForm1> form_;
 };

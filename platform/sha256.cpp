@@ -1,9 +1,9 @@
-#include "emulator/sha256.h"
+#include "platform/sha256.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace emulator {
+namespace platform {
 
 namespace {
 
@@ -115,4 +115,4 @@ std::string ToHex(const Sha256Digest& digest) {
   return text;
 }
 
-}  // namespace emulator
+}  // namespace platform

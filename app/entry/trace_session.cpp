@@ -1,0 +1,24 @@
+#include "app/entry/trace_session.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+TraceSession::TraceSession(const char* program, const char* version, std::string path) {
+  if (path.empty()) {
+    const char* named = std::getenv(TRACE_VARIABLE);
+    if (named == nullptr || *named == '\0') return;
+    path = named;
+  }
+  std::string error;
+  trace_ = CommandTrace::Open(path, program, version, error);
+  if (!trace_) {
+    std::fprintf(stderr, "%s: the trace %s could not be created (%s); the run goes on without it\n", program,
+                 path.c_str(), error.c_str());
+    return;
+  }
+  InstallCommandTrace(trace_.get());
+}
+
+TraceSession::~TraceSession() {
+  if (trace_) InstallCommandTrace(nullptr);
+}
