@@ -65,12 +65,33 @@ class OneCpu {
   cpu_set_t old_{};
 };
 
-CommandFigures Measure(CommandChannel& channel, int rounds, int batch) {
+// The drive command every benchmark here sends: a read of the family reply.
+void ReadFamily(CommandChannel& channel) {
   std::array<uint8_t, FAMILY_LENGTH> reply{};
-  const auto command = [&] {
-    if (ReadDriveMemory(channel, FAMILY_ADDRESS, FAMILY_LENGTH, 0, 0, reply.data()) != COMMAND_COMPLETED)
-      throw std::runtime_error("the drive command did not complete");
-  };
+  if (ReadDriveMemory(channel, FAMILY_ADDRESS, FAMILY_LENGTH, 0, 0, reply.data()) != COMMAND_COMPLETED)
+    throw std::runtime_error("the drive command did not complete");
+}
+
+// The pass-through simulator over instant virtual drives, on one CPU.
+struct SimulatorBench {
+  SimulatorBench() : drives(InstantDrives()), channel(SystemEvents(), dialogs),
+                     simulator(drives.Layer(), SystemEvents(), adapters) {
+    if (adapters.load() != 1) throw std::runtime_error("the simulator found no drive");
+    channel.aspi.GetASPI32SupportInfo.store(&ASPISim::GetASPI32SupportInfo);
+    channel.aspi.SendASPI32Command.store(&ASPISim::SendASPI32Command);
+  }
+  ~SimulatorBench() { drives.Interrupt(); }
+
+  const OneCpu pinned;
+  demo::DemoDrives drives;
+  NoDialogs dialogs;
+  CommandChannel channel;
+  std::atomic<int32_t> adapters{0};
+  ASPISim simulator;
+};
+
+CommandFigures Measure(CommandChannel& channel, int rounds, int batch) {
+  const auto command = [&] { ReadFamily(channel); };
   BareHandoff handoff;
   CommandFigures figures;
   figures.timing = Interleave(rounds, batch, command, [&] { handoff.Run(); });
@@ -97,42 +118,21 @@ double DeviceAlone(platform::DeviceLayer& layer, int count) {
 }  // namespace
 
 CommandFigures SimulatorCommand(int rounds, int batch) {
-  const OneCpu pinned;
-  demo::DemoDrives drives(InstantDrives());
-  NoDialogs dialogs;
-  CommandChannel channel(SystemEvents(), dialogs);
-  std::atomic<int32_t> adapters{0};
-  ASPISim simulator(drives.Layer(), SystemEvents(), adapters);
-  if (adapters.load() != 1) throw std::runtime_error("the simulator found no drive");
-  channel.aspi.GetASPI32SupportInfo.store(&ASPISim::GetASPI32SupportInfo);
-  channel.aspi.SendASPI32Command.store(&ASPISim::SendASPI32Command);
-  CommandFigures figures = Measure(channel, rounds, batch);
-  figures.deviceUs = DeviceAlone(drives.Layer(), rounds * batch);
-  drives.Interrupt();
+  SimulatorBench bench;
+  CommandFigures figures = Measure(bench.channel, rounds, batch);
+  figures.deviceUs = DeviceAlone(bench.drives.Layer(), rounds * batch);
   return figures;
 }
 
 Comparison TracedCommand(int rounds, int batch) {
-  const OneCpu pinned;
-  demo::DemoDrives drives(InstantDrives());
-  NoDialogs dialogs;
-  CommandChannel channel(SystemEvents(), dialogs);
-  std::atomic<int32_t> adapters{0};
-  ASPISim simulator(drives.Layer(), SystemEvents(), adapters);
-  if (adapters.load() != 1) throw std::runtime_error("the simulator found no drive");
-  channel.aspi.GetASPI32SupportInfo.store(&ASPISim::GetASPI32SupportInfo);
-  channel.aspi.SendASPI32Command.store(&ASPISim::SendASPI32Command);
+  SimulatorBench bench;
   const std::string path =
       (std::filesystem::temp_directory_path() / ("zx-bench-trace-" + std::to_string(::getpid()) + ".jsonl")).string();
   std::string error;
   const std::unique_ptr<CommandTrace> trace = CommandTrace::Open(path, "zx-bench", "bench", error);
   if (!trace) throw std::runtime_error("cannot create " + path + ": " + error);
   trace->Header(TraceHeader{});
-  std::array<uint8_t, FAMILY_LENGTH> reply{};
-  const auto command = [&] {
-    if (ReadDriveMemory(channel, FAMILY_ADDRESS, FAMILY_LENGTH, 0, 0, reply.data()) != COMMAND_COMPLETED)
-      throw std::runtime_error("the drive command did not complete");
-  };
+  const auto command = [&] { ReadFamily(bench.channel); };
   const Comparison timing = Interleave(
       rounds, batch,
       [&] {
@@ -143,7 +143,6 @@ Comparison TracedCommand(int rounds, int batch) {
       command);
   const bool written = !trace->Stopped();
   std::remove(path.c_str());
-  drives.Interrupt();
   if (!written) throw std::runtime_error("the trace could not be written");
   return timing;
 }

@@ -2,32 +2,6 @@
 
 namespace emulator {
 
-namespace {
-
-std::string Hex(const uint8_t* bytes, std::size_t count) {
-  static constexpr char DIGITS[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(count * 2);
-  for (std::size_t i = 0; i < count; ++i) {
-    text.push_back(DIGITS[bytes[i] >> 4]);
-    text.push_back(DIGITS[bytes[i] & 0x0F]);
-  }
-  return text;
-}
-
-const char* DirectionName(DataDirection direction) {
-  switch (direction) {
-    case DataDirection::In:
-      return "in";
-    case DataDirection::Out:
-      return "out";
-    default:
-      return "none";
-  }
-}
-
-}  // namespace
-
 CommandLogEntry MakeLogEntry(uint32_t adapter, const ScsiCommand& command) {
   CommandLogEntry entry;
   entry.adapter = adapter;
@@ -41,7 +15,7 @@ CommandLogEntry MakeLogEntry(uint32_t adapter, const ScsiCommand& command) {
 
 std::string FormatCommandLogLine(const CommandLogEntry& entry) {
   std::string line = "ha=" + std::to_string(entry.adapter);
-  line += " cdb=" + Hex(entry.cdb.data(), entry.cdb.size());
+  line += " cdb=" + platform::HexOf(entry.cdb.data(), entry.cdb.size());
   line += std::string(" dir=") + DirectionName(entry.direction);
   line += " len=" + std::to_string(entry.length);
   line += " sha256=" + (entry.sentDigest ? ToHex(*entry.sentDigest) : std::string("-"));

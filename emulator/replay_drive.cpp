@@ -19,27 +19,6 @@ constexpr uint64_t SS_COMP = 0x01;
 constexpr uint64_t SS_ERR = 0x04;
 constexpr uint8_t OPCODE_INQUIRY = 0x12;
 
-std::string Hex(const uint8_t* bytes, std::size_t count) {
-  static constexpr char DIGITS[] = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = 0; i < count; ++i) {
-    text.push_back(DIGITS[bytes[i] >> 4]);
-    text.push_back(DIGITS[bytes[i] & 0x0F]);
-  }
-  return text;
-}
-
-const char* DirectionName(DataDirection direction) {
-  switch (direction) {
-    case DataDirection::In:
-      return "in";
-    case DataDirection::Out:
-      return "out";
-    default:
-      return "none";
-  }
-}
-
 std::string SentDigest(const ScsiCommand& command) {
   if (command.direction != DataDirection::Out || command.data == nullptr) return {};
   return ToHex(Sha256Of(command.data, command.dataLen));
@@ -77,7 +56,7 @@ ReplayScript::ReplayScript(std::vector<TraceRecord> records) : records_(std::mov
 
 std::string ReplayScript::Mismatch(const TraceRecord& expected, uint32_t adapter,
                                    const ScsiCommand& command) const {
-  const std::string cdb = Hex(command.cdb, command.cdbLen);
+  const std::string cdb = platform::HexOf(command.cdb, command.cdbLen);
   const std::string digest = SentDigest(command);
   const bool same = expected.Number("ha") == adapter && expected.Text("cdb") == cdb &&
                     expected.Text("dir") == DirectionName(command.direction) &&
@@ -125,7 +104,7 @@ bool ReplayScript::Answer(uint32_t adapter, const ScsiCommand& command, ScsiRepl
       if (AnswerIdentity(adapter, command, nullptr, reply)) return true;
       Fail("replay: command " + std::to_string(commandsSeen_) +
            " at a drive is not in the trace (it ends after " + std::to_string(expected_.size()) + "): got " +
-           Describe(adapter, Hex(command.cdb, command.cdbLen), DirectionName(command.direction),
+           Describe(adapter, platform::HexOf(command.cdb, command.cdbLen), DirectionName(command.direction),
                     command.dataLen, SentDigest(command)));
       return false;
     }

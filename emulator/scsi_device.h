@@ -13,6 +13,18 @@ namespace emulator {
 
 enum class DataDirection { None, In, Out };
 
+// The direction as command logs and traces write it.
+inline const char* DirectionName(DataDirection direction) {
+  switch (direction) {
+    case DataDirection::In:
+      return "in";
+    case DataDirection::Out:
+      return "out";
+    default:
+      return "none";
+  }
+}
+
 struct ScsiCommand {
   const uint8_t* cdb = nullptr;
   uint8_t cdbLen = 0;

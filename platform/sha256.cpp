@@ -104,13 +104,15 @@ Sha256Digest Sha256Of(const uint8_t* data, std::size_t length) {
   return sha.Finish();
 }
 
-std::string ToHex(const Sha256Digest& digest) {
+std::string ToHex(const Sha256Digest& digest) { return HexOf(digest.data(), digest.size()); }
+
+std::string HexOf(const uint8_t* bytes, std::size_t count) {
   static constexpr char HEX[] = "0123456789abcdef";
   std::string text;
-  text.reserve(64);
-  for (uint8_t byte : digest) {
-    text.push_back(HEX[byte >> 4]);
-    text.push_back(HEX[byte & 0x0F]);
+  text.reserve(count * 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    text.push_back(HEX[bytes[i] >> 4]);
+    text.push_back(HEX[bytes[i] & 0x0F]);
   }
   return text;
 }

@@ -30,5 +30,7 @@ class Sha256 {
 Sha256Digest Sha256Of(const uint8_t* data, std::size_t length);
 // Lower-case hexadecimal, 64 characters.
 std::string ToHex(const Sha256Digest& digest);
+// Any bytes as lower-case hexadecimal, two characters each.
+std::string HexOf(const uint8_t* bytes, std::size_t count);
 
 }  // namespace platform

@@ -70,6 +70,17 @@ wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック'
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
   /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1
 
+# The program's window, once it is up (a bounded number of looks); empty if never.
+find_window() {
+  local window=""
+  for _ in $(seq 1 100); do
+    window=$(xdotool search --name 'Zorvex Firmware Flash Utility' 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+  done
+  echo "$window"
+}
+
 # A whole demo run with a screenshot of its window once the run is under way;
 # its files are named by `name` (default: the language); any further
 # arguments are VAR=value settings for Wine.
@@ -79,11 +90,7 @@ screenshot_run() {
   env "${@:3}" "$WINELOADER" "$demo" --auto-flash --language "$language" --latency-scale 0.3 \
     >"$out/run-$name.out" 2>&1 &
   local pid=$! window=""
-  for _ in $(seq 1 100); do
-    window=$(xdotool search --name 'Zorvex Firmware Flash Utility' 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.2
-  done
+  window=$(find_window)
   if [ -z "$window" ]; then
     fail "$name: the window never came up"
   else
@@ -201,11 +208,7 @@ grep -qi 'Loaded.*riched20' "$out/no-rich-edit.out" && fail "no-rich-edit: riche
 window_width() {
   wine "$demo" --auto-flash --latency-scale 0.3 >"$out/dpi-$1.out" 2>&1 &
   local pid=$! window=""
-  for _ in $(seq 1 100); do
-    window=$(xdotool search --name 'Zorvex Firmware Flash Utility' 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.2
-  done
+  window=$(find_window)
   [ -n "$window" ] && xdotool getwindowgeometry --shell "$window" | sed -n 's/^WIDTH=//p'
   wait "$pid" || true
 }

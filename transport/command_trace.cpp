@@ -18,16 +18,6 @@ constexpr std::size_t HEAD_BYTES = 64;
 
 std::atomic<CommandTrace*> installed{nullptr};
 
-std::string Hex(const uint8_t* bytes, std::size_t count) {
-  static constexpr char DIGITS[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(count * 2);
-  for (std::size_t i = 0; i < count; ++i) {
-    text.push_back(DIGITS[bytes[i] >> 4]);
-    text.push_back(DIGITS[bytes[i] & 0x0F]);
-  }
-  return text;
-}
 
 // A JSON string of printable ASCII; any other byte becomes '?'. Texts with
 // other bytes are also given whole in hexadecimal.
@@ -61,7 +51,7 @@ bool KeepsWholeReply(const SRB_ExecSCSICmd& block) {
 std::string DigestAndHead(const char* name, const uint8_t* data, uint32_t length) {
   const std::string prefix(name);
   return Field((prefix + "_sha256").c_str(), Quoted(platform::ToHex(platform::Sha256Of(data, length)))) +
-         Field((prefix + "_head").c_str(), Quoted(Hex(data, std::min<std::size_t>(length, HEAD_BYTES))));
+         Field((prefix + "_head").c_str(), Quoted(platform::HexOf(data, std::min<std::size_t>(length, HEAD_BYTES))));
 }
 
 }  // namespace
@@ -117,16 +107,16 @@ void CommandTrace::Command(const SRB_ExecSCSICmd& block, uint32_t startMs, uint3
   const bool out = (block.SRB_Flags & SRB_DIR_OUT) != 0;
   std::string line = std::string("{\"event\":\"command\",\"t\":") + std::to_string(startMs - startMs_);
   line += Field("ha", block.SRB_HaId) + Field("target", block.SRB_Target) + Field("lun", block.SRB_Lun);
-  line += Field("cdb", Quoted(Hex(block.CDBByte, std::min<std::size_t>(block.SRB_CDBLen, 16))));
+  line += Field("cdb", Quoted(platform::HexOf(block.CDBByte, std::min<std::size_t>(block.SRB_CDBLen, 16))));
   line += Field("dir", Quoted(Direction(block.SRB_Flags))) + Field("len", block.SRB_BufLen);
   if (out && buffer != nullptr) line += DigestAndHead("sent", buffer, block.SRB_BufLen);
   line += Field("status", block.SRB_Status) + Field("ha_status", block.SRB_HaStat) +
           Field("target_status", block.SRB_TargStat);
   if (block.SRB_Status != SS_COMP)
     line += Field("sense",
-                  Quoted(Hex(block.SenseArea, std::min<std::size_t>(block.SRB_SenseLen, SENSE_AREA_LEN))));
+                  Quoted(platform::HexOf(block.SenseArea, std::min<std::size_t>(block.SRB_SenseLen, SENSE_AREA_LEN))));
   if (in && buffer != nullptr && block.SRB_Status == SS_COMP)
-    line += KeepsWholeReply(block) ? Field("received", Quoted(Hex(buffer, block.SRB_BufLen)))
+    line += KeepsWholeReply(block) ? Field("received", Quoted(platform::HexOf(buffer, block.SRB_BufLen)))
                                    : DigestAndHead("received", buffer, block.SRB_BufLen);
   if (waitRanOut) line += Field("wait_ran_out", "true");
   line += Field("ms", tookMs) + "}";
@@ -143,7 +133,7 @@ void CommandTrace::Status(uint8_t code, std::string_view englishText) {
 void CommandTrace::Box(std::string_view cp932) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(cp932.data());
   std::string line =
-      Prefix("box") + Field("text", Quoted(cp932)) + Field("cp932", Quoted(Hex(bytes, cp932.size()))) + "}";
+      Prefix("box") + Field("text", Quoted(cp932)) + Field("cp932", Quoted(platform::HexOf(bytes, cp932.size()))) + "}";
   platform::LockGuard guard(lock_);
   Emit(std::move(line));
 }
