@@ -193,8 +193,11 @@ class EventTable final : public EventService {
 }  // namespace
 
 EventService& SystemEvents() {
-  static EventTable table;
-  return table;
+  // Never destroyed: threads that outlive main (a simulator worker that had
+  // to be abandoned, a library's engine) may still wait on an event while
+  // the process ends.
+  static auto* const table = new EventTable;
+  return *table;
 }
 
 extern "C" int zx_SetEvent(std::uintptr_t handle) { return SystemEvents().SetEvent(handle) ? 1 : 0; }
