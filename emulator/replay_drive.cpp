@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "emulator/command_kind.h"
 #include "emulator/sha256.h"
 #include "platform/thread.h"
 
@@ -12,12 +13,12 @@ namespace emulator {
 
 namespace {
 
-// The request-block statuses a back-end gives without asking any drive.
-constexpr uint64_t SS_INVALID_HA = 0x81;
-constexpr uint64_t SS_NO_DEVICE = 0x82;
+// The request-block statuses as the trace records them; the emulator sits
+// beside the transport, not above it, so it keeps its own copy of the four.
+constexpr uint64_t SS_INVALID_HA = 0x81;  // back-end answers: no such adapter
+constexpr uint64_t SS_NO_DEVICE = 0x82;   // back-end answers: no such device
 constexpr uint64_t SS_COMP = 0x01;
 constexpr uint64_t SS_ERR = 0x04;
-constexpr uint8_t OPCODE_INQUIRY = 0x12;
 
 std::string SentDigest(const ScsiCommand& command) {
   if (command.direction != DataDirection::Out || command.data == nullptr) return {};
@@ -71,7 +72,7 @@ std::string ReplayScript::Mismatch(const TraceRecord& expected, uint32_t adapter
 // Under the lock.
 bool ReplayScript::AnswerIdentity(uint32_t adapter, const ScsiCommand& command, const TraceRecord* next,
                                   ScsiReply& reply) const {
-  if (command.cdbLen == 0 || command.cdb[0] != OPCODE_INQUIRY || command.direction != DataDirection::In)
+  if (command.cdbLen == 0 || command.cdb[0] != OP_INQUIRY || command.direction != DataDirection::In)
     return false;
   if (next != nullptr && Mismatch(*next, adapter, command).empty()) return false;
   for (const Expected& step : expected_) {
