@@ -14,7 +14,7 @@
 #include "bench/handoff.h"
 #include "drive/command_channel.h"
 #include "drive/commands.h"
-#include "platform/dynamic_library.h"
+#include "platform/linux/dl_library_loader.h"
 #include "platform/event.h"
 #include "transport/aspi_library.h"
 #include "transport/aspisim.h"

@@ -37,9 +37,9 @@
 #include "app/toolkit/dialogs.h"
 #include "app/toolkit/form.h"
 #include "emulator/virtual_drive.h"
-#include "platform/dynamic_library.h"
+#include "platform/linux/dl_library_loader.h"
 #include "platform/event.h"
-#include "platform/system_info.h"
+#include "platform/linux/linux_system_info.h"
 #include "transport/command_trace.h"
 
 namespace bench {

@@ -3,8 +3,9 @@
 # toolkit takes its Win32 back-end (app/toolkit/win32). The top-level
 # CMakeLists.txt includes this file first
 # when the target system is Windows; the libraries and tests are the same as
-# on Linux, except that zx_platform and its tests take the Win32
-# implementations (platform/win32/) in place of the Linux ones.
+# on Linux, except that each takes the Win32 folders (platform/win32/,
+# app/toolkit/win32/, app/entry/win32/, tests/platform/win32/) in place of
+# the Linux and Qt ones.
 
 set(CMAKE_AUTOMOC OFF)
 add_link_options(-static)
@@ -13,30 +14,10 @@ add_link_options(-static)
 # that a Windows of that age lacks must be a decision, not an accident.
 set(ZX_WINDOWS_API _WIN32_WINNT=0x0400 WINVER=0x0400)
 
-# The Linux implementations in platform/ and their tests, each replaced by
-# its counterpart in platform/win32/ and tests/platform/win32/.
-set(ZX_LINUX_PLATFORM_SOURCES
-  dl_library_loader.cpp event.cpp exit_process.cpp file_sync.cpp library_worker.cpp read_only_file.cpp termination_requests.cpp
-  removal_on_signal.cpp path_ops.cpp
-  linux_system_info.cpp sg_device_layer.cpp thread.cpp)
-set(ZX_LINUX_PLATFORM_TESTS dl_library_loader_test.cpp linux_system_info_test.cpp sg_device_layer_test.cpp)
-list(APPEND ZX_LINUX_PLATFORM_SOURCES sg_node_holder.cpp)
-
-# Swaps the Linux sources of `target` (files of `folder` named in the list
-# `linux`) for every .cpp of `folder`/win32.
-function(zx_win32_sources target folder linux)
-  get_target_property(srcs ${target} SOURCES)
-  foreach(name IN LISTS ${linux})
-    list(REMOVE_ITEM srcs ${folder}/${name})
-  endforeach()
-  file(GLOB win32 CONFIGURE_DEPENDS ${folder}/win32/*.cpp)
-  list(FILTER win32 EXCLUDE REGEX "/win9x_runtime\\.cpp$")  # linked into each program instead
-  set_property(TARGET ${target} PROPERTY SOURCES ${srcs} ${win32})
-  target_compile_definitions(${target} PRIVATE ${ZX_WINDOWS_API})
-endfunction()
-
+# The platform's Win32 implementations (platform/win32/, chosen by the
+# top-level CMakeLists.txt) at the project's API level.
 function(zx_use_win32_platform target)
-  zx_win32_sources(${target} ${PROJECT_SOURCE_DIR}/platform ZX_LINUX_PLATFORM_SOURCES)
+  target_compile_definitions(${target} PRIVATE ${ZX_WINDOWS_API})
   target_link_libraries(${target} PUBLIC advapi32 user32)
 endfunction()
 
@@ -46,10 +27,6 @@ endfunction()
 function(zx_use_win32_toolkit target)
   target_compile_definitions(${target} PRIVATE ${ZX_WINDOWS_API} _WIN32_IE=0x0400)
   target_link_libraries(${target} PUBLIC comctl32 comdlg32 gdi32 user32)
-endfunction()
-
-function(zx_use_win32_platform_tests target)
-  zx_win32_sources(${target} ${PROJECT_SOURCE_DIR}/tests/platform ZX_LINUX_PLATFORM_TESTS)
 endfunction()
 
 # GoogleTest from Debian's sources (package googletest), built for the
@@ -73,7 +50,7 @@ if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
 endif()
 
 # The programs' resources (icon, version information, manifest) come from
-# app/entry/windows/program.rc.in, compiled by windres from UTF-8.
+# app/entry/win32/resources/program.rc.in, compiled by windres from UTF-8.
 enable_language(RC)
 set(ZX_WINDOWS_ICON ${PROJECT_SOURCE_DIR}/data/windows/zorvex-flash.ico)
 
@@ -89,7 +66,7 @@ function(zx_win32_resources target)
   set(ZX_RC_ICON ${ZX_WINDOWS_ICON})
   set(ZX_RC_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)
   string(REPLACE "." "," ZX_RC_VERSION_COMMAS "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
-  set(in ${PROJECT_SOURCE_DIR}/app/entry/windows)
+  set(in ${PROJECT_SOURCE_DIR}/app/entry/win32/resources)
   configure_file(${in}/program.manifest.in ${ZX_RC_MANIFEST} @ONLY)
   configure_file(${in}/program.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc @ONLY)
   # windres does not report what a script names, so name it here.
@@ -132,7 +109,7 @@ endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL zx_win32_no_executable_exports ${PROJECT_SOURCE_DIR})
 
 # The i686 programs and libraries each take the replacements of
-# platform/win32/win9x_runtime.cpp for the calls that the compiler's runtime
+# platform/win32/runtime/win9x_runtime.cpp for the calls that the compiler's runtime
 # imports and Windows 95/98/Me lack; as an object of their own, not from an
 # archive, since the linker meets the runtime's references only after every
 # archive of the project.
@@ -141,7 +118,7 @@ function(zx_win32_runtime_replacements dir)
   foreach(target IN LISTS targets)
     get_target_property(type ${target} TYPE)
     if(type MATCHES "^(EXECUTABLE|MODULE_LIBRARY|SHARED_LIBRARY)$")
-      target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/win32/win9x_runtime.cpp)
+      target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/win32/runtime/win9x_runtime.cpp)
       target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
     endif()
   endforeach()

@@ -1,7 +1,11 @@
-# Every .cpp of a folder (not its sub-folders) forms one static library, so a
-# new file needs no edit here.
-function(zx_library name folder)
-  file(GLOB srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
+# Every .cpp of the given folders (not their sub-folders) forms one static
+# library, so a new file needs no edit here.
+function(zx_library name)
+  set(srcs)
+  foreach(folder IN LISTS ARGN)
+    file(GLOB folder_srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
+    list(APPEND srcs ${folder_srcs})
+  endforeach()
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
@@ -13,14 +17,16 @@ function(zx_add_sources name)
   endforeach()
 endfunction()
 
-# One test program per test folder. Natively each TEST becomes a CTest case.
+# One test program per test folder, with the tests of this system's
+# implementations from its sub-folder named after the system (linux, win32). Natively each TEST becomes a CTest case.
 # A cross build runs its programs under an emulator (Wine), where a process
 # start costs far more than most cases: there each program is a few CTest
 # tests (GoogleTest's shards, every case in exactly one), each naming its
 # failing cases in its output.
 set(ZX_CROSS_TEST_SHARDS 2)
 function(zx_test_folder name folder)
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/${ZX_SYSTEM}/*.cpp)
   if(NOT srcs)
     return()
   endif()

@@ -186,9 +186,8 @@ std::optional<PackError> WriteFileAtomically(const std::string& path,
   if (auto refusal = RefuseNonRegular(path)) return refusal;
   if (platform::KindOf(path) == platform::PathKind::Regular) {
     const std::optional<uint32_t> own = platform::PermissionsOf(path);
-#ifndef _WIN32
-    if (!own) return Error("cannot write '" + path + "': cannot read its permissions");
-#endif
+    if (!own && platform::PermissionBitsExist())
+      return Error("cannot write '" + path + "': cannot read its permissions");
     perms = own;
   }
   // Gathered in memory, then written in one go: the file streams are not
@@ -249,9 +248,8 @@ std::optional<PackError> AppendContainer(ContainerFile& exe, const std::string& 
   };
   std::optional<uint32_t> perms = exe.Permissions();
   if (!perms) perms = platform::PermissionsOf(executable);
-#ifndef _WIN32
-  if (!perms) return Error("cannot read the permissions of executable '" + executable + "'");
-#endif
+  if (!perms && platform::PermissionBitsExist())
+    return Error("cannot read the permissions of executable '" + executable + "'");
   return WriteFileAtomically(output, write, perms);
 }
 

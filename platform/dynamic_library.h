@@ -1,11 +1,12 @@
 // Loading a library by name, looking up entry points, freeing it.
-// Implementations: DlLibraryLoader below (Linux) and Win32LibraryLoader
+// Implementations: DlLibraryLoader (platform/linux/dl_library_loader.h) and Win32LibraryLoader
 // (platform/win32/win32_library_loader.h). Both look for a bare name in the
 // given folder first; after that, Windows's own search may include the
 // current directory, which Linux's never does.
 // Threads: any; the program uses it from the window thread.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -21,17 +22,8 @@ class LibraryLoader {
   virtual void FreeLibrary(LibraryHandle lib) = 0;
 };
 
-// dlopen/dlsym/dlclose. A name without a slash is searched in `folder` first
-// (when given), then on the loader's usual path.
-class DlLibraryLoader final : public LibraryLoader {
- public:
-  explicit DlLibraryLoader(std::string folder = {}) : folder_(std::move(folder)) {}
-  LibraryHandle LoadLibrary(const std::string& name) override;
-  void* GetProcAddress(LibraryHandle lib, const char* name) override;
-  void FreeLibrary(LibraryHandle lib) override;
-
- private:
-  std::string folder_;
-};
+// The loader of the system the program is built for, searching `folder`
+// first for a bare name.
+std::unique_ptr<LibraryLoader> MakeSystemLibraryLoader(std::string folder = {});
 
 }  // namespace platform

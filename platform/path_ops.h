@@ -29,6 +29,8 @@ bool PathExists(const std::string& path);
 // The permission bits (07777), links followed; none when unknown, and
 // always none on Windows.
 std::optional<uint32_t> PermissionsOf(const std::string& path);
+// Whether the system keeps such bits at all (not Windows).
+bool PermissionBitsExist();
 // True when set, or when the system has no such bits (Windows).
 bool SetPermissions(const std::string& path, uint32_t bits);
 

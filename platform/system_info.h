@@ -1,7 +1,7 @@
 // What the program asks of the running system: its family, its default
 // language and the path of the program's own file. Behind an interface so
 // that tests and the demo can answer for the system.
-// Implementations: LinuxSystemInfo below, always of the pass-through
+// Implementations: LinuxSystemInfo (platform/linux/linux_system_info.h), always of the pass-through
 // family; Win32SystemInfo (platform/win32/win32_system_info.h), which
 // reports the system's own family (0 when it cannot tell) and a path in the
 // system's ANSI code page.
@@ -26,15 +26,6 @@ class SystemInfo {
   virtual uint16_t SystemDefaultLangID() = 0;
   // Full path of the running executable; empty when the system cannot tell.
   virtual std::string OwnExecutablePath() = 0;
-};
-
-// Linux: the pass-through family, the language from the locale environment,
-// the path from /proc/self/exe.
-class LinuxSystemInfo final : public SystemInfo {
- public:
-  uint32_t PlatformId() override;
-  uint16_t SystemDefaultLangID() override;
-  std::string OwnExecutablePath() override;
 };
 
 }  // namespace platform

@@ -1,5 +1,5 @@
 // The real operating-system services of the platform the program is built
-// for (system_services_linux.cpp or system_services_win32.cpp), for the
+// for (linux/linux_system_services.cpp or win32/win32_system_services.cpp), for the
 // product's entry and the demo's.
 // Threads: window thread; each service as its own header says.
 #pragma once

@@ -59,4 +59,8 @@ void Win32LibraryLoader::FreeLibrary(LibraryHandle lib) {
   if (lib != nullptr) ::FreeLibrary(static_cast<HMODULE>(lib));
 }
 
+std::unique_ptr<LibraryLoader> MakeSystemLibraryLoader(std::string folder) {
+  return std::make_unique<Win32LibraryLoader>(std::move(folder));
+}
+
 }  // namespace platform

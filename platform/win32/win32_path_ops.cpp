@@ -67,6 +67,8 @@ bool IsFolder(const std::string& path) {
 
 bool PathExists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
+bool PermissionBitsExist() { return false; }
+
 std::optional<uint32_t> PermissionsOf(const std::string&) { return std::nullopt; }
 
 bool SetPermissions(const std::string&, uint32_t) { return true; }

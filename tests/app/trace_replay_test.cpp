@@ -11,9 +11,7 @@
 #include "tests/support/window/program_rig.h"
 #include "transport/command_trace.h"
 
-#ifdef __linux__
 #include <sys/mount.h>
-#endif
 
 namespace app_tests {
 
@@ -146,18 +144,14 @@ INSTANTIATE_TEST_SUITE_P(BothFamilies, ChangedTraceTest,
 class FullFileSystem {
  public:
   explicit FullFileSystem(const std::string& folder) {
-#ifdef __linux__
     std::filesystem::create_directories(folder);
     if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4k") == 0) {
       mounted_ = folder;
       path_ = folder + "/trace.jsonl";
     }
-#endif
   }
   ~FullFileSystem() {
-#ifdef __linux__
     if (!mounted_.empty()) ::umount(mounted_.c_str());
-#endif
   }
   const std::string& Path() const { return path_; }
 

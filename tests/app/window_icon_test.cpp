@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QImage>
 
-#include "app/entry/window_icon.h"
+#include "app/entry/linux/window_icon.h"
 
 namespace {
 

@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
 #include "tests/firmware/container_test_files.h"
 
 namespace {
@@ -55,21 +51,5 @@ TEST(ContainerFile, AFileThatShrankSinceOpeningFailsTheRead) {
   EXPECT_FALSE(file.ReadFromEnd(100, out));
   EXPECT_TRUE(file.ReadFromEnd(100, std::span(out).first(40)));
 }
-
-#ifndef _WIN32
-// One open file for the check and the reads: a FIFO put in its place never blocks.
-TEST(ContainerFile, ReadsTheFileItOpenedAndNeverWaitsOnAFifo) {
-  ScratchDir dir;
-  const auto bytes = FakeExecutable(20);
-  WriteBytes(dir.File("f"), bytes);
-  ContainerFile file(dir.File("f"));
-  std::filesystem::remove(dir.File("f"));
-  ASSERT_EQ(::mkfifo(dir.File("f").c_str(), 0600), 0);
-  std::vector<uint8_t> out(20);
-  ASSERT_TRUE(file.ReadFromEnd(20, out));
-  EXPECT_EQ(out, bytes);
-  EXPECT_FALSE(ContainerFile(dir.File("f")).IsOpen());
-}
-#endif
 
 }  // namespace

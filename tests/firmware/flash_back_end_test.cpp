@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system_library_loader.h"
+#include "platform/dynamic_library.h"
 #include "tests/firmware/flash_expected.h"
 #include "tests/firmware/flash_rig.h"
 #include "tests/support/test_os.h"
@@ -73,7 +73,8 @@ TEST(LibraryFlashTest, CarriesEveryCommandOfARunToTheLoadedLibrarysDriveAndLeave
   const std::string log = rig.dir.File("commands.log");
   const fs::path dump = rig.dir.File("dump");
   fs::create_directories(dump);
-  platform::SystemLibraryLoader libraries(std::string(ZX_ASPI_MODULES_DIR) + "/good");
+  const auto loader = platform::MakeSystemLibraryLoader(std::string(ZX_ASPI_MODULES_DIR) + "/good");
+  platform::LibraryLoader& libraries = *loader;
   // A library that cannot be loaded would end the process quietly (the fatal path).
   platform::LibraryHandle probe = libraries.LoadLibrary(ASPI_LIBRARY_NAME);
   ASSERT_NE(probe, nullptr);

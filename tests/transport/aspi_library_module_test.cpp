@@ -13,7 +13,7 @@
 #include <string>
 
 #include "drive/commands.h"
-#include "platform/system_library_loader.h"
+#include "platform/dynamic_library.h"
 #include "platform/thread.h"
 #include "tests/support/fakes.h"
 #include "tests/support/test_os.h"
@@ -60,7 +60,8 @@ class VirtualLibrary : public ::testing::Test {
 
   fakes::TestChannel test;
   CommandChannel& channel = *test;
-  platform::SystemLibraryLoader libraries{std::string(ZX_ASPI_MODULES_DIR) + "/good"};
+  const std::unique_ptr<platform::LibraryLoader> loader = platform::MakeSystemLibraryLoader(std::string(ZX_ASPI_MODULES_DIR) + "/good");
+  platform::LibraryLoader& libraries = *loader;
   AspiLibrary library{libraries, test.dialogs, channel.aspi};
 };
 

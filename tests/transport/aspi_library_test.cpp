@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system_library_loader.h"
+#include "platform/dynamic_library.h"
 #include "tests/support/fakes.h"
 #include "tests/support/test_os.h"
 #include "transport/execute.h"
@@ -153,7 +153,8 @@ class AspiLibraryFatal : public ::testing::TestWithParam<FatalCase> {
 
 // Runs in the child: a return from loading would end with exit code 3.
 void LoadFrom(const std::string& folder) {
-  platform::SystemLibraryLoader libraries(kModules + "/" + folder);
+  const auto loader = platform::MakeSystemLibraryLoader(kModules + "/" + folder);
+  platform::LibraryLoader& libraries = *loader;
   ReportingDialogs dialogs;
   AspiEntryPoints aspi;
   AspiLibrary library{libraries, dialogs, aspi};
@@ -181,7 +182,8 @@ INSTANTIATE_TEST_SUITE_P(MissingParts, AspiLibraryFatal,
                          });
 
 TEST(AspiLibraryLoaded, UnloadingUnmapsTheLibraryAndRefusesLaterCommands) {
-  platform::SystemLibraryLoader libraries(kModules + "/good");
+  const auto loader = platform::MakeSystemLibraryLoader(kModules + "/good");
+  platform::LibraryLoader& libraries = *loader;
   fakes::RecordingDialogs dialogs;
   AspiEntryPoints aspi;
   AspiLibrary library{libraries, dialogs, aspi};

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <cstdio>
 
+#include "platform/linux/dl_library_loader.h"
 #include "tests/support/window/event_wait.h"
 #include "transport/aspi_library.h"
 

@@ -49,6 +49,8 @@ bool PathExists(const std::string& path) {
   return fs::exists(path, ec);
 }
 
+bool PermissionBitsExist() { return true; }
+
 std::optional<uint32_t> PermissionsOf(const std::string& path) {
   std::error_code ec;
   const fs::perms perms = fs::status(path, ec).permissions();

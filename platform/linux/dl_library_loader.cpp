@@ -15,7 +15,7 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
-#include "platform/dynamic_library.h"
+#include "platform/linux/dl_library_loader.h"
 
 namespace platform {
 
@@ -55,6 +55,10 @@ void* DlLibraryLoader::GetProcAddress(LibraryHandle lib, const char* name) {
 
 void DlLibraryLoader::FreeLibrary(LibraryHandle lib) {
   if (lib != nullptr) ::dlclose(lib);
+}
+
+std::unique_ptr<LibraryLoader> MakeSystemLibraryLoader(std::string folder) {
+  return std::make_unique<DlLibraryLoader>(std::move(folder));
 }
 
 }  // namespace platform

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/entry/window_icon.h"
+#include "app/entry/linux/window_icon.h"
 #include "app/toolkit/application.h"
 #include "app/toolkit/text.h"
 

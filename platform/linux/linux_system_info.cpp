@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/system_info.h"
+#include "platform/linux/linux_system_info.h"
 
 namespace platform {
 

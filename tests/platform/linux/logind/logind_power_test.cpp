@@ -1,6 +1,6 @@
 // LogindPower against a stand-in logind on a private message bus. Nothing
 // here asks for a power-off: the stand-in only records what reaches it.
-#include "platform/logind/logind_power.h"
+#include "platform/linux/logind/logind_power.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

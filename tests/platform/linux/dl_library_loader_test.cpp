@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "platform/dynamic_library.h"
+#include "platform/linux/dl_library_loader.h"
 
 #ifndef ZX_ASPI_MODULES_DIR
 #error "ZX_ASPI_MODULES_DIR must name the folder of the loadable test modules"

@@ -1,4 +1,4 @@
-#include "app/entry/window_icon.h"
+#include "app/entry/linux/window_icon.h"
 
 #include <QApplication>
 #include <QIconEngine>

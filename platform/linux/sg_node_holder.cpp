@@ -1,4 +1,4 @@
-#include "platform/sg_node_holder.h"
+#include "platform/linux/sg_node_holder.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "platform/logind/logind_power.h"
+#include "platform/linux/logind/logind_power.h"
 
 #include <fcntl.h>
 #include <unistd.h>

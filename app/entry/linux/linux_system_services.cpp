@@ -2,8 +2,10 @@
 #include <filesystem>
 
 #include "app/entry/system_services.h"
-#include "platform/logind/logind_power.h"
-#include "platform/sg_device_layer.h"
+#include "platform/linux/dl_library_loader.h"
+#include "platform/linux/linux_system_info.h"
+#include "platform/linux/logind/logind_power.h"
+#include "platform/linux/sg_device_layer.h"
 
 namespace entry {
 

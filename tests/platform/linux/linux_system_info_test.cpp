@@ -9,7 +9,7 @@
 #include <ostream>
 #include <string>
 
-#include "platform/system_info.h"
+#include "platform/linux/linux_system_info.h"
 
 namespace {
 

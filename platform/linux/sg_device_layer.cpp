@@ -1,4 +1,4 @@
-#include "platform/sg_device_layer.h"
+#include "platform/linux/sg_device_layer.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -16,7 +16,7 @@
 #include <cstring>
 
 #include "platform/adapter_bus_info.h"
-#include "platform/sg_node_holder.h"
+#include "platform/linux/sg_node_holder.h"
 #include "platform/thread.h"
 
 namespace platform {

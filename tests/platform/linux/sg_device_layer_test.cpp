@@ -1,4 +1,4 @@
-#include "platform/sg_device_layer.h"
+#include "platform/linux/sg_device_layer.h"
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
