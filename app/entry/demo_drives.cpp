@@ -14,32 +14,32 @@ std::string Hex2(uint8_t value) {
   return text;
 }
 
-emulator::DriveBenchOptions BenchOptions(const DemoOptions& options) {
-  emulator::DriveBenchOptions bench;
-  bench.drives = static_cast<uint32_t>(options.drives);
-  bench.revision = options.revision;
-  for (const DemoFailure& f : options.failures) bench.failures.push_back({f.kind, f.nth, f.senseByte2});
+emulator::DriveRowOptions RowOptions(const DemoOptions& options) {
+  emulator::DriveRowOptions row;
+  row.drives = static_cast<uint32_t>(options.drives);
+  row.revision = options.revision;
+  for (const DemoFailure& f : options.failures) row.failures.push_back({f.kind, f.nth, f.senseByte2});
   // A replayed drive takes the time the recorded one took, or none at scale 0.
   if (options.replay.empty())
-    for (const KindLatency& latency : DRIVE_LATENCIES) bench.latencies.push_back({latency.kind, latency.ms});
-  bench.latencyScale = options.latencyScale;
-  bench.logPath = options.commandLog;
-  bench.dumpDir = options.dumpDir;
-  bench.replayPath = options.replay;
-  bench.replayDelays = options.latencyScale > 0;
-  return bench;
+    for (const KindLatency& latency : DRIVE_LATENCIES) row.latencies.push_back({latency.kind, latency.ms});
+  row.latencyScale = options.latencyScale;
+  row.logPath = options.commandLog;
+  row.dumpDir = options.dumpDir;
+  row.replayPath = options.replay;
+  row.replayDelays = options.latencyScale > 0;
+  return row;
 }
 
 }  // namespace
 
 DemoDrives::DemoDrives(const DemoOptions& options) : layer_(std::make_unique<emulator::VirtualDeviceLayer>()) {
   std::string error;
-  bench_ = std::make_unique<emulator::DriveBench>(BenchOptions(options), error);
+  row_ = std::make_unique<emulator::DriveRow>(RowOptions(options), error);
   if (!error.empty()) throw std::runtime_error(error);
-  for (std::size_t i = 0; i < bench_->Count(); ++i) {
+  for (std::size_t i = 0; i < row_->Count(); ++i) {
     // Letters answer in order, so the drive on the i-th letter is host adapter i.
-    // The bench owns the device; the layer only borrows it.
-    std::shared_ptr<emulator::ScsiDevice> borrowed(&bench_->Device(i), [](emulator::ScsiDevice*) {});
+    // The row owns the device; the layer only borrows it.
+    std::shared_ptr<emulator::ScsiDevice> borrowed(&row_->Device(i), [](emulator::ScsiDevice*) {});
     layer_->Place(static_cast<uint8_t>(FIRST_DRIVE_LETTER + i), std::move(borrowed));
   }
 }
@@ -47,12 +47,12 @@ DemoDrives::DemoDrives(const DemoOptions& options) : layer_(std::make_unique<emu
 DemoDrives::~DemoDrives() {
   Interrupt();
   layer_.reset();  // waits for calls inside it before the drives go
-  bench_.reset();
+  row_.reset();
 }
 
-void DemoDrives::Interrupt() { bench_->Interrupt(); }
+void DemoDrives::Interrupt() { row_->Interrupt(); }
 
-std::string DemoDrives::Conclude() const { return bench_->Conclude(); }
+std::string DemoDrives::Conclude() const { return row_->Conclude(); }
 
 std::string LibraryConfig(const DemoOptions& options) {
   const std::string drives = std::to_string(options.drives);

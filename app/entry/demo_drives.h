@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/entry/demo_options.h"
-#include "emulator/drive_bench.h"
+#include "emulator/drive_row.h"
 #include "emulator/virtual_device_layer.h"
 
 namespace demo {
@@ -58,7 +58,7 @@ class DemoDrives {
   std::string Conclude() const;
 
  private:
-  std::unique_ptr<emulator::DriveBench> bench_;
+  std::unique_ptr<emulator::DriveRow> row_;
   std::unique_ptr<emulator::VirtualDeviceLayer> layer_;
 };
 

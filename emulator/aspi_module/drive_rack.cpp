@@ -16,8 +16,8 @@ class Borrowed final : public emulator::ScsiDevice {
   emulator::ScsiDevice& device_;
 };
 
-emulator::DriveBenchOptions BenchOptions(const ModuleConfig& config) {
-  emulator::DriveBenchOptions options;
+emulator::DriveRowOptions RowOptions(const ModuleConfig& config) {
+  emulator::DriveRowOptions options;
   options.drives = config.drives;
   options.revision = config.revision;
   for (const FailSpec& f : config.failures) options.failures.push_back({f.kind, f.nth, f.senseByte2});
@@ -31,21 +31,21 @@ emulator::DriveBenchOptions BenchOptions(const ModuleConfig& config) {
 }  // namespace
 
 DriveRack::DriveRack(const ModuleConfig& config, std::string& error)
-    : config_(config), bench_(BenchOptions(config), error) {}
+    : config_(config), row_(RowOptions(config), error) {}
 
 DriveRack::~DriveRack() = default;
 
 std::vector<AdapterSlot> DriveRack::Slots() {
   std::vector<AdapterSlot> slots(config_.adapters);
-  for (std::size_t adapter = 0; adapter < bench_.Count(); ++adapter) {
+  for (std::size_t adapter = 0; adapter < row_.Count(); ++adapter) {
     slots[adapter].target = static_cast<uint8_t>(config_.target);
-    slots[adapter].device = std::make_unique<Borrowed>(bench_.Device(adapter));
+    slots[adapter].device = std::make_unique<Borrowed>(row_.Device(adapter));
   }
   return slots;
 }
 
-void DriveRack::Interrupt() { bench_.Interrupt(); }
+void DriveRack::Interrupt() { row_.Interrupt(); }
 
-std::string DriveRack::Conclude() const { return bench_.Conclude(); }
+std::string DriveRack::Conclude() const { return row_.Conclude(); }
 
 }  // namespace aspi_module

@@ -13,7 +13,7 @@
 
 #include "emulator/aspi_module/module_config.h"
 #include "emulator/aspi_module/request_engine.h"
-#include "emulator/drive_bench.h"
+#include "emulator/drive_row.h"
 
 namespace aspi_module {
 
@@ -36,7 +36,7 @@ class DriveRack {
 
  private:
   const ModuleConfig config_;
-  emulator::DriveBench bench_;
+  emulator::DriveRow row_;
 };
 
 }  // namespace aspi_module

@@ -138,9 +138,9 @@ bool WaitInterruptibly(const Request& request) {
 
 Driver::Driver(Config config) : config_(std::move(config)) {
   std::string error;  // a log that cannot be made shows as an empty log
-  emulator::DriveBenchOptions options;
+  emulator::DriveRowOptions options;
   options.logPath = config_.log;
-  bench_ = std::make_unique<emulator::DriveBench>(options, error);
+  row_ = std::make_unique<emulator::DriveRow>(options, error);
 }
 
 int Driver::Open(const char* path, int flags) {
@@ -263,7 +263,7 @@ void Driver::Answer(const std::shared_ptr<Request>& request, bool hang, bool los
     bool reached;
     {
       std::lock_guard guard(drive_);
-      reached = bench_->Device(0).Execute(command, reply);
+      reached = row_->Device(0).Execute(command, reply);
     }
     Sleep(config_.latencyMs);
     if (!reached) {

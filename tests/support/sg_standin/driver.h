@@ -29,7 +29,7 @@
 #include <string>
 
 #include "emulator/command_kind.h"
-#include "emulator/drive_bench.h"
+#include "emulator/drive_row.h"
 
 namespace sg_standin {
 
@@ -68,7 +68,7 @@ class Driver {
   // The descriptor poll() should watch instead of `fd`: readable while a
   // reply waits to be read. -1 when `fd` is not ours. `keep` holds it open.
   int ReadinessFd(int fd, std::shared_ptr<Node>& keep);
-  void Conclude() { bench_->Conclude(); }
+  void Conclude() { row_->Conclude(); }
 
  private:
   std::shared_ptr<Node> Find(int fd);
@@ -77,7 +77,7 @@ class Driver {
   int SgIo(const std::shared_ptr<Node>& node, sg_io_hdr_t& hdr);
 
   const Config config_;
-  std::unique_ptr<emulator::DriveBench> bench_;
+  std::unique_ptr<emulator::DriveRow> row_;
   std::mutex drive_;  // one command at a time at the drive
   std::mutex lock_;   // the nodes, their replies and the counts
   std::map<int, std::shared_ptr<Node>> nodes_;

@@ -1,4 +1,4 @@
-#include "emulator/drive_bench.h"
+#include "emulator/drive_row.h"
 
 #include <array>
 #include <cerrno>
@@ -85,7 +85,7 @@ std::string WriteDump(const VirtualDrive& drive, const std::string& folder) {
 
 }  // namespace
 
-DriveBench::DriveBench(DriveBenchOptions options, std::string& error) : options_(std::move(options)) {
+DriveRow::DriveRow(DriveRowOptions options, std::string& error) : options_(std::move(options)) {
   if (!options_.logPath.empty()) {
     // Binary: one line feed per line on every system, so that logs of the
     // same run compare equal whichever system wrote them.
@@ -114,15 +114,15 @@ DriveBench::DriveBench(DriveBenchOptions options, std::string& error) : options_
     d.drive = std::make_unique<VirtualDrive>(driveOptions);
     if (replay_) d.replay = std::make_unique<ReplayDevice>(*replay_, adapter);
     d.faults = d.replay ? std::make_unique<FaultInjector>(*d.replay) : std::make_unique<FaultInjector>(*d.drive);
-    for (const BenchFailure& f : options_.failures)
+    for (const RowFailure& f : options_.failures)
       d.faults->AddRule(FaultRule::Fail(f.kind, f.nth, f.senseByte2));
-    for (const BenchLatency& latency : options_.latencies) d.faults->SetLatency(latency.kind, latency.ms);
+    for (const RowLatency& latency : options_.latencies) d.faults->SetLatency(latency.kind, latency.ms);
     d.faults->SetLatencyScale(options_.latencyScale);
     if (logFile_ != nullptr) d.tap = std::make_unique<LoggingDevice>(*d.faults, log_, adapter);
   }
 }
 
-DriveBench::~DriveBench() {
+DriveRow::~DriveRow() {
   Interrupt();
   // Taps before injectors before drives: each points at the next.
   for (Drive& d : drives_) {
@@ -135,12 +135,12 @@ DriveBench::~DriveBench() {
   if (logFile_ != nullptr) std::fclose(logFile_);
 }
 
-void DriveBench::Interrupt() {
+void DriveRow::Interrupt() {
   for (Drive& d : drives_)
     if (d.faults) d.faults->Interrupt();
 }
 
-std::string DriveBench::Conclude() const {
+std::string DriveRow::Conclude() const {
   if (replay_) {
     if (std::string failure = replay_->Failure(); !failure.empty()) return failure;
     if (const std::size_t left = replay_->Remaining(); left > 0)

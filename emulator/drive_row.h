@@ -27,22 +27,22 @@
 
 namespace emulator {
 
-struct BenchFailure {
+struct RowFailure {
   std::optional<CommandKind> kind;
   uint32_t nth = 1;
   uint8_t senseByte2 = 0;
 };
 
-struct BenchLatency {
+struct RowLatency {
   CommandKind kind;
   uint32_t ms;
 };
 
-struct DriveBenchOptions {
+struct DriveRowOptions {
   uint32_t drives = 1;
   std::string revision;  // empty: the drive's default
-  std::vector<BenchFailure> failures;  // applied to every drive
-  std::vector<BenchLatency> latencies;
+  std::vector<RowFailure> failures;  // applied to every drive
+  std::vector<RowLatency> latencies;
   double latencyScale = 1.0;
   std::string logPath;  // empty: no log file
   std::string dumpDir;  // empty: no dump
@@ -52,15 +52,15 @@ struct DriveBenchOptions {
   bool replayDelays = false;  // each replayed reply takes as long as it did in the trace
 };
 
-class DriveBench {
+class DriveRow {
  public:
   // `error` receives a reason when the log file cannot be created or the
   // trace to replay cannot be read; the drives are made all the same (a
   // trace that cannot be read gives virtual drives).
-  DriveBench(DriveBenchOptions options, std::string& error);
-  ~DriveBench();
-  DriveBench(const DriveBench&) = delete;
-  DriveBench& operator=(const DriveBench&) = delete;
+  DriveRow(DriveRowOptions options, std::string& error);
+  ~DriveRow();
+  DriveRow(const DriveRow&) = delete;
+  DriveRow& operator=(const DriveRow&) = delete;
 
   std::size_t Count() const { return drives_.size(); }
   // The drive as its transport reaches it: through its log tap if it has one. Adapter i logs as ha=i.
@@ -73,10 +73,10 @@ class DriveBench {
   // from 0x240000) of the first drive into the dump folder, if one was asked
   // for, both whole or neither (each through a temporary file in the folder,
   // pushed to the disk and renamed into place; an existing one that is not a
-  // regular file is left alone and refused), and tells whether the bench's
+  // regular file is left alone and refused), and tells whether the row's
   // files were all written: empty when they were, else one line naming the
   // first problem (a replay that went astray comes first, then a command-log
-  // line that could not be written, then a failed dump). Once per bench,
+  // line that could not be written, then a failed dump). Once per row,
   // after the drives' last command.
   std::string Conclude() const;
 
@@ -88,7 +88,7 @@ class DriveBench {
     std::unique_ptr<LoggingDevice> tap;  // only with a log file
   };
 
-  const DriveBenchOptions options_;
+  const DriveRowOptions options_;
   CommandLog log_{false};
   std::FILE* logFile_ = nullptr;
   // The errno of the first command-log line that could not be written; 0: none.
