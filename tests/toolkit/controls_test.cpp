@@ -10,13 +10,13 @@
 
 namespace {
 
-class ControlsTest : public ::testing::Test {
+class ToolkitControls : public ::testing::Test {
  protected:
   tk::Form form{400, 377};
   tk::NativeControl* host = form.Client();
 };
 
-TEST_F(ControlsTest, CheckingUncheckedRadioButtonRunsItsHandlerOnceBeforeReturning) {
+TEST_F(ToolkitControls, CheckingUncheckedRadioButtonRunsItsHandlerOnceBeforeReturning) {
   tk::RadioButton first(host, {0, 0, 100, 17}, "first");
   tk::RadioButton second(host, {0, 20, 100, 17}, "second");
   int firstClicks = 0, secondClicks = 0;
@@ -34,7 +34,7 @@ TEST_F(ControlsTest, CheckingUncheckedRadioButtonRunsItsHandlerOnceBeforeReturni
   EXPECT_EQ(firstClicks, 1);
 }
 
-TEST_F(ControlsTest, OperatorClickOnRadioButtonRunsHandlerOnlyWhenItBecomesChecked) {
+TEST_F(ToolkitControls, OperatorClickOnRadioButtonRunsHandlerOnlyWhenItBecomesChecked) {
   tk::RadioButton radio(host, {0, 0, 100, 17}, "r");
   int clicks = 0;
   radio.OnClick([&] { ++clicks; });
@@ -44,7 +44,7 @@ TEST_F(ControlsTest, OperatorClickOnRadioButtonRunsHandlerOnlyWhenItBecomesCheck
   EXPECT_TRUE(radio.Checked());
 }
 
-TEST_F(ControlsTest, DisabledButtonRaisesNoClick) {
+TEST_F(ToolkitControls, DisabledButtonRaisesNoClick) {
   tk::Button button(host, {0, 0, 60, 25}, "b");
   int clicks = 0;
   button.OnClick([&] { ++clicks; });
@@ -57,7 +57,7 @@ TEST_F(ControlsTest, DisabledButtonRaisesNoClick) {
   EXPECT_FALSE(button.Enabled());
 }
 
-class ComboBoxTest : public ControlsTest {
+class ToolkitComboBox : public ToolkitControls {
  protected:
   void SetUp() override {
     combo.AddItem("first");
@@ -68,27 +68,27 @@ class ComboBoxTest : public ControlsTest {
   std::vector<int> seenIndexes;
 };
 
-TEST_F(ComboBoxTest, AddedItemsLeaveNoCurrentItem) {
+TEST_F(ToolkitComboBox, AddedItemsLeaveNoCurrentItem) {
   EXPECT_EQ(combo.ItemCount(), 2);
   EXPECT_EQ(combo.Item(1), "second");
   EXPECT_EQ(combo.ItemIndex(), -1);
 }
 
-TEST_F(ComboBoxTest, SettingCurrentItemRaisesNoChange) {
+TEST_F(ToolkitComboBox, SettingCurrentItemRaisesNoChange) {
   combo.SetItemIndex(1);
   EXPECT_EQ(combo.ItemIndex(), 1);
   EXPECT_EQ(combo.Text(), "second");
   EXPECT_TRUE(seenIndexes.empty());
 }
 
-TEST_F(ComboBoxTest, OperatorPickRaisesChangeWithPickedItemCurrent) {
+TEST_F(ToolkitComboBox, OperatorPickRaisesChangeWithPickedItemCurrent) {
   combo.SetItemIndex(0);
   combo.Pick(1);
   EXPECT_THAT(seenIndexes, ::testing::ElementsAre(1));
   EXPECT_EQ(combo.Text(), "second");
 }
 
-TEST_F(ComboBoxTest, OperatorEditRaisesChangeWithNoCurrentItem) {
+TEST_F(ToolkitComboBox, OperatorEditRaisesChangeWithNoCurrentItem) {
   combo.SetItemIndex(1);
   combo.TypeText("x");
   EXPECT_THAT(seenIndexes, ::testing::ElementsAre(-1));
@@ -99,14 +99,14 @@ TEST_F(ComboBoxTest, OperatorEditRaisesChangeWithNoCurrentItem) {
   EXPECT_EQ(combo.ItemIndex(), 0);
 }
 
-TEST_F(ComboBoxTest, DisabledBoxIgnoresOperator) {
+TEST_F(ToolkitComboBox, DisabledBoxIgnoresOperator) {
   combo.SetEnabled(false);
   combo.Pick(0);
   combo.TypeText("x");
   EXPECT_TRUE(seenIndexes.empty());
 }
 
-TEST_F(ControlsTest, LabelTakesTheSizeOfItsText) {
+TEST_F(ToolkitControls, LabelTakesTheSizeOfItsText) {
   tk::Label label(host, 16, 8, "ab");
   const int shortWidth = label.GetBounds().width;
   label.SetCaption("a much longer caption");
@@ -117,7 +117,7 @@ TEST_F(ControlsTest, LabelTakesTheSizeOfItsText) {
   EXPECT_EQ(label.Caption(), "a much longer caption");
 }
 
-TEST_F(ControlsTest, RichEditLineFeedStartsNewParagraph) {
+TEST_F(ToolkitControls, RichEditLineFeedStartsNewParagraph) {
   tk::RichEdit edit(host, {0, 0, 193, 61}, "RichEdit1");
   EXPECT_EQ(edit.ParagraphCount(), 1);
   edit.SetText("one\ntwo");
@@ -125,7 +125,7 @@ TEST_F(ControlsTest, RichEditLineFeedStartsNewParagraph) {
   EXPECT_EQ(edit.Text(), "one\ntwo");
 }
 
-TEST_F(ControlsTest, ProgressPositionStaysWithinRange) {
+TEST_F(ToolkitControls, ProgressPositionStaysWithinRange) {
   tk::ProgressBar bar(host, {0, 0, 100, 17}, 0, 100);
   bar.SetPosition(90);
   bar.SetMax(70);  // below the position: clamped, not reset

@@ -55,7 +55,7 @@ std::function<bool()> PressOkOnce(SeenBox& seen) {
   };
 }
 
-class DialogsTest : public ::testing::Test {
+class ToolkitDialogs : public ::testing::Test {
  protected:
   void SetUp() override { tk::SetApplicationTitle("Zorvex Firmware Flash Utility"); }
   tk::WindowDialogs dialogs;
@@ -67,9 +67,9 @@ struct BoxCase {
   std::string text;
 };
 
-class MessageBoxTest : public DialogsTest, public ::testing::WithParamInterface<BoxCase> {};
+class ToolkitMessageBox : public ToolkitDialogs, public ::testing::WithParamInterface<BoxCase> {};
 
-TEST_P(MessageBoxTest, ShowsItsTextAndReturnsOncePressed) {
+TEST_P(ToolkitMessageBox, ShowsItsTextAndReturnsOncePressed) {
   SeenBox seen;
   Answerer presser(PressOkOnce(seen));
   GetParam().show(dialogs);
@@ -77,14 +77,14 @@ TEST_P(MessageBoxTest, ShowsItsTextAndReturnsOncePressed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Boxes, MessageBoxTest,
+    Boxes, ToolkitMessageBox,
     ::testing::Values(BoxCase{"plain", [](tk::Dialogs& d) { d.ShowMessage("ERROR\x82\xc5\x82\xb7"); },
                               "ERROR\x82\xc5\x82\xb7"},  // "ERRORです"
                       BoxCase{"fatal", [](tk::Dialogs& d) { d.ShowFatalError("wnaspi32.dll", "ASPI32 error"); },
                               "wnaspi32.dll"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DialogsTest, BoxFromAnotherThreadOpensOnWindowThreadWhileCallerWaits) {
+TEST_F(ToolkitDialogs, BoxFromAnotherThreadOpensOnWindowThreadWhileCallerWaits) {
   std::atomic<bool> returned{false};
   SeenBox seen;
   seen.callerReturned = &returned;
@@ -103,9 +103,9 @@ TEST_F(DialogsTest, BoxFromAnotherThreadOpensOnWindowThreadWhileCallerWaits) {
 
 // The open dialog, as described, answered by the operator: cancelled it
 // gives no file, with a file chosen that file's path.
-class OpenDialogTest : public DialogsTest, public ::testing::WithParamInterface<bool> {};
+class ToolkitOpenDialog : public ToolkitDialogs, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(OpenDialogTest, OffersTheFilterPairsAndGivesTheChosenFileOrNone) {
+TEST_P(ToolkitOpenDialog, OffersTheFilterPairsAndGivesTheChosenFileOrNone) {
   const bool choose = GetParam();
   const std::string path = ::testing::TempDir() + "toolkit_open_dialog.bin";
   std::ofstream(path, std::ios::binary) << "firmware";
@@ -119,6 +119,6 @@ TEST_P(OpenDialogTest, OffersTheFilterPairsAndGivesTheChosenFileOrNone) {
   std::remove(path.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(CancelledOrChosen, OpenDialogTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(CancelledOrChosen, ToolkitOpenDialog, ::testing::Bool());
 
 }  // namespace

@@ -10,16 +10,16 @@
 
 namespace {
 
-class FormTest : public ::testing::Test {
+class ToolkitForm : public ::testing::Test {
  protected:
-  FormTest() {
+  ToolkitForm() {
     tk::MenuItem file = form.AddMenu("File(&F)");
     form.AddMenuItem(file, "Exit(&X)");
   }
   tk::Form form{400, 377};
 };
 
-TEST_F(FormTest, CloseHandlerMayRefuse) {
+TEST_F(ToolkitForm, CloseHandlerMayRefuse) {
   int closes = 0;
   tk::CloseAction answer = tk::CloseAction::None;
   form.OnClose([&](tk::CloseAction& action) {
@@ -39,7 +39,7 @@ TEST_F(FormTest, CloseHandlerMayRefuse) {
   EXPECT_FALSE(form.Shown());
 }
 
-TEST_F(FormTest, ClosingTheWindowEndsTheEventLoop) {
+TEST_F(ToolkitForm, ClosingTheWindowEndsTheEventLoop) {
   form.Show();
   bool forced = false;
   tk::Timer watchdog;  // a safety net only: the close ends the loop at once
@@ -55,20 +55,20 @@ TEST_F(FormTest, ClosingTheWindowEndsTheEventLoop) {
   EXPECT_FALSE(form.Shown());
 }
 
-TEST_F(FormTest, CloseRunsHandlerAlsoBeforeTheWindowWasShown) {
+TEST_F(ToolkitForm, CloseRunsHandlerAlsoBeforeTheWindowWasShown) {
   int closes = 0;
   form.OnClose([&](tk::CloseAction&) { ++closes; });
   form.Close();
   EXPECT_EQ(closes, 1);
 }
 
-TEST_F(FormTest, CaptionRoundTripsJapanese) {
+TEST_F(ToolkitForm, CaptionRoundTripsJapanese) {
   const std::string caption = "\x8c\xbe\x8c\xea";  // 言語
   form.SetCaption(caption);
   EXPECT_EQ(form.Caption(), caption);
 }
 
-TEST_F(FormTest, InvisiblePopupItemShortcutRunsNothingAndVisibleOneDoes) {
+TEST_F(ToolkitForm, InvisiblePopupItemShortcutRunsNothingAndVisibleOneDoes) {
   tk::MenuItem item = form.AddPopupItem("");
   item.SetShortcut("Ctrl+S");
   item.SetVisible(false);
@@ -88,7 +88,7 @@ TEST_F(FormTest, InvisiblePopupItemShortcutRunsNothingAndVisibleOneDoes) {
   EXPECT_EQ(clicks, 2);
 }
 
-TEST_F(FormTest, MenuItemShortcutWorksWithMenuClosed) {
+TEST_F(ToolkitForm, MenuItemShortcutWorksWithMenuClosed) {
   tk::MenuItem file = form.AddMenu("File(&F)");
   tk::MenuItem exit = form.AddMenuItem(file, "Exit(&X)");
   exit.SetShortcut("Ctrl+X");

@@ -23,19 +23,19 @@ const Conversion kConversions[] = {
     {"line_feed_and_question_mark", u8"です。\nか?", "\x82\xc5\x82\xb7\x81\x42\x0a\x82\xa9\x3f"},
 };
 
-class Cp932Test : public ::testing::TestWithParam<Conversion> {};
+class ToolkitCp932Conversion : public ::testing::TestWithParam<Conversion> {};
 
-TEST_P(Cp932Test, EncodesUtf8Literal) { EXPECT_EQ(tk::Cp932(GetParam().unicode), GetParam().cp932); }
+TEST_P(ToolkitCp932Conversion, EncodesUtf8Literal) { EXPECT_EQ(tk::Cp932(GetParam().unicode), GetParam().cp932); }
 
-TEST_P(Cp932Test, DecodesToUtf8) {
+TEST_P(ToolkitCp932Conversion, DecodesToUtf8) {
   const auto& u = GetParam().unicode;
   EXPECT_EQ(tk::Utf8(GetParam().cp932), std::string(reinterpret_cast<const char*>(u.data()), u.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, Cp932Test, ::testing::ValuesIn(kConversions),
+INSTANTIATE_TEST_SUITE_P(Texts, ToolkitCp932Conversion, ::testing::ValuesIn(kConversions),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Cp932, CharacterOutsideTheCodePageBecomesQuestionMark) {
+TEST(ToolkitCp932, CharacterOutsideTheCodePageBecomesQuestionMark) {
   EXPECT_TRUE(tk::Cp932Available());
   EXPECT_EQ(tk::Cp932(u8"a€b😀c"), "a?b?c");
 }

@@ -13,7 +13,7 @@ namespace {
 
 using toolkit_test::TurnEventLoopUntil;
 
-TEST(Timer, IntervalIsOneSecondUntilSetAndTimerStartsDisabled) {
+TEST(ToolkitTimer, IntervalIsOneSecondUntilSetAndTimerStartsDisabled) {
   tk::Timer timer;
   EXPECT_EQ(timer.Interval(), 1000);
   EXPECT_FALSE(timer.Enabled());
@@ -24,7 +24,7 @@ TEST(Timer, IntervalIsOneSecondUntilSetAndTimerStartsDisabled) {
   EXPECT_FALSE(timer.Enabled());
 }
 
-TEST(Timer, TickRunsHandlerOnce) {
+TEST(ToolkitTimer, TickRunsHandlerOnce) {
   tk::Timer timer;
   int ticks = 0;
   timer.OnTimer([&] { ++ticks; });
@@ -32,7 +32,7 @@ TEST(Timer, TickRunsHandlerOnce) {
   EXPECT_EQ(ticks, 1);
 }
 
-TEST(Timer, IntervalSetInsideHandlerSpacesTheFollowingTick) {
+TEST(ToolkitTimer, IntervalSetInsideHandlerSpacesTheFollowingTick) {
   using Clock = std::chrono::steady_clock;
   tk::Timer timer;
   std::vector<Clock::time_point> at;
@@ -50,7 +50,7 @@ TEST(Timer, IntervalSetInsideHandlerSpacesTheFollowingTick) {
   EXPECT_GE(at[1] - at[0], std::chrono::milliseconds(370));
 }
 
-TEST(Timer, DisablingFromAnotherThreadStopsIt) {
+TEST(ToolkitTimer, DisablingFromAnotherThreadStopsIt) {
   tk::Timer timer;
   timer.SetInterval(10);
   std::atomic<int> ticks{0};

@@ -20,13 +20,13 @@ namespace {
 using toolkit_test::TurnEventLoopUntil;
 using zx_test::TestThread;
 
-class WindowThreadTest : public ::testing::Test {
+class ToolkitWindowThread : public ::testing::Test {
  protected:
   tk::Form form{400, 377};
 };
 
 // Blocking and posted hand-overs from one thread land in their order.
-TEST_F(WindowThreadTest, CallsFromAnotherThreadRunOnWindowThreadInOrder) {
+TEST_F(ToolkitWindowThread, CallsFromAnotherThreadRunOnWindowThreadInOrder) {
   tk::Button button(form.Client(), {0, 0, 60, 25}, "");
   std::vector<std::string> seen;
   bool allOnWindowThread = true;
@@ -55,14 +55,14 @@ TEST_F(WindowThreadTest, CallsFromAnotherThreadRunOnWindowThreadInOrder) {
   EXPECT_TRUE(allOnWindowThread);
 }
 
-TEST_F(WindowThreadTest, CallPostedOnTheWindowThreadRunsAtALaterPass) {
+TEST_F(ToolkitWindowThread, CallPostedOnTheWindowThreadRunsAtALaterPass) {
   bool ran = false;
   tk::PostToWindowThread([&] { ran = true; });
   EXPECT_FALSE(ran);
   EXPECT_TRUE(TurnEventLoopUntil([&] { return ran; }));
 }
 
-TEST_F(WindowThreadTest, ExceptionOnWindowThreadReachesTheCallingThread) {
+TEST_F(ToolkitWindowThread, ExceptionOnWindowThreadReachesTheCallingThread) {
   std::atomic<bool> done{false};
   std::string caught;
   TestThread worker([&] {
@@ -79,7 +79,7 @@ TEST_F(WindowThreadTest, ExceptionOnWindowThreadReachesTheCallingThread) {
   EXPECT_EQ(caught, "refused");
 }
 
-TEST_F(WindowThreadTest, GetterFromAnotherThreadSeesValueSetThere) {
+TEST_F(ToolkitWindowThread, GetterFromAnotherThreadSeesValueSetThere) {
   tk::Edit edit(form.Client(), {0, 0, 50, 20}, "start");
   std::atomic<bool> done{false};
   std::string readBack;
@@ -96,7 +96,7 @@ TEST_F(WindowThreadTest, GetterFromAnotherThreadSeesValueSetThere) {
 }
 
 // The display went: calls from other threads, queued or new, return (in a child: it stays so).
-TEST_F(WindowThreadTest, CallsFromAnotherThreadAreSkippedOnceTheWindowIsAbandoned) {
+TEST_F(ToolkitWindowThread, CallsFromAnotherThreadAreSkippedOnceTheWindowIsAbandoned) {
   EXPECT_EXIT(
       {
         std::atomic<int> ran{0};
