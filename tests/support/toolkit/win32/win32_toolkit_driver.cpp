@@ -1,9 +1,12 @@
 // The contract suite's driver on the Win32 back-end (run under Wine).
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 
 #include "app/toolkit/win32/win32_native.h"
+#include "app/toolkit/window_thread.h"
 #include "tests/support/toolkit/toolkit_driver.h"
 
 // After <windows.h> (win32_native.h), which it needs: the common dialogs'
@@ -65,8 +68,18 @@ std::optional<std::vector<std::string>> AnswerOpenDialog(const std::optional<std
 }
 
 void PressCtrlKey(tk::Form& form, char letter) {
-  // Ctrl is held: the message loop hands the key to the window's shortcuts.
-  form.Window().Shortcut(static_cast<UINT>(letter));
+  // Ctrl held down while the key reaches the window through the
+  // application's own message loop, which ends once the key has passed.
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  BYTE held[256];
+  std::copy(std::begin(keys), std::end(keys), std::begin(held));
+  held[VK_CONTROL] = 0x80;
+  ::SetKeyboardState(held);
+  ::PostMessageA(form.Window().Handle(), WM_KEYDOWN, static_cast<WPARAM>(letter), 1);
+  tk::PostToWindowThread([] { tk::ExitMessageLoop(0); });
+  TheApplication().Run();
+  ::SetKeyboardState(keys);
 }
 
 }  // namespace toolkit_test
