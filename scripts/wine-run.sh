@@ -2,6 +2,7 @@
 # Runs a program of the Windows build under Wine in a private prefix; CTest
 # uses it as the emulator of the cross build.
 #   scripts/wine-run.sh --prefix build-win64/wine-prefix build-win64/tests/tests_emulator.exe [args]
+#   scripts/wine-run.sh --prefix DIR --null-display PROGRAM [args]   (windows without a display)
 # Without --prefix the prefix is ZX_WINEPREFIX, else build-win64/wine-prefix.
 #
 # x86_64 and i686 programs alike start through the 64-bit loader, in a
@@ -18,6 +19,8 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 prefix="${ZX_WINEPREFIX:-$here/build-win64/wine-prefix}"
 if [ "${1:-}" = "--prefix" ]; then prefix="$2"; shift 2; fi
+null_display=0
+if [ "${1:-}" = "--null-display" ]; then null_display=1; shift; fi
 mkdir -p "$prefix"
 export WINEPREFIX="$(cd "$prefix" && pwd)"
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -43,8 +46,25 @@ export WINESERVER
 # end of it. So, with no server yet: start one that stays 30 s past its last
 # program (warm starts for a whole suite) and let a quiet wineboot start the
 # background programs.
-if ! "$WINESERVER" -k0 2>/dev/null; then
+start_server() {
   "$WINESERVER" -p30 2>/dev/null || true
   timeout 600 "${loader[@]}" wineboot </dev/null >/dev/null 2>&1 || true
+}
+if ! "$WINESERVER" -k0 2>/dev/null; then start_server; fi
+# --null-display (a prefix of its own): windows are made, drawn nowhere,
+# without a display; Wine's null driver stands in for one. The desktop takes
+# its driver when it starts, so the prefix's server starts again once the
+# setting is in (kept in user.reg, written when the server ends).
+null_set() { grep -q '^"Graphics"="null"' "$WINEPREFIX/user.reg" 2>/dev/null; }
+if [ "$null_display" = 1 ] && ! null_set; then
+  (
+    flock 9
+    if ! null_set; then
+      "${loader[@]}" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+      "$WINESERVER" -k 2>/dev/null || true
+      "$WINESERVER" -w 2>/dev/null || true
+      start_server
+    fi
+  ) 9>"$WINEPREFIX.lock"
 fi
 exec "${loader[@]}" "$@"

@@ -1,23 +1,17 @@
-// The real message boxes, inspected and closed by a timer as a person would.
+// The real message boxes on Qt, inspected and closed by a timer as a person
+// would: what only Qt's boxes show (the toolkit's contract: tests/toolkit).
 #include "app/toolkit/dialogs.h"
 
 #include <gmock/gmock.h>
 
 #include <QAbstractButton>
-#include <QFileDialog>
 #include <QApplication>
 #include <QMessageBox>
-#include <QThread>
 #include <QTimer>
-#include <atomic>
-#include <thread>
 
 #include "app/toolkit/application.h"
-#include "tests/support/window/event_wait.h"
 
 namespace {
-
-using testing_support::ProcessEventsUntil;
 
 struct SeenBox {
   bool seen = false;
@@ -27,9 +21,6 @@ struct SeenBox {
   bool okButton = false;
   Qt::WindowModality modality = Qt::NonModal;
   bool onTop = false;
-  bool onWindowThread = false;
-  const std::atomic<bool>* callerReturned = nullptr;  // watched while the box is open
-  bool callerReturnedWhileOpen = false;
 };
 
 // Polls for the open box, records it and presses its OK button.
@@ -46,8 +37,6 @@ void CloseBoxWhenItOpens(SeenBox& seen) {
     seen.okButton = box->button(QMessageBox::Ok) != nullptr;
     seen.modality = box->windowModality();
     seen.onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    seen.onWindowThread = box->thread() == qApp->thread();
-    seen.callerReturnedWhileOpen = seen.callerReturned != nullptr && seen.callerReturned->load();
     if (seen.okButton) box->button(QMessageBox::Ok)->click();
     poll->deleteLater();
   });
@@ -91,37 +80,6 @@ TEST_F(DialogsTest, FatalBoxHasErrorIconGivenCaptionAndBlocksTheApplication) {
   EXPECT_EQ(seen.icon, QMessageBox::Critical);
   EXPECT_EQ(seen.modality, Qt::ApplicationModal);
   EXPECT_TRUE(seen.onTop);
-}
-
-TEST_F(DialogsTest, BoxFromAnotherThreadOpensOnWindowThreadWhileCallerWaits) {
-  std::atomic<bool> returned{false};
-  SeenBox seen;
-  seen.callerReturned = &returned;
-  CloseBoxWhenItOpens(seen);
-  std::thread worker([&] {
-    dialogs.ShowMessage("x");
-    returned = true;
-  });
-  const bool finished = ProcessEventsUntil([&] { return returned.load(); });
-  worker.join();
-  ASSERT_TRUE(finished);
-  EXPECT_TRUE(seen.seen);
-  EXPECT_TRUE(seen.onWindowThread);
-  EXPECT_FALSE(seen.callerReturnedWhileOpen);
-}
-
-// The open dialog, as described, cancelled by the operator: no file.
-TEST_F(DialogsTest, OpenDialogOffersTheFilterPairsAndCancelGivesNoFile) {
-  QStringList filters;
-  QTimer::singleShot(50, [&] {
-    if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-      filters = dialog->nameFilters();
-      dialog->reject();
-    }
-  });
-  const tk::OpenDialog open("Firmware File (*.bin)|*.bin|All Files (*.*)|*.*");
-  EXPECT_EQ(open.Execute(), std::nullopt);
-  EXPECT_EQ(filters, QStringList({"Firmware File (*.bin)", "All Files (*.*)"}));
 }
 
 }  // namespace
