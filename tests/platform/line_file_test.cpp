@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/platform/special_file.h"
+#include "tests/platform/system_traits.h"
 
 namespace {
 

@@ -19,13 +19,6 @@ class LinuxEvents : public ::testing::Test {
   EventService& events = SystemEvents();
 };
 
-// A module's late signal on a closed event fails: the table no longer has it.
-TEST_F(LinuxEvents, ModuleSignalOnAClosedEventFails) {
-  const EventHandle old = events.CreateEvent();
-  ASSERT_TRUE(events.CloseHandle(old));
-  EXPECT_EQ(MODULE_SET_EVENT(old), 0);
-}
-
 // More events open at once than the table has slots: each still its own.
 TEST_F(LinuxEvents, ManyOpenEventsStayApart) {
   const std::size_t before = events.OpenCount();

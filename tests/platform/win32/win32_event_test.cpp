@@ -10,13 +10,6 @@ class Win32Events : public ::testing::Test {
   EventService& events = SystemEvents();
 };
 
-// The system's SetEvent reaches the retired object, which nobody waits on.
-TEST_F(Win32Events, ModuleSignalOnAClosedEventReachesNoOpenEvent) {
-  const EventHandle old = events.CreateEvent();
-  ASSERT_TRUE(events.CloseHandle(old));
-  EXPECT_EQ(MODULE_SET_EVENT(old), 1);
-}
-
 // A spent event (its one signal taken by a wait) comes back reset; one whose
 // wait ran out is never handed out again.
 TEST_F(Win32Events, OnlySpentEventsComeBack) {

@@ -1,4 +1,4 @@
-#include "tests/platform/special_file.h"
+#include "tests/platform/system_traits.h"
 
 namespace zx_test {
 
@@ -8,5 +8,7 @@ bool MakeFifo(const std::string& path) {
   (void)path;
   return false;
 }
+
+const int LATE_MODULE_SIGNAL_RESULT = 1;
 
 }  // namespace zx_test

@@ -1,4 +1,4 @@
-#include "tests/platform/special_file.h"
+#include "tests/platform/system_traits.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,5 +9,7 @@ bool MakeFifo(const std::string& path) {
   EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
   return true;
 }
+
+const int LATE_MODULE_SIGNAL_RESULT = 0;
 
 }  // namespace zx_test
