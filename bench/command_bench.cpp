@@ -14,8 +14,8 @@
 #include "bench/handoff.h"
 #include "drive/command_channel.h"
 #include "drive/commands.h"
-#include "platform/linux/dl_library_loader.h"
 #include "platform/event.h"
+#include "platform/system_library_loader.h"
 #include "transport/aspi_library.h"
 #include "transport/aspisim.h"
 #include "transport/command_trace.h"
@@ -150,7 +150,7 @@ Comparison TracedCommand(int rounds, int batch) {
 CommandFigures LibraryCommand(int rounds, int batch, const std::string& libraryFolder) {
   const OneCpu pinned;
   setenv("ZX_VIRTUAL_ASPI", demo::LibraryConfig(InstantDrives()).c_str(), 1);
-  platform::DlLibraryLoader loader(libraryFolder);
+  platform::SystemLibraryLoader loader(libraryFolder);
   NoDialogs dialogs;
   CommandChannel channel(SystemEvents(), dialogs);
   AspiLibrary library{loader, dialogs, channel.aspi};

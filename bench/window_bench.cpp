@@ -37,9 +37,9 @@
 #include "app/toolkit/dialogs.h"
 #include "app/toolkit/form.h"
 #include "emulator/virtual_drive.h"
-#include "platform/linux/dl_library_loader.h"
 #include "platform/event.h"
 #include "platform/linux/linux_system_info.h"
+#include "platform/system_library_loader.h"
 #include "transport/command_trace.h"
 
 namespace bench {
@@ -76,7 +76,7 @@ struct DemoProgram {
   platform::LinuxSystemInfo real;
   demo::DemoSystemInfo system;
   demo::DemoPower power;
-  platform::DlLibraryLoader libraries;
+  platform::SystemLibraryLoader libraries;
   tk::WindowDialogs dialogs;
   Program program;
 };

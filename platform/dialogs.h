@@ -1,10 +1,9 @@
 // Message boxes and the beep, as the operating system offers them, behind an
 // interface so that tests can see which boxes appeared without a person to
-// close them. The window layer implements it with its toolkit.
+// close them. The window layer implements it with its toolkit, on every
+// system.
 // Threads: any; a box always runs on the window thread while the caller
-// waits until it is closed. Windows (platform/win32/win32_dialogs.h): the
-// box runs on the calling thread instead, with no owner window; the caller
-// still waits until it is closed.
+// waits until it is closed.
 #pragma once
 
 #include <string_view>

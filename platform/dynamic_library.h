@@ -1,8 +1,6 @@
 // Loading a library by name, looking up entry points, freeing it.
-// Implementations: DlLibraryLoader (platform/linux/dl_library_loader.h) and Win32LibraryLoader
-// (platform/win32/win32_library_loader.h). Both look for a bare name in the
-// given folder first; after that, Windows's own search may include the
-// current directory, which Linux's never does.
+// The system's implementation: SystemLibraryLoader
+// (platform/system_library_loader.h), which says how a name maps to a file.
 // Threads: any; the program uses it from the window thread.
 #pragma once
 

@@ -12,15 +12,15 @@
 //
 // Windows: the handles are the system's own event handles, so that an ASPI
 // library (a real wnaspi32.dll) can signal them itself with kernel32's
-// SetEvent; MODULE_SET_EVENT below names that call, and there is no
-// zx_SetEvent. The system reuses the values of closed handles, so a closed
-// event keeps its system object, retired and never signalled through the
-// table again, until the process ends: its value cannot be handed out
-// twice, and a library's late SetEvent on it reaches nobody (it succeeds,
-// where Linux's zx_SetEvent fails). An event whose one completion was
-// taken by a wait is spent: nothing can signal it any more, so it is kept
-// and handed out again, its value with it; only events closed otherwise
-// (a wait that ran out) hold their system handle for the rest of the run.
+// SetEvent, which is what zx_SetEvent below calls there. The system reuses
+// the values of closed handles, so a closed event keeps its system object,
+// retired and never signalled through the table again, until the process
+// ends: its value cannot be handed out twice, and a library's late SetEvent
+// on it reaches nobody (it succeeds, where Linux's zx_SetEvent fails). An
+// event whose one completion was taken by a wait is spent: nothing can
+// signal it any more, so it is kept and handed out again, its value with
+// it; only events closed otherwise (a wait that ran out) hold their system
+// handle for the rest of the run.
 // Threads: every operation may be called from any thread.
 #pragma once
 
@@ -55,17 +55,11 @@ EventService& SystemEvents();
 using ModuleSetEventFn = int (*)(std::uintptr_t handle);
 
 extern "C" {
-#ifdef _WIN32
-// kernel32's SetEvent on the handle.
-int zx_SetSystemEvent(std::uintptr_t handle);
-#else
-// For loadable modules: signal an event of the process's table. 1 on success.
+// For loadable modules: signal the caller's event; 1 on success. Linux: an
+// event of the process's table, which every executable exports to the
+// modules it loads. Windows: kernel32's SetEvent on the handle, compiled
+// into each module, since a library resolves nothing from the program.
 int zx_SetEvent(std::uintptr_t handle);
-#endif
 }
 
-#ifdef _WIN32
-inline constexpr ModuleSetEventFn MODULE_SET_EVENT = &zx_SetSystemEvent;
-#else
 inline constexpr ModuleSetEventFn MODULE_SET_EVENT = &zx_SetEvent;
-#endif

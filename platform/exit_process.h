@@ -17,4 +17,8 @@ namespace platform {
 
 [[noreturn]] void ExitProcess(uint32_t exitCode);
 
+// ExitProcess's last step, each system's own: ends the process at once,
+// flushing nothing. Not for other callers.
+[[noreturn]] void EndProcessNow(uint32_t exitCode);
+
 }  // namespace platform

@@ -1,6 +1,9 @@
 // The project's mutex, its scoped holders and its condition variable.
 //
-// Linux: thin wrappers over the standard library's types.
+// Each system's implementation lives in its folder (platform/<system>/
+// <system>_lock.cpp) and keeps its own objects in the opaque storage below,
+// checking there that they fit.
+// Linux: the standard library's mutex and condition variable.
 // Windows: a critical section, and a condition variable of the project's
 // own, built from nothing newer than what Windows 95/98/Me and NT 4.0 have
 // (no CONDITION_VARIABLE, no SRWLOCK, no SignalObjectAndWait), so that no
@@ -21,14 +24,6 @@
 
 #include "platform/thread.h"
 
-#ifndef _WIN32
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#else
-#include <vector>
-#endif
-
 namespace platform {
 
 class ConditionVariable;
@@ -44,13 +39,9 @@ class Mutex {
   void Unlock();
 
  private:
-#ifdef _WIN32
-  // A CRITICAL_SECTION, kept opaque so that no caller sees <windows.h>.
-  alignas(void*) unsigned char section_[sizeof(void*) == 8 ? 40 : 24];
-#else
-  friend class UniqueLock;
-  std::mutex mutex_;
-#endif
+  friend class ConditionVariable;
+  // The system's mutex, kept opaque so that no caller sees a system header.
+  alignas(void*) unsigned char storage_[sizeof(void*) == 8 ? 40 : 24];
 };
 
 // Holds the mutex for its own lifetime.
@@ -72,24 +63,28 @@ inline constexpr DeferLock DEFER_LOCK{};
 // condition variable's waits take.
 class UniqueLock {
  public:
-  explicit UniqueLock(Mutex& mutex);
-  UniqueLock(Mutex& mutex, DeferLock);
-  ~UniqueLock();
+  explicit UniqueLock(Mutex& mutex) : mutex_(mutex) { Lock(); }
+  UniqueLock(Mutex& mutex, DeferLock) : mutex_(mutex) {}
+  ~UniqueLock() {
+    if (owns_) mutex_.Unlock();
+  }
   UniqueLock(const UniqueLock&) = delete;
   UniqueLock& operator=(const UniqueLock&) = delete;
 
-  void Lock();
-  void Unlock();
-  bool OwnsLock() const;
+  void Lock() {
+    mutex_.Lock();
+    owns_ = true;
+  }
+  void Unlock() {
+    owns_ = false;
+    mutex_.Unlock();
+  }
+  bool OwnsLock() const { return owns_; }
 
  private:
   friend class ConditionVariable;
-#ifdef _WIN32
   Mutex& mutex_;
   bool owns_ = false;
-#else
-  std::unique_lock<std::mutex> lock_;
-#endif
 };
 
 class ConditionVariable {
@@ -131,47 +126,8 @@ class ConditionVariable {
   static constexpr uint32_t WAIT_FOREVER = 0xFFFFFFFF;
 
  private:
-#ifdef _WIN32
-  struct Waiter;
-  void Unqueue(Waiter& waiter);
-  // Waits for the waiter's event with the caller's mutex let go; false on
-  // a timeout that no notify overtook.
-  bool Block(UniqueLock& lock, uint32_t ms);
-
-  Mutex queueLock_;  // the queue and the spare events
-  Waiter* first_ = nullptr;
-  Waiter* last_ = nullptr;
-  std::vector<void*> spareEvents_;  // auto-reset, unsignalled
-#else
-  std::condition_variable condition_;
-#endif
+  // The system's waiting state, kept opaque like the mutex's.
+  alignas(8) unsigned char storage_[sizeof(void*) == 8 ? 80 : 48];
 };
-
-#ifndef _WIN32
-inline Mutex::Mutex() = default;
-inline Mutex::~Mutex() = default;
-inline void Mutex::Lock() { mutex_.lock(); }
-inline void Mutex::Unlock() { mutex_.unlock(); }
-
-inline UniqueLock::UniqueLock(Mutex& mutex) : lock_(mutex.mutex_) {}
-inline UniqueLock::UniqueLock(Mutex& mutex, DeferLock) : lock_(mutex.mutex_, std::defer_lock) {}
-inline UniqueLock::~UniqueLock() = default;
-inline void UniqueLock::Lock() { lock_.lock(); }
-inline void UniqueLock::Unlock() { lock_.unlock(); }
-inline bool UniqueLock::OwnsLock() const { return lock_.owns_lock(); }
-
-inline ConditionVariable::ConditionVariable() = default;
-inline ConditionVariable::~ConditionVariable() = default;
-inline void ConditionVariable::NotifyOne() { condition_.notify_one(); }
-inline void ConditionVariable::NotifyAll() { condition_.notify_all(); }
-inline void ConditionVariable::Wait(UniqueLock& lock) { condition_.wait(lock.lock_); }
-inline bool ConditionVariable::WaitFor(UniqueLock& lock, uint32_t ms) {
-  if (ms == WAIT_FOREVER) {
-    condition_.wait(lock.lock_);
-    return true;
-  }
-  return condition_.wait_for(lock.lock_, std::chrono::milliseconds(ms)) == std::cv_status::no_timeout;
-}
-#endif
 
 }  // namespace platform

@@ -1,17 +1,9 @@
-#include "platform/exit_process.h"
-
-#include <cstdio>
 #include <cstdlib>
-#include <iostream>
+
+#include "platform/exit_process.h"
 
 namespace platform {
 
-void ExitProcess(uint32_t exitCode) {
-  std::cout.flush();
-  std::cerr.flush();
-  std::clog.flush();
-  std::fflush(nullptr);
-  std::_Exit(static_cast<int>(exitCode));
-}
+void EndProcessNow(uint32_t exitCode) { std::_Exit(static_cast<int>(exitCode)); }
 
 }  // namespace platform

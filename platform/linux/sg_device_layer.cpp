@@ -199,33 +199,20 @@ DeviceHandle SgDeviceLayer::CreateFile(uint8_t driveLetterIndex) {
   } else {
     calls_.Flock(fd, LOCK_UN);
   }
-  auto descriptor = std::make_shared<Descriptor>(calls_, fd, path);
-  std::lock_guard guard(lock_);
-  const DeviceHandle h = ++lastHandle_;
-  open_.emplace(h, std::move(descriptor));
-  return h;
+  return handles_.Add(std::make_shared<Descriptor>(calls_, fd, path));
 }
 
 bool SgDeviceLayer::Reopen(DeviceHandle h, const std::string& path, int flags) {
-  {
-    std::shared_ptr<Descriptor> old;  // closes here unless a call still uses it
-    std::lock_guard guard(lock_);
-    const auto it = open_.find(h);
-    if (it == open_.end()) {
-      errno = EBADF;
-      return false;
-    }
-    old = std::move(it->second);
-    open_.erase(it);
+  // The old descriptor closes here unless a call still uses it.
+  if (!handles_.Take(h)) {
+    errno = EBADF;
+    return false;
   }
   int fd = OpenNode(path, flags);
   const int error = errno;
   const bool opened = fd >= 0;
   if (!opened) fd = OpenNode(path, SG_OPEN_FLAGS);
-  if (fd >= 0) {
-    std::lock_guard guard(lock_);
-    open_.emplace(h, std::make_shared<Descriptor>(calls_, fd, path));
-  }
+  if (fd >= 0) handles_.Put(h, std::make_shared<Descriptor>(calls_, fd, path));
   errno = error;
   return opened;
 }
@@ -279,36 +266,17 @@ void SgDeviceLayer::NoteOpenProblem(const std::string& path, int error) {
 }
 
 void SgDeviceLayer::NoteProblem(const std::string& path, std::string problem) {
-  std::lock_guard guard(lock_);
-  for (const std::string& known : openProblems_)
-    if (known.rfind(path + " ", 0) == 0) return;
-  openProblems_.push_back(std::move(problem));
+  (void)problems_.Note(path, std::move(problem));
 }
 
-std::vector<std::string> SgDeviceLayer::OpenProblems() const {
-  std::lock_guard guard(lock_);
-  return openProblems_;
-}
+std::vector<std::string> SgDeviceLayer::OpenProblems() const { return problems_.Lines(); }
 
-void SgDeviceLayer::CloseHandle(DeviceHandle h) {
-  std::shared_ptr<Descriptor> closing;
-  {
-    std::lock_guard guard(lock_);
-    auto it = open_.find(h);
-    if (it == open_.end()) return;
-    closing = std::move(it->second);
-    open_.erase(it);
-  }
-  // The descriptor closes here, or when a call still using it returns.
-}
+// The descriptor closes here, or when a call still using it returns.
+void SgDeviceLayer::CloseHandle(DeviceHandle h) { (void)handles_.Take(h); }
 
 void SgDeviceLayer::Sleep(uint32_t ms) { SleepMs(ms); }
 
-std::shared_ptr<SgDeviceLayer::Descriptor> SgDeviceLayer::Find(DeviceHandle h) {
-  std::lock_guard guard(lock_);
-  auto it = open_.find(h);
-  return it == open_.end() ? nullptr : it->second;
-}
+std::shared_ptr<SgDeviceLayer::Descriptor> SgDeviceLayer::Find(DeviceHandle h) { return handles_.Find(h); }
 
 bool SgDeviceLayer::DeviceIoControl(DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
                                     uint32_t outLen) {

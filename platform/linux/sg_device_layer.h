@@ -17,20 +17,19 @@
 // optical drive; INQUIRY is harmless to both, and vendor commands go only to
 // drives whose identity matched.
 //
-// Handles are this layer's own numbers, never reused; a handle closed while
-// a call on it still runs keeps its descriptor open until that call returns,
-// so a late call can never reach a descriptor number the system has reused.
+// Handles are this layer's own (platform/device_handle_table.h): a late call
+// can never reach a descriptor number the system has reused.
 // Threads: any; see platform/device_layer.h.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/device_handle_table.h"
 #include "platform/device_layer.h"
+#include "platform/device_problems.h"
 
 struct sg_io_hdr;
 
@@ -143,10 +142,8 @@ class SgDeviceLayer final : public DeviceLayer {
   PassThroughResult Exchange(int fd, sg_io_hdr& hdr);
 
   SgSystemCalls& calls_;
-  mutable std::mutex lock_;
-  std::map<DeviceHandle, std::shared_ptr<Descriptor>> open_;
-  std::vector<std::string> openProblems_;
-  DeviceHandle lastHandle_ = 0;
+  DeviceHandleTable<Descriptor> handles_;
+  DeviceProblems problems_;
 };
 
 }  // namespace platform

@@ -6,22 +6,29 @@
 
 namespace platform {
 
-namespace {
-
-constexpr UINT CODE_PAGE_SHIFT_JIS = 932;
-
-}  // namespace
-
-std::optional<std::wstring> Cp932ToUtf16(std::string_view cp932) {
-  if (cp932.empty()) return std::wstring();
-  if (cp932.size() > INT_MAX) return std::nullopt;
-  const int inLen = static_cast<int>(cp932.size());
-  const int outLen = ::MultiByteToWideChar(CODE_PAGE_SHIFT_JIS, 0, cp932.data(), inLen, nullptr, 0);
+std::optional<std::wstring> CodePageToUtf16(unsigned codePage, std::string_view bytes) {
+  if (bytes.empty()) return std::wstring();
+  if (bytes.size() > INT_MAX) return std::nullopt;
+  const int inLen = static_cast<int>(bytes.size());
+  const int outLen = ::MultiByteToWideChar(codePage, 0, bytes.data(), inLen, nullptr, 0);
   if (outLen <= 0) return std::nullopt;
   std::wstring wide(static_cast<std::size_t>(outLen), L'\0');
-  if (::MultiByteToWideChar(CODE_PAGE_SHIFT_JIS, 0, cp932.data(), inLen, wide.data(), outLen) != outLen)
-    return std::nullopt;
+  if (::MultiByteToWideChar(codePage, 0, bytes.data(), inLen, wide.data(), outLen) != outLen) return std::nullopt;
   return wide;
+}
+
+std::optional<std::string> Utf16ToCodePage(unsigned codePage, std::wstring_view text) {
+  if (text.empty()) return std::string();
+  if (text.size() > INT_MAX) return std::nullopt;
+  const int inLen = static_cast<int>(text.size());
+  // UTF-8 takes no default character.
+  const char* fallback = codePage == CP_UTF8 ? nullptr : "?";
+  const int outLen = ::WideCharToMultiByte(codePage, 0, text.data(), inLen, nullptr, 0, fallback, nullptr);
+  if (outLen <= 0) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(outLen), '\0');
+  if (::WideCharToMultiByte(codePage, 0, text.data(), inLen, bytes.data(), outLen, fallback, nullptr) != outLen)
+    return std::nullopt;
+  return bytes;
 }
 
 }  // namespace platform

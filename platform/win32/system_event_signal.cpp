@@ -3,6 +3,6 @@
 #include "platform/event.h"
 #include "platform/win32/windows_api.h"
 
-extern "C" int zx_SetSystemEvent(std::uintptr_t handle) {
+extern "C" int zx_SetEvent(std::uintptr_t handle) {
   return ::SetEvent(reinterpret_cast<HANDLE>(handle)) != FALSE ? 1 : 0;
 }

@@ -181,27 +181,14 @@ DeviceHandle Win32DeviceLayer::CreateFile(uint8_t driveLetterIndex) {
     }
     return INVALID_HANDLE_VALUE;
   }
-  auto device = std::make_shared<OpenDevice>(calls_, system, letter);
-  platform::LockGuard guard(lock_);
-  const DeviceHandle h = ++lastHandle_;
-  open_.emplace(h, std::move(device));
-  return h;
+  return handles_.Add(std::make_shared<OpenDevice>(calls_, system, letter));
 }
 
 void Win32DeviceLayer::NoteProblem(const std::string& letter, const std::string& problem) {
-  {
-    platform::LockGuard guard(problemsLock_);
-    for (const std::string& known : problems_)
-      if (known.rfind(letter + " ", 0) == 0) return;
-    problems_.push_back(problem);
-  }
-  calls_.SayToDebugger(problem);
+  if (problems_.Note(letter, problem)) calls_.SayToDebugger(problem);
 }
 
-std::vector<std::string> Win32DeviceLayer::OpenProblems() const {
-  platform::LockGuard guard(problemsLock_);
-  return problems_;
-}
+std::vector<std::string> Win32DeviceLayer::OpenProblems() const { return problems_.Lines(); }
 
 std::unique_ptr<DeviceLock> Win32DeviceLayer::LockExclusive(DeviceHandle h, std::string& refusal) {
   const auto device = Find(h);
@@ -215,25 +202,12 @@ std::unique_ptr<DeviceLock> Win32DeviceLayer::LockExclusive(DeviceHandle h, std:
   return nullptr;
 }
 
-void Win32DeviceLayer::CloseHandle(DeviceHandle h) {
-  std::shared_ptr<OpenDevice> closing;
-  {
-    platform::LockGuard guard(lock_);
-    auto it = open_.find(h);
-    if (it == open_.end()) return;
-    closing = std::move(it->second);
-    open_.erase(it);
-  }
-  // The system handle closes here, or when a call still using it returns.
-}
+// The system handle closes here, or when a call still using it returns.
+void Win32DeviceLayer::CloseHandle(DeviceHandle h) { (void)handles_.Take(h); }
 
 void Win32DeviceLayer::Sleep(uint32_t ms) { calls_.Sleep(ms); }
 
-std::shared_ptr<Win32DeviceLayer::OpenDevice> Win32DeviceLayer::Find(DeviceHandle h) {
-  platform::LockGuard guard(lock_);
-  auto it = open_.find(h);
-  return it == open_.end() ? nullptr : it->second;
-}
+std::shared_ptr<Win32DeviceLayer::OpenDevice> Win32DeviceLayer::Find(DeviceHandle h) { return handles_.Find(h); }
 
 bool Win32DeviceLayer::DeviceIoControl(DeviceHandle h, uint32_t code, void* in, uint32_t inLen, void* out,
                                        uint32_t outLen) {

@@ -4,10 +4,9 @@
 // platform/device_layer.h are the system's own layouts. Any other control is
 // refused without reaching the system.
 //
-// Handles are this layer's own numbers, never reused; a handle closed while
-// a call on it still runs keeps the system handle open until that call
-// returns, so a late call can never reach a device whose handle value the
-// system has given out again. The system serialises calls on one handle: a
+// Handles are this layer's own (platform/device_handle_table.h): a late call
+// can never reach a device whose handle value the system has given out
+// again. The system serialises calls on one handle: a
 // call that hangs in the driver holds up the next worker's call on the same
 // drive until it returns.
 //
@@ -29,13 +28,13 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/device_handle_table.h"
 #include "platform/device_layer.h"
-#include "platform/lock.h"
+#include "platform/device_problems.h"
 
 namespace platform {
 
@@ -111,11 +110,8 @@ class Win32DeviceLayer final : public DeviceLayer {
   Win32DeviceCalls& calls_;
   const uint32_t boundMs_;
   const std::string mutexPrefix_;
-  mutable platform::Mutex problemsLock_;
-  std::vector<std::string> problems_;
-  platform::Mutex lock_;
-  std::map<DeviceHandle, std::shared_ptr<OpenDevice>> open_;
-  DeviceHandle lastHandle_ = 0;
+  DeviceProblems problems_;
+  DeviceHandleTable<OpenDevice> handles_;
 };
 
 }  // namespace platform

@@ -2,10 +2,10 @@
 #include <filesystem>
 
 #include "app/entry/system_services.h"
-#include "platform/linux/dl_library_loader.h"
 #include "platform/linux/linux_system_info.h"
 #include "platform/linux/logind/logind_power.h"
 #include "platform/linux/sg_device_layer.h"
+#include "platform/system_library_loader.h"
 
 namespace entry {
 
@@ -14,7 +14,7 @@ std::unique_ptr<platform::SystemInfo> MakeSystemInfo() { return std::make_unique
 std::unique_ptr<platform::PowerControl> MakePower() { return std::make_unique<platform::LogindPower>(); }
 
 std::unique_ptr<platform::LibraryLoader> MakeLibraryLoader(std::string folder) {
-  return std::make_unique<platform::DlLibraryLoader>(std::move(folder));
+  return std::make_unique<platform::SystemLibraryLoader>(std::move(folder));
 }
 
 std::unique_ptr<platform::DeviceLayer> MakeDeviceLayer() { return std::make_unique<platform::SgDeviceLayer>(); }

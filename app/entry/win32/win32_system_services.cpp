@@ -2,8 +2,8 @@
 
 #include "app/entry/system_services.h"
 #include "platform/win32/win32_device_layer.h"
-#include "platform/win32/win32_library_loader.h"
 #include "platform/win32/win32_power.h"
+#include "platform/system_library_loader.h"
 #include "platform/win32/win32_system_info.h"
 
 namespace entry {
@@ -13,7 +13,7 @@ std::unique_ptr<platform::SystemInfo> MakeSystemInfo() { return std::make_unique
 std::unique_ptr<platform::PowerControl> MakePower() { return std::make_unique<platform::Win32Power>(); }
 
 std::unique_ptr<platform::LibraryLoader> MakeLibraryLoader(std::string folder) {
-  return std::make_unique<platform::Win32LibraryLoader>(std::move(folder));
+  return std::make_unique<platform::SystemLibraryLoader>(std::move(folder));
 }
 
 std::unique_ptr<platform::DeviceLayer> MakeDeviceLayer() {

@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <cstdio>
 
-#include "platform/linux/dl_library_loader.h"
+#include "platform/system_library_loader.h"
 #include "tests/support/window/event_wait.h"
 #include "transport/aspi_library.h"
 
@@ -92,7 +92,7 @@ emulator::VirtualDrive& ProgramRig::AddDrive(const std::string& revision) {
 void ProgramRig::UseLibrary(const std::string& config) {
   usesLibrary_ = true;
   qputenv(LIBRARY_VARIABLE, QByteArray::fromStdString(config));
-  libraries.SetInner(std::make_unique<platform::DlLibraryLoader>(VirtualLibraryFolder()));
+  libraries.SetInner(std::make_unique<platform::SystemLibraryLoader>(VirtualLibraryFolder()));
 }
 
 bool ProgramRig::Replay(const std::string& path) {

@@ -1,0 +1,36 @@
+#include "platform/win32/cp932_text.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+namespace {
+
+struct TextCase {
+  const char* name;
+  std::string cp932;
+  std::wstring utf16;
+};
+
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
+
+class Cp932Text : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(Cp932Text, ConvertsBothWaysWithTheSystemsCodePage932Table) {
+  const auto wide = platform::Cp932ToUtf16(GetParam().cp932);
+  ASSERT_TRUE(wide.has_value());
+  EXPECT_EQ(*wide, GetParam().utf16);
+  EXPECT_EQ(platform::Utf16ToCodePage(platform::CODE_PAGE_SHIFT_JIS, *wide), GetParam().cp932);
+}
+
+// 0x8160 and 0x817C are where Microsoft's table differs from plain Shift-JIS.
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Cp932Text,
+    ::testing::Values(TextCase{"empty", "", L""}, TextCase{"ascii", "ASPI32 error", L"ASPI32 error"},
+                      TextCase{"kanji_and_kana", "ASPI\x8f\x88\x97\x9d\x92\x86\x82\xc5\x82\xb7",
+                               L"ASPI\u51e6\u7406\u4e2d\u3067\u3059"},
+                      TextCase{"half_width_katakana", "\xb1\xb2\xb3", L"\uff71\uff72\uff73"},
+                      TextCase{"microsoft_table", "\x81\x60\x81\x7c", L"\uff5e\uff0d"}));
+
+}  // namespace
