@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Kind { NewFile, OldFile, Folder, Fifo };
+enum class Kind { NewFile, OldFile, LinkToFile, Folder, Fifo };
 
 class LineFileTarget : public ::testing::TestWithParam<Kind> {};
 
@@ -35,6 +35,14 @@ TEST_P(LineFileTarget, WritesOnlyRegularFiles) {
     case Kind::Folder:
       fs::create_directory(path);
       break;
+    case Kind::LinkToFile:  // the link is followed, as when the file is opened
+#ifdef __linux__
+      std::ofstream(path + ".real") << "an old line that goes\n";
+      fs::create_symlink(path + ".real", path);
+      break;
+#else
+      GTEST_SKIP() << "no symbolic links here";
+#endif
     case Kind::Fifo:
 #ifdef __linux__
       ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
@@ -45,7 +53,7 @@ TEST_P(LineFileTarget, WritesOnlyRegularFiles) {
     case Kind::NewFile:
       break;
   }
-  const bool regular = GetParam() == Kind::NewFile || GetParam() == Kind::OldFile;
+  const bool regular = GetParam() != Kind::Folder && GetParam() != Kind::Fifo;
   platform::LineFile file;
   std::string error;
   EXPECT_EQ(file.Open(path, error), regular) << error;
@@ -63,6 +71,7 @@ TEST_P(LineFileTarget, WritesOnlyRegularFiles) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, LineFileTarget,
-                         ::testing::Values(Kind::NewFile, Kind::OldFile, Kind::Folder, Kind::Fifo));
+                         ::testing::Values(Kind::NewFile, Kind::OldFile, Kind::LinkToFile, Kind::Folder,
+                                           Kind::Fifo));
 
 }  // namespace
