@@ -29,13 +29,14 @@ probe() {
   printf '%b\n' "$text" >"$tree/$file"
   if output=$("$check" "$tree" 2>&1); then
     fail "$file with '$text' passes"
-  elif [ -z "$output" ] || grep -qv "^$file[:]" <<<"$output"; then
+  elif [ -z "$output" ] || grep -qv "^${file}:" <<<"$output"; then
     fail "$file with '$text' is refused without naming it alone: $output"
   fi
   rm -f "$tree/$file"
 }
 
-qt_header=$(cd "$tree" && ls app/toolkit/qt/*.h | head -n 1)
+qt_headers=("$tree"/app/toolkit/qt/*.h)
+qt_header=${qt_headers[0]#"$tree"/}
 while IFS='|' read -r file text; do
   [ -n "$file" ] && probe "$file" "$text"
 done <<EOF
