@@ -96,8 +96,7 @@ done < <(find platform emulator transport drive firmware app tools bench -type l
 # spelling too) as file, line, form and name.
 includes() {
   find platform emulator transport drive firmware app tools bench -type f -print0 2>/dev/null |
-    xargs -0 -r grep -IlE '^[[:space:]]*(#|%:)' -- |
-    tr '\n' '\0' | xargs -0 -r awk '
+    xargs -0 -r grep -IlZE '^[[:space:]]*(#|%:)' -- | xargs -0 -r awk '
       FNR == 1 { joined = ""; start = 0 }
       {
         if (joined == "") start = FNR
