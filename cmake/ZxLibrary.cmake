@@ -1,13 +1,49 @@
+# zx_include_view(<target> PUBLIC|PRIVATE <folder or header>...): <target>
+# sees, under their usual names, the headers of the given folders (not of
+# their sub-folders) and the single headers given, and nothing else of the
+# tree: a view folder in the build tree holds links to just those. With
+# each library's own folder PUBLIC and its per-system folder PRIVATE, an
+# include from a layer above or beside, or of another system's folder,
+# fails to compile (scripts/check-layers.sh is the second guard).
+function(zx_include_view target scope)
+  set(view ${PROJECT_BINARY_DIR}/include_views/${target}/${scope})
+  # Emptied once per configure, so that a header or folder taken off the
+  # list leaves no link behind.
+  get_property(emptied GLOBAL PROPERTY ZX_EMPTIED_VIEWS)
+  if(NOT view IN_LIST emptied)
+    file(REMOVE_RECURSE ${view})
+    set_property(GLOBAL APPEND PROPERTY ZX_EMPTIED_VIEWS ${view})
+  endif()
+  foreach(entry IN LISTS ARGN)
+    if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/${entry})
+      file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/${entry}/*.h)
+    else()
+      set(headers ${entry})
+    endif()
+    foreach(header IN LISTS headers)
+      get_filename_component(folder ${view}/${header} DIRECTORY)
+      file(MAKE_DIRECTORY ${folder})
+      file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${header} ${view}/${header} SYMBOLIC)
+    endforeach()
+  endforeach()
+  target_include_directories(${target} ${scope} ${view})
+endfunction()
+
 # Every .cpp of the given folders (not their sub-folders) forms one static
-# library, so a new file needs no edit here.
-function(zx_library name)
+# library, so a new file needs no edit here. The first folder is the
+# library's interface, which its users see; the others (the per-system
+# implementations) only the library itself.
+function(zx_library name interface)
   set(srcs)
-  foreach(folder IN LISTS ARGN)
+  foreach(folder IN ITEMS ${interface} LISTS ARGN)
     file(GLOB folder_srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
     list(APPEND srcs ${folder_srcs})
   endforeach()
   add_library(${name} STATIC ${srcs})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  zx_include_view(${name} PUBLIC ${interface})
+  if(ARGN)
+    zx_include_view(${name} PRIVATE ${ARGN})
+  endif()
 endfunction()
 
 function(zx_add_sources name)
@@ -31,6 +67,8 @@ function(zx_test_folder name folder)
     return()
   endif()
   add_executable(${name} ${srcs})
+  # A test may reach into whatever it tests.
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${ARGN})
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   set(environment "QT_QPA_PLATFORM=offscreen;ZX_BUILD_DIR=${PROJECT_BINARY_DIR}")

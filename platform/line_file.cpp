@@ -1,9 +1,9 @@
 #include "platform/line_file.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
+
+#include "platform/path_ops.h"
 
 namespace platform {
 
@@ -21,8 +21,8 @@ bool LineFile::Open(const std::string& path, std::string& error) {
   // Only a regular file, or a new one: a device named by mistake (a disk,
   // a SCSI generic node) must never receive the lines, and a FIFO without a
   // reader would hold the program at its start.
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+  const PathKind kind = KindBehind(path);
+  if (kind != PathKind::Missing && kind != PathKind::Regular) {
     error = "it is there and is not a regular file";
     return false;
   }

@@ -22,6 +22,9 @@ enum class PathKind { Missing, Regular, Folder, SymbolicLink, Fifo, Socket, Devi
 // What is at `path`, the link itself rather than what it points to;
 // Missing also when nothing can be told.
 PathKind KindOf(const std::string& path);
+// What `path` leads to, links followed; Missing also when nothing can be
+// told (a dangling link, no right to look).
+PathKind KindBehind(const std::string& path);
 // An existing folder, links followed.
 bool IsFolder(const std::string& path);
 bool PathExists(const std::string& path);

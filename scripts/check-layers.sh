@@ -1,61 +1,153 @@
 #!/usr/bin/env bash
-# Checks the layer rule: each folder includes only its own headers and those
-# of the layers below it, and nothing below the window includes Qt; nor does
-# the toolkit's interface (app/toolkit/*.h), only its Qt back-end
-# (app/toolkit/qt/), so that app/ builds with the Win32 back-end too.
-#   platform < transport < drive < firmware < app (app/toolkit < app)
-# The emulator uses platform's declarations only (its loadable ASPI module
-# also the request blocks); platform/linux/logind is the one
-# platform service over Qt D-Bus, linked by the window alone.
-# Prints each offending line and exits 1; silent and 0 when the rule holds.
+# Checks the layer rule on every include of the production folders:
+#   platform < transport < drive < firmware < app (app/toolkit < app),
+# the emulator beside them over platform alone, the entries (app/entry) and
+# the tools on top. A folder includes its own headers and those of the
+# folders its line below names, by exact folder: "platform" lets in
+# platform/*.h, never platform/win32/*.h. Beyond the standard C++ headers,
+# system headers (<windows.h>, <unistd.h>, <sys/...>, ...) belong to the
+# per-system folders alone, and Qt's to the Qt ones.
+#   scripts/check-layers.sh [tree]   (default: this repository)
+# Prints each offending include as file:line and exits 1; silent and 0 when
+# the rule holds.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+root=${1:-$(dirname "$0")/..}
+cd "$root" || exit 2
 
-allowed() {
+# The folders a folder may include from (a file name lets in that header
+# alone), whether it may include system headers (os) and Qt's (qt).
+core="firmware drive transport platform"
+rule() {
+  os=0 qt=0
   case "$1" in
-    platform/linux/logind) echo "platform" ;;
-    platform | platform/linux | platform/win32) echo "platform" ;;
+    platform) uses="platform" ;;
+    platform/linux) uses="platform platform/linux" os=1 ;;
+    # logind over Qt D-Bus: a library of its own, linked by the window alone.
+    platform/linux/logind) uses="platform platform/linux platform/linux/logind" os=1 qt=1 ;;
+    platform/win32) uses="platform platform/win32" os=1 ;;
+    platform/win32/runtime) uses="platform platform/win32 platform/win32/runtime" os=1 ;;
+    emulator) uses="emulator platform" ;;
     # The loadable stand-in for the system's ASPI library speaks the request blocks.
-    emulator/aspi_module*) echo "emulator platform transport/srb.h" ;;
-    emulator) echo "emulator platform" ;;
-    transport) echo "transport platform" ;;
-    drive) echo "drive transport platform" ;;
-    firmware) echo "firmware drive transport platform" ;;
-    app/toolkit) echo "app/toolkit platform" ;;
-    app/toolkit/qt) echo "app/toolkit platform" ;;
-    app/toolkit/win32) echo "app/toolkit platform" ;;
-    *) echo "" ;;
+    emulator/aspi_module) uses="emulator/aspi_module emulator platform transport/srb.h" ;;
+    emulator/aspi_module/broken) uses="emulator/aspi_module/broken emulator/aspi_module emulator platform transport/srb.h" ;;
+    transport) uses="transport platform" ;;
+    drive) uses="drive transport platform" ;;
+    firmware) uses="$core" ;;
+    # The toolkit's interface names no Qt or Win32 type; each back-end talks
+    # to its own toolkit, the Win32 one through the platform's Win32 header.
+    app/toolkit) uses="app/toolkit platform" ;;
+    app/toolkit/qt) uses="app/toolkit/qt app/toolkit platform" os=1 qt=1 ;;
+    app/toolkit/win32) uses="app/toolkit/win32 app/toolkit platform platform/win32" os=1 ;;
+    app) uses="app app/toolkit $core" ;;
+    # The entries pick each system's services; the demo's virtual drives come
+    # from the emulator.
+    app/entry) uses="app/entry app app/toolkit emulator $core" ;;
+    app/entry/linux) uses="app/entry/linux app/entry app app/toolkit emulator $core platform/linux platform/linux/logind" os=1 qt=1 ;;
+    app/entry/win32) uses="app/entry/win32 app/entry app app/toolkit emulator $core platform/win32" os=1 ;;
+    app/entry/win32/resources) uses="app/entry/win32/resources" os=1 ;;
+    tools) uses="tools emulator $core" ;;
+    # The benchmarks are built on Linux only (with the window), bench/win32
+    # on Windows only.
+    bench) uses="bench app/entry app app/toolkit emulator $core platform/linux" os=1 qt=1 ;;
+    bench/win32) uses="bench/win32 app/entry app app/toolkit emulator $core platform/win32" os=1 ;;
+    *) return 1 ;;
   esac
 }
 
-status=0
-for folder in platform platform/linux platform/win32 platform/linux/logind emulator emulator/aspi_module emulator/aspi_module/broken \
-  transport drive firmware app/toolkit app/toolkit/qt app/toolkit/win32; do
-  ok=$(allowed "$folder")
-  for file in "$folder"/*.h "$folder"/*.cpp; do
-    [ -e "$file" ] || continue
-    while IFS= read -r line; do
-      include=${line#*\"}
-      include=${include%%\"*}
-      fine=0
-      for layer in $ok; do
-        case "$include" in "$layer" | "$layer"/*) fine=1 ;; esac
-        # A folder's own sub-folder is another library (platform/linux/logind).
-        if [ "$layer" = platform ] && [ "$folder" != platform/linux/logind ]; then
-          case "$include" in platform/linux/logind/*) fine=0 ;; esac
-        fi
-        [ $fine = 1 ] && break
-      done
-      if [ $fine = 0 ]; then
-        echo "$file: includes \"$include\" from a layer above or beside it"
-        status=1
-      fi
-    done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file")
-    if [ "$folder" != platform/linux/logind ] && [ "$folder" != app/toolkit/qt ] &&
-      grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' "$file" >/dev/null; then
-      echo "$file: includes a Qt header below the window"
-      status=1
-    fi
+# The C++ standard library's headers and the C library's in their C++ form;
+# signals and long jumps are the system's business, not the core's.
+standard=" algorithm any array atomic barrier bit bitset cassert cctype cerrno cfenv cfloat charconv chrono
+ cinttypes climits clocale cmath codecvt compare complex concepts condition_variable coroutine cstdarg cstddef
+ cstdint cstdio cstdlib cstring ctime cuchar cwchar cwctype deque exception execution expected filesystem format
+ forward_list fstream functional future initializer_list iomanip ios iosfwd iostream istream iterator latch
+ limits list locale map memory memory_resource mutex new numbers numeric optional ostream queue random ranges
+ ratio regex scoped_allocator semaphore set shared_mutex source_location span sstream stack stdexcept stop_token
+ streambuf string string_view syncstream system_error thread tuple type_traits typeindex typeinfo
+ unordered_map unordered_set utility valarray variant vector version "
+standard=${standard//$'\n'/ }
+
+# `path` with "." and ".." worked out, in $normal (no subshell: this runs
+# for every include); fails when it leaves the tree.
+normal() {
+  local IFS=/ part parts out=()
+  read -ra parts <<<"$1"
+  for part in "${parts[@]}"; do
+    case "$part" in
+      "" | .) ;;
+      ..) [ ${#out[@]} -gt 0 ] || return 1; unset 'out[${#out[@]}-1]' ;;
+      *) out+=("$part") ;;
+    esac
   done
-done
+  normal="${out[*]}"
+}
+
+status=0
+refuse() {
+  echo "$1: includes $2: $3"
+  status=1
+}
+
+# A link could show a header of one folder under the name of another.
+while IFS= read -r link; do
+  refuse "$link" "nothing" "a symbolic link, which the check cannot place in a layer"
+done < <(find platform emulator transport drive firmware app tools bench -type l 2>/dev/null)
+
+# Every include directive (lines joined at a trailing backslash, digraph
+# spelling too) as file, line, form and name.
+includes() {
+  find platform emulator transport drive firmware app tools bench -type f -print0 2>/dev/null |
+    xargs -0 -r grep -IlZE '^[[:space:]]*(#|%:)' -- | xargs -0 -r awk '
+      FNR == 1 { joined = ""; start = 0 }
+      {
+        if (joined == "") start = FNR
+        joined = joined $0
+        if (joined ~ /\\$/) { joined = substr(joined, 1, length(joined) - 1); next }
+        line = joined; joined = ""
+        if (line !~ /^[ \t]*(#|%:)[ \t]*include/) next
+        sub(/^[ \t]*(#|%:)[ \t]*include/, "", line)
+        if (line ~ /^[ \t]*</) { form = "<"; sub(/^[ \t]*</, "", line); sub(/>.*/, "", line) }
+        else if (line ~ /^[ \t]*"/) { form = "\""; sub(/^[ \t]*"/, "", line); sub(/".*/, "", line) }
+        else { form = "?"; sub(/^[ \t]*/, "", line) }
+        print FILENAME "\t" start "\t" form "\t" line
+      }'
+}
+
+while IFS=$'\t' read -r file line form name; do
+  where="$file:$line"
+  folder=${file%/*}
+  shown="<$name>"
+  [ "$form" = '"' ] && shown="\"$name\""
+  if ! rule "$folder"; then
+    refuse "$where" "$shown" "$folder/ is not in the layer map (scripts/check-layers.sh)"
+    continue
+  fi
+  if [ "$form" = "?" ]; then
+    refuse "$where" "$name" "a computed include, which the check cannot follow"
+    continue
+  fi
+  # A quoted name is looked for beside the including file first; any name
+  # under one of the tree's folders is the project's, found or not.
+  target=""
+  if [ "$form" = '"' ] && normal "$folder/$name" && [ -e "$normal" ]; then
+    target=$normal
+  elif ! normal "$name"; then
+    refuse "$where" "$shown" "a header outside the tree"
+    continue
+  elif [[ "$normal" == */* && -d "${normal%%/*}" ]] || [ -f "$normal" ]; then
+    target=$normal
+  fi
+  if [ -n "$target" ]; then
+    fine=0
+    for allowed in $uses; do
+      if [ "${target%/*}" = "$allowed" ] || [ "$target" = "$allowed" ]; then fine=1; break; fi
+    done
+    [ $fine = 1 ] || refuse "$where" "$shown" "${target%/*}/ is not among what $folder/ may use ($uses)"
+  elif [[ "$standard" == *" $name "* ]]; then
+    :
+  elif [[ "$name" == Q* ]]; then
+    [ $qt = 1 ] || refuse "$where" "$shown" "Qt outside the Qt folders (app/toolkit/qt, platform/linux/logind, app/entry/linux)"
+  else
+    [ $os = 1 ] || refuse "$where" "$shown" "a system header outside the per-system folders (platform/<system>, app/toolkit/<back-end>, app/entry/<system>)"
+  fi
+done < <(includes)
 exit $status

@@ -13,9 +13,9 @@ namespace platform {
 
 namespace fs = std::filesystem;
 
-PathKind KindOf(const std::string& path) {
-  std::error_code ec;
-  const fs::file_status status = fs::symlink_status(path, ec);
+namespace {
+
+PathKind KindFrom(const fs::file_status& status, const std::error_code& ec) {
   if (ec) return PathKind::Missing;
   switch (status.type()) {
     case fs::file_type::regular:
@@ -37,6 +37,20 @@ PathKind KindOf(const std::string& path) {
     default:
       return PathKind::Other;
   }
+}
+
+}  // namespace
+
+PathKind KindOf(const std::string& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(path, ec);
+  return KindFrom(status, ec);
+}
+
+PathKind KindBehind(const std::string& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  return KindFrom(status, ec);
 }
 
 bool IsFolder(const std::string& path) {

@@ -60,6 +60,14 @@ PathKind KindOf(const std::string& path) {
   return PathKind::Regular;
 }
 
+// The system follows a link's target when the file is opened; a link to a
+// folder carries the folder's mark itself.
+PathKind KindBehind(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::Regular;
+}
+
 bool IsFolder(const std::string& path) {
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Kind { NewFile, OldFile, Folder, Fifo };
+enum class Kind { NewFile, OldFile, LinkToFile, Folder, Fifo };
 
 class LineFileTarget : public ::testing::TestWithParam<Kind> {};
 
@@ -33,13 +33,21 @@ TEST_P(LineFileTarget, WritesOnlyRegularFiles) {
     case Kind::Folder:
       fs::create_directory(path);
       break;
+    case Kind::LinkToFile:  // the link is followed, as when the file is opened
+#ifdef __linux__
+      std::ofstream(path + ".real") << "an old line that goes\n";
+      fs::create_symlink(path + ".real", path);
+      break;
+#else
+      GTEST_SKIP() << "no symbolic links here";
+#endif
     case Kind::Fifo:
       if (!zx_test::MakeFifo(path)) GTEST_SKIP() << "no FIFO here";
       break;
     case Kind::NewFile:
       break;
   }
-  const bool regular = GetParam() == Kind::NewFile || GetParam() == Kind::OldFile;
+  const bool regular = GetParam() != Kind::Folder && GetParam() != Kind::Fifo;
   platform::LineFile file;
   std::string error;
   EXPECT_EQ(file.Open(path, error), regular) << error;
@@ -57,6 +65,7 @@ TEST_P(LineFileTarget, WritesOnlyRegularFiles) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, LineFileTarget,
-                         ::testing::Values(Kind::NewFile, Kind::OldFile, Kind::Folder, Kind::Fifo));
+                         ::testing::Values(Kind::NewFile, Kind::OldFile, Kind::LinkToFile, Kind::Folder,
+                                           Kind::Fifo));
 
 }  // namespace
