@@ -115,7 +115,7 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (NativeMenuItem* item = ItemById(LOWORD(wParam))) Choose(*item);
       } else if (auto* control = reinterpret_cast<Control*>(
                      ::GetWindowLongPtrA(reinterpret_cast<HWND>(lParam), GWLP_USERDATA))) {
-        ControlAccess::Command(*control, HIWORD(wParam));
+        Notify(*control, HIWORD(wParam));
       }
       return 0;
     case WM_QUERYENDSESSION:

@@ -123,11 +123,8 @@ inline constexpr UINT WM_ZX_HANDOVER = WM_APP + 1;
 // A tick of the timer whose id arrived with WM_TIMER (timer).
 void TickTimer(UINT_PTR id);
 
-// What the window procedures pass on to the controls' own handlers.
-struct ControlAccess {
-  // A WM_COMMAND notification from a control.
-  static void Command(Control& control, WORD code);
-};
+// A WM_COMMAND notification from a control, passed on to its handlers.
+void Notify(Control& control, WORD code);
 
 // One item of a menu (the menu bar, a menu of it, the context menu): its
 // state, kept here because a Win32 menu drops an item that is hidden.
