@@ -13,6 +13,7 @@
 
 #include "app/toolkit/controls.h"
 #include "app/toolkit/form.h"
+#include "app/toolkit/timer.h"
 
 namespace tk {
 
@@ -86,6 +87,42 @@ void SetItemIndex(NativeControl* box, int index);
 int ItemIndex(NativeControl* box);  // -1 when none
 void PickItem(NativeControl* box, int index);
 void TypeText(NativeControl* box, std::string_view cp932);
+
+// The form's window.
+FormWindow* MakeFormWindow(Form& form, int clientWidth, int clientHeight);
+NativeControl* FormClient(FormWindow& window);
+void ShowForm(FormWindow& window);  // centred the first time
+bool FormShown(FormWindow& window);
+void SetFormCaption(FormWindow& window, std::string_view cp932);
+std::string FormCaption(FormWindow& window);
+void SetFormOuterHeight(FormWindow& window, int height);
+int FormOuterHeight(const Form& form);
+int FormFrameHeight(FormWindow& window);
+// Asks the window to close, as the system's close would: the back-end
+// runs Form::RunCloseHandler and closes it when that allows.
+void CloseForm(FormWindow& window);
+// The form's hold of the session's end changed: tells the system.
+void TellSystemSessionEndHold(Form& form);
+
+// The window thread's timer (made and destroyed by the back-end's Timer
+// constructor and destructor). Starting a running timer or stopping a
+// stopped one is not asked for; a new interval restarts a running timer's
+// count.
+void StartTimer(NativeTimer& timer);
+void StopTimer(NativeTimer& timer);
+bool TimerRunning(const NativeTimer& timer);
+void SetTimerInterval(NativeTimer& timer, int ms);
+int TimerInterval(const NativeTimer& timer);
+
+// The application's name until the program sets its title (CP932).
+// Threads: any.
+std::string ToolkitApplicationName();
+
+// A message box with one OK button, modal, run until closed. A fatal one is
+// modal for the whole application and stands on top of every window.
+enum class BoxKind { Plain, Fatal };
+void RunMessageBox(BoxKind kind, std::string_view textCp932, std::string_view captionCp932);
+void Beep();
 
 }  // namespace native
 
