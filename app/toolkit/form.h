@@ -19,6 +19,10 @@ enum class CloseAction { Free, None };  // None refuses the close
 // The back-end's own window behind a Form (a QMainWindow, or the Win32
 // window and its menus); only the back-end and its tests look inside.
 class FormWindow;
+// Made and destroyed by the back-end, which alone knows its window.
+struct FormWindowDeleter {
+  void operator()(FormWindow* window) const;
+};
 
 class Form {
  public:
@@ -85,7 +89,7 @@ class Form {
   void RunSessionEnding();
 
  private:
-  std::unique_ptr<FormWindow> window_;
+  std::unique_ptr<FormWindow, FormWindowDeleter> window_;
   std::function<void(CloseAction&)> onClose_;  // window thread only
   bool sessionEndHeld_ = false;                // window thread only
   std::string sessionEndReason_;               // window thread only

@@ -1,18 +1,16 @@
 // What both back-ends share of holding back the session's end: the state,
 // kept on the window thread. Each back-end tells its system.
 #include "app/toolkit/form.h"
+#include "app/toolkit/native.h"
 #include "app/toolkit/window_thread.h"
 
 namespace tk {
-
-// Per back-end: the hold of the form's window changed (window thread).
-void TellSystemSessionEndHold(Form& form);
 
 void Form::HoldSessionEnd(std::string_view reasonCp932) {
   RunOnWindowThread([&] {
     sessionEndHeld_ = true;
     sessionEndReason_ = std::string(reasonCp932);
-    TellSystemSessionEndHold(*this);
+    native::TellSystemSessionEndHold(*this);
   });
 }
 
@@ -21,7 +19,7 @@ void Form::ReleaseSessionEnd() {
     if (!sessionEndHeld_) return;
     sessionEndHeld_ = false;
     sessionEndReason_.clear();
-    TellSystemSessionEndHold(*this);
+    native::TellSystemSessionEndHold(*this);
   });
 }
 

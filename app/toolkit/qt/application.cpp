@@ -2,32 +2,13 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <mutex>
-#include <optional>
 
+#include "app/toolkit/native.h"
 #include "app/toolkit/qt/qt_text.h"
 
 namespace tk {
 
-namespace {
-
-std::mutex titleLock;
-std::optional<std::string> title;
-
-}  // namespace
-
-void SetApplicationTitle(std::string_view cp932) {
-  std::lock_guard guard(titleLock);
-  title = std::string(cp932);
-}
-
-std::string ApplicationTitle() {
-  {
-    std::lock_guard guard(titleLock);
-    if (title) return *title;
-  }
-  return ToCp932(QGuiApplication::applicationDisplayName());
-}
+std::string native::ToolkitApplicationName() { return ToCp932(QGuiApplication::applicationDisplayName()); }
 
 namespace {
 

@@ -6,9 +6,8 @@
 #include <QMessageBox>
 #include <cstdio>
 
-#include "app/toolkit/application.h"
+#include "app/toolkit/native.h"
 #include "app/toolkit/qt/qt_text.h"
-#include "app/toolkit/window_thread.h"
 
 namespace tk {
 
@@ -33,26 +32,14 @@ bool NoWidgets(const QString& caption, const QString& text) {
 
 }  // namespace
 
-void WindowDialogs::ShowMessage(std::string_view cp932) {
-  const QString text = FromCp932(cp932);
-  RunOnWindowThread([&] {
-    const QString caption = FromCp932(ApplicationTitle());
-    if (!NoWidgets(caption, text)) RunBox(QMessageBox::NoIcon, caption, text);
-  });
+void native::RunMessageBox(BoxKind kind, std::string_view textCp932, std::string_view captionCp932) {
+  const QString text = FromCp932(textCp932);
+  const QString caption = FromCp932(captionCp932);
+  if (!NoWidgets(caption, text)) RunBox(kind == BoxKind::Fatal ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text);
 }
 
-void WindowDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
-  const QString body = FromCp932(text);
-  const QString title = FromCp932(caption);
-  RunOnWindowThread([&] {
-    if (!NoWidgets(title, body)) RunBox(QMessageBox::Critical, title, body);
-  });
-}
-
-void WindowDialogs::Beep() {
-  RunOnWindowThread([] {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) QApplication::beep();
-  });
+void native::Beep() {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) QApplication::beep();
 }
 
 std::optional<std::string> OpenDialog::Execute() const {

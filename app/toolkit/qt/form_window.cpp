@@ -15,7 +15,7 @@
 #include "app/toolkit/qt/cut_off.h"
 #include "app/toolkit/qt/qt_native.h"
 #include "app/toolkit/qt/qt_text.h"
-#include "app/toolkit/window_thread.h"
+#include "app/toolkit/native.h"
 
 namespace tk {
 
@@ -65,82 +65,36 @@ void FormWindow::SetOuterHeight(int height) {
   Relayout();
 }
 
-Form::Form(int clientWidth, int clientHeight)
-    : window_(std::make_unique<FormWindow>(*this, clientWidth, clientHeight)) {}
+void FormWindowDeleter::operator()(FormWindow* window) const { delete window; }
 
-Form::~Form() = default;
+namespace native {
 
-NativeControl* Form::Client() const { return AsNative(window_->Client()); }
-
-void Form::Show() {
-  RunOnWindowThread([&] { window_->show(); });
+FormWindow* MakeFormWindow(Form& form, int clientWidth, int clientHeight) {
+  return new FormWindow(form, clientWidth, clientHeight);
 }
 
-bool Form::Shown() const {
-  return CallOnWindowThread([&] { return window_->isVisible(); });
-}
+NativeControl* FormClient(FormWindow& window) { return AsNative(window.Client()); }
 
-void Form::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] { window_->setWindowTitle(FromCp932(cp932)); });
-}
+void ShowForm(FormWindow& window) { window.show(); }
 
-std::string Form::Caption() const {
-  return CallOnWindowThread([&] { return ToCp932(window_->windowTitle()); });
-}
+bool FormShown(FormWindow& window) { return window.isVisible(); }
 
-void Form::SetOuterHeight(int height) {
-  RunOnWindowThread([&] { window_->SetOuterHeight(height); });
-}
+void SetFormCaption(FormWindow& window, std::string_view cp932) { window.setWindowTitle(FromCp932(cp932)); }
 
-int Form::OuterHeight() const {
-  return CallOnWindowThread([&] { return window_->height() + FrameHeight(); });
-}
+std::string FormCaption(FormWindow& window) { return ToCp932(window.windowTitle()); }
 
-MenuItem Form::AddMenu(std::string_view caption) {
-  return CallOnWindowThread([&] {
-    QMenu* menu = window_->menuBar()->addMenu(FromCp932(caption));
-    window_->Relayout();  // the menu bar may have grown
-    return MenuItem(AsNative(menu->menuAction()));
-  });
-}
+void SetFormOuterHeight(FormWindow& window, int height) { window.SetOuterHeight(height); }
 
-MenuItem Form::AddMenuItem(const MenuItem& menu, std::string_view caption) {
-  return CallOnWindowThread([&] {
-    QAction* action = QtMenu(menu)->addAction(FromCp932(caption));
-    // Reachable by its shortcut while the menu is closed.
-    window_->addAction(action);
-    return MenuItem(AsNative(action));
-  });
-}
+int FormOuterHeight(const Form& form) { return form.Window().height() + form.FrameHeight(); }
 
-MenuItem Form::AddPopupItem(std::string_view caption) {
-  return CallOnWindowThread([&] {
-    QAction* action = window_->PopupMenu()->addAction(FromCp932(caption));
-    // A context menu's shortcuts work while the menu is closed. Qt disables
-    // the shortcut of an invisible action.
-    window_->addAction(action);
-    return MenuItem(AsNative(action));
-  });
-}
+int FormFrameHeight(FormWindow& window) { return window.PlatformFrameHeight(); }
 
-void Form::Close() {
-  RunOnWindowThread([&] { window_->close(); });
-}
-
-void Form::OnClose(std::function<void(CloseAction&)> handler) {
-  RunOnWindowThread([&] { onClose_ = std::move(handler); });
-}
-
-bool Form::RunCloseHandler() {
-  CloseAction action = CloseAction::Free;
-  if (auto call = onClose_) call(action);
-  return action != CloseAction::None;
-}
-
-int Form::FrameHeight() const { return window_->PlatformFrameHeight(); }
+void CloseForm(FormWindow& window) { window.close(); }
 
 // The run's inhibitor lock holds the session back on Linux.
 void TellSystemSessionEndHold(Form&) {}
+
+}  // namespace native
 
 void FormWindow::closeEvent(QCloseEvent* event) {
   if (form_.RunCloseHandler())
@@ -252,9 +206,7 @@ void FormWindow::Relayout() {
 }
 
 void FormWindow::ShowPopup(const QPoint& at) {
-  const auto actions = popup_->actions();
-  // Like any context menu, one whose items are all invisible does not open.
-  if (std::none_of(actions.begin(), actions.end(), [](QAction* a) { return a->isVisible(); })) return;
+  if (!menus_.AnyVisibleIn(AsNativeMenu(popup_))) return;
   popup_->popup(mapToGlobal(at));
 }
 

@@ -7,6 +7,7 @@
 #include <QMenu>
 
 #include "app/toolkit/form.h"
+#include "app/toolkit/menu_book.h"
 
 namespace tk {
 
@@ -17,6 +18,7 @@ class FormWindow : public QMainWindow {
   FormWindow(Form& form, int clientWidth, int clientHeight);
   QWidget* Client() const { return client_; }
   QMenu* PopupMenu() const { return popup_; }
+  MenuBook& Menus() { return menus_; }
 
   void SetOuterHeight(int height);
   // The frame height as the platform reports it (0 while hidden).
@@ -41,6 +43,7 @@ class FormWindow : public QMainWindow {
   int designedClientHeight_;
   QWidget* client_;
   QMenu* popup_;
+  MenuBook menus_{*this};
   int outerHeight_ = -1;  // -1: keep the designed client height
   bool centred_ = false;
   bool watchingExposure_ = false;

@@ -1,78 +1,47 @@
-#include "app/toolkit/menu.h"
-
+// The Qt back-end's menus: each item is a QAction, shown as the toolkit
+// keeps it (app/toolkit/menu.cpp).
 #include <QAction>
 #include <QKeySequence>
 #include <QMenu>
-#include <QVariant>
+#include <QMenuBar>
 
+#include "app/toolkit/menu_book.h"
+#include "app/toolkit/qt/form_window.h"
 #include "app/toolkit/qt/qt_native.h"
 #include "app/toolkit/qt/qt_text.h"
-#include "app/toolkit/window_thread.h"
 
-namespace tk {
+namespace tk::native {
 
-namespace {
+MenuBook& Menus(FormWindow& window) { return window.Menus(); }
 
-// The handler lives in a child object of the action, so that MenuItem stays
-// a plain value that can be copied around.
-class ClickHandler final : public QObject {
- public:
-  ClickHandler(QAction* action, std::function<void()> handler)
-      : QObject(action), handler_(std::move(handler)) {
-    connect(action, &QAction::triggered, this, [this] {
-      if (auto call = handler_) call();
-    });
+NativeMenu* MenuBar(FormWindow& window) { return AsNativeMenu(window.menuBar()); }
+
+NativeMenu* PopupMenu(FormWindow& window) { return AsNativeMenu(window.PopupMenu()); }
+
+void PutMenuItem(NativeMenuItem& item, bool opensMenu) {
+  FormWindow& window = *item.window;
+  QAction* action;
+  if (opensMenu) {
+    QMenu* menu = window.menuBar()->addMenu(FromCp932(item.caption));
+    item.submenu = AsNativeMenu(menu);
+    action = menu->menuAction();
+    window.Relayout();  // the menu bar may have grown
+  } else {
+    action = static_cast<QMenu*>(QtMenuWidget(item.owner))->addAction(FromCp932(item.caption));
+    // Reachable by its shortcut while its menu is closed (a context menu's
+    // too). Qt disables the shortcut of an invisible action.
+    window.addAction(action);
+    QObject::connect(action, &QAction::triggered, action, [&item] { Choose(item); });
   }
-
- private:
-  std::function<void()> handler_;
-};
-
-}  // namespace
-
-void MenuItem::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] { QtAction(*this)->setText(FromCp932(cp932)); });
+  item.entry = AsNative(action);
 }
 
-std::string MenuItem::Caption() const {
-  return CallOnWindowThread([&] { return ToCp932(QtAction(*this)->text()); });
+void RefreshMenuItem(NativeMenuItem& item) {
+  QAction* action = QtAction(item);
+  action->setText(FromCp932(item.caption));
+  action->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut.data(), static_cast<qsizetype>(item.shortcut.size())),
+                                   QKeySequence::PortableText));
+  action->setVisible(item.visible);
 }
 
-void MenuItem::SetVisible(bool visible) {
-  RunOnWindowThread([&] { QtAction(*this)->setVisible(visible); });
-}
-
-bool MenuItem::Visible() const {
-  return CallOnWindowThread([&] { return QtAction(*this)->isVisible(); });
-}
-
-void MenuItem::SetShortcut(std::string_view keys) {
-  RunOnWindowThread([&] {
-    QtAction(*this)->setShortcut(QKeySequence(QString::fromLatin1(keys.data(), static_cast<qsizetype>(keys.size())),
-                                      QKeySequence::PortableText));
-  });
-}
-
-std::string MenuItem::Shortcut() const {
-  return CallOnWindowThread(
-      [&] { return QtAction(*this)->shortcut().toString(QKeySequence::PortableText).toStdString(); });
-}
-
-void MenuItem::OnClick(std::function<void()> handler) {
-  RunOnWindowThread([&] {
-    // The old handler may be the one running now: detach it, delete it later.
-    for (auto* old : QtAction(*this)->findChildren<ClickHandler*>(Qt::FindDirectChildrenOnly)) {
-      QObject::disconnect(QtAction(*this), nullptr, old, nullptr);
-      old->deleteLater();
-    }
-    new ClickHandler(QtAction(*this), std::move(handler));
-  });
-}
-
-void MenuItem::Trigger() {
-  RunOnWindowThread([&] {
-    if (QtAction(*this)->isVisible() && QtAction(*this)->isEnabled()) QtAction(*this)->trigger();
-  });
-}
-
-}  // namespace tk
+}  // namespace tk::native

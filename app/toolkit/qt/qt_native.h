@@ -8,17 +8,21 @@
 #include <QWidget>
 
 #include "app/toolkit/controls.h"
-#include "app/toolkit/menu.h"
+#include "app/toolkit/menu_book.h"
 
 namespace tk {
 
-// A control's native handle is its QWidget, a menu item's its QAction; the
-// casts only ever go back to the type they came from.
+// A control's native handle is its QWidget, a menu's its QWidget (a QMenu,
+// or the QMenuBar), a menu item's entry its QAction; the casts only ever go
+// back to the type they came from.
 inline NativeControl* AsNative(QWidget* widget) { return reinterpret_cast<NativeControl*>(widget); }
 inline QWidget* QtWidget(NativeControl* native) { return reinterpret_cast<QWidget*>(native); }
 inline QWidget* QtWidget(const Control& control) { return QtWidget(control.Native()); }
-inline NativeMenuItem* AsNative(QAction* action) { return reinterpret_cast<NativeMenuItem*>(action); }
-inline QAction* QtAction(const MenuItem& item) { return reinterpret_cast<QAction*>(item.Native()); }
+inline NativeMenu* AsNativeMenu(QWidget* menu) { return reinterpret_cast<NativeMenu*>(menu); }
+inline QWidget* QtMenuWidget(NativeMenu* menu) { return reinterpret_cast<QWidget*>(menu); }
+inline NativeMenuEntry* AsNative(QAction* action) { return reinterpret_cast<NativeMenuEntry*>(action); }
+inline QAction* QtAction(const NativeMenuItem& item) { return reinterpret_cast<QAction*>(item.entry); }
+inline QAction* QtAction(const MenuItem& item) { return QtAction(*item.Native()); }
 // The menu an item opens, nullptr for a plain item.
 inline QMenu* QtMenu(const MenuItem& item) { return QtAction(item)->menu(); }
 

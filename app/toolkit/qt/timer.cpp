@@ -1,8 +1,7 @@
-#include "app/toolkit/timer.h"
-
+// The Qt back-end's timer: a QTimer.
 #include <QTimer>
 
-#include "app/toolkit/window_thread.h"
+#include "app/toolkit/native.h"
 
 namespace tk {
 
@@ -18,27 +17,19 @@ Timer::Timer() : timer_(std::make_unique<NativeTimer>()) {
 
 Timer::~Timer() = default;
 
-void Timer::SetEnabled(bool enabled) {
-  RunOnWindowThread([&] {
-    if (enabled && !timer_->timer.isActive())
-      timer_->timer.start();
-    else if (!enabled)
-      timer_->timer.stop();
-  });
-}
+namespace native {
 
-bool Timer::Enabled() const {
-  return CallOnWindowThread([&] { return timer_->timer.isActive(); });
-}
+void StartTimer(NativeTimer& timer) { timer.timer.start(); }
 
-void Timer::SetInterval(int ms) {
-  // A running QTimer restarts with the new interval: inside the tick handler
-  // that makes it the distance to the following tick.
-  RunOnWindowThread([&] { timer_->timer.setInterval(ms); });
-}
+void StopTimer(NativeTimer& timer) { timer.timer.stop(); }
 
-int Timer::Interval() const {
-  return CallOnWindowThread([&] { return timer_->timer.interval(); });
-}
+bool TimerRunning(const NativeTimer& timer) { return timer.timer.isActive(); }
+
+// A running QTimer restarts with the new interval.
+void SetTimerInterval(NativeTimer& timer, int ms) { timer.timer.setInterval(ms); }
+
+int TimerInterval(const NativeTimer& timer) { return timer.timer.interval(); }
+
+}  // namespace native
 
 }  // namespace tk

@@ -1,14 +1,13 @@
 // The application object of the Win32 back-end: the common controls and the
 // rich-edit library, the hand-over window, the message loop.
 #include <atomic>
-#include <optional>
 #include <string>
 
 #include "app/toolkit/application.h"
 #include "app/toolkit/hand_over_queue.h"
 #include "app/toolkit/language.h"
+#include "app/toolkit/native.h"
 #include "app/toolkit/win32/win32_native.h"
-#include "platform/lock.h"
 
 // After <windows.h> (win32_native.h), which it needs.
 #include <commctrl.h>
@@ -16,9 +15,6 @@
 namespace tk {
 
 namespace {
-
-platform::Mutex titleLock;
-std::optional<std::string> title;
 
 std::atomic<HWND> handOver{nullptr};
 bool looping = false;  // window thread only
@@ -52,15 +48,8 @@ bool CtrlHeld() { return (::GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 
 }  // namespace
 
-void SetApplicationTitle(std::string_view cp932) {
-  platform::LockGuard guard(titleLock);
-  title = std::string(cp932);
-}
-
-std::string ApplicationTitle() {
-  platform::LockGuard guard(titleLock);
-  return title.value_or(std::string());
-}
+// The program always sets its title; until it does, none.
+std::string native::ToolkitApplicationName() { return {}; }
 
 HWND HandOverWindow() { return handOver.load(); }
 

@@ -1,11 +1,12 @@
 // Controls of the Win32 back-end: child windows of the form, each with the
 // Control it stands for in its user data, so that the form's window
-// procedure can hand their notifications on.
+// procedure can hand their notifications on. Only the native calls live
+// here; what the controls do with them is shared (app/toolkit/controls.cpp).
 #include <algorithm>
 #include <map>
 
 #include "app/toolkit/win32/win32_native.h"
-#include "app/toolkit/window_thread.h"
+#include "app/toolkit/native.h"
 
 // After <windows.h> (win32_native.h), which they need.
 #include <commctrl.h>
@@ -21,13 +22,9 @@ std::map<HWND, std::string>& AccessibleNames() {
   return names;
 }
 
-void Raise(const Handler& handler) {
-  if (Handler call = handler) call();  // a copy: it may replace itself
-}
-
-HWND Built(HWND hwnd, Control* control) {
+NativeControl* Built(HWND hwnd, Control* control) {
   ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
-  return hwnd;
+  return AsNative(hwnd);
 }
 
 // The size a label's text takes in the window font.
@@ -40,8 +37,6 @@ SIZE TextSize(HWND label) {
   ::ReleaseDC(label, dc);
   return size;
 }
-
-void SetText(HWND hwnd, std::string_view cp932) { SetWindowTextCp932(hwnd, cp932); }
 
 // The other radio buttons of the same parent lose their check.
 void UncheckSiblings(HWND button) {
@@ -63,13 +58,13 @@ const char* RichEditClass() {
 // The edit control that stands in for the rich-edit one breaks lines only at
 // a carriage return and line feed; the rich-edit control takes either.
 void SetMessageText(HWND box, std::string_view cp932) {
-  if (RichEditAvailable()) return tk::SetText(box, cp932);
+  if (RichEditAvailable()) return SetWindowTextCp932(box, cp932);
   std::string lines;
   for (std::size_t i = 0; i < cp932.size(); ++i) {
     if (cp932[i] == '\n' && (i == 0 || cp932[i - 1] != '\r')) lines += '\r';
     lines += cp932[i];
   }
-  tk::SetText(box, lines);
+  SetWindowTextCp932(box, lines);
 }
 
 }  // namespace
@@ -83,310 +78,172 @@ HWND MakeControl(const char* windowClass, DWORD style, NativeControl* parent, Bo
   return hwnd;
 }
 
-void Control::SetEnabled(bool enabled) {
-  RunOnWindowThread([&] { ::EnableWindow(Hwnd(*this), enabled); });
-}
-
-bool Control::Enabled() const {
-  return CallOnWindowThread([&] { return ::IsWindowEnabled(Hwnd(*this)) != FALSE; });
-}
-
-bool Control::Visible() const {
-  return CallOnWindowThread([&] { return (::GetWindowLongPtrA(Hwnd(*this), GWL_STYLE) & WS_VISIBLE) != 0; });
-}
-
-Bounds Control::GetBounds() const {
-  return CallOnWindowThread([&] {
-    RECT r{};
-    ::GetWindowRect(Hwnd(*this), &r);
-    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(Hwnd(*this)), reinterpret_cast<POINT*>(&r), 2);
-    return Bounds{Unscaled(r.left), Unscaled(r.top), Unscaled(r.right - r.left), Unscaled(r.bottom - r.top)};
-  });
-}
-
-void Control::SetAccessibleName(std::string_view cp932) {
-  RunOnWindowThread([&] { AccessibleNames()[Hwnd(*this)] = std::string(cp932); });
-}
-
-std::string Control::AccessibleName() const {
-  return CallOnWindowThread([&] {
-    const auto found = AccessibleNames().find(Hwnd(*this));
-    return found == AccessibleNames().end() ? std::string() : found->second;
-  });
-}
-
-void SetTabOrder(const std::vector<const Control*>& order) {
-  RunOnWindowThread([&] {
-    // The dialog keys follow the children's z-order.
-    HWND previous = HWND_TOP;
-    for (const Control* control : order) {
-      const HWND hwnd = Hwnd(*control);
-      ::SetWindowLongPtrA(hwnd, GWL_STYLE, ::GetWindowLongPtrA(hwnd, GWL_STYLE) | WS_TABSTOP);
-      ::SetWindowPos(hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      previous = hwnd;
-    }
-  });
-}
-
-void ControlAccess::Command(Control& control, WORD code) {
+void Notify(Control& control, WORD code) {
   if (auto* button = dynamic_cast<Button*>(&control)) {
-    if (code == BN_CLICKED) Raise(button->onClick_);
+    if (code == BN_CLICKED) ControlAccess::Clicked(*button);
   } else if (auto* radio = dynamic_cast<RadioButton*>(&control)) {
-    if (code == BN_CLICKED) radio->SetChecked(true);
+    if (code == BN_CLICKED) ControlAccess::Clicked(*radio);
   } else if (auto* box = dynamic_cast<ComboBox*>(&control)) {
-    if (code == CBN_SELCHANGE) {
-      box->edited_ = false;
-      Raise(box->onChange_);
-    } else if (code == CBN_EDITCHANGE) {
-      box->edited_ = true;
-      Raise(box->onChange_);
-    }
+    if (code == CBN_SELCHANGE) ControlAccess::Picked(*box);
+    if (code == CBN_EDITCHANGE) ControlAccess::Edited(*box);
   }
 }
 
+namespace native {
+
+void SetEnabled(NativeControl* control, bool enabled) { ::EnableWindow(Hwnd(control), enabled); }
+
+bool Enabled(NativeControl* control) { return ::IsWindowEnabled(Hwnd(control)) != FALSE; }
+
+bool Visible(NativeControl* control) { return (::GetWindowLongPtrA(Hwnd(control), GWL_STYLE) & WS_VISIBLE) != 0; }
+
+Bounds GetBounds(NativeControl* control) {
+  RECT r{};
+  ::GetWindowRect(Hwnd(control), &r);
+  ::MapWindowPoints(HWND_DESKTOP, ::GetParent(Hwnd(control)), reinterpret_cast<POINT*>(&r), 2);
+  return Bounds{Unscaled(r.left), Unscaled(r.top), Unscaled(r.right - r.left), Unscaled(r.bottom - r.top)};
+}
+
+void SetAccessibleName(NativeControl* control, std::string_view cp932) {
+  AccessibleNames()[Hwnd(control)] = std::string(cp932);
+}
+
+std::string AccessibleName(NativeControl* control) {
+  const auto found = AccessibleNames().find(Hwnd(control));
+  return found == AccessibleNames().end() ? std::string() : found->second;
+}
+
+void SetTabOrder(const std::vector<NativeControl*>& order) {
+  // The dialog keys follow the children's z-order.
+  HWND previous = HWND_TOP;
+  for (NativeControl* control : order) {
+    const HWND hwnd = Hwnd(control);
+    ::SetWindowLongPtrA(hwnd, GWL_STYLE, ::GetWindowLongPtrA(hwnd, GWL_STYLE) | WS_TABSTOP);
+    ::SetWindowPos(hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    previous = hwnd;
+  }
+}
+
+void SetText(NativeControl* control, std::string_view cp932) { SetWindowTextCp932(Hwnd(control), cp932); }
+
+std::string Text(NativeControl* control) { return WindowTextCp932(Hwnd(control)); }
+
 // Label
 
-Label::Label(NativeControl* parent, int left, int top, std::string_view caption)
-    : Control(AsNative(MakeControl("STATIC", SS_LEFT | SS_NOPREFIX, parent, {left, top, 0, 0}))) {
-  Built(Hwnd(*this), this);
-  SetCaption(caption);
+NativeControl* MakeLabel(NativeControl* parent, int left, int top) {
+  return AsNative(MakeControl("STATIC", SS_LEFT | SS_NOPREFIX, parent, {left, top, 0, 0}));
 }
 
-void Label::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] {
-    const HWND hwnd = Hwnd(*this);
-    SetText(hwnd, cp932);
-    const SIZE size = TextSize(hwnd);
-    ::SetWindowPos(hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  });
+void FitLabelToText(NativeControl* label) {
+  const SIZE size = TextSize(Hwnd(label));
+  ::SetWindowPos(Hwnd(label), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::string Label::Caption() const {
-  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
+void SetLabelCentered(NativeControl* label, bool centered) {
+  const HWND hwnd = Hwnd(label);
+  LONG_PTR style = ::GetWindowLongPtrA(hwnd, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
+  ::SetWindowLongPtrA(hwnd, GWL_STYLE, style | (centered ? SS_CENTER : SS_LEFT));
+  ::InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-void Label::SetCentered(bool centered) {
-  RunOnWindowThread([&] {
-    const HWND hwnd = Hwnd(*this);
-    LONG_PTR style = ::GetWindowLongPtrA(hwnd, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
-    ::SetWindowLongPtrA(hwnd, GWL_STYLE, style | (centered ? SS_CENTER : SS_LEFT));
-    ::InvalidateRect(hwnd, nullptr, TRUE);
-  });
-}
-
-bool Label::Centered() const {
-  return CallOnWindowThread(
-      [&] { return (::GetWindowLongPtrA(Hwnd(*this), GWL_STYLE) & SS_TYPEMASK) == SS_CENTER; });
+bool LabelCentered(NativeControl* label) {
+  return (::GetWindowLongPtrA(Hwnd(label), GWL_STYLE) & SS_TYPEMASK) == SS_CENTER;
 }
 
 // Windows' accessibility names a control from the static text just before
 // it in the window order, which the construction order already gives.
-void Label::SetBuddy(const Control&) {}
+void SetLabelBuddy(NativeControl*, NativeControl*) {}
 
-// Button
+// Buttons, edit field, frames
 
-Button::Button(NativeControl* parent, Bounds bounds, std::string_view caption)
-    : Control(AsNative(MakeControl("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, parent, bounds, caption))) {
-  Built(Hwnd(*this), this);
+NativeControl* MakeButton(Button& owner, NativeControl* parent, Bounds bounds, std::string_view cp932) {
+  return Built(MakeControl("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, parent, bounds, cp932), &owner);
 }
 
-void Button::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] { SetText(Hwnd(*this), cp932); });
+NativeControl* MakeRadioButton(RadioButton& owner, NativeControl* parent, Bounds bounds, std::string_view cp932) {
+  return Built(MakeControl("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, parent, bounds, cp932), &owner);
 }
 
-std::string Button::Caption() const {
-  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
+void SetChecked(NativeControl* radio, bool checked) {
+  ::SendMessageA(Hwnd(radio), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (checked) UncheckSiblings(Hwnd(radio));
 }
 
-void Button::OnClick(Handler handler) {
-  RunOnWindowThread([&] { onClick_ = std::move(handler); });
+bool Checked(NativeControl* radio) { return ::SendMessageA(Hwnd(radio), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+NativeControl* MakeEdit(NativeControl* parent, Bounds bounds, std::string_view cp932) {
+  return AsNative(MakeControl("EDIT", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, parent, bounds, cp932));
 }
 
-void Button::Click() {
-  RunOnWindowThread([&] {
-    if (::IsWindowEnabled(Hwnd(*this))) Raise(onClick_);
-  });
+NativeControl* MakeGroupBox(NativeControl* parent, Bounds bounds, std::string_view cp932) {
+  return AsNative(MakeControl("BUTTON", BS_GROUPBOX, parent, bounds, cp932));
 }
 
-// Edit
-
-Edit::Edit(NativeControl* parent, Bounds bounds, std::string_view text)
-    : Control(AsNative(MakeControl("EDIT", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, parent, bounds, text))) {
-  Built(Hwnd(*this), this);
+NativeControl* MakeBevel(NativeControl* parent, Bounds bounds, BevelShape shape) {
+  return AsNative(
+      MakeControl("STATIC", shape == BevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, parent, bounds));
 }
 
-void Edit::SetText(std::string_view cp932) {
-  RunOnWindowThread([&] { tk::SetText(Hwnd(*this), cp932); });
-}
+// Message area
 
-std::string Edit::Text() const {
-  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
-}
-
-// RichEdit
-
-RichEdit::RichEdit(NativeControl* parent, Bounds bounds, std::string_view text)
-    : Control(AsNative(MakeControl(RichEditClass(), ES_MULTILINE | ES_AUTOVSCROLL | WS_BORDER | WS_TABSTOP,
-                                   parent, bounds))),
-      shown_(text) {
-  Built(Hwnd(*this), this);
-  SetMessageText(Hwnd(*this), text);
+NativeControl* MakeRichEdit(NativeControl* parent, Bounds bounds, std::string_view cp932) {
+  const HWND box =
+      MakeControl(RichEditClass(), ES_MULTILINE | ES_AUTOVSCROLL | WS_BORDER | WS_TABSTOP, parent, bounds);
+  SetMessageText(box, cp932);
   // The window font for the whole text, whatever it is set to later
   // (twips at 96 dots per inch).
-  if (RichEditAvailable()) SetRichEditFont(Hwnd(*this), Form::kFontFamily, Form::kFontPixels * 15);
+  if (RichEditAvailable()) SetRichEditFont(box, Form::kFontFamily, Form::kFontPixels * 15);
+  return AsNative(box);
 }
 
-void RichEdit::SetText(std::string_view cp932) {
-  RunOnWindowThread([&] {
-    SetMessageText(Hwnd(*this), cp932);
-    ::SendMessageA(Hwnd(*this), EM_SETMODIFY, FALSE, 0);
-    shown_.assign(cp932);
-    painted_ = false;
-  });
+void SetRichText(NativeControl* box, std::string_view cp932) {
+  SetMessageText(Hwnd(box), cp932);
+  ::SendMessageA(Hwnd(box), EM_SETMODIFY, FALSE, 0);
 }
 
-void RichEdit::ShowNow(std::string_view cp932) {
-  RunOnWindowThread([&] {
-    const HWND box = Hwnd(*this);
-    const bool same = cp932 == shown_ && ::SendMessageA(box, EM_GETMODIFY, 0, 0) == 0;
-    if (same && painted_) return;
-    if (!same) {
-      SetMessageText(box, cp932);
-      ::SendMessageA(box, EM_SETMODIFY, FALSE, 0);
-      shown_.assign(cp932);
+std::string RichText(NativeControl* box) {
+  // The control ends paragraphs with a carriage return (and a line feed).
+  const std::string text = WindowTextCp932(Hwnd(box));
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out += text[i];
     }
-    ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    painted_ = true;
-  });
+  }
+  return out;
 }
 
-std::string RichEdit::Text() const {
-  return CallOnWindowThread([&] {
-    // The control ends paragraphs with a carriage return (and a line feed).
-    std::string text = WindowTextCp932(Hwnd(*this)), out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\r') {
-        out += '\n';
-        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      } else {
-        out += text[i];
-      }
-    }
-    return out;
-  });
+bool RichTextEdited(NativeControl* box) { return ::SendMessageA(Hwnd(box), EM_GETMODIFY, 0, 0) != 0; }
+
+void PaintTextNow(NativeControl* box) { ::RedrawWindow(Hwnd(box), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }
+
+void RepaintNow(NativeControl* box) {
+  ::RedrawWindow(Hwnd(box), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
-int RichEdit::ParagraphCount() const {
-  const std::string text = Text();
-  return 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+// Progress bar
+
+NativeControl* MakeProgressBar(NativeControl* parent, Bounds bounds) {
+  return AsNative(MakeControl(PROGRESS_CLASSA, 0, parent, bounds));
 }
 
-void RichEdit::Repaint() {
-  RunOnWindowThread(
-      [&] { ::RedrawWindow(Hwnd(*this), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); });
+void SetRange(NativeControl* bar, int min, int max) {
+  ::SendMessageA(Hwnd(bar), PBM_SETRANGE32, static_cast<WPARAM>(min), max);
 }
 
-// ProgressBar
+int RangeMin(NativeControl* bar) { return static_cast<int>(::SendMessageA(Hwnd(bar), PBM_GETRANGE, TRUE, 0)); }
 
-ProgressBar::ProgressBar(NativeControl* parent, Bounds bounds, int min, int max)
-    : Control(AsNative(MakeControl(PROGRESS_CLASSA, 0, parent, bounds))) {
-  Built(Hwnd(*this), this);
-  ::SendMessageA(Hwnd(*this), PBM_SETRANGE32, static_cast<WPARAM>(min), std::max(min, max));
-  ::SendMessageA(Hwnd(*this), PBM_SETPOS, static_cast<WPARAM>(min), 0);
+int RangeMax(NativeControl* bar) { return static_cast<int>(::SendMessageA(Hwnd(bar), PBM_GETRANGE, FALSE, 0)); }
+
+void SetPosition(NativeControl* bar, int position) {
+  ::SendMessageA(Hwnd(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-void ProgressBar::SetMax(int max) {
-  RunOnWindowThread([&] {
-    const HWND bar = Hwnd(*this);
-    const int min = static_cast<int>(::SendMessageA(bar, PBM_GETRANGE, TRUE, 0));
-    const int position = static_cast<int>(::SendMessageA(bar, PBM_GETPOS, 0, 0));
-    const int top = std::max(min, max);
-    ::SendMessageA(bar, PBM_SETRANGE32, static_cast<WPARAM>(min), top);
-    ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(std::clamp(position, min, top)), 0);
-  });
-}
+int Position(NativeControl* bar) { return static_cast<int>(::SendMessageA(Hwnd(bar), PBM_GETPOS, 0, 0)); }
 
-int ProgressBar::Max() const {
-  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageA(Hwnd(*this), PBM_GETRANGE, FALSE, 0)); });
-}
-
-int ProgressBar::Min() const {
-  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageA(Hwnd(*this), PBM_GETRANGE, TRUE, 0)); });
-}
-
-void ProgressBar::SetPosition(int position) {
-  RunOnWindowThread([&] {
-    const int clamped = std::clamp(position, Min(), Max());
-    ::SendMessageA(Hwnd(*this), PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
-  });
-}
-
-int ProgressBar::Position() const {
-  return CallOnWindowThread([&] { return static_cast<int>(::SendMessageA(Hwnd(*this), PBM_GETPOS, 0, 0)); });
-}
-
-// RadioButton
-
-RadioButton::RadioButton(NativeControl* parent, Bounds bounds, std::string_view caption)
-    : Control(AsNative(MakeControl("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, parent, bounds, caption))) {
-  Built(Hwnd(*this), this);
-}
-
-void RadioButton::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] { SetText(Hwnd(*this), cp932); });
-}
-
-std::string RadioButton::Caption() const {
-  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
-}
-
-void RadioButton::SetChecked(bool checked) {
-  RunOnWindowThread([&] {
-    const HWND hwnd = Hwnd(*this);
-    const bool was = ::SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    ::SendMessageA(hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-    if (!checked || was) return;
-    UncheckSiblings(hwnd);
-    Raise(onClick_);  // became checked, by the operator or by the program
-  });
-}
-
-bool RadioButton::Checked() const {
-  return CallOnWindowThread([&] { return ::SendMessageA(Hwnd(*this), BM_GETCHECK, 0, 0) == BST_CHECKED; });
-}
-
-void RadioButton::OnClick(Handler handler) {
-  RunOnWindowThread([&] { onClick_ = std::move(handler); });
-}
-
-void RadioButton::Click() {
-  RunOnWindowThread([&] {
-    if (::IsWindowEnabled(Hwnd(*this))) SetChecked(true);
-  });
-}
-
-// GroupBox
-
-GroupBox::GroupBox(NativeControl* parent, Bounds bounds, std::string_view caption)
-    : Control(AsNative(MakeControl("BUTTON", BS_GROUPBOX, parent, bounds, caption))) {
-  Built(Hwnd(*this), this);
-}
-
-void GroupBox::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] { SetText(Hwnd(*this), cp932); });
-}
-
-std::string GroupBox::Caption() const {
-  return CallOnWindowThread([&] { return WindowTextCp932(Hwnd(*this)); });
-}
-
-// Bevel
-
-Bevel::Bevel(NativeControl* parent, Bounds bounds, BevelShape shape)
-    : Control(AsNative(MakeControl("STATIC", shape == BevelShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ, parent,
-                                   bounds))),
-      shape_(shape) {
-  Built(Hwnd(*this), this);
-}
+}  // namespace native
 
 }  // namespace tk

@@ -1,9 +1,8 @@
 // Message boxes of the Win32 back-end, in the program's character kind,
 // owned by the program's window so that they stay in front of it.
-#include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
+#include "app/toolkit/native.h"
 #include "app/toolkit/win32/win32_native.h"
-#include "app/toolkit/window_thread.h"
 
 // After <windows.h> (win32_native.h), which it needs.
 #include <commdlg.h>
@@ -22,10 +21,6 @@ constexpr int kBoxTextId = 0xFFFF;
 // The program's window that is in front, when there is one.
 HWND Owner() { return ::GetActiveWindow(); }
 
-void RunBox(std::string_view text, std::string_view caption, UINT style) {
-  MessageBoxCp932(Owner(), text, caption, style);
-}
-
 BOOL CALLBACK FindBox(HWND hwnd, LPARAM found) {
   if (!HasClass(hwnd, kDialogClass) || !::IsWindowVisible(hwnd)) return TRUE;
   *reinterpret_cast<HWND*>(found) = hwnd;
@@ -34,15 +29,13 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM found) {
 
 }  // namespace
 
-void WindowDialogs::ShowMessage(std::string_view cp932) {
-  RunOnWindowThread([&] { RunBox(cp932, ApplicationTitle(), MB_OK | MB_TASKMODAL | MB_SETFOREGROUND | MB_TOPMOST); });
+void native::RunMessageBox(BoxKind kind, std::string_view textCp932, std::string_view captionCp932) {
+  const UINT style = kind == BoxKind::Fatal ? MB_OK | MB_SYSTEMMODAL | MB_ICONERROR
+                                            : MB_OK | MB_TASKMODAL | MB_SETFOREGROUND | MB_TOPMOST;
+  MessageBoxCp932(Owner(), textCp932, captionCp932, style);
 }
 
-void WindowDialogs::ShowFatalError(std::string_view text, std::string_view caption) {
-  RunOnWindowThread([&] { RunBox(text, caption, MB_OK | MB_SYSTEMMODAL | MB_ICONERROR); });
-}
-
-void WindowDialogs::Beep() { ::MessageBeep(0); }
+void native::Beep() { ::MessageBeep(0); }
 
 std::optional<std::string> OpenDialog::Execute() const {
   // The system's filter: the same pairs, each string ended by a zero byte,

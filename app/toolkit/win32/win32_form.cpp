@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/toolkit/win32/win32_native.h"
-#include "app/toolkit/window_thread.h"
+#include "app/toolkit/native.h"
 
 namespace tk {
 
@@ -112,10 +112,11 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_COMMAND:
       if (lParam == 0) {  // a menu item
-        if (NativeMenuItem* item = ItemById(LOWORD(wParam))) Choose(*item);
+        if (NativeMenuItem* item = menus_.ById(static_cast<int>(LOWORD(wParam)) - static_cast<int>(kFirstItemId)))
+          Choose(*item);
       } else if (auto* control = reinterpret_cast<Control*>(
                      ::GetWindowLongPtrA(reinterpret_cast<HWND>(lParam), GWLP_USERDATA))) {
-        ControlAccess::Command(*control, HIWORD(wParam));
+        Notify(*control, HIWORD(wParam));
       }
       return 0;
     case WM_QUERYENDSESSION:
@@ -143,59 +144,36 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 // Form
 
-Form::Form(int clientWidth, int clientHeight)
-    : window_(std::make_unique<FormWindow>(*this, clientWidth, clientHeight)) {}
+void FormWindowDeleter::operator()(FormWindow* window) const { delete window; }
 
-Form::~Form() = default;
+namespace native {
 
-NativeControl* Form::Client() const { return AsNative(window_->Handle()); }
-
-void Form::Show() {
-  RunOnWindowThread([&] { window_->Show(); });
+FormWindow* MakeFormWindow(Form& form, int clientWidth, int clientHeight) {
+  return new FormWindow(form, clientWidth, clientHeight);
 }
 
-bool Form::Shown() const {
-  return CallOnWindowThread([&] { return window_->Shown(); });
+NativeControl* FormClient(FormWindow& window) { return AsNative(window.Handle()); }
+
+void ShowForm(FormWindow& window) { window.Show(); }
+
+bool FormShown(FormWindow& window) { return window.Shown(); }
+
+void SetFormCaption(FormWindow& window, std::string_view cp932) { SetWindowTextCp932(window.Handle(), cp932); }
+
+std::string FormCaption(FormWindow& window) { return WindowTextCp932(window.Handle()); }
+
+void SetFormOuterHeight(FormWindow& window, int height) { window.SetOuterHeight(height); }
+
+int FormOuterHeight(const Form& form) { return form.Window().OuterHeight(); }
+
+int FormFrameHeight(FormWindow& window) {
+  RECT outer{}, client{};
+  ::GetWindowRect(window.Handle(), &outer);
+  ::GetClientRect(window.Handle(), &client);
+  return (outer.bottom - outer.top) - (client.bottom - client.top);
 }
 
-void Form::SetCaption(std::string_view cp932) {
-  RunOnWindowThread([&] { SetWindowTextCp932(window_->Handle(), cp932); });
-}
-
-std::string Form::Caption() const {
-  return CallOnWindowThread([&] { return WindowTextCp932(window_->Handle()); });
-}
-
-void Form::SetOuterHeight(int height) {
-  RunOnWindowThread([&] { window_->SetOuterHeight(height); });
-}
-
-int Form::OuterHeight() const {
-  return CallOnWindowThread([&] { return window_->OuterHeight(); });
-}
-
-void Form::Close() {
-  RunOnWindowThread([&] { ::SendMessageA(window_->Handle(), WM_CLOSE, 0, 0); });
-}
-
-void Form::OnClose(std::function<void(CloseAction&)> handler) {
-  RunOnWindowThread([&] { onClose_ = std::move(handler); });
-}
-
-bool Form::RunCloseHandler() {
-  CloseAction action = CloseAction::Free;
-  if (auto call = onClose_) call(action);
-  return action != CloseAction::None;
-}
-
-int Form::FrameHeight() const {
-  return CallOnWindowThread([&] {
-    RECT outer{}, client{};
-    ::GetWindowRect(window_->Handle(), &outer);
-    ::GetClientRect(window_->Handle(), &client);
-    return (outer.bottom - outer.top) - (client.bottom - client.top);
-  });
-}
+void CloseForm(FormWindow& window) { ::SendMessageA(window.Handle(), WM_CLOSE, 0, 0); }
 
 void TellSystemSessionEndHold(Form& form) {
   using Create = BOOL(WINAPI*)(HWND, LPCWSTR);
@@ -209,5 +187,7 @@ void TellSystemSessionEndHold(Form& form) {
     destroy(hwnd);
   }
 }
+
+}  // namespace native
 
 }  // namespace tk

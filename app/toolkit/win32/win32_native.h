@@ -1,6 +1,6 @@
 // What the Win32 back-end's files share: the window handles behind the
 // toolkit's opaque handles, the text conversions, the window font, the
-// hand-over window and the menu items' state. Win32 back-end only.
+// hand-over window and the menus' handles. Win32 back-end only.
 // Threads: window thread, unless a function says otherwise.
 #pragma once
 
@@ -13,6 +13,7 @@
 #include "app/toolkit/controls.h"
 #include "app/toolkit/form.h"
 #include "app/toolkit/menu.h"
+#include "app/toolkit/menu_book.h"
 #include "platform/win32/windows_api.h"
 
 namespace tk {
@@ -105,8 +106,9 @@ int Unscaled(int devicePixels);
 // The window's font (Form::kFontFamily, Shift-JIS character set, 12 pixels);
 // made once, kept for the life of the process.
 HFONT WindowFont();
-// A child control of `parent` at `bounds`, in the window font, with the
-// Control it stands for in its user data (set by the caller once built).
+// A child control of `parent` at `bounds`, in the window font. A control
+// that raises events gets the Control it stands for in its user data (set
+// by the caller), where the form's window procedure finds it (Notify).
 HWND MakeControl(const char* windowClass, DWORD style, NativeControl* parent, Bounds bounds,
                  std::string_view cp932 = {});
 
@@ -123,24 +125,15 @@ inline constexpr UINT WM_ZX_HANDOVER = WM_APP + 1;
 // A tick of the timer whose id arrived with WM_TIMER (timer).
 void TickTimer(UINT_PTR id);
 
-// What the window procedures pass on to the controls' own handlers.
-struct ControlAccess {
-  // A WM_COMMAND notification from a control.
-  static void Command(Control& control, WORD code);
-};
+// A WM_COMMAND notification from a control, passed on to its handlers.
+void Notify(Control& control, WORD code);
 
-// One item of a menu (the menu bar, a menu of it, the context menu): its
-// state, kept here because a Win32 menu drops an item that is hidden.
-struct NativeMenuItem {
-  FormWindow* window;
-  HMENU owner;              // the menu the item belongs to
-  HMENU submenu = nullptr;  // the menu the item opens, for a menu of the menu bar
-  UINT id;
-  std::string caption;   // CP932
-  std::string shortcut;  // "Ctrl+X", empty when none
-  bool visible = true;
-  std::function<void()> onClick;
-};
+// A menu's native handle is its HMENU; an item's command is its id past
+// the ids the system keeps for itself.
+inline NativeMenu* AsNativeMenu(HMENU menu) { return reinterpret_cast<NativeMenu*>(menu); }
+inline HMENU Hmenu(NativeMenu* menu) { return reinterpret_cast<HMENU>(menu); }
+inline constexpr UINT kFirstItemId = 100;
+inline UINT CommandOf(const NativeMenuItem& item) { return kFirstItemId + static_cast<UINT>(item.id); }
 
 // The top-level window behind a Form.
 class FormWindow {
@@ -158,13 +151,9 @@ class FormWindow {
   void SetOuterHeight(int height);
   int OuterHeight() const;
 
-  NativeMenuItem* AddItem(HMENU owner, std::string_view caption, bool opensMenu);
   HMENU MenuBar() const { return menuBar_; }
   HMENU Popup() const { return popup_; }
-  // Puts the item's text (caption and shortcut) and visibility into its menu.
-  void Refresh(NativeMenuItem& item);
-  // A visible item's click, as chosen from a menu or by its shortcut.
-  void Choose(NativeMenuItem& item);
+  MenuBook& Menus() { return menus_; }
   // A key pressed anywhere in the window: true when it was the shortcut of
   // a visible item, which then ran.
   bool Shortcut(UINT virtualKey);
@@ -174,15 +163,13 @@ class FormWindow {
 
  private:
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-  NativeMenuItem* ItemById(UINT id);
-  UINT PositionOf(const NativeMenuItem& item) const;
 
   Form& form_;
   int clientWidth_;
   HWND hwnd_ = nullptr;
   HMENU menuBar_ = nullptr;
   HMENU popup_ = nullptr;
-  std::vector<std::unique_ptr<NativeMenuItem>> items_;  // in the order added
+  MenuBook menus_{*this};
   bool shown_ = false;
   bool centred_ = false;
 };

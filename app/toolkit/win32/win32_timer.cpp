@@ -6,7 +6,7 @@
 
 #include "app/toolkit/timer.h"
 #include "app/toolkit/win32/win32_native.h"
-#include "app/toolkit/window_thread.h"
+#include "app/toolkit/native.h"
 
 namespace tk {
 
@@ -44,30 +44,27 @@ Timer::~Timer() {
   Timers().erase(timer_->Id());
 }
 
-void Timer::SetEnabled(bool enabled) {
-  RunOnWindowThread([&] {
-    if (enabled == timer_->enabled) return;
-    timer_->enabled = enabled;
-    if (enabled)
-      timer_->Arm();
-    else
-      timer_->Disarm();
-  });
+namespace native {
+
+void StartTimer(NativeTimer& timer) {
+  timer.enabled = true;
+  timer.Arm();
 }
 
-bool Timer::Enabled() const {
-  return CallOnWindowThread([&] { return timer_->enabled; });
+void StopTimer(NativeTimer& timer) {
+  timer.enabled = false;
+  timer.Disarm();
 }
 
-void Timer::SetInterval(int ms) {
-  RunOnWindowThread([&] {
-    timer_->interval = ms;
-    if (timer_->enabled) timer_->Arm();
-  });
+bool TimerRunning(const NativeTimer& timer) { return timer.enabled; }
+
+void SetTimerInterval(NativeTimer& timer, int ms) {
+  timer.interval = ms;
+  if (timer.enabled) timer.Arm();
 }
 
-int Timer::Interval() const {
-  return CallOnWindowThread([&] { return timer_->interval; });
-}
+int TimerInterval(const NativeTimer& timer) { return timer.interval; }
+
+}  // namespace native
 
 }  // namespace tk
