@@ -17,7 +17,28 @@ std::optional<std::wstring> CodePageToUtf16(unsigned codePage, std::string_view 
   return wide;
 }
 
-std::optional<std::string> Utf16ToCodePage(unsigned codePage, std::wstring_view text) {
+namespace {
+
+// A character beyond the basic plane (an emoji) is two UTF-16 units, which
+// the system would turn into two default characters; no code page but UTF-8
+// holds one, so it is one '?' like any other character that does not fit.
+std::wstring PairsAsOneUnknown(std::wstring_view text) {
+  std::wstring single;
+  single.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF && text[i + 1] >= 0xDC00 &&
+                      text[i + 1] <= 0xDFFF;
+    single.push_back(pair ? L'?' : text[i]);
+    if (pair) ++i;
+  }
+  return single;
+}
+
+}  // namespace
+
+std::optional<std::string> Utf16ToCodePage(unsigned codePage, std::wstring_view whole) {
+  const std::wstring single = codePage == CP_UTF8 ? std::wstring() : PairsAsOneUnknown(whole);
+  const std::wstring_view text = codePage == CP_UTF8 ? whole : std::wstring_view(single);
   if (text.empty()) return std::string();
   if (text.size() > INT_MAX) return std::nullopt;
   const int inLen = static_cast<int>(text.size());

@@ -18,8 +18,8 @@ inline constexpr unsigned CODE_PAGE_SHIFT_JIS = 932;
 // byte sequence that is not of the code page comes out as the system's
 // replacement character rather than failing the whole text.
 std::optional<std::wstring> CodePageToUtf16(unsigned codePage, std::string_view bytes);
-// A character the code page lacks becomes '?' (UTF-8 lacks none); nullopt
-// as above.
+// A character the code page lacks, one beyond the basic plane included,
+// becomes one '?' (UTF-8 lacks none); nullopt as above.
 std::optional<std::string> Utf16ToCodePage(unsigned codePage, std::wstring_view text);
 
 inline std::optional<std::wstring> Cp932ToUtf16(std::string_view cp932) {

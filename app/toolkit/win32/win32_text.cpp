@@ -16,45 +16,14 @@ namespace tk {
 
 namespace {
 
-constexpr UINT CODE_PAGE_SHIFT_JIS = 932;
+using platform::CODE_PAGE_SHIFT_JIS;
 
 std::wstring ToWide(UINT codePage, std::string_view bytes) {
-  if (bytes.empty() || bytes.size() > INT_MAX) return {};
-  const int n = static_cast<int>(bytes.size());
-  const int length = ::MultiByteToWideChar(codePage, 0, bytes.data(), n, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(codePage, 0, bytes.data(), n, wide.data(), length);
-  return wide;
+  return platform::CodePageToUtf16(codePage, bytes).value_or(std::wstring());
 }
 
-// A character beyond the basic plane (an emoji) is two UTF-16 units, which
-// the system would turn into two default characters; no code page but UTF-8
-// holds one, so it is one '?' like any other character that does not fit.
-std::wstring PairsAsOneUnknown(std::wstring_view text) {
-  std::wstring single;
-  single.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF && text[i + 1] >= 0xDC00 &&
-                      text[i + 1] <= 0xDFFF;
-    single.push_back(pair ? L'?' : text[i]);
-    if (pair) ++i;
-  }
-  return single;
-}
-
-std::string ToBytes(UINT codePage, std::wstring_view whole) {
-  const std::wstring single = codePage == CP_UTF8 ? std::wstring() : PairsAsOneUnknown(whole);
-  const std::wstring_view text = codePage == CP_UTF8 ? whole : std::wstring_view(single);
-  if (text.empty() || text.size() > INT_MAX) return {};
-  const int n = static_cast<int>(text.size());
-  // UTF-8 takes no default character.
-  const char* fallback = codePage == CP_UTF8 ? nullptr : "?";
-  const int length = ::WideCharToMultiByte(codePage, 0, text.data(), n, nullptr, 0, fallback, nullptr);
-  if (length <= 0) return {};
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(codePage, 0, text.data(), n, bytes.data(), length, fallback, nullptr);
-  return bytes;
+std::string ToBytes(UINT codePage, std::wstring_view text) {
+  return platform::Utf16ToCodePage(codePage, text).value_or(std::string());
 }
 
 // `text` into a fixed face-name field, cut to fit and ended by a zero.
