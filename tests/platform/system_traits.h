@@ -10,6 +10,9 @@ namespace zx_test {
 // A FIFO at `path` (a failure to make one fails the test); false where
 // the system's file system has none.
 bool MakeFifo(const std::string& path);
+// A symbolic link at `link` to `target`; false where the tests cannot make
+// one (Windows asks for a privilege), the case then skipped.
+bool MakeFileLink(const std::string& target, const std::string& link);
 
 // What a module's late signal on a closed event returns: Linux's table no
 // longer has the event (0); Windows' SetEvent reaches the retired system

@@ -9,6 +9,12 @@ bool MakeFifo(const std::string& path) {
   return false;
 }
 
+bool MakeFileLink(const std::string& target, const std::string& link) {
+  (void)target;
+  (void)link;
+  return false;
+}
+
 const int LATE_MODULE_SIGNAL_RESULT = 1;
 
 }  // namespace zx_test
