@@ -6,7 +6,7 @@ set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+"$(dirname "$0")/apt-update.sh"
 $SUDO apt-get install -y -qq --no-install-recommends \
   g++ cmake ninja-build ccache qt6-base-dev libgtest-dev libgmock-dev \
   xvfb xauth fonts-ipafont-gothic imagemagick dbus-daemon \

@@ -7,5 +7,5 @@ if [ "${ZX_SKIP_INSTALL:-0}" = "1" ] || dpkg -s "$@" >/dev/null 2>&1; then exit 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+"$(dirname "$0")/apt-update.sh"
 $SUDO apt-get install -y -qq --no-install-recommends "$@" >/dev/null

@@ -15,7 +15,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 if [ "${ZX_SKIP_INSTALL:-0}" != "1" ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
-    $SUDO apt-get update -qq
+    "$here/scripts/apt-update.sh"
   fi
   "$here/scripts/install-packages.sh" wine64 wine32:i386 qemu-user-static
 fi
