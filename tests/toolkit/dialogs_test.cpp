@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -107,7 +108,10 @@ class ToolkitOpenDialog : public ToolkitDialogs, public ::testing::WithParamInte
 
 TEST_P(ToolkitOpenDialog, OffersTheFilterPairsAndGivesTheChosenFileOrNone) {
   const bool choose = GetParam();
-  const std::string path = ::testing::TempDir() + "toolkit_open_dialog.bin";
+  // A name of this case's own: the other case may run beside it (CTest runs
+  // cases in parallel) and removes its file at its end.
+  const std::string path = ::testing::TempDir() + "toolkit_open_dialog_" + (choose ? "chosen_" : "cancelled_") +
+                           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".bin";
   std::ofstream(path, std::ios::binary) << "firmware";
   const std::optional<std::string> answer = choose ? std::optional<std::string>(path) : std::nullopt;
   std::optional<std::vector<std::string>> offered;
