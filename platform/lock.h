@@ -114,11 +114,13 @@ class ConditionVariable {
       Wait(lock, ready);
       return true;
     }
+    // Ticks are whole milliseconds, so `spent` may count up to one more
+    // than has really gone by: the wait gives up only once it exceeds ms.
     const uint32_t start = TickMs();
     while (!ready()) {
       const uint32_t spent = TickMs() - start;
-      if (spent >= ms) return false;
-      WaitFor(lock, ms - spent);
+      if (ms == 0 || spent > ms) return false;
+      WaitFor(lock, ms + 1 - spent);
     }
     return true;
   }
