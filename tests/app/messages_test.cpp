@@ -280,6 +280,8 @@ TEST(StatusMessagesTest, ConcurrentSettersNeverTearTheBuffer) {
   StatusMessages status;
   const std::string a = StatusText(32, false), b = StatusText(8, true);
   std::atomic<bool> torn{false};
+  // One of the two texts from the start: the reader may run before either writer.
+  status.SetStatus(Msg(32), false);
   auto writer = [&](uint8_t code, bool japanese) {
     for (int i = 0; i < 20000; ++i) {
       const std::string seen = status.SetStatus(Msg(code), japanese);
