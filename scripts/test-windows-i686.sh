@@ -164,38 +164,49 @@ pack_run() {
   took "zx-pack.exe" "$t0"
 }
 
-# A unit-test program in one process, whole or as `filter` chooses.
+# A unit-test program in one process, whole or as `filter` chooses; its
+# output in `part`.out (the program's name by default).
 unit_tests() {
-  local name="$1" filter="${2:-*}" t0
+  local name="$1" filter="${2:-*}" part="${3:-$1}" t0
   t0=$(date +%s)
-  run32 "$name.exe" "$out/$name.out" "$WINELOADER" "$build/tests/$name.exe" --gtest_brief=1 \
+  run32 "$name.exe" "$out/$part.out" "$WINELOADER" "$build/tests/$name.exe" --gtest_brief=1 \
     "--gtest_filter=$filter" ||
-    fail "$name: it failed or did not finish (see $out/$name.out)"
+    fail "$part: it failed or did not finish (see $out/$part.out)"
   # The 64-bit starter may report 0 for a 32-bit process that died: the
   # summary line decides.
-  grep -q '^\[  PASSED  \]' "$out/$name.out" && ! grep -q '^\[  FAILED  \]' "$out/$name.out" ||
-    fail "$name: no passing summary (see $out/$name.out)"
-  took "$name" "$t0"
+  grep -q '^\[  PASSED  \]' "$out/$part.out" && ! grep -q '^\[  FAILED  \]' "$out/$part.out" ||
+    fail "$part: no passing summary (see $out/$part.out)"
+  took "$part" "$t0"
 }
 
+# The platform tests run in two processes. Under qemu a 32-bit process
+# whose threads have come and gone can die in a later case that starts none
+# (the file-writing case, after the device layer's or the thread cases);
+# the cases whose threads come and go therefore run in a process of their
+# own. Left out, as they end the process under qemu alone (all pass under
+# wine64): the condition variable's case whose waiters wake at once and
+# end, and the cases that skip themselves here (no FIFO, no link).
+threaded='OsThread.*:Win32DeviceLayer.*:EventTest.*:Win32Events.*:ConditionVariable.LosesNoWakeUpInAHandOver'
+skipping='Kinds/LineFileTarget.WritesOnlyRegularFiles/2:Kinds/LineFileTarget.WritesOnlyRegularFiles/4'
+skipping="$skipping:Kinds/PathOfKind.IsToldApartAndOnlyARegularFileOpensForReading/3"
+
 # Two lanes: the transport tests (five process starts: four cases end a
-# child process of their own) beside everything else, one after another.
-# Four submitting threads at once, which qemu's shared descriptor table
-# does not survive (the process dies; the case passes under wine64).
-unit_tests tests_transport -AspiSimWorker.ManySubmittersAllGetTheirCompletions &
+# child process of their own) and the platform's threaded cases, beside
+# everything else, one after another.
+# Left out of the transport's: four submitting threads at once, which
+# qemu's shared descriptor table does not survive (the process dies; the
+# case passes under wine64).
+{
+  unit_tests tests_transport -AspiSimWorker.ManySubmittersAllGetTheirCompletions
+  unit_tests tests_platform "$threaded" tests_platform-threaded
+} &
 product_run
 wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d nt40 /f >/dev/null 2>&1
 demo_run nt nt40
 wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d win98 /f >/dev/null 2>&1
 demo_run 9x win98
 wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /f >/dev/null 2>&1 || true
-# The platform tests are left out for now: since their contract cases came
-# together, the 32-bit program under qemu ends with a segmentation fault
-# before its summary (and one library-loader case reads an unexpected
-# support word there), while all pass under wine64. Until that is
-# understood, the i686 platform code is run only by the programs above.
-# Under qemu alone the condition variable's cases (waiters waking at once
-# and ending) and the cases that skip themselves were already left out.
+unit_tests tests_platform "-ConditionVariable.*:$threaded:$skipping"
 pack_run
 wait
 took "everything" "$started"
