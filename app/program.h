@@ -21,6 +21,7 @@
 #include "platform/power.h"
 #include "platform/system_info.h"
 #include "transport/aspi_library.h"
+#include "transport/drive_letter_opening.h"
 
 class ASPISim;
 
@@ -52,6 +53,9 @@ struct Program {
   ContainerInfo container;
   // The loaded ASPI library; window thread only.
   AspiLibrary aspiLibrary;
+  // The drive letters being opened for the pass-through back-end, from
+  // BeginStartup until start-up takes them; window thread only.
+  std::unique_ptr<DriveLetterOpening> letterOpening;
   // The pass-through back-end, when start-up made one; lives until the program ends.
   std::unique_ptr<ASPISim> simulator;
 };

@@ -18,8 +18,17 @@ namespace {
 // adapter. With none, the entry points stay empty, so no request can be
 // sent at all and the scan visits nothing.
 void StartSimulator(Program& program) {
-  program.simulator =
-      std::make_unique<ASPISim>(program.os.devices, program.os.events, program.run.hostAdapterCount);
+  if (program.letterOpening) {
+    // Taken before the simulator starts its worker: the opening's thread
+    // has ended by then.
+    OpenedLetters opened = program.letterOpening->Take();
+    program.letterOpening.reset();
+    program.simulator = std::make_unique<ASPISim>(program.os.devices, program.os.events,
+                                                  program.run.hostAdapterCount, std::move(opened));
+  } else {
+    program.simulator =
+        std::make_unique<ASPISim>(program.os.devices, program.os.events, program.run.hostAdapterCount);
+  }
   if (program.run.hostAdapterCount.load() == 0) return;
   program.channel.aspi.GetASPI32SupportInfo.store(&ASPISim::GetASPI32SupportInfo);
   program.channel.aspi.SendASPI32Command.store(&ASPISim::SendASPI32Command);
@@ -82,6 +91,11 @@ void TraceHeaderOf(const Program& program, uint32_t platformId) {
 }
 
 }  // namespace
+
+void BeginStartup(Program& program) {
+  if (program.os.system.PlatformId() == platform::VER_PLATFORM_WIN32_NT)
+    program.letterOpening = std::make_unique<DriveLetterOpening>(program.os.devices);
+}
 
 void RunStartup(TForm1& form) {
   Program& program = form.program;

@@ -21,6 +21,11 @@ inline constexpr int PROGRESS_MAX = 70;
 // are counted into the outer height, so this leaves the bar just visible.
 inline constexpr int CUT_BELOW_PROGRESS_BAR = 63;
 
+// On the pass-through family, begins opening the drive letters, which
+// start-up's discovery then takes: their pauses pass while the window is
+// built. For the entry, after the program and before the window.
+void BeginStartup(Program& program);
+
 void RunStartup(TForm1& form);
 
 // The platform's family id; with powerOff set it also asks the system to shut down.

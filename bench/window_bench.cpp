@@ -34,6 +34,7 @@
 #include "app/entry/demo_services.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/startup.h"
 #include "app/toolkit/dialogs.h"
 #include "app/toolkit/form.h"
 #include "emulator/virtual_drive.h"
@@ -71,7 +72,9 @@ struct DemoProgram {
   explicit DemoProgram(platform::DeviceLayer& layer, int drives = 1)
       : system(real, Demo(drives)),
         power(std::cout),
-        program(Services{system, power, libraries, layer, SystemEvents(), dialogs}) {}
+        program(Services{system, power, libraries, layer, SystemEvents(), dialogs}) {
+    BeginStartup(program);
+  }
 
   platform::LinuxSystemInfo real;
   demo::DemoSystemInfo system;

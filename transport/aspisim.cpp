@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int OPEN_ATTEMPTS = 3;
 constexpr uint32_t INQUIRY_DATA_BUFFER = 2048;
 constexpr uint32_t PASS_THROUGH_MAX_TRANSFER = 65536;
 constexpr uint32_t PASS_THROUGH_ALIGNMENT = 1;
@@ -26,6 +25,15 @@ uint32_t Le32(const uint8_t* at) {
 
 ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
                  WorkerStarter startThread)
+    : ASPISim(devices, events, hostAdapterCount, std::nullopt, std::move(startThread)) {}
+
+ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
+                 OpenedLetters opened, WorkerStarter startThread)
+    : ASPISim(devices, events, hostAdapterCount, std::optional<OpenedLetters>(std::move(opened)),
+              std::move(startThread)) {}
+
+ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
+                 std::optional<OpenedLetters> opened, WorkerStarter startThread)
     : devices_(devices),
       events_(events),
       hostAdapterCount_(hostAdapterCount),
@@ -41,7 +49,7 @@ ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atom
     platform::LockGuard guard(workerLock_);
     worker_ = StartWorker();
   }
-  ScanAdapters();
+  ScanAdapters(std::move(opened));
 }
 
 ASPISim::~ASPISim() {
@@ -83,34 +91,11 @@ std::unique_ptr<platform::DeviceLock> ASPISim::LockAdapter(uint8_t haId, std::st
   return devices_.LockExclusive(adapter->device.get(), refusal);
 }
 
-// Each letter gets up to three attempts, with a pause of 1 ms before each of
-// its retries, which gives a busy device time. The letters are tried in
-// rounds, so one pause serves every letter still closed: letter by letter,
-// each absent letter would wait out pauses of its own, 46 of them on a
-// machine with one drive, all before the window appears.
-std::array<UniqueDeviceHandle, ASPISIM_MAX_ADAPTERS> ASPISim::OpenDriveLetters() {
-  std::array<UniqueDeviceHandle, ASPISIM_MAX_ADAPTERS> opened;
-  for (int attempt = 0; attempt < OPEN_ATTEMPTS; ++attempt) {
-    if (attempt > 0) devices_.Sleep(1);
-    bool missing = false;
-    for (uint8_t index = 0; index < ASPISIM_MAX_ADAPTERS; ++index) {
-      if (opened[index].get() != platform::INVALID_HANDLE_VALUE) continue;
-      const platform::DeviceHandle h = devices_.CreateFile(index);
-      if (h == platform::INVALID_HANDLE_VALUE)
-        missing = true;
-      else
-        opened[index] = UniqueDeviceHandle(devices_, h);
-    }
-    if (!missing) break;
-  }
-  return opened;
-}
-
-void ASPISim::ScanAdapters() {
+void ASPISim::ScanAdapters(std::optional<OpenedLetters> given) {
   ReleaseAll();
   Companions().instance.store(this);
   active_.store(0);
-  std::array<UniqueDeviceHandle, ASPISIM_MAX_ADAPTERS> opened = OpenDriveLetters();
+  OpenedLetters opened = given ? std::move(*given) : OpenDriveLetters(devices_);
   for (uint8_t index = 0; index < ASPISIM_MAX_ADAPTERS; ++index) {
     if (opened[index].get() == platform::INVALID_HANDLE_VALUE) continue;
     auto adapter = std::make_unique<SptiAdapter>();

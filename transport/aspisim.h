@@ -23,16 +23,18 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/device_layer.h"
 #include "platform/event.h"
 #include "platform/lock.h"
 #include "platform/thread.h"
+#include "transport/drive_letter_opening.h"
 #include "transport/srb.h"
 #include "transport/unique_device_handle.h"
 
-inline constexpr int32_t ASPISIM_MAX_ADAPTERS = 24;
+inline constexpr int32_t ASPISIM_MAX_ADAPTERS = DRIVE_LETTER_COUNT;
 inline constexpr uint32_t ASPISIM_DEFAULT_TIMEOUT_S = 108000;
 
 // One drive letter taken as a host adapter. Written during discovery only,
@@ -66,6 +68,10 @@ class ASPISim {
   // startThread makes the worker threads; tests replace it to refuse.
   ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
           WorkerStarter startThread = &platform::OsThread::Start);
+  // The same over the drive letters a DriveLetterOpening has opened through
+  // `devices`, in place of opening them.
+  ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
+          OpenedLetters opened, WorkerStarter startThread = &platform::OsThread::Start);
   ~ASPISim();
   ASPISim(const ASPISim&) = delete;
   ASPISim& operator=(const ASPISim&) = delete;
@@ -89,9 +95,11 @@ class ASPISim {
   std::unique_ptr<platform::DeviceLock> LockAdapter(uint8_t haId, std::string& refusal);
 
  private:
+  ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
+          std::optional<OpenedLetters> opened, WorkerStarter startThread);
+
   // Discovery (aspisim.cpp).
-  void ScanAdapters();
-  std::array<UniqueDeviceHandle, ASPISIM_MAX_ADAPTERS> OpenDriveLetters();
+  void ScanAdapters(std::optional<OpenedLetters> opened);
   bool IdentifyAdapter(SptiAdapter& adapter);
   bool InquireThroughPassThrough(SptiAdapter& adapter);
   void AcceptAdapter(std::unique_ptr<SptiAdapter> adapter);

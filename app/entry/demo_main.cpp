@@ -21,6 +21,7 @@
 #include "app/entry/trace_session.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/startup.h"
 #include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "emulator/virtual_device_layer.h"
@@ -112,6 +113,7 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
   {
     Program program(
         Services{system, power, *libraries, drives ? drives->Layer() : noLetters, SystemEvents(), dialogs});
+    BeginStartup(program);
     TForm1 form(program);
     DisplayLossGuard displayLoss(kProgram, program, [&] { ConcludeWithoutWindow(drives.get()); });
     // A session that ends all the same during a run (forced past the window's

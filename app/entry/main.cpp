@@ -12,6 +12,7 @@
 #include "app/entry/trace_session.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/startup.h"
 #include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "platform/event.h"
@@ -33,6 +34,7 @@ int Run(tk::Application& app) {
   const auto devices = entry::MakeDeviceLayer();
   tk::WindowDialogs dialogs;
   Program program(Services{*system, *power, *libraries, *devices, SystemEvents(), dialogs});
+  BeginStartup(program);
   TForm1 form(program);
   // The window says only that no drive was found; what kept a node out is
   // said here.

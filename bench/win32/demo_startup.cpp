@@ -11,6 +11,7 @@
 #include "app/entry/system_services.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/startup.h"
 #include "app/toolkit/application.h"
 #include "app/toolkit/dialogs.h"
 #include "platform/event.h"
@@ -29,6 +30,7 @@ int DemoStartup(int (*report)()) {
   tk::WindowDialogs dialogs;
   demo::DemoDrives drives(options);
   Program program(Services{system, power, *libraries, drives.Layer(), SystemEvents(), dialogs});
+  BeginStartup(program);
   TForm1 form(program);
   form.Show();
   const int status = report();

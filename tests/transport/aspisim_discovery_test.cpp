@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <tuple>
 
 #include "tests/transport/sim_rig.h"
 #include "transport/spti_block.h"
@@ -81,15 +82,17 @@ struct OpenCase {
   uint32_t tries;
   uint32_t sleeps;
 };
-class AspiSimOpen : public ::testing::TestWithParam<OpenCase> {};
+// The bool: the letters opened ahead, on a thread of their own, as the
+// program begins its start-up.
+class AspiSimOpen : public ::testing::TestWithParam<std::tuple<OpenCase, bool>> {};
 
 TEST_P(AspiSimOpen, ALetterGetsThreeAttemptsWithAPauseBeforeEachRetry) {
-  const OpenCase& c = GetParam();
+  const auto& [c, begunEarly] = GetParam();
   SimRig rig;
   rig.Place(4, {.openFailures = c.failures});
   for (uint8_t i = 0; c.othersAnswer && i < 24; ++i)
     if (i != 4) rig.Place(i);
-  EXPECT_EQ(rig.Create().AdapterCount(), (c.tries > c.failures ? 1 : 0) + (c.othersAnswer ? 23 : 0));
+  EXPECT_EQ(rig.Create(begunEarly).AdapterCount(), (c.tries > c.failures ? 1 : 0) + (c.othersAnswer ? 23 : 0));
   std::vector<uint32_t> pausesBeforeTries;
   for (const auto& attempt : rig.layer.OpenAttempts())
     if (attempt.letterIndex == 4) pausesBeforeTries.push_back(attempt.sleepsBefore);
@@ -100,9 +103,10 @@ TEST_P(AspiSimOpen, ALetterGetsThreeAttemptsWithAPauseBeforeEachRetry) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, AspiSimOpen,
-                         ::testing::Values(OpenCase{0, true, 1, 0}, OpenCase{1, true, 2, 1},
-                                           OpenCase{2, true, 3, 2}, OpenCase{3, true, 3, 2},
-                                           OpenCase{1, false, 2, 2}, OpenCase{3, false, 3, 2}));
+                         ::testing::Combine(::testing::Values(OpenCase{0, true, 1, 0}, OpenCase{1, true, 2, 1},
+                                                              OpenCase{2, true, 3, 2}, OpenCase{3, true, 3, 2},
+                                                              OpenCase{1, false, 2, 2}, OpenCase{3, false, 3, 2}),
+                                            ::testing::Bool()));
 
 struct LetterCase {
   const char* name;

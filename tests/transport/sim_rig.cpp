@@ -96,8 +96,13 @@ std::shared_ptr<ScriptedDevice> SimRig::Place(uint8_t letter, emulator::VirtualL
   return device;
 }
 
-ASPISim& SimRig::Create() {
-  sim = std::make_unique<ASPISim>(recorder, SystemEvents(), hostAdapterCount, starter.Starter());
+ASPISim& SimRig::Create(bool begunEarly) {
+  if (begunEarly) {
+    DriveLetterOpening opening(recorder);
+    sim = std::make_unique<ASPISim>(recorder, SystemEvents(), hostAdapterCount, opening.Take(), starter.Starter());
+  } else {
+    sim = std::make_unique<ASPISim>(recorder, SystemEvents(), hostAdapterCount, starter.Starter());
+  }
   return *sim;
 }
 

@@ -92,7 +92,8 @@ struct SimRig {
   ~SimRig() { sim.reset(); }
   std::shared_ptr<ScriptedDevice> Place(uint8_t letter, emulator::VirtualLetter settings = {},
                                         uint8_t type = 5);
-  ASPISim& Create();
+  // `begunEarly`: over letters a DriveLetterOpening opened beforehand.
+  ASPISim& Create(bool begunEarly = false);
 };
 
 // An execute block followed by bytes that must never be written.

@@ -8,28 +8,31 @@ namespace tk {
 
 namespace {
 
-// Loaded once, kept for the life of the application object.
-QTranslator* JapaneseQtTexts() {
-  static QTranslator* translator = [] {
-    auto* t = new QTranslator(QCoreApplication::instance());
-    if (!t->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-      delete t;
-      return static_cast<QTranslator*>(nullptr);
-    }
-    return t;
-  }();
-  return translator;
+QTranslator* LoadJapaneseQtTexts() {
+  auto* t = new QTranslator(QCoreApplication::instance());
+  if (t->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) return t;
+  delete t;
+  return nullptr;
 }
+
+// Loaded at the first call that asks for Japanese, not before: an English
+// window needs none of it, and start-up would wait for the file. Kept for
+// the life of the application object.
+QTranslator* japaneseTexts = nullptr;
+bool loadTried = false;
 
 }  // namespace
 
 bool UseToolkitJapanese(bool japanese) {
-  QTranslator* texts = JapaneseQtTexts();
   if (!japanese) {
-    if (texts != nullptr) QCoreApplication::removeTranslator(texts);
+    if (japaneseTexts != nullptr) QCoreApplication::removeTranslator(japaneseTexts);
     return true;
   }
-  return texts != nullptr && QCoreApplication::installTranslator(texts);
+  if (!loadTried) {
+    loadTried = true;
+    japaneseTexts = LoadJapaneseQtTexts();
+  }
+  return japaneseTexts != nullptr && QCoreApplication::installTranslator(japaneseTexts);
 }
 
 }  // namespace tk
