@@ -19,12 +19,11 @@ namespace {
 // sent at all and the scan visits nothing.
 void StartSimulator(Program& program) {
   if (program.letterOpening) {
-    // Taken before the simulator starts its worker: the opening's thread
-    // has ended by then.
-    OpenedLetters opened = program.letterOpening->Take();
-    program.letterOpening.reset();
+    // The opening's thread goes on as the simulator's worker.
+    DriveLetterOpening& opening = *program.letterOpening;
     program.simulator = std::make_unique<ASPISim>(program.os.devices, program.os.events,
-                                                  program.run.hostAdapterCount, std::move(opened));
+                                                  program.run.hostAdapterCount, opening.Take(), opening.Starter());
+    program.letterOpening.reset();
   } else {
     program.simulator =
         std::make_unique<ASPISim>(program.os.devices, program.os.events, program.run.hostAdapterCount);

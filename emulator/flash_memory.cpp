@@ -6,8 +6,12 @@
 
 namespace emulator {
 
-FlashMemory::FlashMemory() {
-  for (uint8_t unit = 0; unit < UNIT_COUNT; ++unit) units_[unit].assign(UNIT_RANGES[unit].size, 0xFF);
+FlashMemory::FlashMemory(CellMaker maker) : maker_(std::move(maker)) {
+  for (uint8_t unit = 0; unit < UNIT_COUNT; ++unit) {
+    const uint32_t size = UNIT_RANGES[unit].size;
+    units_[unit].reset(new uint8_t[size]);
+    made_[unit].assign((size + MAKING_CHUNK - 1) / MAKING_CHUNK, false);
+  }
 }
 
 uint8_t* FlashMemory::Cells(uint32_t address, uint32_t length) {
@@ -17,7 +21,21 @@ uint8_t* FlashMemory::Cells(uint32_t address, uint32_t length) {
 const uint8_t* FlashMemory::Cells(uint32_t address, uint32_t length) const {
   const auto unit = UnitHolding(address, length);
   if (!unit) throw std::out_of_range("flash range outside both units");
-  return units_[*unit].data() + (address - UNIT_RANGES[*unit].base);
+  const UnitRange& range = UNIT_RANGES[*unit];
+  uint8_t* const cells = units_[*unit].get();
+  const uint32_t offset = address - range.base;
+  const uint32_t last = length == 0 ? offset : offset + length - 1;
+  for (uint32_t chunk = offset / MAKING_CHUNK; chunk <= last / MAKING_CHUNK && length > 0; ++chunk) {
+    if (made_[*unit][chunk]) continue;
+    const uint32_t start = chunk * MAKING_CHUNK;
+    const uint32_t size = std::min(MAKING_CHUNK, range.size - start);
+    if (maker_)
+      maker_(range.base + start, cells + start, size);
+    else
+      std::fill(cells + start, cells + start + size, uint8_t{0xFF});
+    made_[*unit][chunk] = true;
+  }
+  return cells + offset;
 }
 
 void FlashMemory::Read(uint32_t address, uint32_t length, uint8_t* out) const {

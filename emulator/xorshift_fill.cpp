@@ -70,4 +70,15 @@ uint32_t FillXorShiftBytes(uint32_t state, uint8_t* out, std::size_t count) {
   return last;
 }
 
+std::vector<uint32_t> XorShiftCheckpoints(uint32_t state, std::size_t stride, std::size_t count) {
+  const BitMatrix jump = Steps(stride);
+  std::vector<uint32_t> states;
+  states.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    states.push_back(state);
+    state = Apply(jump, state);
+  }
+  return states;
+}
+
 }  // namespace emulator

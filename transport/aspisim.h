@@ -59,9 +59,6 @@ struct SptiRequest {
   uint64_t serial = 0;  // tells requests apart when a freed one's address comes back
 };
 
-using WorkerStarter =
-    std::function<std::unique_ptr<platform::OsThread>(std::function<void()> body, platform::ThreadPriority)>;
-
 class ASPISim {
  public:
   // Runs discovery and stores the adapter count into hostAdapterCount.

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
 #include "emulator/sense_data.h"
+#include "emulator/xorshift_fill.h"
 #include "tests/emulator/drive_script.h"
 
 namespace {
@@ -31,6 +33,21 @@ class VirtualDriveTest : public ::testing::Test {
   std::vector<uint8_t> part1 = MakePart(PART1_BYTES, 1);
   std::vector<uint8_t> part2 = MakePart(PART2_BYTES, 2);
 };
+
+// The cells are made a chunk at a time when first touched, in whatever
+// order: still one xorshift stream through both units, under what was written.
+TEST(VirtualDriveOldFirmware, IsOneStreamThroughBothUnitsUnderWhatWasWritten) {
+  VirtualDrive drive;
+  const std::vector<uint8_t> written{1, 2, 3, 4};
+  drive.WriteFlash(0x30FFE, written);  // across two chunks nothing has touched yet
+  const emulator::VirtualDriveOptions options;
+  std::vector<uint8_t> stream(0x80000 + 0x20000);
+  emulator::FillXorShiftBytes(options.oldFirmwareSeed, stream.data(), stream.size());
+  std::copy(options.familyTag.begin(), options.familyTag.end(), stream.begin() + emulator::FAMILY_TAG_ADDRESS);
+  std::copy(written.begin(), written.end(), stream.begin() + 0x30FFE);
+  EXPECT_EQ(drive.ReadFlash(0x240000, 0x20000), std::vector<uint8_t>(stream.begin() + 0x80000, stream.end()));
+  EXPECT_EQ(drive.ReadFlash(0, 0x80000), std::vector<uint8_t>(stream.begin(), stream.begin() + 0x80000));
+}
 
 TEST_F(VirtualDriveTest, TwoStageSequenceLeavesFlashEqualToThePartsAndTheBootAreaAlone) {
   const std::vector<uint8_t> bootBefore = drive.ReadFlash(0, 0x5000);

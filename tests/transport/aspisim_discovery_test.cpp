@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <tuple>
@@ -107,6 +108,42 @@ INSTANTIATE_TEST_SUITE_P(Failures, AspiSimOpen,
                                                               OpenCase{2, true, 3, 2}, OpenCase{3, true, 3, 2},
                                                               OpenCase{1, false, 2, 2}, OpenCase{3, false, 3, 2}),
                                             ::testing::Bool()));
+
+// One drive on E:, 23 absent letters: 24 first attempts and two retries of each absent one.
+constexpr std::size_t ATTEMPTS_WITH_ONE_DRIVE = 24 + 2 * 23;
+
+// The first above-normal worker runs on the opening's thread once the
+// letters are open; any other start gets a thread of its own. An opening
+// that nobody used closes its letters and ends its thread.
+TEST(DriveLetterOpening, HandsItsThreadToTheFirstWorkerAndClosesWhatNobodyTook) {
+  SimRig rig;
+  rig.Place(2);
+  { DriveLetterOpening unused(rig.layer); }
+  EXPECT_EQ(rig.layer.OpenHandles(), 0u);
+  EXPECT_EQ(rig.layer.OpenAttempts().size(), ATTEMPTS_WITH_ONE_DRIVE);
+
+  DriveLetterOpening opening(rig.layer);
+  const WorkerStarter start = opening.Starter();
+  std::atomic<std::size_t> attemptsBeforeWorker{0};
+  std::atomic<int> ran{0};
+  auto normal = start([&] { ran.fetch_add(1); }, platform::ThreadPriority::Normal);
+  auto worker = start([&] {
+    attemptsBeforeWorker.store(rig.layer.OpenAttempts().size());
+    ran.fetch_add(1);
+  }, platform::ThreadPriority::AboveNormal);
+  auto another = start([&] { ran.fetch_add(1); }, platform::ThreadPriority::AboveNormal);
+  ASSERT_TRUE(normal && worker && another);
+  normal.reset();
+  worker.reset();
+  another.reset();
+  EXPECT_EQ(ran.load(), 3);
+  EXPECT_EQ(attemptsBeforeWorker.load(), 2 * ATTEMPTS_WITH_ONE_DRIVE);
+  OpenedLetters letters = opening.Take();
+  EXPECT_NE(letters[2].get(), platform::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(opening.Take()[2].get(), platform::INVALID_HANDLE_VALUE);  // handed over once
+  letters[2].Reset();
+  EXPECT_EQ(rig.layer.OpenHandles(), 0u);
+}
 
 struct LetterCase {
   const char* name;
