@@ -47,6 +47,13 @@ void FlashMemory::Write(uint32_t address, const uint8_t* data, uint32_t length) 
 }
 
 void FlashMemory::Erase(const Sector& sector) {
+  // A chunk the erase covers whole is not made first only to be erased.
+  if (const auto unit = UnitHolding(sector.address, sector.size)) {
+    const uint32_t offset = sector.address - UNIT_RANGES[*unit].base;
+    const uint32_t end = offset + sector.size;
+    for (uint32_t chunk = (offset + MAKING_CHUNK - 1) / MAKING_CHUNK; (chunk + 1) * MAKING_CHUNK <= end; ++chunk)
+      made_[*unit][chunk] = true;
+  }
   uint8_t* cells = Cells(sector.address, sector.size);
   std::fill(cells, cells + sector.size, uint8_t{0xFF});
 }
