@@ -21,8 +21,9 @@ void StartSimulator(Program& program) {
   if (program.letterOpening) {
     // The opening's thread goes on as the simulator's worker.
     DriveLetterOpening& opening = *program.letterOpening;
-    program.simulator = std::make_unique<ASPISim>(program.os.devices, program.os.events,
-                                                  program.run.hostAdapterCount, opening.Take(), opening.Starter());
+    program.simulator =
+        std::make_unique<ASPISim>(program.os.devices, program.os.events, program.run.hostAdapterCount,
+                                  opening.Take(), opening.Starter());
     program.letterOpening.reset();
   } else {
     program.simulator =

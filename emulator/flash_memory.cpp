@@ -21,21 +21,24 @@ uint8_t* FlashMemory::Cells(uint32_t address, uint32_t length) {
 const uint8_t* FlashMemory::Cells(uint32_t address, uint32_t length) const {
   const auto unit = UnitHolding(address, length);
   if (!unit) throw std::out_of_range("flash range outside both units");
-  const UnitRange& range = UNIT_RANGES[*unit];
-  uint8_t* const cells = units_[*unit].get();
-  const uint32_t offset = address - range.base;
-  const uint32_t last = length == 0 ? offset : offset + length - 1;
-  for (uint32_t chunk = offset / MAKING_CHUNK; chunk <= last / MAKING_CHUNK && length > 0; ++chunk) {
-    if (made_[*unit][chunk]) continue;
+  const uint32_t offset = address - UNIT_RANGES[*unit].base;
+  if (length > 0) MakeChunks(*unit, offset / MAKING_CHUNK, (offset + length - 1) / MAKING_CHUNK);
+  return units_[*unit].get() + offset;
+}
+
+void FlashMemory::MakeChunks(uint8_t unit, uint32_t first, uint32_t last) const {
+  const UnitRange& range = UNIT_RANGES[unit];
+  for (uint32_t chunk = first; chunk <= last; ++chunk) {
+    if (made_[unit][chunk]) continue;
     const uint32_t start = chunk * MAKING_CHUNK;
     const uint32_t size = std::min(MAKING_CHUNK, range.size - start);
+    uint8_t* const cells = units_[unit].get() + start;
     if (maker_)
-      maker_(range.base + start, cells + start, size);
+      maker_(range.base + start, cells, size);
     else
-      std::fill(cells + start, cells + start + size, uint8_t{0xFF});
-    made_[*unit][chunk] = true;
+      std::fill(cells, cells + size, uint8_t{0xFF});
+    made_[unit][chunk] = true;
   }
-  return cells + offset;
 }
 
 void FlashMemory::Read(uint32_t address, uint32_t length, uint8_t* out) const {
@@ -51,7 +54,8 @@ void FlashMemory::Erase(const Sector& sector) {
   if (const auto unit = UnitHolding(sector.address, sector.size)) {
     const uint32_t offset = sector.address - UNIT_RANGES[*unit].base;
     const uint32_t end = offset + sector.size;
-    for (uint32_t chunk = (offset + MAKING_CHUNK - 1) / MAKING_CHUNK; (chunk + 1) * MAKING_CHUNK <= end; ++chunk)
+    for (uint32_t chunk = (offset + MAKING_CHUNK - 1) / MAKING_CHUNK; (chunk + 1) * MAKING_CHUNK <= end;
+         ++chunk)
       made_[*unit][chunk] = true;
   }
   uint8_t* cells = Cells(sector.address, sector.size);

@@ -39,6 +39,8 @@ class FlashMemory {
  private:
   uint8_t* Cells(uint32_t address, uint32_t length);
   const uint8_t* Cells(uint32_t address, uint32_t length) const;
+  // Makes the chunks first..last of the unit that are not made yet.
+  void MakeChunks(uint8_t unit, uint32_t first, uint32_t last) const;
 
   CellMaker maker_;
   // Not initialised: a chunk's cells are written when it is made.

@@ -16,13 +16,15 @@ namespace {
 // chunk begins.
 FlashMemory::CellMaker OldFirmware(uint32_t seed) {
   constexpr uint32_t CHUNK = FlashMemory::MAKING_CHUNK;
-  static_assert(UNIT_RANGES[0].size % CHUNK == 0, "unit 1's chunks begin where the stream has whole chunks behind");
+  static_assert(UNIT_RANGES[0].size % CHUNK == 0,
+                "unit 1's chunks begin where the stream has whole chunks behind");
   const uint32_t chunks = (UNIT_RANGES[0].size + UNIT_RANGES[1].size + CHUNK - 1) / CHUNK;
-  auto starts = std::make_shared<const std::vector<uint32_t>>(XorShiftCheckpoints(seed == 0 ? 1 : seed, CHUNK, chunks));
+  auto starts =
+      std::make_shared<const std::vector<uint32_t>>(XorShiftCheckpoints(seed == 0 ? 1 : seed, CHUNK, chunks));
   return [starts](uint32_t address, uint8_t* out, uint32_t length) {
-    const uint32_t streamOffset =
-        address >= UNIT_RANGES[1].base ? UNIT_RANGES[0].size + (address - UNIT_RANGES[1].base)
-                                       : address - UNIT_RANGES[0].base;
+    const uint32_t streamOffset = address >= UNIT_RANGES[1].base
+                                      ? UNIT_RANGES[0].size + (address - UNIT_RANGES[1].base)
+                                      : address - UNIT_RANGES[0].base;
     FillXorShiftBytes((*starts)[streamOffset / CHUNK], out, length);
   };
 }
@@ -30,7 +32,9 @@ FlashMemory::CellMaker OldFirmware(uint32_t seed) {
 }  // namespace
 
 VirtualDrive::VirtualDrive(VirtualDriveOptions options)
-    : options_(std::move(options)), memory_(OldFirmware(options_.oldFirmwareSeed)), flash_(memory_, options_.flashCode) {
+    : options_(std::move(options)),
+      memory_(OldFirmware(options_.oldFirmwareSeed)),
+      flash_(memory_, options_.flashCode) {
   memory_.Write(FAMILY_TAG_ADDRESS, options_.familyTag.data(),
                 static_cast<uint32_t>(options_.familyTag.size()));
 }

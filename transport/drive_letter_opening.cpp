@@ -104,7 +104,8 @@ WorkerStarter DriveLetterOpening::Starter() {
                             platform::ThreadPriority priority) -> std::unique_ptr<platform::OsThread> {
     {
       platform::LockGuard guard(shared->lock);
-      if (shared->thread != nullptr && priority == platform::ThreadPriority::AboveNormal && !shared->noWorker) {
+      if (shared->thread != nullptr && priority == platform::ThreadPriority::AboveNormal &&
+          !shared->noWorker) {
         shared->workerBody = std::move(body);
         shared->changed.NotifyAll();
         return std::move(shared->thread);

@@ -43,7 +43,8 @@ TEST(VirtualDriveOldFirmware, IsOneStreamThroughBothUnitsUnderWhatWasWritten) {
   const emulator::VirtualDriveOptions options;
   std::vector<uint8_t> stream(0x80000 + 0x20000);
   emulator::FillXorShiftBytes(options.oldFirmwareSeed, stream.data(), stream.size());
-  std::copy(options.familyTag.begin(), options.familyTag.end(), stream.begin() + emulator::FAMILY_TAG_ADDRESS);
+  std::copy(options.familyTag.begin(), options.familyTag.end(),
+            stream.begin() + emulator::FAMILY_TAG_ADDRESS);
   std::copy(written.begin(), written.end(), stream.begin() + 0x30FFE);
   EXPECT_EQ(drive.ReadFlash(0x240000, 0x20000), std::vector<uint8_t>(stream.begin() + 0x80000, stream.end()));
   EXPECT_EQ(drive.ReadFlash(0, 0x80000), std::vector<uint8_t>(stream.begin(), stream.begin() + 0x80000));

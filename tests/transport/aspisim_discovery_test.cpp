@@ -93,7 +93,8 @@ TEST_P(AspiSimOpen, ALetterGetsThreeAttemptsWithAPauseBeforeEachRetry) {
   rig.Place(4, {.openFailures = c.failures});
   for (uint8_t i = 0; c.othersAnswer && i < 24; ++i)
     if (i != 4) rig.Place(i);
-  EXPECT_EQ(rig.Create(begunEarly).AdapterCount(), (c.tries > c.failures ? 1 : 0) + (c.othersAnswer ? 23 : 0));
+  EXPECT_EQ(rig.Create(begunEarly).AdapterCount(),
+            (c.tries > c.failures ? 1 : 0) + (c.othersAnswer ? 23 : 0));
   std::vector<uint32_t> pausesBeforeTries;
   for (const auto& attempt : rig.layer.OpenAttempts())
     if (attempt.letterIndex == 4) pausesBeforeTries.push_back(attempt.sleepsBefore);
@@ -103,11 +104,12 @@ TEST_P(AspiSimOpen, ALetterGetsThreeAttemptsWithAPauseBeforeEachRetry) {
   EXPECT_EQ(rig.layer.Sleeps(), c.sleeps);
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures, AspiSimOpen,
-                         ::testing::Combine(::testing::Values(OpenCase{0, true, 1, 0}, OpenCase{1, true, 2, 1},
-                                                              OpenCase{2, true, 3, 2}, OpenCase{3, true, 3, 2},
-                                                              OpenCase{1, false, 2, 2}, OpenCase{3, false, 3, 2}),
-                                            ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(
+    Failures, AspiSimOpen,
+    ::testing::Combine(::testing::Values(OpenCase{0, true, 1, 0}, OpenCase{1, true, 2, 1},
+                                         OpenCase{2, true, 3, 2}, OpenCase{3, true, 3, 2},
+                                         OpenCase{1, false, 2, 2}, OpenCase{3, false, 3, 2}),
+                       ::testing::Bool()));
 
 // One drive on E:, 23 absent letters: 24 first attempts and two retries of each absent one.
 constexpr std::size_t ATTEMPTS_WITH_ONE_DRIVE = 24 + 2 * 23;
@@ -127,10 +129,12 @@ TEST(DriveLetterOpening, HandsItsThreadToTheFirstWorkerAndClosesWhatNobodyTook) 
   std::atomic<std::size_t> attemptsBeforeWorker{0};
   std::atomic<int> ran{0};
   auto normal = start([&] { ran.fetch_add(1); }, platform::ThreadPriority::Normal);
-  auto worker = start([&] {
-    attemptsBeforeWorker.store(rig.layer.OpenAttempts().size());
-    ran.fetch_add(1);
-  }, platform::ThreadPriority::AboveNormal);
+  auto worker = start(
+      [&] {
+        attemptsBeforeWorker.store(rig.layer.OpenAttempts().size());
+        ran.fetch_add(1);
+      },
+      platform::ThreadPriority::AboveNormal);
   auto another = start([&] { ran.fetch_add(1); }, platform::ThreadPriority::AboveNormal);
   ASSERT_TRUE(normal && worker && another);
   normal.reset();

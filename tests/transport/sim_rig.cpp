@@ -99,7 +99,8 @@ std::shared_ptr<ScriptedDevice> SimRig::Place(uint8_t letter, emulator::VirtualL
 ASPISim& SimRig::Create(bool begunEarly) {
   if (begunEarly) {
     DriveLetterOpening opening(recorder);
-    sim = std::make_unique<ASPISim>(recorder, SystemEvents(), hostAdapterCount, opening.Take(), opening.Starter());
+    sim = std::make_unique<ASPISim>(recorder, SystemEvents(), hostAdapterCount, opening.Take(),
+                                    opening.Starter());
   } else {
     sim = std::make_unique<ASPISim>(recorder, SystemEvents(), hostAdapterCount, starter.Starter());
   }
