@@ -1,5 +1,8 @@
 #include "app/startup.h"
 
+#include <optional>
+#include <utility>
+
 #include "app/commands.h"
 #include "app/main_window.h"
 #include "app/messages.h"
@@ -18,17 +21,17 @@ namespace {
 // adapter. With none, the entry points stay empty, so no request can be
 // sent at all and the scan visits nothing.
 void StartSimulator(Program& program) {
+  std::optional<OpenedLetters> opened;
+  WorkerStarter startThread = &platform::OsThread::Start;
   if (program.letterOpening) {
     // The opening's thread goes on as the simulator's worker.
-    DriveLetterOpening& opening = *program.letterOpening;
-    program.simulator =
-        std::make_unique<ASPISim>(program.os.devices, program.os.events, program.run.hostAdapterCount,
-                                  opening.Take(), opening.Starter());
-    program.letterOpening.reset();
-  } else {
-    program.simulator =
-        std::make_unique<ASPISim>(program.os.devices, program.os.events, program.run.hostAdapterCount);
+    opened = program.letterOpening->Take();
+    startThread = program.letterOpening->Starter();
   }
+  program.simulator = std::make_unique<ASPISim>(program.os.devices, program.os.events,
+                                                program.run.hostAdapterCount, std::move(opened),
+                                                std::move(startThread));
+  program.letterOpening.reset();
   if (program.run.hostAdapterCount.load() == 0) return;
   program.channel.aspi.GetASPI32SupportInfo.store(&ASPISim::GetASPI32SupportInfo);
   program.channel.aspi.SendASPI32Command.store(&ASPISim::SendASPI32Command);

@@ -28,11 +28,6 @@ ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atom
     : ASPISim(devices, events, hostAdapterCount, std::nullopt, std::move(startThread)) {}
 
 ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
-                 OpenedLetters opened, WorkerStarter startThread)
-    : ASPISim(devices, events, hostAdapterCount, std::optional<OpenedLetters>(std::move(opened)),
-              std::move(startThread)) {}
-
-ASPISim::ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
                  std::optional<OpenedLetters> opened, WorkerStarter startThread)
     : devices_(devices),
       events_(events),

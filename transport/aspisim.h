@@ -66,9 +66,9 @@ class ASPISim {
   ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
           WorkerStarter startThread = &platform::OsThread::Start);
   // The same over the drive letters a DriveLetterOpening has opened through
-  // `devices`, in place of opening them.
+  // `devices`, when `opened` holds them, in place of opening them.
   ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
-          OpenedLetters opened, WorkerStarter startThread = &platform::OsThread::Start);
+          std::optional<OpenedLetters> opened, WorkerStarter startThread);
   ~ASPISim();
   ASPISim(const ASPISim&) = delete;
   ASPISim& operator=(const ASPISim&) = delete;
@@ -92,9 +92,6 @@ class ASPISim {
   std::unique_ptr<platform::DeviceLock> LockAdapter(uint8_t haId, std::string& refusal);
 
  private:
-  ASPISim(platform::DeviceLayer& devices, EventService& events, std::atomic<int32_t>& hostAdapterCount,
-          std::optional<OpenedLetters> opened, WorkerStarter startThread);
-
   // Discovery (aspisim.cpp).
   void ScanAdapters(std::optional<OpenedLetters> opened);
   bool IdentifyAdapter(SptiAdapter& adapter);

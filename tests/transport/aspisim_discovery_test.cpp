@@ -83,8 +83,8 @@ struct OpenCase {
   uint32_t tries;
   uint32_t sleeps;
 };
-// The bool: the letters opened ahead, on a thread of their own, as the
-// program begins its start-up.
+// The bool: the letters opened ahead by a DriveLetterOpening, whose thread
+// then becomes the worker, as the program begins its start-up.
 class AspiSimOpen : public ::testing::TestWithParam<std::tuple<OpenCase, bool>> {};
 
 TEST_P(AspiSimOpen, ALetterGetsThreeAttemptsWithAPauseBeforeEachRetry) {

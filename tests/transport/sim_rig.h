@@ -92,7 +92,8 @@ struct SimRig {
   ~SimRig() { sim.reset(); }
   std::shared_ptr<ScriptedDevice> Place(uint8_t letter, emulator::VirtualLetter settings = {},
                                         uint8_t type = 5);
-  // `begunEarly`: over letters a DriveLetterOpening opened beforehand.
+  // `begunEarly`: over letters a DriveLetterOpening opened beforehand, its
+  // thread going on as the worker (the counting starter is not asked).
   ASPISim& Create(bool begunEarly = false);
 };
 
