@@ -66,6 +66,10 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Timer1Timer() {
+  // A stop the run asked for while the window was behind comes before
+  // this tick: the bar freezes where the run left it.
+  view.CatchUp();
+  if (!Timer1.Enabled()) return;
   RunState& run = program.run;
   Timer1.SetInterval(TICK_INTERVAL_MS);
   AdvanceProgress(run);

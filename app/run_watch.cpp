@@ -9,6 +9,7 @@
 #include "app/toolkit/application.h"
 #include "platform/termination_requests.h"
 #include "transport/aspisim.h"
+#include "platform/standard_streams.h"
 
 RunWatch& RunWatch::Of(TForm1& form) {
   if (!form.runWatch) form.runWatch.reset(new RunWatch(form));
@@ -26,12 +27,12 @@ namespace {
 // One line when the run goes on without part of the inhibitor lock.
 void SayWhatIsNotInhibited(const platform::InhibitLock* lock) {
   if (lock == nullptr || lock->Empty()) {
-    std::fprintf(stderr,
+    platform::SayLine(
                  "%s: neither logind nor a desktop portal answered: nothing keeps the machine from sleeping, "
                  "shutting down or logging out during the run\n",
                  tk::ProgramFileName().c_str());
   } else if (const std::string missing = lock->Missing(); !missing.empty()) {
-    std::fprintf(stderr, "%s: the run goes on without a lock against: %s\n", tk::ProgramFileName().c_str(),
+    platform::SayLine("%s: the run goes on without a lock against: %s", tk::ProgramFileName().c_str(),
                  missing.c_str());
   }
 }
@@ -59,7 +60,7 @@ bool RunWatch::LockDrive() {
   std::string refusal;
   driveLock_ = program.simulator->LockAdapter(program.run.Selected().haId, refusal);
   if (driveLock_) return true;
-  std::fprintf(stderr, "%s: %s; the run was not started and nothing was sent to the drive\n",
+  platform::SayLine("%s: %s; the run was not started and nothing was sent to the drive",
                tk::ProgramFileName().c_str(), refusal.c_str());
   return false;
 }
@@ -75,6 +76,8 @@ void RunWatch::Poll() {
   // Unsaid when the run ends first: nothing is at stake any more.
   TellLockOnceSettled();
   if (form_.program.run.runActive.load()) return;
+  // The window shows the run's last state before anything acts on its end.
+  form_.view.CatchUp();
   poll_.SetEnabled(false);
   watching_ = false;
   lock_.reset();

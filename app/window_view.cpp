@@ -5,8 +5,12 @@
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/program.h"
+#include "app/toolkit/application.h"
 #include "app/toolkit/text.h"
 #include "app/toolkit/window_thread.h"
+#include "platform/exit_process.h"
+#include "platform/standard_streams.h"
+#include "platform/termination_requests.h"
 
 namespace {
 
@@ -17,11 +21,24 @@ void ShowCentred(tk::Label& label, const std::string& text) {
 
 }  // namespace
 
-void WindowView::ShowStatus(StatusMsg code) { ::ShowStatus(program_, form_, code); }
+void WindowView::ShowStatus(StatusMsg code) {
+  if (tk::OnWindowThread()) return ::ShowStatus(program_, form_, code);
+  // Set here, in this thread's order (the trace records it now); shown as
+  // the window catches up.
+  SetStatus(program_, code);
+  display_.StatusChanged(false);
+}
 
-void WindowView::ShowStatusNow(StatusMsg code) { ::ShowStatusNow(program_, form_, code); }
+void WindowView::ShowStatusNow(StatusMsg code) {
+  if (tk::OnWindowThread()) return ::ShowStatusNow(program_, form_, code);
+  SetStatus(program_, code);
+  display_.StatusChanged(true);
+}
 
-void WindowView::EnableFlash(bool enabled) { form_.Button1.SetEnabled(enabled); }
+void WindowView::EnableFlash(bool enabled) {
+  if (tk::OnWindowThread()) return form_.Button1.SetEnabled(enabled);
+  display_.FlashEnabled(enabled);
+}
 
 void WindowView::ClearMessage() { form_.RichEdit1.SetText(""); }
 
@@ -32,25 +49,37 @@ void WindowView::ShowFamilyTag(std::string_view text) { form_.Label24.SetCaption
 void WindowView::ShowCarriedVersion(std::string_view text) { form_.Label12.SetCaption(text); }
 
 void WindowView::DisableButtons() {
-  tk::RunOnWindowThread([&] {
-    form_.Button1.SetEnabled(false);
-    form_.Button2.SetEnabled(false);
-  });
+  display_.ButtonsDisabled();
+  if (tk::OnWindowThread()) display_.Apply();
 }
 
-void WindowView::StopProgress() { form_.Timer1.SetEnabled(false); }
+void WindowView::StopProgress() {
+  display_.ProgressStopped();
+  if (tk::OnWindowThread()) display_.Apply();
+}
 
-void WindowView::ShowOwnPath(const std::string& path) { form_.Label13.SetCaption(tk::Cp932(path)); }
+void WindowView::ShowOwnPath(const std::string& path) {
+  display_.OwnPathShown(path);
+  if (tk::OnWindowThread()) display_.Apply();
+}
 
 void WindowView::OfferPowerOff() {
-  // One step on the window thread: no click can reach Button2 between its
-  // enabling and the arming, so it never acts as a plain cancel while it
-  // reads "Power Off".
-  tk::RunOnWindowThread([&] {
-    form_.Button2.SetEnabled(true);
-    form_.Button2.SetCaption(program_.run.Japanese() ? tk::Cp932(u8"電源オフ") : std::string("Power Off"));
-    program_.run.powerOffArmed.store(POWER_OFF_ARMED);
-  });
+  display_.PowerOffOffered();
+  if (tk::OnWindowThread()) display_.Apply();
+}
+
+void WindowView::RunOver() {
+  if (tk::OnWindowThread()) return display_.Apply();
+  // A lost display is taken care of where the loss is noticed.
+  if (display_.AwaitWindow() || tk::WindowAbandoned()) return;
+  // The window is held up in the display library: it may never come back,
+  // so the run's end is said and carried out here, as its watch would.
+  const std::string outcome = RunOutcomeInEnglish(program_);
+  platform::SayLine("%s: the window does not answer; the flash run is over: \"%s\"", tk::ProgramFileName().c_str(),
+                    outcome.c_str());
+  if (const int request = platform::EndDeferral(outcome); request != 0)
+    platform::ExitProcess(
+        platform::ExitStatusAfterRequest(request, program_.run.completion.load() == COMPLETION_SUCCESS));
 }
 
 void WindowView::AddDriveLine(std::string_view line) { form_.ComboBox1.AddItem(std::string(line)); }

@@ -8,6 +8,7 @@
 #include "emulator/command_kind.h"
 #include "emulator/sha256.h"
 #include "platform/thread.h"
+#include "platform/standard_streams.h"
 
 namespace emulator {
 
@@ -91,7 +92,7 @@ bool ReplayScript::AnswerIdentity(uint32_t adapter, const ScsiCommand& command, 
 
 void ReplayScript::Fail(std::string line) {
   failure_ = std::move(line);
-  std::fprintf(stderr, "%s\n", failure_.c_str());
+  platform::SayLine("%s", failure_.c_str());
 }
 
 bool ReplayScript::Answer(uint32_t adapter, const ScsiCommand& command, ScsiReply& reply) {

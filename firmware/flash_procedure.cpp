@@ -156,6 +156,9 @@ TScreenThread::TScreenThread(const FlashContext& context, FlashView& view, platf
 
 void TScreenThread::Execute() {
   FlashRun(context_, view_, drive_).Perform();
+  view_.RunOver();
+  // Last: once the run counts as over the window may close and take the
+  // view with it.
   context_.run.runActive.store(false);
 }
 
@@ -163,6 +166,7 @@ void SettleUnstartedRun(const FlashContext& context, FlashView& view) {
   context.run.completion.store(COMPLETION_FAILURE);
   view.StopProgress();
   view.ShowStatusNow(StatusMsg::FlashingError);
+  view.RunOver();
   context.run.runActive.store(false);
 }
 

@@ -1,6 +1,8 @@
 // Where the firmware operations show what they decided. Implemented by the
-// window; every call is carried out on the window thread before it returns,
-// so calls from one thread land in their order.
+// window. A call from the window thread is carried out before it returns;
+// one from a flash run is handed to the window thread without waiting for
+// it (a run never waits on the display), and the window catches up with
+// the latest state. Calls from one thread land in their order.
 // Threads: any.
 #pragma once
 
@@ -14,8 +16,8 @@ class StatusView {
   virtual ~StatusView() = default;
   // Sets the status and shows its text in the message area, as one step.
   virtual void ShowStatus(StatusMsg code) = 0;
-  // As ShowStatus, and the message area is repainted before the call
-  // returns: the operator sees each step before the next drive command.
+  // As ShowStatus, and the message area is repainted at once when the
+  // window carries the change out.
   virtual void ShowStatusNow(StatusMsg code) = 0;
   // The flash button.
   virtual void EnableFlash(bool enabled) = 0;
@@ -42,4 +44,8 @@ class FlashView : public virtual StatusView {
   // Cancel becomes the power-off button and the power-off is armed, as one
   // step: no click can reach the button between its enabling and the arming.
   virtual void OfferPowerOff() = 0;
+  // The run's last call, after its last command and before it counts as
+  // over: the window gets a bounded time to catch up; one that does not
+  // answer is left behind, and the run's end is carried out without it.
+  virtual void RunOver() {}
 };

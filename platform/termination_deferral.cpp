@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/lock.h"
+#include "platform/standard_streams.h"
 #include "platform/termination_requests.h"
 
 namespace platform {
@@ -38,7 +39,7 @@ bool NoteDeferredRequest(int request) {
   int& pending = stop ? state.pendingStop : state.pendingEnd;
   if (pending == 0) pending = request;
   // The line may go to a reader that is gone; it is then lost, nothing more.
-  std::fprintf(stderr, "%s: %s during a flash run: the run is finished first, then the program %s\n",
+  SayLine("%s: %s during a flash run: the run is finished first, then the program %s",
                state.program, RequestName(request).c_str(), stop ? "stops" : "ends");
   return true;
 }
@@ -66,9 +67,8 @@ int EndDeferral(std::string_view outcome) {
   if (stop != 0) what = "stopping as " + RequestName(stop) + " asked";
   if (stop != 0 && end != 0) what += ", then ";
   if (end != 0) what += "ending as " + RequestName(end) + " asked";
-  std::fprintf(stderr, "%s: the flash run is over: \"%.*s\"; %s\n", program, static_cast<int>(outcome.size()),
+  SayLine("%s: the flash run is over: \"%.*s\"; %s", program, static_cast<int>(outcome.size()),
                outcome.data(), what.c_str());
-  std::fflush(stderr);
   // Stopped as the operator asked, before ending: a shell that stopped the
   // job sees it stop, and an end asked for meanwhile follows its continue.
   if (stop != 0) CarryOutStop(stop);

@@ -9,12 +9,14 @@
 
 #include "firmware/container_pack_command.h"
 #include "platform/removal_on_signal.h"
+#include "platform/standard_streams.h"
 
 #ifndef ZX_VERSION
 #error "the build gives the project's version as ZX_VERSION"
 #endif
 
 int main(int argc, char** argv) {
+  platform::ClaimStandardStreams();
   platform::InstallRemovalOnSignal();
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && (args[0] == "--version" || args[0] == "version")) {

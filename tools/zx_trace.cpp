@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "emulator/trace_reader.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -171,6 +172,7 @@ int Check(const std::string& path, const std::vector<TraceRecord>& records) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::ClaimStandardStreams();
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::cout << Usage();

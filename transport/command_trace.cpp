@@ -7,6 +7,7 @@
 #include "platform/sha256.h"
 #include "platform/system_info.h"
 #include "platform/thread.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -155,7 +156,7 @@ void CommandTrace::Emit(std::string line) {
   stopped_ = true;
   early_.clear();
   file_.Close();
-  std::fprintf(stderr, "%s: the trace %s could not be written (%s); the run goes on without it\n",
+  platform::SayLine("%s: the trace %s could not be written (%s); the run goes on without it",
                program_.c_str(), path_.c_str(), error.c_str());
 }
 

@@ -37,6 +37,7 @@ void AutoPilot::Press() {
 void AutoPilot::Poll() {
   const RunState& run = form_.program.run;
   if (run.runActive.load()) return;
+  form_.view.CatchUp();
   // The bar fills at the first tick after a success: let the operator's view finish.
   if (run.completion.load() == COMPLETION_SUCCESS && form_.Timer1.Enabled()) return;
   poll_.SetEnabled(false);

@@ -29,6 +29,7 @@
 #include "platform/path_ops.h"
 #include "platform/termination_requests.h"
 #include "transport/aspi_library.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ int RunWindow(tk::Application& app, TForm1& form, const demo::DemoOptions& optio
 // The drives' files, written on the way out when the display went during a run.
 void ConcludeWithoutWindow(const demo::DemoDrives* drives) {
   if (const std::string problem = FileProblem(drives); !problem.empty())
-    std::cerr << kProgram << ": " << problem << std::endl;
+    platform::SayLine("%s: %s", kProgram, problem.c_str());
 }
 
 int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
@@ -126,7 +127,7 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
   }
   // The library family's drives went with the library, at the window's close.
   if (const std::string problem = FileProblem(drives.get()); !problem.empty()) {
-    std::cerr << kProgram << ": " << problem << std::endl;
+    platform::SayLine("%s: %s", kProgram, problem.c_str());
     return kRunNotSucceeded;
   }
   return status;
@@ -135,9 +136,11 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything opens a file: see platform/standard_streams.h.
+  platform::ClaimStandardStreams();
   const demo::DemoParse parse = demo::ParseDemoOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parse.error.empty()) {
-    std::cerr << "zorvex-flash-demo: " << parse.error << std::endl;
+    platform::SayLine("%s: %s", kProgram, parse.error.c_str());
     return kBadOptions;
   }
   if (parse.options.help) {
@@ -149,7 +152,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (const std::string error = demo::PrepareDemoFiles(parse.options); !error.empty()) {
-    std::cerr << "zorvex-flash-demo: " << error << std::endl;
+    platform::SayLine("%s: %s", kProgram, error.c_str());
     return kBadOptions;
   }
   platform::InstallTerminationRequests(kProgram);
@@ -159,7 +162,7 @@ int main(int argc, char** argv) {
   opening.Done();
   SetUpApplication();
   if (const std::string problem = CheckTextConversion(); !problem.empty()) {
-    std::cerr << "zorvex-flash-demo: " << problem << std::endl;
+    platform::SayLine("%s: %s", kProgram, problem.c_str());
     return kRunNotSucceeded;
   }
   try {

@@ -17,6 +17,7 @@
 #include "app/toolkit/dialogs.h"
 #include "platform/event.h"
 #include "platform/termination_requests.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ int Run(tk::Application& app) {
   // The window says only that no drive was found; what kept a node out is
   // said here.
   for (const std::string& problem : devices->OpenProblems())
-    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+    platform::SayLine("%s: %s", kProgram, problem.c_str());
   if (form.closedDuringStartup) return 0;
   DisplayLossGuard displayLoss(kProgram, program);
   // A session that ends all the same during a run (forced past the window's
@@ -57,6 +58,8 @@ int Run(tk::Application& app) {
 }  // namespace
 
 int main() {
+  // Before anything opens a file: see platform/standard_streams.h.
+  platform::ClaimStandardStreams();
   platform::InstallTerminationRequests(kProgram);
   DisplayOpening opening(kProgram);
   tk::Application app;
@@ -64,7 +67,7 @@ int main() {
   SetUpApplication();
   // Without the conversion every text would be empty: say so and stop.
   if (const std::string problem = CheckTextConversion(); !problem.empty()) {
-    std::fprintf(stderr, "zorvex-flash: %s\n", problem.c_str());
+    platform::SayLine("zorvex-flash: %s", problem.c_str());
     tk::WindowDialogs().ShowFatalError(problem, kApplicationTitle);
     return 1;
   }

@@ -9,6 +9,7 @@
 #include "platform/exit_process.h"
 #include "platform/termination_requests.h"
 #include "platform/thread.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ void FinishRunWithoutWindow(const char* program, const char* lost, const Program
                             const std::function<void()>& finish) {
   const RunState& run = state.run;
   if (!run.runActive.load()) return;
-  std::fprintf(stderr, "%s: %s during a flash run: finishing the run without the window\n", program, lost);
+  platform::SayLine("%s: %s during a flash run: finishing the run without the window", program, lost);
   // Here on the window thread, maybe inside a box the flash thread waits
   // for: the abandonment answers it, and this thread never returns to it.
   tk::AbandonWindow();
@@ -30,6 +31,6 @@ void FinishRunWithoutWindow(const char* program, const char* lost, const Program
   const bool succeeded = run.completion.load() == COMPLETION_SUCCESS;
   if (const int request = platform::EndDeferral(outcome); request != 0)
     platform::ExitProcess(platform::ExitStatusAfterRequest(request, succeeded));
-  std::fprintf(stderr, "%s: the flash run is over: \"%s\"; ending because %s\n", program, outcome.c_str(), lost);
+  platform::SayLine("%s: the flash run is over: \"%s\"; ending because %s", program, outcome.c_str(), lost);
   platform::ExitProcess(succeeded ? kStatusAfterLossSucceeded : kStatusAfterLossFailed);
 }

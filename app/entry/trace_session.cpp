@@ -1,4 +1,5 @@
 #include "app/entry/trace_session.h"
+#include "platform/standard_streams.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +13,7 @@ TraceSession::TraceSession(const char* program, const char* version, std::string
   std::string error;
   trace_ = CommandTrace::Open(path, program, version, error);
   if (!trace_) {
-    std::fprintf(stderr, "%s: the trace %s could not be created (%s); the run goes on without it\n", program,
+    platform::SayLine("%s: the trace %s could not be created (%s); the run goes on without it", program,
                  path.c_str(), error.c_str());
     return;
   }

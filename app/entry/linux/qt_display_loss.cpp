@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/entry/run_without_window.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ void OnMessage(QtMsgType type, const QMessageLogContext& context, const QString&
   if (previous)
     previous(type, context, text);
   else
-    std::fprintf(stderr, "%s\n", qPrintable(text));
+    platform::WriteToStderr(text.toLocal8Bit().toStdString() + "\n");
   if (type != QtDebugMsg && type != QtInfoMsg && SaysConnectionBroke(text))
     if (DisplayLossGuard* guard = current.load()) guard->DisplayLost();
 }

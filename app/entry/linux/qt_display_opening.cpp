@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/exit_process.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void HoldBack(QtMsgType type, const QMessageLogContext& context, const QString& 
     if (held) held->push_back({type, context.file, context.line, context.function, context.category, text});
     return;
   }
-  std::fprintf(stderr, "%s: needs a graphical display, and none could be opened (%s)\n", program,
+  platform::SayLine("%s: needs a graphical display, and none could be opened (%s)", program,
                qPrintable(DisplayName()));
   platform::ExitProcess(1);
 }

@@ -8,6 +8,7 @@
 
 #include "app/toolkit/native.h"
 #include "app/toolkit/qt/qt_text.h"
+#include "platform/standard_streams.h"
 
 namespace tk {
 
@@ -26,7 +27,7 @@ void RunBox(QMessageBox::Icon icon, const QString& caption, const QString& text)
 // text still must not be lost.
 bool NoWidgets(const QString& caption, const QString& text) {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) return false;
-  std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+  platform::SayLine("%s: %s", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
   return true;
 }
 
