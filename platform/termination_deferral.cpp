@@ -44,9 +44,22 @@ bool NoteDeferredRequest(int request) {
   return true;
 }
 
+void NoteContinued() {
+  Deferral& state = State();
+  platform::LockGuard guard(state.lock);
+  if (!state.deferring || state.pendingStop == 0) return;
+  SayLine("%s: continued during a flash run: the program no longer stops after it", state.program);
+  state.pendingStop = 0;
+}
+
 void DeferTermination() {
   platform::LockGuard guard(State().lock);
   State().deferring = true;
+}
+
+bool TerminationDeferred() {
+  platform::LockGuard guard(State().lock);
+  return State().deferring;
 }
 
 int EndDeferral(std::string_view outcome) {

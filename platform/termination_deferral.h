@@ -19,6 +19,11 @@ void SetDeferralProgramName(const char* program);
 // returns true. Outside one it returns false: the request is to act at once.
 bool NoteDeferredRequest(int request);
 
+// The process was continued (Linux: SIGCONT, as a shell's `bg` or `fg`
+// sends it): a stop that was deferred is dropped, since whoever asked for
+// it has already let the process go on.
+void NoteContinued();
+
 // Per system: how the stderr lines call a request ("SIGTERM", "Ctrl+C");
 // whether it asks the process to stop rather than to end; and carrying a
 // stop out in the calling thread (returns once the process is continued).

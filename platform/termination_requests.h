@@ -13,7 +13,10 @@
 // ends or stops at once (Linux: by the signal's own default action). During
 // one, it is noted, one line on stderr says that the program finishes the
 // run first, and EndDeferral carries a stop out and hands an end to the
-// caller, which ends the program.
+// caller, which ends the program. Of several requests to end, the first
+// that came decides the exit status; the later ones are only said. A
+// deferred stop is dropped when the process is continued (SIGCONT: a
+// shell's `bg` after Ctrl+Z) before the run has ended.
 //
 // A signal the process inherited as ignored (SIGHUP under nohup, SIGINT
 // for a background job) stays ignored: Install looks at each disposition
@@ -41,6 +44,10 @@ void InstallTerminationRequests(const char* program);
 
 // From now on requests are only noted.
 void DeferTermination();
+
+// Whether requests are being deferred: from DeferTermination until
+// EndDeferral, which may come a moment after the run itself has ended.
+bool TerminationDeferred();
 
 // Ends the deferral. `outcome` says how the run ended, for the stderr line.
 // A stop request that came during it is carried out first (on Linux the

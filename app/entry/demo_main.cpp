@@ -116,7 +116,12 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
         Services{system, power, *libraries, drives ? drives->Layer() : noLetters, SystemEvents(), dialogs});
     BeginStartup(program);
     TForm1 form(program);
-    DisplayLossGuard displayLoss(kProgram, program, [&] { ConcludeWithoutWindow(drives.get()); });
+    DisplayLossGuard displayLoss(kProgram, program, [&] {
+      // The library family's drives write their files as the library goes,
+      // which without the window's close happens only here.
+      if (!drives) UnloadAspiLibrary(program.aspiLibrary);
+      ConcludeWithoutWindow(drives.get());
+    });
     // A session that ends all the same during a run (forced past the window's
     // refusal) is, to the run, the display going away.
     form.OnSessionEnding([&displayLoss] { displayLoss.DisplayLost(); });

@@ -20,7 +20,9 @@ constexpr uint32_t kRunPollMs = 50;
 void FinishRunWithoutWindow(const char* program, const char* lost, const Program& state,
                             const std::function<void()>& finish) {
   const RunState& run = state.run;
-  if (!run.runActive.load()) return;
+  // A run that has just ended, before its watch carried its end out, still
+  // has its outcome to say and a request that came during it to honour.
+  if (!run.runActive.load() && !platform::TerminationDeferred()) return;
   platform::SayLine("%s: %s during a flash run: finishing the run without the window", program, lost);
   // Here on the window thread, maybe inside a box the flash thread waits
   // for: the abandonment answers it, and this thread never returns to it.

@@ -7,7 +7,8 @@
 // there), and ends the process: after one line with the run's outcome,
 // with kStatusAfterLossSucceeded or kStatusAfterLossFailed, or, when a
 // request to end the program came during the run, with that request's
-// status (platform/termination_requests.h). Returns at once when no run is on.
+// status (platform/termination_requests.h). Returns at once when no run is
+// on and none has just ended whose end its watch has still to carry out.
 // Threads: window thread.
 #pragma once
 

@@ -68,7 +68,10 @@ void Wait() {
   for (;;) {
     int sig = 0;
     if (sigwait(&taken, &sig) != 0) continue;
-    if (!NoteDeferredRequest(sig)) ActAsDefault(sig);
+    if (sig == SIGCONT)
+      NoteContinued();
+    else if (!NoteDeferredRequest(sig))
+      ActAsDefault(sig);
   }
 }
 
@@ -104,6 +107,9 @@ void InstallTerminationRequests(const char* program) {
     if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN) continue;
     sigaddset(&taken, sig);
   }
+  // Only heard, never acted on: the kernel continues the process whether
+  // or not the signal is blocked.
+  sigaddset(&taken, SIGCONT);
   pthread_sigmask(SIG_BLOCK, &taken, nullptr);
   std::thread(Wait).detach();  // waits for the whole process
 }

@@ -259,6 +259,8 @@ struct SignalCase {
   bool inheritedIgnored = false;  // the demo starts with the signal ignored
   const char* fail = nullptr;     // a --fail rule
   long programs = 18;             // program commands at the drive in the end
+  const char* closed = "";        // standard descriptors the demo starts without ("012")
+  bool continued = false;         // continued (a shell's bg) once the stop was noted
 };
 void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 class DemoSignalTest : public ::testing::TestWithParam<SignalCase> {};
@@ -304,9 +306,11 @@ TEST_P(DemoSignalTest, TheWholeRunThenTheEndAskedFor) {
   // signal's disposition as the case says, whatever the test's own is.
   const int sig = c.sig;
   const bool ignored = c.inheritedIgnored;
-  demo.setChildProcessModifier([sig, ignored] {
+  const std::string closed = c.closed;
+  demo.setChildProcessModifier([sig, ignored, closed] {
     ::setpgid(0, 0);
-    ::signal(sig, ignored ? SIG_IGN : SIG_DFL);
+    if (sig != 0) ::signal(sig, ignored ? SIG_IGN : SIG_DFL);
+    for (const char fd : closed) ::close(fd - '0');
   });
   tee.setChildProcessModifier([] { ::signal(SIGINT, SIG_DFL); });
   if (c.throughTee) {
@@ -324,15 +328,22 @@ TEST_P(DemoSignalTest, TheWholeRunThenTheEndAskedFor) {
     ::kill(static_cast<pid_t>(tee.processId()), c.sig);
     ASSERT_TRUE(tee.waitForFinished(kRunMs));
   }
-  ::kill(static_cast<pid_t>(demo.processId()), c.sig);
-  if (c.sig == SIGTSTP) {
+  if (c.sig != 0) ::kill(static_cast<pid_t>(demo.processId()), c.sig);
+  std::string err;
+  if (c.continued) {
+    ASSERT_TRUE(WaitWhileRunning(demo, [&] {
+      err += demo.readAllStandardError().toStdString();
+      return err.find("during a flash run") != std::string::npos;
+    }));
+    ::kill(static_cast<pid_t>(demo.processId()), SIGCONT);
+  } else if (c.sig == SIGTSTP) {
     // Stopped once the run is over, and on again when continued.
     ASSERT_TRUE(WaitWhileRunning(demo, [&] { return Stopped(demo.processId()); })) << "never stopped";
     EXPECT_EQ(Logged(log, emulator::CommandKind::Program), c.programs);
     ::kill(static_cast<pid_t>(demo.processId()), SIGCONT);
   }
   ASSERT_TRUE(demo.waitForFinished(kRunMs)) << "the demo did not end";
-  const std::string err = demo.readAllStandardError().toStdString();
+  err += demo.readAllStandardError().toStdString();
   EXPECT_EQ(demo.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(demo.exitCode(), c.exitCode) << err;
   EXPECT_THAT(err, ::testing::HasSubstr(c.err));
@@ -340,6 +351,9 @@ TEST_P(DemoSignalTest, TheWholeRunThenTheEndAskedFor) {
   EXPECT_EQ(Logged(log, emulator::CommandKind::Program), c.programs);
   EXPECT_EQ(Logged(log, emulator::CommandKind::FlashOff), c.programs == 18 ? 2 : 0);
   EXPECT_EQ(container_test::ReadBytes(dir.File("unit1.bin")).size(), 0x20000u);
+  // Nothing but commands in the log: no line meant for stdout or stderr.
+  std::ifstream lines(log);
+  for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind("ha=", 0), 0u) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -357,7 +371,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "program:3:05", 3},
         SignalCase{"StopRequestAtAProgram", SIGTSTP, emulator::CommandKind::Program, 0,
                    "the flash run is over: \"Flashing Completed\"; stopping as SIGTSTP asked"},
-        SignalCase{"HangUpInheritedIgnored", SIGHUP, emulator::CommandKind::Program, 0, "", false, true}),
+        SignalCase{"HangUpInheritedIgnored", SIGHUP, emulator::CommandKind::Program, 0, "", false, true},
+        SignalCase{"StopRequestThenContinuedAtAnErase", SIGTSTP, emulator::CommandKind::Erase, 0,
+                   "continued during a flash run", false, false, nullptr, 18, "", true},
+        SignalCase{"InterruptedWithoutStderr", SIGINT, emulator::CommandKind::Program, 128 + SIGINT, "", false,
+                   false, nullptr, 18, "2"},
+        SignalCase{"InterruptedWithoutAnyStandardDescriptor", SIGINT, emulator::CommandKind::Erase, 128 + SIGINT,
+                   "", false, false, nullptr, 18, "210"},
+        SignalCase{"NoSignalWithoutAnyStandardDescriptor", 0, emulator::CommandKind::Program, 0, "", false, false,
+                   nullptr, 18, "012"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class DemoBadOptionTest : public ::testing::TestWithParam<std::vector<const char*>> {};

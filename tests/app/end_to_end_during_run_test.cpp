@@ -18,6 +18,8 @@
 #include "app/entry/display_loss.h"
 #include "app/toolkit/dialogs.h"
 #include "app/toolkit/qt/form_window.h"
+#include "platform/termination_deferral.h"
+#include "platform/termination_requests.h"
 
 namespace app_tests {
 
@@ -156,6 +158,32 @@ TEST_F(DuringRunTest, RunStartsBeforeTheInhibitorIsAnswered) {
   EXPECT_EQ(program().run.completion.load(), COMPLETION_SUCCESS);
 }
 
+// The window thread held up for the whole run, as in a display library that
+// does not answer: every command still reaches the drive, the run's end is
+// said without the window, and the window shows the run's last state once
+// it is back.
+TEST_F(DuringRunTest, RunGoesOnToItsEndWhileTheWindowDoesNotAnswer) {
+  rig.AddDrive();
+  rig.Start().Show();
+  form().view.Display().SetWindowAnswerMs(100);
+  ::testing::internal::CaptureStderr();
+  form().Button1.Click();
+  QElapsedTimer clock;
+  clock.start();
+  while (program().run.runActive.load() && clock.elapsed() < RUN_TIMEOUT_MS) platform::SleepMs(5);
+  EXPECT_FALSE(program().run.runActive.load()) << "the run waited for the window";
+  EXPECT_EQ(rig.injector(0).Arrived(CommandKind::Upload), UPLOADS_IN_RUN);
+  EXPECT_EQ(rig.injector(0).Arrived(CommandKind::FlashOff), 2u);
+  EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+              ::testing::HasSubstr("the window does not answer; the flash run is over: \"Flashing Completed\""));
+  ASSERT_TRUE(ProcessEventsUntil([&] { return form().ComboBox1.Enabled(); }));
+  EXPECT_EQ(program().run.completion.load(), COMPLETION_SUCCESS);
+  EXPECT_EQ(form().RichEdit1.Text(), StatusText(StatusMsg::TurnOff, false));
+  EXPECT_TRUE(form().Button2.Enabled());
+  EXPECT_EQ(form().Button2.Caption(), "Power Off");
+  EXPECT_EQ(program().run.powerOffArmed.load(), POWER_OFF_ARMED);
+}
+
 // The display goes in the middle of a run, with a box open that the flash
 // thread waits for or without one: the run goes on to its end without the
 // window, `finish` runs, and the process ends with the run's outcome.
@@ -209,6 +237,26 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DisplayLoss{"WhileABoxIsOpen", true, kStatusAfterLossFailed, "Flashing Error", 2},
                       DisplayLoss{"MidRun", false, kStatusAfterLossSucceeded, "Flashing Completed", 18}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The display goes just after a run's last command, before the run's watch
+// has carried its end out: a request to end the program that came during
+// the run still decides, after the outcome line.
+TEST(DisplayLossAfterRunTest, ARequestDeferredDuringTheRunStillDecides) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        ProgramRig rig;
+        rig.AddDrive();
+        rig.Start().Show();
+        DisplayLossGuard guard("zorvex-flash", rig.program());
+        platform::DeferTermination();
+        platform::NoteDeferredRequest(SIGUSR1);
+        rig.program().run.completion.store(COMPLETION_SUCCESS);
+        guard.DisplayLost();
+        std::_Exit(99);
+      },
+      ::testing::ExitedWithCode(128 + SIGUSR1), "the flash run is over: \"Flashing Completed\"; ending as SIGUSR1");
+}
 
 TEST(LibraryDuringRunTest, LibraryStaysLoadedWhileTheRunCanSend) {
   ProgramRig rig(RigOptions{.platformId = platform::VER_PLATFORM_WIN32_WINDOWS});
