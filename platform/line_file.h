@@ -16,7 +16,16 @@
 
 namespace platform {
 
-class LineFile {
+// Where lines go, one at a time.
+class LineSink {
+ public:
+  virtual ~LineSink() = default;
+  // Writes `line` and a line end; false, with the reason in `error`, when
+  // any of it did not reach the system.
+  virtual bool WriteLine(std::string_view line, std::string& error) = 0;
+};
+
+class LineFile final : public LineSink {
  public:
   LineFile() = default;
   ~LineFile();
@@ -26,9 +35,8 @@ class LineFile {
   // False, with the reason in `error`, when the file cannot be created.
   bool Open(const std::string& path, std::string& error);
   bool IsOpen() const { return file_ != nullptr; }
-  // Writes `line` and a line end and flushes them; false, with the reason
-  // in `error`, when any of it did not reach the system.
-  bool WriteLine(std::string_view line, std::string& error);
+  // Writes `line` and a line end and flushes them.
+  bool WriteLine(std::string_view line, std::string& error) override;
   void Close();
 
  private:

@@ -59,13 +59,35 @@ std::string DigestAndHead(const char* name, const uint8_t* data, uint32_t length
 
 std::unique_ptr<CommandTrace> CommandTrace::Open(const std::string& path, std::string program,
                                                  std::string version, std::string& error) {
-  std::unique_ptr<CommandTrace> trace(new CommandTrace(path, std::move(program), std::move(version)));
-  if (!trace->file_.Open(path, error)) return nullptr;
-  return trace;
+  auto file = std::make_unique<platform::LineFile>();
+  if (!file->Open(path, error)) return nullptr;
+  return Into(std::move(file), path, std::move(program), std::move(version), {});
 }
 
-CommandTrace::CommandTrace(std::string path, std::string program, std::string version)
-    : path_(std::move(path)),
+std::unique_ptr<CommandTrace> CommandTrace::Into(std::unique_ptr<platform::LineSink> sink, const std::string& path,
+                                                 std::string program, std::string version,
+                                                 platform::QueuedLineFile::Limits limits) {
+  return std::unique_ptr<CommandTrace>(
+      new CommandTrace(std::move(sink), path, std::move(program), std::move(version), limits));
+}
+
+namespace {
+
+// Called from the writer thread too, possibly after the trace has gone:
+// it keeps its own copies of the names.
+std::function<void(const std::string&)> TellStop(std::string program, std::string path) {
+  return [program = std::move(program), path = std::move(path)](const std::string& reason) {
+    platform::SayLine("%s: the trace %s could not be written (%s); the run goes on without it", program.c_str(),
+                      path.c_str(), reason.c_str());
+  };
+}
+
+}  // namespace
+
+CommandTrace::CommandTrace(std::unique_ptr<platform::LineSink> sink, std::string path, std::string program,
+                           std::string version, platform::QueuedLineFile::Limits limits)
+    : file_(std::move(sink), TellStop(program, path), limits),
+      path_(std::move(path)),
       program_(std::move(program)),
       version_(std::move(version)),
       startMs_(platform::TickMs()) {}
@@ -139,25 +161,15 @@ void CommandTrace::Box(std::string_view cp932) {
   Emit(std::move(line));
 }
 
-bool CommandTrace::Stopped() const {
-  platform::LockGuard guard(lock_);
-  return stopped_;
-}
+bool CommandTrace::Stopped() const { return file_.Stopped(); }
 
-// Under the lock.
+// Under the lock, which keeps the lines in the order of their events.
 void CommandTrace::Emit(std::string line) {
-  if (stopped_) return;
   if (!headerWritten_) {
-    early_.push_back(std::move(line));
+    if (!file_.Stopped()) early_.push_back(std::move(line));
     return;
   }
-  std::string error;
-  if (file_.WriteLine(line, error)) return;
-  stopped_ = true;
-  early_.clear();
-  file_.Close();
-  platform::SayLine("%s: the trace %s could not be written (%s); the run goes on without it",
-               program_.c_str(), path_.c_str(), error.c_str());
+  file_.Add(std::move(line));
 }
 
 void InstallCommandTrace(CommandTrace* trace) { installed.store(trace); }

@@ -3,17 +3,19 @@
 // the virtual drive. Off unless the entry installs one.
 //
 // Every request block that reaches a back-end is recorded once it has
-// completed (execute.cpp): the line is formatted and written on the thread
-// that sent the command, after its completion and before the next command.
-// Nothing is allocated or written between a command's submission and its
-// completion, and no second thread is needed. The outcomes the operator saw
-// (status messages, message boxes) are recorded the same way, in order with
-// the commands.
+// completed (execute.cpp): the line is formatted on the thread that sent
+// the command, after its completion and before the next command, and
+// handed to the trace's own writer thread (platform/queued_line_file.h):
+// the run never waits for the trace's file system. Nothing is allocated or
+// written between a command's submission and its completion. The outcomes
+// the operator saw (status messages, message boxes) are recorded the same
+// way, in order with the commands.
 //
 // Lines of start-up come before the header is complete (the carried
 // firmware is known only after the scan); they are held in memory and
-// written right behind the header. A write that fails prints one line on
-// stderr and ends the trace; the run goes on as if there were none.
+// written right behind the header. A write that fails, a file system that
+// holds a write up for 5 s, or a writer that falls far behind prints one
+// line on stderr and ends the trace; the run goes on as if there were none.
 // Threads: any; the members serialise on one lock.
 #pragma once
 
@@ -25,6 +27,7 @@
 
 #include "platform/lock.h"
 #include "platform/line_file.h"
+#include "platform/queued_line_file.h"
 #include "transport/srb.h"
 
 inline constexpr char TRACE_FORMAT[] = "zorvex-trace";
@@ -46,6 +49,10 @@ class CommandTrace {
   // is the program's own file name, the only name the trace carries.
   static std::unique_ptr<CommandTrace> Open(const std::string& path, std::string program, std::string version,
                                             std::string& error);
+  // The trace into `sink`, which the messages call `path`; for the tests.
+  static std::unique_ptr<CommandTrace> Into(std::unique_ptr<platform::LineSink> sink, const std::string& path,
+                                            std::string program, std::string version,
+                                            platform::QueuedLineFile::Limits limits);
   ~CommandTrace();
   CommandTrace(const CommandTrace&) = delete;
   CommandTrace& operator=(const CommandTrace&) = delete;
@@ -61,18 +68,18 @@ class CommandTrace {
   bool Stopped() const;
 
  private:
-  CommandTrace(std::string path, std::string program, std::string version);
+  CommandTrace(std::unique_ptr<platform::LineSink> sink, std::string path, std::string program,
+               std::string version, platform::QueuedLineFile::Limits limits);
   void Emit(std::string line);
   std::string Prefix(const char* event) const;
 
   mutable platform::Mutex lock_;
-  platform::LineFile file_;
+  platform::QueuedLineFile file_;
   const std::string path_;
   const std::string program_;
   const std::string version_;
   const uint32_t startMs_;
   bool headerWritten_ = false;
-  bool stopped_ = false;
   std::vector<std::string> early_;
 };
 

@@ -4,10 +4,13 @@
 // cannot be written changes nothing about the run.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <regex>
 #include <sstream>
 
+#include "tests/support/window/event_wait.h"
 #include "tests/support/window/program_rig.h"
 #include "transport/command_trace.h"
 
@@ -189,6 +192,76 @@ TEST_P(FullTraceTest, LeavesTheRunAndItsCommandsAsWithoutATrace) {
 
 INSTANTIATE_TEST_SUITE_P(PassThroughFamily, FullTraceTest,
                          ::testing::Values(platform::VER_PLATFORM_WIN32_NT));
+
+// A file system frozen (as a backup agent freezes one, or a network mount
+// that hangs) after the trace's first lines, until the test thaws it.
+struct FrozenFiles {
+  explicit FrozenFiles(std::size_t before) : before(before) {}
+  void Thaw() {
+    std::lock_guard<std::mutex> guard(lock);
+    thaw = true;
+    thawed.notify_all();
+  }
+  std::vector<std::string> Lines() {
+    std::lock_guard<std::mutex> guard(lock);
+    return lines;
+  }
+  const std::size_t before;
+  std::mutex lock;
+  std::condition_variable thawed;
+  bool thaw = false;
+  std::vector<std::string> lines;
+};
+
+// The trace's own writer owns its sink, and may outlive the trace.
+class FrozenSink final : public platform::LineSink {
+ public:
+  explicit FrozenSink(std::shared_ptr<FrozenFiles> files) : files_(std::move(files)) {}
+  bool WriteLine(std::string_view line, std::string&) override {
+    std::unique_lock<std::mutex> guard(files_->lock);
+    files_->thawed.wait(guard, [&] { return files_->lines.size() < files_->before || files_->thaw; });
+    files_->lines.emplace_back(line);
+    return true;
+  }
+
+ private:
+  std::shared_ptr<FrozenFiles> files_;
+};
+
+TEST(FrozenTraceTest, TheRunGoesOnAndTheTraceIsGivenUpOnce) {
+  ProgramRig plain(RigOptions{.drives = 1});
+  plain.Start();
+  const RunOutcome expected = plain.Run();
+  ASSERT_EQ(expected.status, StatusMsg::TurnOff);
+
+  ProgramRig rig(RigOptions{.drives = 1});
+  const auto sink = std::make_shared<FrozenFiles>(30);
+  ::testing::internal::CaptureStderr();
+  RunOutcome outcome;
+  {
+    const std::unique_ptr<CommandTrace> trace =
+        CommandTrace::Into(std::make_unique<FrozenSink>(sink), "frozen.jsonl", "zorvex-flash", ZX_VERSION,
+                           {.stallMs = 100, .drainMs = 100});
+    InstallCommandTrace(trace.get());
+    rig.Start();
+    outcome = rig.Run();
+    InstallCommandTrace(nullptr);
+  }
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(sink->Lines().size(), 30u) << "the file system was thawed before the run's end";
+  sink->Thaw();
+  testing_support::ProcessEventsUntil([&] { return sink->Lines().size() > 30; });
+  EXPECT_EQ(outcome.status, expected.status);
+  EXPECT_EQ(outcome.sent, expected.sent);
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+  EXPECT_NE(errors.find("the trace frozen.jsonl could not be written (its file system has not taken a line"),
+            std::string::npos)
+      << errors;
+  // What was queued before the trace was given up still reached the file.
+  const std::vector<std::string> lines = sink->Lines();
+  EXPECT_GT(lines.size(), 30u);
+  EXPECT_NE(lines.front().find("\"event\":\"header\""), std::string::npos);
+}
 
 }  // namespace
 }  // namespace app_tests
