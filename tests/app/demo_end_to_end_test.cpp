@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -381,6 +382,44 @@ INSTANTIATE_TEST_SUITE_P(
         SignalCase{"NoSignalWithoutAnyStandardDescriptor", 0, emulator::CommandKind::Program, 0, "", false, false,
                    nullptr, 18, "012"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The X server stopped (as a hung display or a stalled remote link would
+// hold the window) from the first erase until the run has reached its last
+// command: the run goes on without the window, which catches up once the
+// server is continued.
+TEST(DemoStoppedDisplayTest, TheRunGoesOnWhileTheXServerIsStopped) {
+  QProcess server;
+  server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+  if (!server.waitForStarted()) GTEST_SKIP() << "no Xvfb here";
+  std::string display;
+  while (display.find('\n') == std::string::npos && server.waitForReadyRead(kRunMs))
+    display += server.readAllStandardOutput().toStdString();
+  ASSERT_NE(display.find('\n'), std::string::npos) << "Xvfb named no display";
+  container_test::ScratchDir dir;
+  const std::string log = dir.File("commands.log");
+  QProcess demo;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  env.insert("DISPLAY", QString::fromStdString(":" + display.substr(0, display.find('\n'))));
+  demo.setProcessEnvironment(env);
+  demo.start(ZX_DEMO_PATH, {"--latency-scale", "0.2", "--language", "en", "--auto-flash", "--command-log",
+                            QString::fromStdString(log)});
+  ASSERT_TRUE(demo.waitForStarted());
+  ASSERT_TRUE(WaitWhileRunning(demo, [&] { return Logged(log, emulator::CommandKind::Erase) > 0; }))
+      << demo.readAllStandardError().toStdString();
+  ::kill(static_cast<pid_t>(server.processId()), SIGSTOP);
+  QElapsedTimer clock;
+  clock.start();
+  while (Logged(log, emulator::CommandKind::FlashOff) < 2 && clock.elapsed() < kRunMs) demo.waitForFinished(50);
+  const long programs = Logged(log, emulator::CommandKind::Program);
+  ::kill(static_cast<pid_t>(server.processId()), SIGCONT);
+  EXPECT_EQ(programs, 18) << "the run waited for the stopped display";
+  ASSERT_TRUE(demo.waitForFinished(kRunMs));
+  EXPECT_EQ(demo.exitCode(), 0) << demo.readAllStandardError().toStdString();
+  EXPECT_THAT(demo.readAllStandardOutput().toStdString(), ::testing::HasSubstr("the run succeeded"));
+  server.kill();
+  server.waitForFinished();
+}
 
 class DemoBadOptionTest : public ::testing::TestWithParam<std::vector<const char*>> {};
 
