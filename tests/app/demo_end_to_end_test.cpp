@@ -247,6 +247,27 @@ INSTANTIATE_TEST_SUITE_P(
                    1, "the run succeeded", "cannot write the flash dump", false, 0x30000}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An X server of the test's own, for a demo started with `env`: as a
+// desktop's display is, the connection is the first file the demo opens.
+// False when none can be started.
+struct XServer : QProcess {
+  ~XServer() override {
+    kill();
+    waitForFinished();
+  }
+};
+bool OnXServer(XServer& server, QProcessEnvironment& env) {
+  server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+  if (!server.waitForStarted()) return false;
+  std::string display;
+  while (display.find('\n') == std::string::npos && server.waitForReadyRead(kRunMs))
+    display += server.readAllStandardOutput().toStdString();
+  if (display.find('\n') == std::string::npos) return false;
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  env.insert("DISPLAY", QString::fromStdString(":" + display.substr(0, display.find('\n'))));
+  return true;
+}
+
 // A signal in the middle of a run, at the first command of a kind: the
 // whole run reaches the drive, then the demo ends (or stops) as asked, with
 // the run's outcome in its status and on stderr.
@@ -262,6 +283,7 @@ struct SignalCase {
   long programs = 18;             // program commands at the drive in the end
   const char* closed = "";        // standard descriptors the demo starts without ("012")
   bool continued = false;         // continued (a shell's bg) once the stop was noted
+  bool onX = false;               // on an X server rather than offscreen
 };
 void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 class DemoSignalTest : public ::testing::TestWithParam<SignalCase> {};
@@ -302,6 +324,8 @@ TEST_P(DemoSignalTest, TheWholeRunThenTheEndAskedFor) {
   QProcess tee;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
+  XServer server;
+  if (c.onX && !OnXServer(server, env)) GTEST_SKIP() << "no Xvfb here";
   demo.setProcessEnvironment(env);
   // A group of its own, whose stop requests the kernel carries out; the
   // signal's disposition as the case says, whatever the test's own is.
@@ -375,10 +399,10 @@ INSTANTIATE_TEST_SUITE_P(
         SignalCase{"HangUpInheritedIgnored", SIGHUP, emulator::CommandKind::Program, 0, "", false, true},
         SignalCase{"StopRequestThenContinuedAtAnErase", SIGTSTP, emulator::CommandKind::Erase, 0,
                    "continued during a flash run", false, false, nullptr, 18, "", true},
-        SignalCase{"InterruptedWithoutStderr", SIGINT, emulator::CommandKind::Program, 128 + SIGINT, "", false,
-                   false, nullptr, 18, "2"},
-        SignalCase{"InterruptedWithoutAnyStandardDescriptor", SIGINT, emulator::CommandKind::Erase, 128 + SIGINT,
-                   "", false, false, nullptr, 18, "210"},
+        SignalCase{"InterruptedOnXWithoutStderr", SIGINT, emulator::CommandKind::Program, 128 + SIGINT, "", false,
+                   false, nullptr, 18, "2", false, true},
+        SignalCase{"InterruptedOnXWithoutAnyStandardDescriptor", SIGINT, emulator::CommandKind::Erase,
+                   128 + SIGINT, "", false, false, nullptr, 18, "210", false, true},
         SignalCase{"NoSignalWithoutAnyStandardDescriptor", 0, emulator::CommandKind::Program, 0, "", false, false,
                    nullptr, 18, "012"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -388,19 +412,12 @@ INSTANTIATE_TEST_SUITE_P(
 // command: the run goes on without the window, which catches up once the
 // server is continued.
 TEST(DemoStoppedDisplayTest, TheRunGoesOnWhileTheXServerIsStopped) {
-  QProcess server;
-  server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
-  if (!server.waitForStarted()) GTEST_SKIP() << "no Xvfb here";
-  std::string display;
-  while (display.find('\n') == std::string::npos && server.waitForReadyRead(kRunMs))
-    display += server.readAllStandardOutput().toStdString();
-  ASSERT_NE(display.find('\n'), std::string::npos) << "Xvfb named no display";
+  XServer server;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  if (!OnXServer(server, env)) GTEST_SKIP() << "no Xvfb here";
   container_test::ScratchDir dir;
   const std::string log = dir.File("commands.log");
   QProcess demo;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QT_QPA_PLATFORM", "xcb");
-  env.insert("DISPLAY", QString::fromStdString(":" + display.substr(0, display.find('\n'))));
   demo.setProcessEnvironment(env);
   demo.start(ZX_DEMO_PATH, {"--latency-scale", "0.2", "--language", "en", "--auto-flash", "--command-log",
                             QString::fromStdString(log)});
@@ -417,8 +434,6 @@ TEST(DemoStoppedDisplayTest, TheRunGoesOnWhileTheXServerIsStopped) {
   ASSERT_TRUE(demo.waitForFinished(kRunMs));
   EXPECT_EQ(demo.exitCode(), 0) << demo.readAllStandardError().toStdString();
   EXPECT_THAT(demo.readAllStandardOutput().toStdString(), ::testing::HasSubstr("the run succeeded"));
-  server.kill();
-  server.waitForFinished();
 }
 
 class DemoBadOptionTest : public ::testing::TestWithParam<std::vector<const char*>> {};
