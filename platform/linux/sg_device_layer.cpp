@@ -33,6 +33,8 @@ constexpr uint32_t PAGE_BYTES = 4096;
 // it is part of a completed command, not a failed one.
 constexpr unsigned DRIVER_CODE_MASK = 0x0F;
 constexpr unsigned DRIVER_SENSE = 0x08;
+// How often a reply is looked for when poll() cannot wait for it.
+constexpr uint32_t REPLY_RECHECK_MS = 10;
 
 class RealCalls final : public SgSystemCalls {
  public:
@@ -396,7 +398,11 @@ PassThroughResult SgDeviceLayer::Exchange(int fd, sg_io_hdr_t& hdr) {
   // its own; a wait broken by a signal or a stop is taken up again.
   for (;;) {
     const int events = calls_.PollIn(fd, -1);
-    if (events < 0 && errno != EINTR && errno != EAGAIN) return PassThroughResult::Failed;
+    // A failed poll() says nothing about the reply, which still comes within
+    // the header's time-out; left unread, it would keep the node readable and
+    // every later command's wait would spin on it. So the wait goes on by
+    // reading at intervals.
+    const bool pollFailed = events < 0 && errno != EINTR && errno != EAGAIN;
     // read() finds the reply by the pack_id of a v3 header (its negative
     // direction tells the driver it is one), so the submitted header is it.
     sg_io_hdr_t reply = submitted;
@@ -408,7 +414,10 @@ PassThroughResult SgDeviceLayer::Exchange(int fd, sg_io_hdr_t& hdr) {
     // Woken for another submission's reply (a call given up on) or by a
     // broken device; the first is collected by its own caller soon.
     if (events > 0 && (events & (POLLERR | POLLHUP | POLLNVAL)) != 0) return PassThroughResult::Failed;
-    if (events > 0) SleepMs(1);
+    if (pollFailed)
+      SleepMs(REPLY_RECHECK_MS);
+    else if (events > 0)
+      SleepMs(1);
   }
 }
 

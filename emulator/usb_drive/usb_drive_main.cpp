@@ -1,0 +1,79 @@
+// zorvex-usb-drive: the virtual RT-5800B as a USB mass-storage device, for
+// testing the program against a real kernel's SCSI stack (usb-storage, the
+// SCSI midlayer, sg and sr) in a virtual machine: it serves the bulk-only
+// transport on an already mounted FunctionFS instance, in front of the same
+// drive row as the demo (tap -> fault injector -> virtual drive), whose
+// command log has the demo's format. Never part of the product.
+//   zorvex-usb-drive --ffs DIR [--command-log FILE] [--ready FILE] [--fail KIND:N:SENSE]...
+// --ready FILE is created once the function is serving, so that the UDC is
+// bound only then (the host sends INQUIRY as soon as it sees the device).
+// --fail makes the N-th command of KIND fail with CHECK CONDITION and that
+// sense byte 2 (hex), as the demo's option does.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "emulator/command_kind.h"
+#include "emulator/drive_row.h"
+#include "emulator/bulk_only.h"
+#include "emulator/usb_drive/function_fs_port.h"
+
+namespace {
+
+bool ParseFailure(const std::string& text, emulator::RowFailure& failure) {
+  char kind[32] = {};
+  unsigned nth = 0, sense = 0;
+  if (std::sscanf(text.c_str(), "%31[^:]:%u:%x", kind, &nth, &sense) != 3 || nth == 0) return false;
+  const auto parsed = emulator::ParseCommandKind(kind);
+  if (!parsed) return false;
+  failure = {*parsed, nth, static_cast<uint8_t>(sense)};
+  return true;
+}
+
+int Usage(const char* problem) {
+  std::fprintf(stderr,
+               "zorvex-usb-drive: %s\nusage: zorvex-usb-drive --ffs DIR [--command-log FILE] [--ready FILE] "
+               "[--fail KIND:N:SENSE]...\n",
+               problem);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string folder, ready;
+  emulator::DriveRowOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (i + 1 >= argc) return Usage(("no value after " + option).c_str());
+    const std::string value = argv[++i];
+    emulator::RowFailure failure;
+    if (option == "--ffs")
+      folder = value;
+    else if (option == "--command-log")
+      options.logPath = value;
+    else if (option == "--ready")
+      ready = value;
+    else if (option == "--fail" && ParseFailure(value, failure))
+      options.failures.push_back(failure);
+    else
+      return Usage(("bad option " + option + " " + value).c_str());
+  }
+  if (folder.empty()) return Usage("--ffs is needed");
+  std::string error;
+  emulator::DriveRow row(options, error);
+  if (!error.empty()) return Usage(error.c_str());
+  emulator::BulkOnlyDrive drive(row.Device(0));
+  emulator::FunctionFsPort port;
+  if (const std::string problem = port.Open(folder); !problem.empty()) {
+    std::fprintf(stderr, "zorvex-usb-drive: %s\n", problem.c_str());
+    return 1;
+  }
+  if (!ready.empty()) {
+    std::FILE* file = std::fopen(ready.c_str(), "w");
+    if (file == nullptr || std::fclose(file) != 0) return Usage(("cannot create " + ready).c_str());
+  }
+  port.Serve(drive);
+  return 0;
+}
