@@ -14,7 +14,8 @@ repo=$PWD
 build=$repo/${ZX_BUILD_DIR:-build}
 work=$repo/build-kernel
 out=$work/out
-scripts/install-packages.sh qemu-system-x86 busybox-static kmod cpio xz-utils
+scripts/install-packages.sh qemu-system-x86 busybox-static kmod cpio xz-utils sg3-utils
+cases=${ZX_CASES:-whole_flash stops}
 mkdir -p "$work"
 rm -rf "$out" && mkdir -p "$out"
 
@@ -67,6 +68,7 @@ cat > "$out/guest.env" <<ENV
 ZX_REPO=$repo
 ZX_BUILD=$build
 ZX_STANDIN=$build/tests/libzx_sg_standin.so
+ZX_CASES="$cases"
 ENV
 
 say "booting linux $version"
@@ -79,18 +81,16 @@ qemu-system-x86_64 -accel tcg,tb-size=64 -m 384 -smp 1 -nographic -no-reboot -ni
   < /dev/null > "$out/console.log" 2>&1 || true
 say "the machine ran $((SECONDS - start)) s"
 
-# The verdicts the guest wrote, and the comparisons made here.
-[ -f "$out/whole.log" ] || { tail -30 "$out/console.log"; fail "the guest recorded no run"; }
+# Every case must have said pass.
 verdicts=$out/verdicts
-if cmp -s "$out/demo.log" "$out/whole.log"; then
-  echo "CASE whole-flash-log: pass (the drive's command log equals the demo's, $(wc -l < "$out/demo.log") commands)" >> "$verdicts"
-else
-  echo "CASE whole-flash-log: FAIL (the drive's command log differs from the demo's)" >> "$verdicts"
-  diff "$out/demo.log" "$out/whole.log" | head -20 >&2 || true
-fi
+touch "$verdicts"
+missing=0
+for name in $cases; do
+  grep -q "^CASE ${name//_/-}: " "$verdicts" || { echo "CASE ${name//_/-}: FAIL (no verdict: the guest stopped)" >> "$verdicts"; missing=1; }
+done
 cat "$verdicts"
-if grep -q FAIL "$verdicts" || ! grep -q pass "$verdicts"; then
-  tail -30 "$out/console.log"
+if [ "$missing" = 1 ] || grep -q ": FAIL" "$verdicts"; then
+  tail -20 "$out/console.log" "$out/cases.out"
   fail "see $out"
 fi
 say "every case passed"

@@ -142,7 +142,10 @@ void FunctionFsPort::ServeControl() {
       if (events[i].type == FUNCTIONFS_SETUP) reset |= HandleSetup(&events[i].u.setup);
       if (events[i].type == FUNCTIONFS_DISABLE) reset = true;
     }
-    if (reset) ++resets_;
+    if (!reset) continue;
+    ++resets_;
+    std::fprintf(stderr, "zorvex-usb-drive: reset\n");
+    onReset_();
   }
 }
 

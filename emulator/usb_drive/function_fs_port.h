@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -23,7 +24,9 @@ namespace emulator {
 
 class FunctionFsPort {
  public:
-  FunctionFsPort() = default;
+  // `onReset` is called on endpoint 0's thread at each reset, so that the
+  // drive can give up a command it is still working on.
+  explicit FunctionFsPort(std::function<void()> onReset) : onReset_(std::move(onReset)) {}
   ~FunctionFsPort();
   FunctionFsPort(const FunctionFsPort&) = delete;
   FunctionFsPort& operator=(const FunctionFsPort&) = delete;
@@ -42,6 +45,7 @@ class FunctionFsPort {
   // or a reset came (and withdrew the transfer).
   bool Move(int fd, uint8_t* bytes, std::size_t length, bool write, uint64_t since);
 
+  const std::function<void()> onReset_;
   int ep0_ = -1;
   int in_ = -1;
   int out_ = -1;

@@ -5,10 +5,13 @@
 // drive row as the demo (tap -> fault injector -> virtual drive), whose
 // command log has the demo's format. Never part of the product.
 //   zorvex-usb-drive --ffs DIR [--command-log FILE] [--ready FILE] [--fail KIND:N:SENSE]...
+//                    [--hang KIND:N]... [--latency KIND:MS]...
 // --ready FILE is created once the function is serving, so that the UDC is
 // bound only then (the host sends INQUIRY as soon as it sees the device).
 // --fail makes the N-th command of KIND fail with CHECK CONDITION and that
-// sense byte 2 (hex), as the demo's option does.
+// sense byte 2 (hex), as the demo's option does; --hang makes it never
+// complete (until a reset takes it back: it never reaches the drive then);
+// --latency makes every command of KIND take that long.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,20 +24,34 @@
 
 namespace {
 
-bool ParseFailure(const std::string& text, emulator::RowFailure& failure) {
-  char kind[32] = {};
-  unsigned nth = 0, sense = 0;
-  if (std::sscanf(text.c_str(), "%31[^:]:%u:%x", kind, &nth, &sense) != 3 || nth == 0) return false;
-  const auto parsed = emulator::ParseCommandKind(kind);
-  if (!parsed) return false;
-  failure = {*parsed, nth, static_cast<uint8_t>(sense)};
+// "KIND:N:X" (X in hex) or, with `hex` false, "KIND:N" (X is 0).
+bool ParseKindNumber(const std::string& text, bool hex, emulator::CommandKind& kind, unsigned& n, unsigned& x) {
+  char name[32] = {};
+  const int fields = std::sscanf(text.c_str(), hex ? "%31[^:]:%u:%x" : "%31[^:]:%u", name, &n, &x);
+  const auto parsed = emulator::ParseCommandKind(name);
+  if (fields != (hex ? 3 : 2) || !parsed) return false;
+  kind = *parsed;
+  return true;
+}
+
+bool ParseOption(const std::string& option, const std::string& value, emulator::DriveRowOptions& options) {
+  emulator::CommandKind kind{};
+  unsigned n = 0, x = 0;
+  if (option == "--fail" && ParseKindNumber(value, true, kind, n, x) && n > 0)
+    options.failures.push_back({kind, n, static_cast<uint8_t>(x)});
+  else if (option == "--hang" && ParseKindNumber(value, false, kind, n, x) && n > 0)
+    options.failures.push_back({kind, n, 0, true});
+  else if (option == "--latency" && ParseKindNumber(value, false, kind, n, x))
+    options.latencies.push_back({kind, n});
+  else
+    return false;
   return true;
 }
 
 int Usage(const char* problem) {
   std::fprintf(stderr,
                "zorvex-usb-drive: %s\nusage: zorvex-usb-drive --ffs DIR [--command-log FILE] [--ready FILE] "
-               "[--fail KIND:N:SENSE]...\n",
+               "[--fail KIND:N:SENSE]... [--hang KIND:N]... [--latency KIND:MS]...\n",
                problem);
   return 2;
 }
@@ -48,16 +65,13 @@ int main(int argc, char** argv) {
     const std::string option = argv[i];
     if (i + 1 >= argc) return Usage(("no value after " + option).c_str());
     const std::string value = argv[++i];
-    emulator::RowFailure failure;
     if (option == "--ffs")
       folder = value;
     else if (option == "--command-log")
       options.logPath = value;
     else if (option == "--ready")
       ready = value;
-    else if (option == "--fail" && ParseFailure(value, failure))
-      options.failures.push_back(failure);
-    else
+    else if (!ParseOption(option, value, options))
       return Usage(("bad option " + option + " " + value).c_str());
   }
   if (folder.empty()) return Usage("--ffs is needed");
@@ -65,7 +79,7 @@ int main(int argc, char** argv) {
   emulator::DriveRow row(options, error);
   if (!error.empty()) return Usage(error.c_str());
   emulator::BulkOnlyDrive drive(row.Device(0));
-  emulator::FunctionFsPort port;
+  emulator::FunctionFsPort port([&row] { row.DropHeld(); });
   if (const std::string problem = port.Open(folder); !problem.empty()) {
     std::fprintf(stderr, "zorvex-usb-drive: %s\n", problem.c_str());
     return 1;

@@ -2,21 +2,26 @@
 # The cases inside the guest (scripts/test-real-kernel.sh), in the host's
 # tree: the virtual drive on the dummy USB controller, the packed product
 # driven by the autopilot of the product tests. Each case appends one
-# "CASE name: pass|FAIL (...)" line to $out/verdicts; the drive's command
-# log of a run goes to $out/<case>.log for the host to compare.
+# "CASE name: pass|FAIL (...)" line to $out/verdicts and keeps the drive's
+# command log of its run as $out/<case>.log. A run's log is compared with the
+# Linux demo's ($out/demo.log, the same container): equal line for line
+# means every command reached the drive once, in the demo's order.
 set -u
 out=$1
 source "$out/guest.env"
 gadget=/sys/kernel/config/usb_gadget/zx
 ffs=/dev/ffs-zx
 drive_pid=
+pid=
 
-verdict() { echo "CASE $1: $2" >> "$out/verdicts"; echo "CASE $1: $2"; }
+verdict() { echo "CASE $1: $2" | tee -a "$out/verdicts"; }
 # Waits (in tenths of a second, at most $2 of them) until the test $1 holds.
 await() { local n=0; until eval "$1"; do n=$((n + 1)); [ "$n" -le "$2" ] || return 1; sleep 0.1; done; }
+lines() { wc -l < "$1"; }
 
 # The virtual drive served on the FunctionFS instance, then the UDC bound
 # (the host asks for INQUIRY as soon as it sees the device); waits for sg0.
+# The arguments after the log go to the drive.
 plug() {
   local log=$1; shift
   if [ ! -d "$gadget" ]; then
@@ -26,49 +31,115 @@ plug() {
     ln -s "$gadget/functions/ffs.zx" "$gadget/configs/c.1/"
     mkdir -p "$ffs" && mount -t functionfs zx "$ffs"
   fi
-  rm -f /tmp/ready
+  rm -f /tmp/ready "$log"
   "$ZX_BUILD/emulator/usb_drive/zorvex-usb-drive" --ffs "$ffs" --command-log "$log" --ready /tmp/ready "$@" \
-    2>> "$out/drive.err" &
+    2> /tmp/drive.err &
   drive_pid=$!
-  await '[ -f /tmp/ready ]' 100 || return 1
+  await '[ -f /tmp/ready ]' 300 || return 1
   ls /sys/class/udc > "$gadget/UDC"
-  await '[ -c /dev/sg0 ]' 600
+  await '[ -c /dev/sg0 ] && [ -e /sys/class/scsi_generic/sg0/device/generic ]' 600
 }
+
+unplug_udc() { echo "" > "$gadget/UDC" 2>/dev/null; await '[ ! -e /dev/sg0 ]' 300; }
 
 unplug() {
-  echo "" > "$gadget/UDC" 2>/dev/null
+  unplug_udc
   [ -n "$drive_pid" ] && kill "$drive_pid" 2>/dev/null && wait "$drive_pid" 2>/dev/null
   drive_pid=
-  await '[ ! -e /dev/sg0 ]' 100
 }
 
-# The packed product, run by the autopilot; its output in $out/$1.out.
-product() {
+# The packed product in the background, run by the autopilot; its pid in
+# $pid, its output in $out/$1.out and .err.
+start_product() {
   mkdir -p /tmp/xdg && chmod 700 /tmp/xdg
-  HOME=/tmp XDG_RUNTIME_DIR=/tmp/xdg QT_QPA_PLATFORM=offscreen LANG=C LD_PRELOAD="$ZX_STANDIN" \
-    ZX_SG_STANDIN_AUTOPILOT=1 timeout 600 "$out/zorvex-flash" > "$out/$1.out" 2> "$out/$1.err"
+  (HOME=/tmp XDG_RUNTIME_DIR=/tmp/xdg QT_QPA_PLATFORM=offscreen LANG=C LD_PRELOAD="$ZX_STANDIN" \
+    ZX_SG_STANDIN_AUTOPILOT=1 exec "$out/zorvex-flash" > "$out/$1.out" 2> "$out/$1.err") &
+  pid=$!
 }
 
-# The lines a log gained since it had $2 of them.
-since() { tail -n +$(($2 + 1)) "$1"; }
+# Waits for the product's end (continuing it, should it have put off a stop
+# until its run was over); its exit status, or 124 if it did not end.
+finish_product() {
+  local n=0
+  while kill -0 "$pid" 2>/dev/null; do
+    kill -CONT "$pid" 2>/dev/null
+    n=$((n + 1)); [ "$n" -le 1200 ] || { kill -KILL "$pid"; wait "$pid"; return 124; }
+    sleep 0.5
+  done
+  wait "$pid"
+}
+
+# Waits until the drive's log holds $2 lines beyond $3, or the product ended.
+await_commands() { await "[ \$(lines $1) -ge $(($2 + $3)) ] || ! kill -0 $pid 2>/dev/null" 6000; }
+
+# The lines the log $1 gained beyond its first $2, into $out/$3.log.
+keep_run() { tail -n +$(($2 + 1)) "$1" > "$out/$3.log"; cp /tmp/drive.err "$out/$3.drive.err"; }
+
+same_as_demo() { cmp -s "$out/demo.log" "$out/$1.log"; }
+said() { grep -q "$2" "$out/$1.out" "$out/$1.err"; }
+# Seconds since the epoch, with tenths.
+now() { date +%s.%1N; }
+took() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", b - a }'; }
 
 case_whole_flash() {
-  local log=/tmp/whole.drive.log
+  local log=/tmp/drive.log
   plug "$log" || { verdict whole-flash "FAIL (no /dev/sg0 appeared)"; return; }
-  local before; before=$(wc -l < "$log")
+  local before; before=$(lines "$log")
   local start=$SECONDS
-  product whole
+  start_product whole
+  finish_product
   local status=$?
-  since "$log" "$before" > "$out/whole.log"
-  if [ "$status" = 0 ] && grep -q "status Flashing is Completed" "$out/whole.out"; then
-    verdict whole-flash "pass (Flashing is Completed in $((SECONDS - start)) s, $(wc -l < "$out/whole.log") commands)"
+  keep_run "$log" "$before" whole
+  if [ "$status" = 0 ] && said whole "status Flashing is Completed" && same_as_demo whole; then
+    verdict whole-flash "pass (Flashing is Completed in $((SECONDS - start)) s; the drive's command log equals the demo's, $(lines "$out/whole.log") commands)"
   else
-    verdict whole-flash "FAIL (exit $status: $(tail -2 "$out/whole.out" "$out/whole.err" | tr '\n' ' '))"
+    verdict whole-flash "FAIL (exit $status; log same as the demo's: $(same_as_demo whole && echo yes || echo no))"
   fi
-  cp "$log" "$out/whole.drive.log"
+  head -n "$before" "$log" > "$out/scan.log"
+  unplug
+}
+
+# Stopped by SIGSTOP for 6 s mid-erase and mid-program (during the first
+# stop a second copy starts and sg_inq asks the node), and by Ctrl+Z
+# (SIGTSTP) at the next erase and program: each command reached the drive
+# once and the run completed. Positions count the run's commands (65).
+case_stops() {
+  local log=/tmp/drive.log
+  plug "$log" --latency erase:1000 --latency program:600 || { verdict stops "FAIL (no /dev/sg0)"; return; }
+  local before; before=$(lines "$log")
+  start_product stops
+  local at signal problems=""
+  for at in 24:STOP 26:TSTP 35:STOP 37:TSTP; do
+    signal=${at#*:}; at=${at%:*}
+    await_commands "$log" "$at" "$before"
+    kill -"$signal" "$pid"
+    if [ "$signal" = STOP ]; then
+      if [ "$at" = 24 ]; then
+        local held; held=$(lines "$log")
+        timeout 120 env HOME=/tmp XDG_RUNTIME_DIR=/tmp/xdg QT_QPA_PLATFORM=offscreen LANG=C LD_PRELOAD="$ZX_STANDIN" \
+          ZX_SG_STANDIN_AUTOPILOT=1 "$out/zorvex-flash" > "$out/second.out" 2> "$out/second.err"
+        grep -q "not found" "$out/second.out" || problems+=" the second copy found a drive;"
+        grep -q "/dev/sg0 is in use by process $pid" "$out/second.err" || problems+=" the second copy did not name the holder;"
+        if timeout 60 sg_inq /dev/sg0 > "$out/sg_inq.out" 2>&1; then problems+=" sg_inq reached the drive;"; fi
+        [ "$(lines "$log")" = "$held" ] || problems+=" a command reached the drive during the stop;"
+      fi
+      sleep 6
+    else
+      sleep 1
+    fi
+    kill -CONT "$pid"
+  done
+  finish_product
+  local status=$?
+  keep_run "$log" "$before" stops
+  if [ "$status" = 0 ] && said stops "status Flashing is Completed" && same_as_demo stops && [ -z "$problems" ]; then
+    verdict stops "pass (SIGSTOP 6 s mid-erase and mid-program, SIGTSTP mid-erase and mid-program: each command reached the drive once; a second copy and sg_inq sent nothing)"
+  else
+    verdict stops "FAIL (exit $status; log same as the demo's: $(same_as_demo stops && echo yes || echo no);$problems)"
+  fi
   unplug
 }
 
 echo "guest: linux $(uname -r), cases start"
-case_whole_flash
+for name in ${ZX_CASES:-whole_flash stops}; do "case_$name"; done
 echo "guest: cases done"

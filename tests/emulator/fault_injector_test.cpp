@@ -121,6 +121,17 @@ TEST_F(FaultInjectorTest, InterruptEndsAHeldCommandAsATransportFailure) {
   EXPECT_FALSE(script.FlashOn(0).delivered);  // later commands fail too
 }
 
+TEST_F(FaultInjectorTest, DroppingAHeldCommandFailsItInTransportAndServesLaterOnes) {
+  injector.AddRule(FaultRule::Act(CommandKind::FlashOn, 1, FaultAction::NeverComplete));
+  auto answer = zx_test::RunAsync([&] { return script.FlashOn(0); });
+  ASSERT_TRUE(injector.WaitUntilHeld(1, 5000));
+  injector.DropHeld();
+  EXPECT_FALSE(answer.get().delivered);
+  EXPECT_FALSE(drive.InFlashMode(0));
+  EXPECT_TRUE(Good(script.FlashOn(0)));
+  EXPECT_TRUE(drive.InFlashMode(0));
+}
+
 TEST(FaultInjectorLifetimeTest, DestroyingTheInjectorReleasesACommandBlockedInIt) {
   emulator::VirtualDrive drive;
   auto injector = std::make_unique<FaultInjector>(drive);
