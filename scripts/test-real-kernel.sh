@@ -15,7 +15,7 @@ build=$repo/${ZX_BUILD_DIR:-build}
 work=$repo/build-kernel
 out=$work/out
 scripts/install-packages.sh qemu-system-x86 busybox-static kmod cpio xz-utils sg3-utils
-cases=${ZX_CASES:-whole_flash stops}
+cases=${ZX_CASES:-whole_flash stops time_out unplug}
 mkdir -p "$work"
 rm -rf "$out" && mkdir -p "$out"
 
@@ -90,7 +90,7 @@ for name in $cases; do
 done
 cat "$verdicts"
 if [ "$missing" = 1 ] || grep -q ": FAIL" "$verdicts"; then
-  tail -20 "$out/console.log" "$out/cases.out"
+  tail -n 20 "$out/console.log" "$out/cases.out"
   fail "see $out"
 fi
 say "every case passed"

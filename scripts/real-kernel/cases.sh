@@ -140,6 +140,58 @@ case_stops() {
   unplug
 }
 
+# The first erase never completes: the program gives up at its 50 s wait and
+# says "Flashing Error" (its window still answering: the autopilot reads it
+# and closes it); the kernel's own time-out and usb-storage's reset come
+# later; no command of the program reaches the drive after the erase.
+case_time_out() {
+  local log=/tmp/drive.log
+  plug "$log" --hang erase:1 || { verdict time-out "FAIL (no /dev/sg0)"; return; }
+  local before; before=$(lines "$log")
+  start_product time-out
+  await_commands "$log" 24 "$before"
+  local sent; sent=$(now)
+  finish_product
+  local status=$? ended; ended=$(now)
+  await 'grep -q reset /tmp/drive.err' 3000
+  local reset; reset=$(now)
+  sleep 2  # what the kernel sends after the reset reaches the log
+  keep_run "$log" "$before" time-out
+  local vendor_after; vendor_after=$(awk '/cdb=cb04/ { erase = NR } erase && NR > erase && /cdb=c[bc]/' "$out/time-out.log" | wc -l)
+  local steps="the program gave up and ended $(took "$sent" "$ended") s after the erase was sent; the drive saw the host's reset $(took "$sent" "$reset") s after it"
+  if [ "$status" = 0 ] && said time-out "status .*Flashing Error" && grep -q reset /tmp/drive.err &&
+    [ "$(grep -c 'cdb=cb04' "$out/time-out.log")" = 1 ] && [ "$vendor_after" = 0 ] &&
+    [ "$(head -24 "$out/demo.log")" = "$(head -24 "$out/time-out.log")" ]; then
+    verdict time-out "pass ($steps; nothing sent again)"
+  else
+    verdict time-out "FAIL (exit $status; $steps; vendor commands after the erase: $vendor_after)"
+  fi
+  unplug
+}
+
+# The device unplugged (the UDC unbound) mid-program: "Flashing Error", the
+# program ends; then a start-up with no device says no drive was found.
+case_unplug() {
+  local log=/tmp/drive.log
+  plug "$log" --latency program:600 || { verdict unplug "FAIL (no /dev/sg0)"; return; }
+  local before; before=$(lines "$log")
+  start_product unplug
+  await_commands "$log" 36 "$before"
+  unplug_udc
+  finish_product
+  local status=$?
+  keep_run "$log" "$before" unplug
+  unplug
+  start_product gone
+  finish_product
+  local gone=$?
+  if [ "$status" = 0 ] && said unplug "status .*Flashing Error" && [ "$gone" = 0 ] && said gone "status Target drive is not found"; then
+    verdict unplug "pass (Flashing Error after the unplug; a start-up without the device: no drive found)"
+  else
+    verdict unplug "FAIL (exit $status, then $gone without the device)"
+  fi
+}
+
 echo "guest: linux $(uname -r), cases start"
-for name in ${ZX_CASES:-whole_flash stops}; do "case_$name"; done
+for name in $ZX_CASES; do "case_$name"; done
 echo "guest: cases done"
