@@ -116,6 +116,7 @@ class SgDeviceLayer final : public DeviceLayer {
   // for a permission, how to get access), in the order met. Such a node is
   // otherwise passed over like an absent one.
   std::vector<std::string> OpenProblems() const override;
+  bool InquiryDataSendsInquiry() const override { return true; }
 
  private:
   void NoteOpenProblem(const std::string& path, int error);
