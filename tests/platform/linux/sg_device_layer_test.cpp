@@ -310,6 +310,22 @@ TEST_F(SgLayer, ADescriptorClosedDuringACallStaysOpenUntilTheCallReturns) {
   EXPECT_FALSE(Send());
 }
 
+// A call given up on during a run may keep the node's exclusive descriptor
+// open after the run; the next run of the same process is refused only until
+// that call has ended.
+TEST_F(SgLayer, ARunAfterACallGivenUpOnStartsOnceThatCallHasEnded) {
+  std::string refusal;
+  auto lock = layer.LockExclusive(h, refusal);
+  ASSERT_TRUE(lock) << refusal;
+  sg.openFails = true;
+  sg.openError = EBUSY;
+  lock.reset();
+  EXPECT_FALSE(layer.LockExclusive(h, refusal));
+  EXPECT_THAT(refusal, ::testing::HasSubstr("/dev/sg3 is open in"));
+  sg.openFails = false;
+  EXPECT_TRUE(layer.LockExclusive(h, refusal)) << refusal;
+}
+
 struct HeldCase {
   const char* name;
   bool openBusy;  // else the open works and the flock is refused
