@@ -15,7 +15,7 @@ build=$repo/${ZX_BUILD_DIR:-build}
 work=$repo/build-kernel
 out=$work/out
 scripts/install-packages.sh qemu-system-x86 busybox-static kmod cpio xz-utils sg3-utils
-cases=${ZX_CASES:-whole_flash stops time_out unplug}
+cases=${ZX_CASES:-whole_flash stops time_out unplug kernel_traffic}
 mkdir -p "$work"
 rm -rf "$out" && mkdir -p "$out"
 
@@ -64,6 +64,7 @@ fi
 QT_QPA_PLATFORM=offscreen LANG=C XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)} \
   "$out/zorvex-flash-demo" --auto-flash --latency-scale 0 --command-log "$out/demo.log" > "$out/demo.out" 2>&1 ||
   fail "the demo's reference run failed: $(tail -3 "$out/demo.out")"
+cc -O2 -o "$out/sg_command_loop" scripts/real-kernel/sg_command_loop.c
 cat > "$out/guest.env" <<ENV
 ZX_REPO=$repo
 ZX_BUILD=$build

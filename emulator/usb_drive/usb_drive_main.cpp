@@ -5,13 +5,14 @@
 // drive row as the demo (tap -> fault injector -> virtual drive), whose
 // command log has the demo's format. Never part of the product.
 //   zorvex-usb-drive --ffs DIR [--command-log FILE] [--ready FILE] [--fail KIND:N:SENSE]...
-//                    [--hang KIND:N]... [--latency KIND:MS]...
+//                    [--hang KIND:N]... [--latency KIND:MS]... [--data-out FILE]
 // --ready FILE is created once the function is serving, so that the UDC is
 // bound only then (the host sends INQUIRY as soon as it sees the device).
 // --fail makes the N-th command of KIND fail with CHECK CONDITION and that
 // sense byte 2 (hex), as the demo's option does; --hang makes it never
 // complete (until a reset takes it back: it never reaches the drive then);
-// --latency makes every command of KIND take that long.
+// --latency makes every command of KIND take that long; --data-out FILE
+// receives the data of every command that sent data to the drive, in order.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,6 +24,23 @@
 #include "emulator/usb_drive/function_fs_port.h"
 
 namespace {
+
+// Appends the data of every command that sends data to the drive to a
+// file, in arrival order (for the yardstick loop, which sends the same).
+class DataOutRecorder final : public emulator::ScsiDevice {
+ public:
+  DataOutRecorder(emulator::ScsiDevice& inner, std::FILE* file) : inner_(inner), file_(file) {}
+  bool Execute(const emulator::ScsiCommand& command, emulator::ScsiReply& reply) override {
+    if (command.direction == emulator::DataDirection::Out && command.data != nullptr &&
+        (std::fwrite(command.data, 1, command.dataLen, file_) != command.dataLen || std::fflush(file_) != 0))
+      std::fprintf(stderr, "zorvex-usb-drive: the data-out file could not be written\n");
+    return inner_.Execute(command, reply);
+  }
+
+ private:
+  emulator::ScsiDevice& inner_;
+  std::FILE* const file_;
+};
 
 // "KIND:N:X" (X in hex) or, with `hex` false, "KIND:N" (X is 0).
 bool ParseKindNumber(const std::string& text, bool hex, emulator::CommandKind& kind, unsigned& n, unsigned& x) {
@@ -51,7 +69,7 @@ bool ParseOption(const std::string& option, const std::string& value, emulator::
 int Usage(const char* problem) {
   std::fprintf(stderr,
                "zorvex-usb-drive: %s\nusage: zorvex-usb-drive --ffs DIR [--command-log FILE] [--ready FILE] "
-               "[--fail KIND:N:SENSE]... [--hang KIND:N]... [--latency KIND:MS]...\n",
+               "[--fail KIND:N:SENSE]... [--hang KIND:N]... [--latency KIND:MS]... [--data-out FILE]\n",
                problem);
   return 2;
 }
@@ -59,7 +77,7 @@ int Usage(const char* problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder, ready;
+  std::string folder, ready, dataOut;
   emulator::DriveRowOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
@@ -71,6 +89,8 @@ int main(int argc, char** argv) {
       options.logPath = value;
     else if (option == "--ready")
       ready = value;
+    else if (option == "--data-out")
+      dataOut = value;
     else if (!ParseOption(option, value, options))
       return Usage(("bad option " + option + " " + value).c_str());
   }
@@ -78,7 +98,10 @@ int main(int argc, char** argv) {
   std::string error;
   emulator::DriveRow row(options, error);
   if (!error.empty()) return Usage(error.c_str());
-  emulator::BulkOnlyDrive drive(row.Device(0));
+  std::FILE* dataFile = dataOut.empty() ? nullptr : std::fopen(dataOut.c_str(), "wb");
+  if (!dataOut.empty() && dataFile == nullptr) return Usage(("cannot create " + dataOut).c_str());
+  DataOutRecorder recorder(row.Device(0), dataFile);
+  emulator::BulkOnlyDrive drive(dataFile != nullptr ? static_cast<emulator::ScsiDevice&>(recorder) : row.Device(0));
   emulator::FunctionFsPort port([&row] { row.DropHeld(); });
   if (const std::string problem = port.Open(folder); !problem.empty()) {
     std::fprintf(stderr, "zorvex-usb-drive: %s\n", problem.c_str());

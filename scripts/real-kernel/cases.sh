@@ -192,6 +192,58 @@ case_unplug() {
   fi
 }
 
+# The kernel's own traffic during a run, as on a desktop: block-event polling
+# every 2 s and a program probing /dev/sr0 mid-run. The run must complete
+# with the program's commands each sent once, in the demo's order; what
+# came between them is the kernel's, listed in $out/kernel-traffic.txt.
+case_kernel_traffic() {
+  local log=/tmp/drive.log
+  echo 2000 > /sys/module/block/parameters/events_dfl_poll_msecs
+  plug "$log" --latency erase:300 --latency program:300 || { verdict kernel-traffic "FAIL (no /dev/sg0)"; return; }
+  local before; before=$(lines "$log")
+  start_product kernel-traffic
+  await_commands "$log" 30 "$before"
+  timeout 60 dd if=/dev/sr0 of=/dev/null bs=2048 count=1 > "$out/sr0-probe.out" 2>&1
+  finish_product
+  local status=$?
+  keep_run "$log" "$before" kernel-traffic
+  echo 0 > /sys/module/block/parameters/events_dfl_poll_msecs
+  # The demo's lines in order; every other line is the kernel's.
+  awk 'NR == FNR { want[++n] = $0; next } i < n && $0 == want[i + 1] { i++; next } { print "between command " i " and " i + 1 ": " $0 } END { if (i != n) print "MISSING " n - i " of the program'"'"'s commands" }' \
+    "$out/demo.log" "$out/kernel-traffic.log" > "$out/kernel-traffic.txt"
+  local extra; extra=$(grep -c "^between" "$out/kernel-traffic.txt")
+  local kinds; kinds=$(sed -n 's/.* cdb=\(..\).*/\1/p' "$out/kernel-traffic.txt" | sort | uniq -c | tr -s ' \n' ' ')
+  if [ "$status" = 0 ] && said kernel-traffic "status Flashing is Completed" && ! grep -q MISSING "$out/kernel-traffic.txt"; then
+    verdict kernel-traffic "pass (the run completed, each of its commands once, in order; $extra commands of the kernel's between them, by opcode:$kinds)"
+  else
+    verdict kernel-traffic "FAIL (exit $status; $(grep MISSING "$out/kernel-traffic.txt"))"
+  fi
+  unplug
+}
+
+# The figure (not a check, and not in CI): the whole run's command time in
+# the program (its trace's per-command times, submission to completion)
+# against a plain C loop sending the same commands through sg the same way.
+case_figure() {
+  local log=/tmp/drive.log
+  plug "$log" --data-out /tmp/data-out || { verdict figure "FAIL (no /dev/sg0)"; return; }
+  ZORVEX_FLASH_TRACE=/tmp/figure.trace start_product figure
+  finish_product
+  local status=$?
+  local program; program=$(grep '"event":"command"' /tmp/figure.trace | grep -v '"status":130' |
+    sed 's/.*"t":\([0-9]*\).*"ms":\([0-9]*\).*/\1 \2/' |
+    awk 'NR == 1 { first = $1 } { s += $2; last = $1 + $2 } END { printf "%d commands: %d ms in all, %d ms from the first to the last", NR, s, last - first }')
+  unplug
+  plug "$log" || { verdict figure "FAIL (no /dev/sg0 the second time)"; return; }
+  local loop; loop=$("$out/sg_command_loop" "$out/demo.log" /tmp/data-out /dev/sg0)
+  unplug
+  if [ "$status" = 0 ] && [ -n "$program" ] && [ -n "$loop" ]; then
+    verdict figure "pass (the program: $program; the C loop: $loop)"
+  else
+    verdict figure "FAIL (exit $status; program $program ms; loop $loop)"
+  fi
+}
+
 echo "guest: linux $(uname -r), cases start"
 for name in $ZX_CASES; do "case_$name"; done
 echo "guest: cases done"
