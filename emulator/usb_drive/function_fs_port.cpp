@@ -69,8 +69,11 @@ void Wake(int) {}
 
 FunctionFsPort::~FunctionFsPort() {
   serving_ = false;
-  if (ep0_ >= 0) ::close(ep0_);  // ends the control thread's read with EBADF
-  if (control_.joinable()) control_.join();
+  if (control_.joinable()) {
+    ::pthread_kill(control_.native_handle(), SIGUSR1);  // breaks its read of endpoint 0
+    control_.join();
+  }
+  if (ep0_ >= 0) ::close(ep0_);
   if (in_ >= 0) ::close(in_);
   if (out_ >= 0) ::close(out_);
 }
