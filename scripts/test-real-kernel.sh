@@ -74,7 +74,8 @@ ENV
 
 say "booting linux $version"
 start=$SECONDS
-qemu-system-x86_64 -accel tcg,tb-size=64 -m 384 -smp 1 -nographic -no-reboot -nic none \
+# A bound for a guest that hangs, far above a normal run (about 4 minutes).
+timeout 1800 qemu-system-x86_64 -accel tcg,tb-size=64 -m 384 -smp 1 -nographic -no-reboot -nic none \
   -kernel "$kernel/vmlinux" -initrd "$initrd" \
   -append "console=ttyS0 quiet panic=-1 ZX_OUT=$out" \
   -virtfs local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap \
