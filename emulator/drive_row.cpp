@@ -115,7 +115,8 @@ DriveRow::DriveRow(DriveRowOptions options, std::string& error) : options_(std::
     if (replay_) d.replay = std::make_unique<ReplayDevice>(*replay_, adapter);
     d.faults = d.replay ? std::make_unique<FaultInjector>(*d.replay) : std::make_unique<FaultInjector>(*d.drive);
     for (const RowFailure& f : options_.failures)
-      d.faults->AddRule(FaultRule::Fail(f.kind, f.nth, f.senseByte2));
+      d.faults->AddRule(f.hang ? FaultRule::Act(f.kind, f.nth, FaultAction::NeverComplete)
+                               : FaultRule::Fail(f.kind, f.nth, f.senseByte2));
     for (const RowLatency& latency : options_.latencies) d.faults->SetLatency(latency.kind, latency.ms);
     d.faults->SetLatencyScale(options_.latencyScale);
     if (logFile_ != nullptr) d.tap = std::make_unique<LoggingDevice>(*d.faults, log_, adapter);
@@ -133,6 +134,11 @@ DriveRow::~DriveRow() {
   }
   log_.SetListener(nullptr);
   if (logFile_ != nullptr) std::fclose(logFile_);
+}
+
+void DriveRow::DropHeld() {
+  for (Drive& d : drives_)
+    if (d.faults) d.faults->DropHeld();
 }
 
 void DriveRow::Interrupt() {

@@ -31,6 +31,7 @@ struct RowFailure {
   std::optional<CommandKind> kind;
   uint32_t nth = 1;
   uint8_t senseByte2 = 0;
+  bool hang = false;  // instead of failing, the command never completes (FaultAction::NeverComplete)
 };
 
 struct RowLatency {
@@ -69,6 +70,9 @@ class DriveRow {
   }
   // Ends every injected wait, so that a transport's worker can stop.
   void Interrupt();
+  // Ends every command held by a never-completing failure as a transport
+  // failure; later commands are served (a reset that took the command back).
+  void DropHeld();
   // Writes unit0.bin (0x80000 bytes of unit 0) and unit1.bin (0x20000 bytes
   // from 0x240000) of the first drive into the dump folder, if one was asked
   // for, both whole or neither (each through a temporary file in the folder,

@@ -140,11 +140,12 @@ bool FaultInjector::Sleep(uint32_t ms) {
 bool FaultInjector::Hold() {
   platform::UniqueLock guard(lock_);
   const uint64_t generation = releases_;
+  const uint64_t dropped = drops_;
   ++held_;
   changed_.NotifyAll();
-  changed_.Wait(guard, [&] { return interrupted_ || releases_ != generation; });
+  changed_.Wait(guard, [&] { return interrupted_ || releases_ != generation || drops_ != dropped; });
   --held_;
-  return !interrupted_;
+  return !interrupted_ && drops_ == dropped;
 }
 
 void FaultInjector::AddRule(const FaultRule& rule) {
@@ -165,6 +166,12 @@ void FaultInjector::SetLatencyScale(double scale) {
 void FaultInjector::ReleaseHeld() {
   platform::LockGuard guard(lock_);
   ++releases_;
+  changed_.NotifyAll();
+}
+
+void FaultInjector::DropHeld() {
+  platform::LockGuard guard(lock_);
+  ++drops_;
   changed_.NotifyAll();
 }
 

@@ -27,7 +27,8 @@ namespace emulator {
 enum class FaultAction : uint8_t {
   CheckCondition,    // CHECK CONDITION with sense byte 2 = senseByte2; not passed on
   Busy,              // BUSY status; not passed on
-  NeverComplete,     // blocks until ReleaseHeld() (then passed on) or Interrupt() (transport failure)
+  NeverComplete,     // blocks until ReleaseHeld() (then passed on), or DropHeld() or Interrupt()
+                     // (transport failure)
   Delay,             // passed on after delayMs, unscaled
   TransportFailure,  // Execute returns false; not passed on
   AcknowledgeOnly,   // GOOD and the whole transfer claimed; not passed on
@@ -69,6 +70,9 @@ class FaultInjector final : public ScsiDevice {
   void SetLatencyScale(double scale);  // 0: no latency
   // Held commands go on to the device behind.
   void ReleaseHeld();
+  // Held commands fail in transport and never reach the device behind, as
+  // when the host reset the drive to take them back; later ones are served.
+  void DropHeld();
   // Ends every wait now and fails every later command in transport.
   void Interrupt();
 
@@ -104,6 +108,7 @@ class FaultInjector final : public ScsiDevice {
   uint32_t held_ = 0;
   uint32_t active_ = 0;
   uint64_t releases_ = 0;
+  uint64_t drops_ = 0;
   double latencyScale_ = 1.0;
   bool interrupted_ = false;
 };

@@ -64,6 +64,8 @@ class VirtualDeviceLayer final : public platform::DeviceLayer {
   void ReleasePassThrough(uint8_t letterIndex);
   // True once at least one call is blocked by the hold; false after ms without one.
   bool WaitForHeldCall(uint8_t letterIndex, uint32_t ms);
+  // Its inquiry-data control asks the letter's drive, as the Linux layer does.
+  bool InquiryDataSendsInquiry() const override { return true; }
   // Sleep() really sleeps unless switched off; it always counts.
   void SetRealSleep(bool real);
 

@@ -152,6 +152,11 @@ class DeviceLayer {
   // why: the window says only that no drive was found. Empty where the
   // layer cannot tell.
   virtual std::vector<std::string> OpenProblems() const { return {}; }
+  // Whether IOCTL_SCSI_GET_INQUIRY_DATA sends the drive an INQUIRY of the
+  // layer's own (36 bytes) rather than answering from what the system
+  // learnt when it found the drive: that command then reaches the drive
+  // below the request blocks and is recorded where the control is used.
+  virtual bool InquiryDataSendsInquiry() const { return false; }
 };
 
 }  // namespace platform

@@ -30,6 +30,8 @@ rule() {
     # The loadable stand-in for the system's ASPI library speaks the request blocks.
     emulator/aspi_module) uses="emulator/aspi_module emulator platform transport/srb.h" ;;
     emulator/aspi_module/broken) uses="emulator/aspi_module/broken emulator/aspi_module emulator platform transport/srb.h" ;;
+    # The virtual drive on a USB port of Linux's gadget stack: a program of its own.
+    emulator/usb_drive) uses="emulator/usb_drive emulator platform" os=1 ;;
     transport) uses="transport platform" ;;
     drive) uses="drive transport platform" ;;
     firmware) uses="$core" ;;

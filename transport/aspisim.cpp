@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "transport/aspisim_queue.h"
+#include "transport/command_trace.h"
 #include "transport/spti_block.h"
 
 namespace {
@@ -14,6 +15,8 @@ namespace {
 constexpr uint32_t INQUIRY_DATA_BUFFER = 2048;
 constexpr uint32_t PASS_THROUGH_MAX_TRANSFER = 65536;
 constexpr uint32_t PASS_THROUGH_ALIGNMENT = 1;
+// What the inquiry-data control holds of the drive's INQUIRY data (both layers that send it ask for 36 bytes).
+constexpr uint8_t LAYER_INQUIRY_LENGTH = 36;
 constexpr uint32_t SUPPORT_INFO_FAILED = uint32_t{SS_FAILED_INIT} << 8;
 constexpr uint32_t SUPPORT_INFO_READY = uint32_t{SS_COMP} << 8;
 
@@ -106,6 +109,7 @@ void ASPISim::ScanAdapters(std::optional<OpenedLetters> given) {
 
 bool ASPISim::IdentifyAdapter(SptiAdapter& adapter) {
   std::array<uint8_t, INQUIRY_DATA_BUFFER> info{};
+  const uint32_t startMs = platform::TickMs();
   const bool answered = devices_.DeviceIoControl(adapter.device.get(), platform::IOCTL_SCSI_GET_INQUIRY_DATA,
                                                  nullptr, 0, info.data(), INQUIRY_DATA_BUFFER);
   // The record offset comes from the device: one that points outside the
@@ -114,11 +118,32 @@ bool ASPISim::IdentifyAdapter(SptiAdapter& adapter) {
   // to a small index inside the answer.
   const uint32_t record = answered ? Le32(info.data() + platform::BUS_INFO_FIRST_INQUIRY_OFFSET) : 0;
   const uint64_t peripheral = uint64_t{record} + offsetof(platform::SCSI_INQUIRY_DATA, InquiryData);
+  const bool usable = answered && peripheral + LAYER_INQUIRY_LENGTH <= INQUIRY_DATA_BUFFER;
+  if (devices_.InquiryDataSendsInquiry())
+    TraceLayerInquiry(adapter.haId, usable ? info.data() + peripheral : nullptr, startMs);
   if (!answered || peripheral >= INQUIRY_DATA_BUFFER) return InquireThroughPassThrough(adapter);
 
   adapter.deviceType = info[static_cast<std::size_t>(peripheral)] & 0x0F;
   return devices_.DeviceIoControl(adapter.device.get(), platform::IOCTL_SCSI_GET_CAPABILITIES, nullptr, 0,
                                   &adapter.capabilities, sizeof adapter.capabilities);
+}
+
+void ASPISim::TraceLayerInquiry(uint8_t haId, const uint8_t* data, uint32_t startMs) {
+  CommandTrace* trace = InstalledCommandTrace();
+  if (trace == nullptr) return;
+  std::array<uint8_t, LAYER_INQUIRY_LENGTH> reply{};
+  if (data != nullptr) std::memcpy(reply.data(), data, reply.size());
+  SRB_ExecSCSICmd block{};
+  block.SRB_Cmd = SC_EXEC_SCSI_CMD;
+  block.SRB_Status = data != nullptr ? SS_COMP : SS_ERR;
+  block.SRB_HaId = haId;
+  block.SRB_Flags = SRB_DIR_IN;
+  block.SRB_BufLen = static_cast<uint32_t>(reply.size());
+  block.SRB_BufPointer = reply.data();
+  block.SRB_CDBLen = 6;
+  const std::array<uint8_t, 6> cdb{0x12, 0, 0, 0, LAYER_INQUIRY_LENGTH, 0};
+  std::memcpy(block.CDBByte, cdb.data(), cdb.size());
+  trace->Command(block, startMs, platform::TickMs() - startMs, false);
 }
 
 bool ASPISim::InquireThroughPassThrough(SptiAdapter& adapter) {

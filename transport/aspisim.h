@@ -96,6 +96,10 @@ class ASPISim {
   void ScanAdapters(std::optional<OpenedLetters> opened);
   bool IdentifyAdapter(SptiAdapter& adapter);
   bool InquireThroughPassThrough(SptiAdapter& adapter);
+  // The INQUIRY a device layer sent itself for the inquiry-data control, in
+  // the command trace like every command that reaches a drive; `data` is
+  // its reply, nullptr when the control failed.
+  static void TraceLayerInquiry(uint8_t haId, const uint8_t* data, uint32_t startMs);
   void AcceptAdapter(std::unique_ptr<SptiAdapter> adapter);
   void ReleaseAll();
 

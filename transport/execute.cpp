@@ -13,6 +13,10 @@ constexpr uint32_t WAIT_SLICE_MS = 500;
 // ... and a slice that ran this much longer than asked for was spent mostly
 // with the process stopped.
 constexpr uint32_t STOPPED_PAST_MS = 1000;
+// A machine so loaded that every slice overruns that much looks stopped all
+// the time; the slices granted past the wait are bounded, so such a wait
+// still ends (within its own length plus these slices and their overruns).
+constexpr uint32_t EXTRA_SLICES_MAX = 3;
 
 // Waits until `waitMs` of waiting have passed while the process ran. The
 // waits are for a drive that does not answer; a process that was stopped
@@ -22,10 +26,11 @@ constexpr uint32_t STOPPED_PAST_MS = 1000;
 // wait does not run out on a slice that overran by far, since the thread
 // that delivers the answer was stopped too and needs a moment after the
 // continue. A slice counts at most what it really took: no wait is shorter
-// than asked for.
+// than asked for, and none grants more than EXTRA_SLICES_MAX slices past it.
 WaitResult WaitWhileRunning(EventService& events, EventHandle event, uint32_t waitMs) {
   if (waitMs == WAIT_INFINITE) return events.WaitForSingleObject(event, waitMs);
   uint32_t left = waitMs;
+  uint32_t extraSlices = 0;
   for (;;) {
     const uint32_t slice = std::min(left, WAIT_SLICE_MS);
     const uint32_t start = platform::TickMs();
@@ -34,7 +39,7 @@ WaitResult WaitWhileRunning(EventService& events, EventHandle event, uint32_t wa
     const uint32_t took = platform::TickMs() - start;
     left -= std::min(took, slice);
     if (left > 0) continue;
-    if (took <= slice + STOPPED_PAST_MS) return WaitResult::TimedOut;
+    if (took <= slice + STOPPED_PAST_MS || extraSlices++ == EXTRA_SLICES_MAX) return WaitResult::TimedOut;
     left = std::min(waitMs, WAIT_SLICE_MS);
   }
 }

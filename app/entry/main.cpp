@@ -32,14 +32,17 @@ int Run(tk::Application& app) {
   const auto power = entry::MakePower();
   // The ASPI library is looked for beside the program first, as on its home platform.
   const auto libraries = entry::MakeLibraryLoader(entry::ProgramFolder());
-  const auto devices = entry::MakeDeviceLayer();
+  // Never destroyed: a worker the simulator gave up on after an abort may
+  // still be inside one of its calls when the window has gone, and only the
+  // process's end may cut that call short.
+  static platform::DeviceLayer& devices = *entry::MakeDeviceLayer().release();
   tk::WindowDialogs dialogs;
-  Program program(Services{*system, *power, *libraries, *devices, SystemEvents(), dialogs});
+  Program program(Services{*system, *power, *libraries, devices, SystemEvents(), dialogs});
   BeginStartup(program);
   TForm1 form(program);
   // The window says only that no drive was found; what kept a node out is
   // said here.
-  for (const std::string& problem : devices->OpenProblems())
+  for (const std::string& problem : devices.OpenProblems())
     platform::SayLine("%s: %s", kProgram, problem.c_str());
   if (form.closedDuringStartup) return 0;
   DisplayLossGuard displayLoss(kProgram, program);

@@ -33,6 +33,8 @@ constexpr uint32_t PAGE_BYTES = 4096;
 // it is part of a completed command, not a failed one.
 constexpr unsigned DRIVER_CODE_MASK = 0x0F;
 constexpr unsigned DRIVER_SENSE = 0x08;
+// How often a reply is looked for when poll() cannot wait for it.
+constexpr uint32_t REPLY_RECHECK_MS = 10;
 
 class RealCalls final : public SgSystemCalls {
  public:
@@ -107,12 +109,15 @@ uint32_t SgTimeoutMs(uint32_t seconds) {
   return static_cast<uint32_t>(std::min(seconds, SG_KERNEL_TIMEOUT_MAX_S)) * 1000;
 }
 
-// One open descriptor, closed when its last user lets go.
+// One open descriptor, closed when its last user lets go; or, with fd -1,
+// a handle's node that could not be opened again yet.
 class SgDeviceLayer::Descriptor {
  public:
   Descriptor(SgSystemCalls& calls, int fd, std::string path)
       : calls_(calls), fd_(fd), path_(std::move(path)) {}
-  ~Descriptor() { calls_.Close(fd_); }
+  ~Descriptor() {
+    if (fd_ >= 0) calls_.Close(fd_);
+  }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int fd() const { return fd_; }
@@ -212,7 +217,9 @@ bool SgDeviceLayer::Reopen(DeviceHandle h, const std::string& path, int flags) {
   const int error = errno;
   const bool opened = fd >= 0;
   if (!opened) fd = OpenNode(path, SG_OPEN_FLAGS);
-  if (fd >= 0) handles_.Put(h, std::make_shared<Descriptor>(calls_, fd, path));
+  // Even unopened the handle stays: a call given up on may still hold the
+  // node exclusively, and once it has ended the next lock opens it again.
+  handles_.Put(h, std::make_shared<Descriptor>(calls_, fd, path));
   errno = error;
   return opened;
 }
@@ -224,6 +231,14 @@ std::unique_ptr<DeviceLock> SgDeviceLayer::LockExclusive(DeviceHandle h, std::st
     return nullptr;
   }
   const std::string path = descriptor->path();
+  if (descriptor->fd() < 0) {
+    descriptor.reset();
+    if (!Reopen(h, path, SG_OPEN_FLAGS)) {
+      refusal = ExclusiveOpenRefusal(path, errno);
+      return nullptr;
+    }
+    descriptor = Find(h);
+  }
   if (calls_.Flock(descriptor->fd(), LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     refusal = error == EWOULDBLOCK ? HeldBy(path, descriptor->fd())
@@ -235,14 +250,7 @@ std::unique_ptr<DeviceLock> SgDeviceLayer::LockExclusive(DeviceHandle h, std::st
   calls_.Flock(descriptor->fd(), LOCK_UN);
   descriptor.reset();
   if (!Reopen(h, path, SG_RUN_OPEN_FLAGS)) {
-    const int error = errno;
-    const std::string holder = error == EBUSY ? Holder(path, -1) : std::string();
-    if (error != EBUSY)
-      refusal = path + " cannot be opened exclusively: " + std::strerror(error);
-    else if (holder.empty())
-      refusal = path + " is open in another program (or in a call of this one still running)";
-    else
-      refusal = path + " is open in " + holder;
+    refusal = ExclusiveOpenRefusal(path, errno);
     return nullptr;
   }
   const auto exclusive = Find(h);
@@ -252,6 +260,13 @@ std::unique_ptr<DeviceLock> SgDeviceLayer::LockExclusive(DeviceHandle h, std::st
     return nullptr;
   }
   return std::make_unique<NodeLock>(*this, h, exclusive);
+}
+
+std::string SgDeviceLayer::ExclusiveOpenRefusal(const std::string& path, int error) {
+  const std::string holder = error == EBUSY ? Holder(path, -1) : std::string();
+  if (error != EBUSY) return path + " cannot be opened exclusively: " + std::strerror(error);
+  if (holder.empty()) return path + " is open in another program (or in a call of this one still running)";
+  return path + " is open in " + holder;
 }
 
 void SgDeviceLayer::NoteOpenProblem(const std::string& path, int error) {
@@ -396,7 +411,11 @@ PassThroughResult SgDeviceLayer::Exchange(int fd, sg_io_hdr_t& hdr) {
   // its own; a wait broken by a signal or a stop is taken up again.
   for (;;) {
     const int events = calls_.PollIn(fd, -1);
-    if (events < 0 && errno != EINTR && errno != EAGAIN) return PassThroughResult::Failed;
+    // A failed poll() says nothing about the reply, which still comes within
+    // the header's time-out; left unread, it would keep the node readable and
+    // every later command's wait would spin on it. So the wait goes on by
+    // reading at intervals.
+    const bool pollFailed = events < 0 && errno != EINTR && errno != EAGAIN;
     // read() finds the reply by the pack_id of a v3 header (its negative
     // direction tells the driver it is one), so the submitted header is it.
     sg_io_hdr_t reply = submitted;
@@ -408,7 +427,10 @@ PassThroughResult SgDeviceLayer::Exchange(int fd, sg_io_hdr_t& hdr) {
     // Woken for another submission's reply (a call given up on) or by a
     // broken device; the first is collected by its own caller soon.
     if (events > 0 && (events & (POLLERR | POLLHUP | POLLNVAL)) != 0) return PassThroughResult::Failed;
-    if (events > 0) SleepMs(1);
+    if (pollFailed)
+      SleepMs(REPLY_RECHECK_MS);
+    else if (events > 0)
+      SleepMs(1);
   }
 }
 

@@ -116,6 +116,7 @@ class SgDeviceLayer final : public DeviceLayer {
   // for a permission, how to get access), in the order met. Such a node is
   // otherwise passed over like an absent one.
   std::vector<std::string> OpenProblems() const override;
+  bool InquiryDataSendsInquiry() const override { return true; }
 
  private:
   void NoteOpenProblem(const std::string& path, int error);
@@ -123,6 +124,8 @@ class SgDeviceLayer final : public DeviceLayer {
   // Who holds `path`, asked through `fd`, or through a path descriptor when
   // it is -1 (the node itself cannot be opened); empty when unknown.
   std::string Holder(const std::string& path, int fd);
+  // Why the node could not be opened for a run, the open having failed with `error`.
+  std::string ExclusiveOpenRefusal(const std::string& path, int error);
   // "<path> is in use by <holder>".
   std::string HeldBy(const std::string& path, int fd);
   // An open descriptor of the node, set up for the asynchronous interface; -1 with errno.
@@ -133,7 +136,8 @@ class SgDeviceLayer final : public DeviceLayer {
   std::shared_ptr<Descriptor> Find(DeviceHandle h);
   // Puts a descriptor of `path` opened with `flags` behind `h`, after the
   // old one has been let go; false (errno set) when the open failed, and
-  // then the old one is reopened as it was.
+  // then the node is opened plainly, or, failing that too, left unopened
+  // behind `h` until the next lock.
   bool Reopen(DeviceHandle h, const std::string& path, int flags);
   bool AnswerInquiryData(int fd, void* out, uint32_t outLen);
   bool AnswerCapabilities(int fd, void* out, uint32_t outLen);

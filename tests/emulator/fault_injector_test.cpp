@@ -111,15 +111,23 @@ TEST_F(FaultInjectorTest, AHeldCommandGoesToTheDriveOnlyWhenReleased) {
   EXPECT_EQ(injector.Held(), 0u);
 }
 
-TEST_F(FaultInjectorTest, InterruptEndsAHeldCommandAsATransportFailure) {
+// Interrupt ends a held command and every later one; DropHeld (a reset
+// taking the command back) only the held one.
+class HeldEndTest : public FaultInjectorTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(HeldEndTest, EndsAHeldCommandAsATransportFailure) {
+  const bool dropped = GetParam();
   injector.AddRule(FaultRule::Act(CommandKind::FlashOn, 1, FaultAction::NeverComplete));
   auto answer = zx_test::RunAsync([&] { return script.FlashOn(0); });
   ASSERT_TRUE(injector.WaitUntilHeld(1, 5000));
-  injector.Interrupt();
+  dropped ? injector.DropHeld() : injector.Interrupt();
   EXPECT_FALSE(answer.get().delivered);
   EXPECT_FALSE(drive.InFlashMode(0));
-  EXPECT_FALSE(script.FlashOn(0).delivered);  // later commands fail too
+  EXPECT_EQ(script.FlashOn(0).delivered, dropped);
+  EXPECT_EQ(drive.InFlashMode(0), dropped);
 }
+
+INSTANTIATE_TEST_SUITE_P(InterruptOrDrop, HeldEndTest, ::testing::Bool());
 
 TEST(FaultInjectorLifetimeTest, DestroyingTheInjectorReleasesACommandBlockedInIt) {
   emulator::VirtualDrive drive;

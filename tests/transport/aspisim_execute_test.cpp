@@ -234,7 +234,7 @@ constexpr uint32_t kWaitMs = 500;
 constexpr uint32_t kStopMs = 1500;
 struct StopCase {
   const char* name;
-  int stoppedAt;   // 0: never
+  int stoppedAt;   // 0: never; -1: every slice overruns (a machine loaded past the stop threshold)
   int answeredAt;  // the wait that finds the answer; 0: none does
   ExecResult result;
 };
@@ -247,7 +247,7 @@ class StoppedEvents final : public EventService {
   bool ResetEvent(EventHandle) override { return true; }
   WaitResult WaitForSingleObject(EventHandle, uint32_t ms) override {
     if (++waits_ == c_.answeredAt) return WaitResult::Signalled;
-    platform::SleepMs(ms + (waits_ == c_.stoppedAt ? kStopMs : 0));
+    platform::SleepMs(ms + (waits_ == c_.stoppedAt || c_.stoppedAt < 0 ? kStopMs : 0));
     return WaitResult::TimedOut;
   }
   bool CloseHandle(EventHandle) override { return true; }
@@ -279,7 +279,9 @@ INSTANTIATE_TEST_SUITE_P(
     Stops, StoppedWait,
     ::testing::Values(StopCase{"NeverAnswered", 0, 0, ExecResult::NotCompleted},
                       StopCase{"StoppedAndNeverAnswered", 1, 0, ExecResult::NotCompleted},
-                      StopCase{"AnsweredAfterAStopPastTheWait", 1, 2, ExecResult::Completed}),
+                      StopCase{"AnsweredAfterAStopPastTheWait", 1, 2, ExecResult::Completed},
+                      // The slices granted past the wait are bounded: it ends before the answer.
+                      StopCase{"EverySliceOverrunsYetTheWaitEnds", -1, 6, ExecResult::NotCompleted}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
