@@ -56,7 +56,7 @@ class SerialisingSystem final : public platform::Win32DeviceCalls {
   // An optical drive's answers: type 5 in the inquiry record at offset 16.
   static void Answer(uint32_t code, uint8_t* out, uint32_t outLen) {
     if (out == nullptr) return;
-    std::memset(out, 0, outLen);
+    if (code != platform::IOCTL_SCSI_PASS_THROUGH_DIRECT) std::memset(out, 0, outLen);
     if (code == platform::IOCTL_SCSI_GET_INQUIRY_DATA && outLen > 28) {
       out[platform::BUS_INFO_FIRST_INQUIRY_OFFSET] = 16;
       out[16 + offsetof(platform::SCSI_INQUIRY_DATA, InquiryData)] = 5;
