@@ -40,7 +40,7 @@ void WindowView::DisableButtons() {
 
 void WindowView::StopProgress() { form_.Timer1.SetEnabled(false); }
 
-void WindowView::ShowOwnPath(const std::string& path) { form_.Label13.SetCaption(tk::Cp932(path)); }
+void WindowView::ShowOwnPath(const std::string& path) { form_.Label13.SetCaption(tk::Cp932FromSystem(path)); }
 
 void WindowView::OfferPowerOff() {
   // One step on the window thread: no click can reach Button2 between its
