@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "platform/lock.h"
@@ -36,11 +37,15 @@ class SerialisingSystem final : public platform::Win32DeviceCalls {
   bool Control(std::intptr_t handle, uint32_t code, void*, uint32_t, void* out, uint32_t outLen) override {
     platform::UniqueLock guard(lock);
     changed.WaitFor(guard, kHangLimitMs, [&] { return busy.count(handle) == 0; });
-    busy[handle] = true;
+    busy.insert(handle);
     calls.emplace_back(handle, code);
     const bool hangs = handle == handles[kHungLetter] && code == platform::IOCTL_SCSI_GET_INQUIRY_DATA;
     if (hangs) changed.WaitFor(guard, kHangLimitMs, [&] { return released; });
-    Answer(code, static_cast<uint8_t*>(out), outLen);
+    // Inquiry data: one record, at offset 16 (its device type 0).
+    if (code == platform::IOCTL_SCSI_GET_INQUIRY_DATA && out != nullptr) {
+      std::memset(out, 0, outLen);
+      static_cast<uint8_t*>(out)[platform::BUS_INFO_FIRST_INQUIRY_OFFSET] = 16;
+    }
     busy.erase(handle);
     changed.NotifyAll();
     return true;
@@ -53,23 +58,9 @@ class SerialisingSystem final : public platform::Win32DeviceCalls {
   void Sleep(uint32_t) override {}
   void SayToDebugger(const std::string&) override {}
 
-  // An optical drive's answers: type 5 in the inquiry record at offset 16.
-  static void Answer(uint32_t code, uint8_t* out, uint32_t outLen) {
-    if (out == nullptr) return;
-    if (code != platform::IOCTL_SCSI_PASS_THROUGH_DIRECT) std::memset(out, 0, outLen);
-    if (code == platform::IOCTL_SCSI_GET_INQUIRY_DATA && outLen > 28) {
-      out[platform::BUS_INFO_FIRST_INQUIRY_OFFSET] = 16;
-      out[16 + offsetof(platform::SCSI_INQUIRY_DATA, InquiryData)] = 5;
-    } else if (code == platform::IOCTL_SCSI_GET_CAPABILITIES && outLen >= 8) {
-      out[5] = 0x10;  // MaximumTransferLength 4096
-    } else if (code == platform::IOCTL_SCSI_PASS_THROUGH_DIRECT && outLen >= sizeof(platform::SptdBlock)) {
-      *static_cast<uint8_t*>(reinterpret_cast<platform::SptdBlock*>(out)->sptd.DataBuffer) = 5;
-    }
-  }
-
   platform::Mutex lock;
   platform::ConditionVariable changed;
-  std::map<std::intptr_t, bool> busy;
+  std::set<std::intptr_t> busy;
   std::map<uint8_t, std::intptr_t> handles;
   std::vector<std::pair<std::intptr_t, uint32_t>> calls;
   bool released = false;
