@@ -9,9 +9,9 @@
 // One exception keeps a drive command free of heap memory and of a system
 // handle left behind: an event whose one signal was taken by a wait, with
 // no other signal through the table, has had the one completion its request
-// can give, however many waits ran out before it. Nothing can reach it any more, so a few such events are kept as
-// spares and handed out again, reset, by CreateEvent. Every other closed
-// event is retired as before.
+// can give, however many waits ran out before it. Nothing can reach it any
+// more, so a few such events are kept as spares and handed out again,
+// reset, by CreateEvent. Every other closed event is retired as before.
 #include <array>
 #include <unordered_map>
 #include <vector>
