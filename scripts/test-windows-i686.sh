@@ -200,9 +200,12 @@ skipping="$skipping:Kinds/PathOfKind.IsToldApartAndOnlyARegularFileOpensForReadi
 # Left out of the transport's, as qemu's shared descriptor table does not
 # survive them (the process dies; both pass under wine64): four submitting
 # threads at once, and the drive letters' opening handing its thread on,
-# whose case starts and ends four threads while others wait.
+# whose case starts and ends four threads while others wait. Left out too,
+# not yet run under qemu: discovery past a hung start-up query, whose
+# given-up thread ends while the simulator's worker waits (it passes under
+# wine64; the device layer's bound itself runs in the platform lane).
 {
-  unit_tests tests_transport '-AspiSimWorker.ManySubmittersAllGetTheirCompletions:DriveLetterOpening.*'
+  unit_tests tests_transport '-AspiSimWorker.ManySubmittersAllGetTheirCompletions:DriveLetterOpening.*:AspiSimHungQuery.*'
   unit_tests tests_platform "$threaded" tests_platform-threaded
 } &
 product_run
