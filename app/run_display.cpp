@@ -145,7 +145,7 @@ void RunDisplay::ApplyTo(Shared& shared) {
       else
         form->RichEdit1.SetText(text);
     }
-    if (now.ownPath) form->Label13.SetCaption(tk::Cp932(*now.ownPath));
+    if (now.ownPath) form->Label13.SetCaption(tk::Cp932FromSystem(*now.ownPath));
     if (now.progressStopped) form->Timer1.SetEnabled(false);
     // Enabled, captioned and armed in one step: no click reaches Button2
     // between its enabling and the arming.

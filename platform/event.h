@@ -19,8 +19,9 @@
 // on it reaches nobody (it succeeds, where Linux's zx_SetEvent fails). An
 // event whose one completion was taken by a wait is spent: nothing can
 // signal it any more, so it is kept and handed out again, its value with
-// it; only events closed otherwise (a wait that ran out) hold their system
-// handle for the rest of the run.
+// it (a few of them, however long their command took); only events closed
+// otherwise (no wait took a signal) hold their system handle for the rest
+// of the run.
 // Threads: every operation may be called from any thread.
 #pragma once
 
@@ -46,6 +47,9 @@ class EventService {
   virtual bool CloseHandle(EventHandle h) = 0;
   // Events created and not yet closed: for leak checks.
   virtual std::size_t OpenCount() const = 0;
+  // System objects the table holds for events, open or closed (Windows
+  // keeps closed ones; see above): for checks that it stays bounded.
+  virtual std::size_t HeldCount() const { return OpenCount(); }
 };
 
 // The process's event table.

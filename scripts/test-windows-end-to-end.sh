@@ -5,6 +5,9 @@
 #    screenshot of the window that must not be blank;
 #  - the window made through the ANSI functions on the 95/98/Me family and
 #    through the wide ones on the NT family, with the same Japanese texts;
+#  - without code page 932 (and UTF-8): the same Japanese texts on the NT
+#    family, the same on the 95/98/Me family without UTF-8, and English
+#    runs whole on both;
 #  - the demo's run on the NT family (the pass-through simulator) and on the
 #    95/98/Me family through the program's own start-up (Wine reports
 #    Windows 98 to the demo alone, so it loads wnaspi32.dll), each with a
@@ -170,10 +173,20 @@ fi
 # became (\xxxx for each one outside ASCII).
 mkdir -p "$out/locale"
 localedef -i ja_JP -f UTF-8 "$out/locale/ja_JP.UTF-8" 2>/dev/null || fail "no Japanese locale for Wine's code page 932"
-traces=WINEDEBUG=trace+win,trace+text,trace+richedit
+traces=WINEDEBUG=trace+win,trace+text,trace+richedit,trace+nls
+# Wine has every code page; the program's conversion layer takes them away
+# (ZX_REFUSED_CODE_PAGES), as a Western Windows lacks 932 and Windows 95
+# converts no UTF-8 (65001): the same Japanese texts must still be drawn.
+# (Before the Japanese locale's run, after which Wine has rewritten the
+# menu font's link to the Japanese face.)
+without=ZX_REFUSED_CODE_PAGES=932,65001
 screenshot_run ja ja-nt "$traces"
+screenshot_run ja ja-nt-without "$traces" "$without"
 wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d win98 /f >/dev/null 2>&1
 screenshot_run ja ja-9x "$traces" LOCPATH="$out/locale" LC_ALL=ja_JP.UTF-8
+screenshot_run ja ja-9x-without-utf8 "$traces" LOCPATH="$out/locale" LC_ALL=ja_JP.UTF-8 ZX_REFUSED_CODE_PAGES=65001
+# English runs whole on both families without either code page.
+ZX_REFUSED_CODE_PAGES=932,65001 logged_run 9x-without
 wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /f >/dev/null 2>&1 || true
 # The classes of the program's windows made in one kind ("" or L"").
 windows_made() { sed -n "s/.*WIN_CreateWindowEx $2 L\"\([A-Za-z0-9_]*\)\".*/\1/p" "$1" | sed 's/RichEdit20[AW]/RichEdit20/' | sort; }
@@ -197,6 +210,23 @@ grep -q '\\\(30[0-9a-f][0-9a-f]\|[4-9][0-9a-f]\{3\}\)' "$out/texts-nt.txt" || fa
 grep -q '\\0\(0[89a-f]\|[12][0-9a-f]\)[0-9a-f]' "$out/texts-9x.txt" && fail "9x: mojibake drawn"
 grep -q '\\0\(0[89a-f]\|[12][0-9a-f]\)[0-9a-f]' "$out/texts-nt.txt" && fail "nt: mojibake drawn"
 cmp -s "$out/texts-9x.txt" "$out/texts-nt.txt" || fail "the two families drew different Japanese texts"
+texts_drawn "$out/run-ja-nt-without.out" >"$out/texts-nt-without.txt"
+texts_drawn "$out/run-ja-9x-without-utf8.out" >"$out/texts-9x-without-utf8.txt"
+cmp -s "$out/texts-nt.txt" "$out/texts-nt-without.txt" || fail "nt without code page 932: other Japanese texts drawn"
+cmp -s "$out/texts-9x.txt" "$out/texts-9x-without-utf8.txt" || fail "9x without UTF-8: other Japanese texts drawn"
+# Wine's trace of every conversion (each names its code page) shows that
+# the system converted no text outside ASCII (the program's Japanese; Wine's
+# own font code converts the alphabet in the font's code page) in the
+# refused ones, where it did with them.
+converted() { grep -aq "trace:nls:[A-Za-z]*To[A-Za-z]* cp $2 L\?\"[^\"]*\\\\[0-9a-fx]" "$out/run-$1.out"; }
+converted ja-nt 932 || fail "nt: no conversion of code page 932 traced, so its absence below proves nothing"
+converted ja-nt-without 932 && fail "nt without code page 932: the system converted code page 932"
+converted ja-nt-without 65001 && fail "nt without UTF-8: the system converted UTF-8"
+converted ja-9x-without-utf8 65001 && fail "9x without UTF-8: the system converted UTF-8"
+ZX_REFUSED_CODE_PAGES=932,65001 logged_run nt-without
+for name in nt 9x; do
+  cmp -s "$out/$name.log" "$out/$name-without.log" || fail "$name without code page 932: another run than with it"
+done
 # --- end of the window's character kind ------------------------------------
 
 # --- Systems without the rich-edit library, and larger resolutions --------

@@ -4,8 +4,8 @@
 # (scripts/install-wine32.sh): about a minute or two per process start, so
 # each program starts as few times as the checks allow, in two lanes.
 #  - the demo's whole run on the NT family (Wine reporting NT 4.0) and on
-#    the 95/98/Me family (Windows 98), each command log equal to the Linux
-#    demo's of that family;
+#    the 95/98/Me family (Windows 98), without code pages 932 and 65001,
+#    each command log equal to the Linux demo's of that family;
 #  - the bare product starting, its window up and its message area ending on
 #    "Target drive is not found.";
 #  - zx-pack.exe packing a file that the build machine's zx-pack inspect
@@ -88,11 +88,15 @@ started=$(date +%s)
 
 # A whole demo run at full speed on one family, Wine reporting `version` to
 # the demo; its command log must equal the Linux demo's of that family.
+# The program's conversion layer takes code pages 932 and 65001 away, as a
+# Western Windows lacks the one and Windows 95 the other (Wine has every
+# code page): the run must still be whole.
 demo_run() {
   local family="$1" version="$2" t0
   t0=$(date +%s)
-  run32 zorvex-flash-demo.exe "$out/$family.out" "$WINELOADER" "$demo" --auto-flash --language en \
-    --latency-scale 0 --command-log "Z:$out/$family.log" || fail "$family ($version): the demo's run did not succeed"
+  ZX_REFUSED_CODE_PAGES=932,65001 \
+    run32 zorvex-flash-demo.exe "$out/$family.out" "$WINELOADER" "$demo" --auto-flash --language en \
+      --latency-scale 0 --command-log "Z:$out/$family.log" || fail "$family ($version): the demo's run did not succeed"
   grep -q 'the run succeeded' "$out/$family.out" || fail "$family ($version): no successful run reported"
   local linux="$linux_logs/linux-$family.log"
   if [ ! -f "$linux" ] && [ -x "$here/build/app/entry/zorvex-flash-demo" ]; then
@@ -196,9 +200,12 @@ skipping="$skipping:Kinds/PathOfKind.IsToldApartAndOnlyARegularFileOpensForReadi
 # Left out of the transport's, as qemu's shared descriptor table does not
 # survive them (the process dies; both pass under wine64): four submitting
 # threads at once, and the drive letters' opening handing its thread on,
-# whose case starts and ends four threads while others wait.
+# whose case starts and ends four threads while others wait. Left out too,
+# not yet run under qemu: discovery past a hung start-up query, whose
+# given-up thread ends while the simulator's worker waits (it passes under
+# wine64; the device layer's bound itself runs in the platform lane).
 {
-  unit_tests tests_transport '-AspiSimWorker.ManySubmittersAllGetTheirCompletions:DriveLetterOpening.*'
+  unit_tests tests_transport '-AspiSimWorker.ManySubmittersAllGetTheirCompletions:DriveLetterOpening.*:AspiSimHungQuery.*'
   unit_tests tests_platform "$threaded" tests_platform-threaded
 } &
 product_run

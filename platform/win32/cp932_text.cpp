@@ -1,12 +1,34 @@
 #include "platform/win32/cp932_text.h"
 
 #include <climits>
+#include <cstdlib>
+#include <string>
 
 #include "platform/win32/windows_api.h"
 
 namespace platform {
 
+namespace {
+
+// ZX_REFUSED_CODE_PAGES: code pages, separated by commas, that every
+// conversion here treats as missing from the system. Wine installs every
+// code page; the end-to-end checks take 932 away (a Western Windows without
+// the East Asian language files) and 65001 (Windows 95, which converts no
+// UTF-8) with it.
+bool Refused(unsigned codePage) {
+  static const std::string refused = [] {
+    const char* listed = std::getenv("ZX_REFUSED_CODE_PAGES");
+    return listed == nullptr ? std::string() : "," + std::string(listed) + ",";
+  }();
+  return refused.find("," + std::to_string(codePage) + ",") != std::string::npos;
+}
+
+}  // namespace
+
+bool CodePageInstalled(unsigned codePage) { return !Refused(codePage) && ::IsValidCodePage(codePage) != FALSE; }
+
 std::optional<std::wstring> CodePageToUtf16(unsigned codePage, std::string_view bytes) {
+  if (Refused(codePage)) return std::nullopt;
   if (bytes.empty()) return std::wstring();
   if (bytes.size() > INT_MAX) return std::nullopt;
   const int inLen = static_cast<int>(bytes.size());
@@ -37,6 +59,7 @@ std::wstring PairsAsOneUnknown(std::wstring_view text) {
 }  // namespace
 
 std::optional<std::string> Utf16ToCodePage(unsigned codePage, std::wstring_view whole) {
+  if (Refused(codePage)) return std::nullopt;
   const std::wstring single = codePage == CP_UTF8 ? std::wstring() : PairsAsOneUnknown(whole);
   const std::wstring_view text = codePage == CP_UTF8 ? whole : std::wstring_view(single);
   if (text.empty()) return std::string();

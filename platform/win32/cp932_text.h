@@ -2,6 +2,7 @@
 // and UTF-16 for the system's wide functions, which show it right whatever
 // the system's own code page is. The one place the program converts with
 // the system's tables; the window's back-end converts through it too.
+// ZX_REFUSED_CODE_PAGES (cp932_text.cpp) makes code pages missing here.
 // Threads: any.
 #pragma once
 
@@ -12,6 +13,10 @@
 namespace platform {
 
 inline constexpr unsigned CODE_PAGE_SHIFT_JIS = 932;
+
+// Whether the system converts from and to `codePage`: a Western Windows
+// has no code page 932 unless the East Asian language files were installed.
+bool CodePageInstalled(unsigned codePage);
 
 // nullopt when the system cannot convert from `codePage` at all (a system
 // without it installed) or the text is too long for the system's calls. A

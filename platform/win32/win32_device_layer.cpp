@@ -1,6 +1,7 @@
 #include "platform/win32/win32_device_layer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "platform/thread.h"
@@ -121,11 +122,17 @@ class Win32DeviceLayer::OpenDevice {
   OpenDevice& operator=(const OpenDevice&) = delete;
   std::intptr_t handle() const { return handle_; }
   const std::string& letter() const { return letter_; }
+  // The system carries out calls on one handle one after another: behind a
+  // call that was given up, any further call would wait as long as it
+  // hangs, so once one is given up nothing more is sent on the handle.
+  void GiveUp() { givenUp_.store(true); }
+  bool GivenUp() const { return givenUp_.load(); }
 
  private:
   Win32DeviceCalls& calls_;
   const std::intptr_t handle_;
   const std::string letter_;
+  std::atomic<bool> givenUp_{false};
 };
 
 // The letter's mutex, owned by the thread that took it.
@@ -213,7 +220,7 @@ bool Win32DeviceLayer::DeviceIoControl(DeviceHandle h, uint32_t code, void* in, 
                                        uint32_t outLen) {
   if (!IsStorageControl(code)) return false;
   const auto device = Find(h);
-  if (!device) return false;
+  if (!device || device->GivenUp()) return false;
   if (code != IOCTL_SCSI_PASS_THROUGH_DIRECT) return BoundedControl(device, code, in, inLen, out, outLen);
   if (in != nullptr && inLen >= sizeof(SptdBlock)) {
     auto& sptd = static_cast<SptdBlock*>(in)->sptd;
@@ -237,6 +244,7 @@ bool Win32DeviceLayer::BoundedControl(const std::shared_ptr<OpenDevice>& device,
   if (!worker) return false;
   if (!worker->Join(boundMs_)) {
     worker->Abandon();
+    device->GiveUp();
     NoteProblem(device->letter(), device->letter() + " did not answer within " + std::to_string(boundMs_) +
                                       " ms at start-up: passed over");
     return false;

@@ -9,9 +9,9 @@
 // One exception keeps a drive command free of heap memory and of a system
 // handle left behind: an event whose one signal was taken by a wait, with
 // no other signal through the table, has had the one completion its request
-// can give. Nothing can reach it any more, so a few such events are kept as
-// spares and handed out again, reset, by CreateEvent. Every other closed
-// event is retired as before.
+// can give, however many waits ran out before it. Nothing can reach it any
+// more, so a few such events are kept as spares and handed out again,
+// reset, by CreateEvent. Every other closed event is retired as before.
 #include <array>
 #include <unordered_map>
 #include <vector>
@@ -29,11 +29,13 @@ constexpr std::size_t SPARES = 8;
 
 // What the table knows of an open event.
 struct Use {
-  uint32_t sets = 0;     // SetEvent calls through the table
-  uint32_t signals = 0;  // waits that returned signalled
-  uint32_t waits = 0;    // waits that ended any other way
-  uint32_t waiting = 0;  // waits going on now
-  bool Spent() const { return signals == 1 && sets <= 1 && waits == 0 && waiting == 0; }
+  uint32_t sets = 0;      // SetEvent calls through the table
+  uint32_t signals = 0;   // waits that returned signalled
+  uint32_t failures = 0;  // waits that neither took a signal nor ran out
+  uint32_t waiting = 0;   // waits going on now
+  // Waits that ran out took nothing: a command longer than one slice of
+  // its caller's wait has had its one completion all the same.
+  bool Spent() const { return signals == 1 && sets <= 1 && failures == 0 && waiting == 0; }
 };
 
 struct Slot {
@@ -96,7 +98,10 @@ class Win32EventTable final : public EventService {
       platform::LockGuard guard(lock_);
       if (Use* use = UseOf(h)) {
         --use->waiting;
-        ++(outcome == WAIT_OBJECT_0 ? use->signals : use->waits);
+        if (outcome == WAIT_OBJECT_0)
+          ++use->signals;
+        else if (outcome != WAIT_TIMEOUT)
+          ++use->failures;
       }
     }
     switch (outcome) {
@@ -132,6 +137,11 @@ class Win32EventTable final : public EventService {
   std::size_t OpenCount() const override {
     platform::LockGuard guard(lock_);
     return openInSlots_ + overflow_.size();
+  }
+
+  std::size_t HeldCount() const override {
+    platform::LockGuard guard(lock_);
+    return openInSlots_ + overflow_.size() + spareCount_ + retired_.size();
   }
 
  private:

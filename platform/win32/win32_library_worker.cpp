@@ -39,9 +39,10 @@ DWORD WINAPI WorkerProc(LPVOID parameter) {
   // call; there the signal and the wait are two calls, with a moment between
   // them in which an unload could still meet this thread (a test and demo
   // library only).
-  if (parking.signalAndWait != nullptr) {
-    parking.signalAndWait(parking.done, parking.never, INFINITE, FALSE);
-  } else {
+  // A stub that fails (WAIT_FAILED, nothing signalled) takes the two calls
+  // too; else the unload would wait for a signal that never comes.
+  if (parking.signalAndWait == nullptr ||
+      parking.signalAndWait(parking.done, parking.never, INFINITE, FALSE) == WAIT_FAILED) {
     ::SetEvent(parking.done);
     ::WaitForSingleObject(parking.never, INFINITE);
   }

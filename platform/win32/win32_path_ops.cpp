@@ -1,5 +1,6 @@
 // Files by name through the ANSI calls that Windows 95/98/Me and NT 4.0
-// share. MoveFileExA is looked up: the 95/98/Me family lacks it.
+// share. MoveFileExA is looked up and called on the NT family only: the
+// 95/98/Me family lacks it or has it as a stub.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -104,8 +105,14 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
 
 bool RenameOver(const std::string& from, const std::string& to, std::string& error) {
   using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
-  const auto moveFileEx = reinterpret_cast<MoveFileExFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "MoveFileExA")));
+  // Windows 95 exports MoveFileExA as a stub that fails, with an error code
+  // of its own choosing: on that family (the version's high bit) it is not
+  // called at all.
+  const bool ninetyFiveFamily = (::GetVersion() & 0x80000000u) != 0;
+  const auto moveFileEx =
+      ninetyFiveFamily ? nullptr
+                       : reinterpret_cast<MoveFileExFn>(reinterpret_cast<void*>(
+                             ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "MoveFileExA")));
   if (moveFileEx != nullptr &&
       moveFileEx(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return true;

@@ -275,6 +275,38 @@ TEST_P(StoppedWait, CountsOnlyTheTimeTheProcessRan) {
   if (GetParam().result == ExecResult::NotCompleted) EXPECT_GE(platform::TickMs() - start, kWaitMs);
 }
 
+// The process's events, with each command's completion arriving only after
+// its first slice of waiting ran out: a command longer than a slice.
+class LateCompletions final : public EventService {
+ public:
+  EventHandle CreateEvent() override { return SystemEvents().CreateEvent(); }
+  bool SetEvent(EventHandle h) override { return SystemEvents().SetEvent(h); }
+  bool ResetEvent(EventHandle h) override { return SystemEvents().ResetEvent(h); }
+  WaitResult WaitForSingleObject(EventHandle h, uint32_t) override {
+    const WaitResult result = SystemEvents().WaitForSingleObject(h, 0);
+    if (result == WaitResult::TimedOut) SystemEvents().SetEvent(h);
+    return result;
+  }
+  bool CloseHandle(EventHandle h) override { return SystemEvents().CloseHandle(h); }
+  std::size_t OpenCount() const override { return SystemEvents().OpenCount(); }
+};
+
+// Windows keeps closed events' system objects unless a wait took their one
+// signal: long commands must not make them grow with every erase and program.
+TEST(LongCommand, GivesItsEventBackForTheNext) {
+  LateCompletions events;
+  AspiEntryPoints aspi;
+  aspi.SendASPI32Command = [](void* srb) -> uint32_t {
+    static_cast<SRB_ExecSCSICmd*>(srb)->SRB_Status = SS_COMP;
+    return SS_PENDING;
+  };
+  static SRB_ExecSCSICmd block;
+  const std::size_t held = SystemEvents().HeldCount();
+  for (int command = 0; command < 20; ++command)
+    ASSERT_EQ(ExecuteScsiCommand(aspi, events, block, ExecRequest{}, 3000), ExecResult::Completed);
+  EXPECT_LE(SystemEvents().HeldCount(), held + 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Stops, StoppedWait,
     ::testing::Values(StopCase{"NeverAnswered", 0, 0, ExecResult::NotCompleted},

@@ -61,6 +61,8 @@ std::string Cp932(std::u8string_view utf8) {
   return Cp932(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
 }
 
+std::string Cp932FromSystem(std::string_view native) { return Cp932(native); }
+
 std::string Utf8(std::string_view cp932) { return FromCp932(cp932).toStdString(); }
 
 }  // namespace tk

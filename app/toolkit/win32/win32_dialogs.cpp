@@ -45,7 +45,10 @@ std::optional<std::string> OpenDialog::Execute() const {
   pairs.append(2, '\0');
   char path[MAX_PATH] = {};
   OPENFILENAMEA dialog{};
-  dialog.lStructSize = sizeof(dialog);
+  // Windows 95/98/Me and NT 4.0 refuse the structure's size from Windows
+  // 2000 on (with the places bar's fields) and take only the older one.
+  const bool before2000 = (::GetVersion() & 0xFF) < 5;
+  dialog.lStructSize = before2000 ? static_cast<DWORD>(OPENFILENAME_SIZE_VERSION_400A) : DWORD{sizeof(dialog)};
   dialog.hwndOwner = Owner();
   dialog.lpstrFilter = pairs.c_str();
   dialog.lpstrFile = path;

@@ -1,13 +1,17 @@
 // Texts of the Win32 back-end in the program's character kind (see
 // AnsiWindows): the CP932 bytes as they are on the 95/98/Me family, code
-// page 932 to UTF-16 whatever the system's own code page is on the NT family.
+// page 932 to UTF-16 whatever the system's own code page is on the NT family
+// (through the program's own table where the system lacks code page 932).
+// UTF-8 is decoded here, never by the system: Windows 95 does not convert it.
 #include <algorithm>
 #include <climits>
 #include <vector>
 
 #include "app/toolkit/text.h"
 #include "app/toolkit/win32/win32_native.h"
+#include "app/toolkit/win32/win32_own_texts.h"
 #include "platform/win32/cp932_text.h"
+#include "platform/win32/utf8_text.h"
 
 // After <windows.h> (win32_native.h), which it needs.
 #include <richedit.h>
@@ -17,10 +21,6 @@ namespace tk {
 namespace {
 
 using platform::CODE_PAGE_SHIFT_JIS;
-
-std::wstring ToWide(UINT codePage, std::string_view bytes) {
-  return platform::CodePageToUtf16(codePage, bytes).value_or(std::wstring());
-}
 
 std::string ToBytes(UINT codePage, std::wstring_view text) {
   return platform::Utf16ToCodePage(codePage, text).value_or(std::string());
@@ -57,19 +57,26 @@ CharFormat JapaneseFormat(std::basic_string_view<Char> face, int twips) {
 }
 
 std::wstring Utf16(std::u8string_view utf8) {
-  return ToWide(CP_UTF8, std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+  return platform::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+
+// A Western Windows without the East Asian language files has no code page
+// 932; the program's own texts then go through its own table.
+bool SystemHasCp932() {
+  static const bool has = platform::CodePageInstalled(CODE_PAGE_SHIFT_JIS);
+  return has;
 }
 
 }  // namespace
 
 std::wstring Wide(std::string_view cp932) {
-  if (std::optional<std::wstring> wide = platform::Cp932ToUtf16(cp932)) return *wide;
-  return ToWide(CP_ACP, cp932);
+  if (!SystemHasCp932()) return OwnCp932ToUtf16(cp932);
+  return platform::Cp932ToUtf16(cp932).value_or(std::wstring());
 }
 
 std::string FromWide(std::wstring_view text) {
-  if (::IsValidCodePage(CODE_PAGE_SHIFT_JIS)) return ToBytes(CODE_PAGE_SHIFT_JIS, text);
-  return ToBytes(CP_ACP, text);
+  if (!SystemHasCp932()) return OwnUtf16ToCp932(text);
+  return ToBytes(CODE_PAGE_SHIFT_JIS, text);
 }
 
 void SetWindowTextCp932(HWND hwnd, std::string_view cp932) {
@@ -165,14 +172,21 @@ void SetRichEditFont(HWND box, std::u8string_view face, int twips) {
   }
 }
 
-bool Cp932Available() { return ::IsValidCodePage(CODE_PAGE_SHIFT_JIS) != FALSE; }
+// The program's own texts convert without the system's code page 932.
+bool Cp932Available() { return true; }
 
-std::string Cp932(std::string_view utf8) { return FromWide(ToWide(CP_UTF8, utf8)); }
+// UTF-8 decoded here: Windows 95 does not convert CP_UTF8.
+std::string Cp932(std::string_view utf8) { return FromWide(platform::Utf8ToUtf16(utf8)); }
 
 std::string Cp932(std::u8string_view utf8) {
   return Cp932(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
 }
 
-std::string Utf8(std::string_view cp932) { return ToBytes(CP_UTF8, Wide(cp932)); }
+std::string Cp932FromSystem(std::string_view native) {
+  // The path is in the system's ANSI code page (932 only on a Japanese system).
+  return FromWide(platform::CodePageToUtf16(CP_ACP, native).value_or(std::wstring()));
+}
+
+std::string Utf8(std::string_view cp932) { return platform::Utf16ToUtf8(Wide(cp932)); }
 
 }  // namespace tk

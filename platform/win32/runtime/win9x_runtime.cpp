@@ -2,9 +2,11 @@
 // (libgcc's thread primitives and unwinder, libstdc++'s file buffer,
 // mingw-w64's C runtime additions) imports and that Windows 95/98/Me lack
 // or only stub out: CreateSemaphoreW, GetModuleHandleW, LoadLibraryW (the
-// C runtime's rand_s, which libstdc++'s std::random_device pulls in),
-// IsDBCSLeadByteEx (kernel32) and _fstat64 (Windows 98's msvcrt.dll has no
-// such export).
+// C runtime's rand_s, which libstdc++'s std::random_device pulls in) and
+// _fstat64 (Windows 98's msvcrt.dll has no such export). IsDBCSLeadByteEx
+// is replaced too, although every Windows of both families exports it
+// (Windows 95 included): the replacement, on GetCPInfo, keeps it out of
+// the import table, so the allow-list has one line fewer to vouch for.
 //
 // The runtime's code calls each through its import slot (__imp_...).
 // Defining those slots here, in an object linked into every i686 program
