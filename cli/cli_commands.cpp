@@ -42,9 +42,10 @@ const DriveReport* Chosen(const std::vector<DriveReport>& drives, const std::str
 std::string NotToFlash(const CliContext& cli, const DriveReport& drive) {
   const bool ja = cli.session.Japanese();
   if (drive.verdict == StatusMsg::IncorrectFile || !drive.flashable)
-    return "drive " + std::to_string(drive.number) + " is refused by the version check: " +
-           StatusLine(StatusMsg::IncorrectFile, ja);
-  if ((drive.verdict == StatusMsg::SameVersion || drive.verdict == StatusMsg::DriveNewer) && !cli.options.force)
+    return "drive " + std::to_string(drive.number) +
+           " is refused by the version check: " + StatusLine(StatusMsg::IncorrectFile, ja);
+  if ((drive.verdict == StatusMsg::SameVersion || drive.verdict == StatusMsg::DriveNewer) &&
+      !cli.options.force)
     return "drive " + std::to_string(drive.number) + " has firmware " + Printable(drive.fields.revision) +
            (drive.verdict == StatusMsg::SameVersion ? ", the carried version" : ", newer than the carried ") +
            (drive.verdict == StatusMsg::SameVersion ? "" : cli.session.CarriedVersion()) +
@@ -63,9 +64,10 @@ void ReportRun(const CliContext& cli, const DriveReport& drive, const RunEnd& en
   const auto messages = view.Messages();
   const std::string last = messages.empty() ? std::string() : messages.back().second;
   if (!cli.options.json) {
-    cli.console.Out(succeeded ? "succeeded: drive " + std::to_string(drive.number) + " now carries " +
-                                    cli.session.CarriedVersion() + "; power the machine off and on to start it"
-                              : "failed: " + last + " (drive " + std::to_string(drive.number) + ")");
+    cli.console.Out(succeeded
+                        ? "succeeded: drive " + std::to_string(drive.number) + " now carries " +
+                              cli.session.CarriedVersion() + "; power the machine off and on to start it"
+                        : "failed: " + last + " (drive " + std::to_string(drive.number) + ")");
     return;
   }
   std::string list;
@@ -94,7 +96,8 @@ const DriveReport* PickDrive(const CliContext& cli, int& status) {
   const auto& drives = cli.session.Drives();
   const bool ja = cli.session.Japanese();
   if (!cli.session.ContainerValid()) {
-    status = Refuse(cli, "failed", "the carried firmware is rejected: " + CarriedText(cli.session), CLI_EXIT_FAILED);
+    status = Refuse(cli, "failed", "the carried firmware is rejected: " + CarriedText(cli.session),
+                    CLI_EXIT_FAILED);
     return nullptr;
   }
   if (drives.empty()) {
@@ -102,11 +105,13 @@ const DriveReport* PickDrive(const CliContext& cli, int& status) {
     return nullptr;
   }
   if (cli.options.drive.empty() && drives.size() > 1) {
-    status = Refuse(cli, "usage", StatusLine(StatusMsg::SelectDrive, ja) + " (--drive; see list)", CLI_EXIT_USAGE);
+    status =
+        Refuse(cli, "usage", StatusLine(StatusMsg::SelectDrive, ja) + " (--drive; see list)", CLI_EXIT_USAGE);
     return nullptr;
   }
   const DriveReport* drive = cli.options.drive.empty() ? &drives.front() : Chosen(drives, cli.options.drive);
-  if (drive == nullptr) status = Refuse(cli, "usage", "no drive '" + cli.options.drive + "' (see list)", CLI_EXIT_USAGE);
+  if (drive == nullptr)
+    status = Refuse(cli, "usage", "no drive '" + cli.options.drive + "' (see list)", CLI_EXIT_USAGE);
   return drive;
 }
 
@@ -120,14 +125,13 @@ int ListDrives(const CliContext& cli) {
   if (cli.options.json) {
     std::string list;
     for (const DriveReport& d : drives) list += (list.empty() ? "" : ",") + DriveJson(d, valid, ja);
-    cli.console.Out(ProgramJson(cli.console.Program(), cli.version)
-                        .Raw("carried", JsonObject()
-                                            .Text("version", cli.session.CarriedVersion())
-                                            .Bool("accepted", valid)
-                                            .Done())
-                        .Raw("drives", "[" + list + "]")
-                        .Number("exitStatus", status)
-                        .Done());
+    cli.console.Out(
+        ProgramJson(cli.console.Program(), cli.version)
+            .Raw("carried",
+                 JsonObject().Text("version", cli.session.CarriedVersion()).Bool("accepted", valid).Done())
+            .Raw("drives", "[" + list + "]")
+            .Number("exitStatus", status)
+            .Done());
     return status;
   }
   cli.console.Out("carried firmware: " + CarriedText(cli.session));
@@ -146,13 +150,16 @@ int FlashDrive(const CliContext& cli) {
     return Refuse(cli, "nothing-to-flash", why, CLI_EXIT_NOTHING_TO_DO);
   if (!cli.options.yes) {
     if (!cli.console.InIsTerminal() || cli.options.json)
-      return Refuse(cli, "usage", "no terminal to confirm on: give --yes to flash without asking", CLI_EXIT_USAGE);
-    if (!Confirmed(cli, *drive)) return Refuse(cli, "declined", "not flashed: nothing was sent", CLI_EXIT_NOTHING_TO_DO);
+      return Refuse(cli, "usage", "no terminal to confirm on: give --yes to flash without asking",
+                    CLI_EXIT_USAGE);
+    if (!Confirmed(cli, *drive))
+      return Refuse(cli, "declined", "not flashed: nothing was sent", CLI_EXIT_NOTHING_TO_DO);
   }
   RunView view(cli.console, cli.session.Japanese(), cli.options.json);
   const RunEnd end = cli.session.Flash(*drive, view);
   if (end.outcome == RunOutcome::NotStarted)
-    return Refuse(cli, "not-started", end.refusal + "; the run was not started and nothing was sent to the drive",
+    return Refuse(cli, "not-started",
+                  end.refusal + "; the run was not started and nothing was sent to the drive",
                   CLI_EXIT_FAILED);
   ReportRun(cli, *drive, end, view);
   return RunStatus(end);

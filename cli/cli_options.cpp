@@ -3,8 +3,8 @@
 namespace {
 
 // Takes the value of an option at `i` ("--opt VALUE" or "--opt=VALUE").
-bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value,
-               std::string& error) {
+bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+               std::string& value, std::string& error) {
   const std::string& arg = args[i];
   if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0) {
     value = arg.substr(name.size() + 1);
@@ -64,7 +64,8 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
     }
   }
   if (o.help || o.version) return parse;
-  if (o.verb == CliVerb::None) parse.error = "a command is needed: list or flash (see --help)";
+  if (o.verb == CliVerb::None)
+    parse.error = "a command is needed: list or flash (see --help)";
   else if (o.verb == CliVerb::List && (o.yes || o.force || !o.drive.empty()))
     parse.error = "--drive, --yes and --force belong to flash";
   return parse;
@@ -72,9 +73,9 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
 
 std::string CliUsage(const char* program) {
   const std::string p = program;
-  return "Usage: " + p + " list [--json] [--language en|ja]\n" +
-         "       " + p + " flash [--drive WHICH] [--yes] [--force] [--json] [--language en|ja]\n" +
-         "       " + p + " --help | --version\n"
+  return "Usage: " + p + " list [--json] [--language en|ja]\n" + "       " + p +
+         " flash [--drive WHICH] [--yes] [--force] [--json] [--language en|ja]\n" + "       " + p +
+         " --help | --version\n"
          "\n"
          "list         every RT-5800B found, its firmware revision and whether it can be flashed\n"
          "flash        writes the carried firmware into one drive, as the window's Flash button does\n"

@@ -11,9 +11,9 @@ enum class CliVerb { None, List, Flash };
 
 struct CliOptions {
   CliVerb verb = CliVerb::None;
-  std::string drive;  // --drive: a number from `list`, HA:TARGET, or the node or letter; empty: the only one
-  bool yes = false;   // no confirmation
-  bool force = false; // also when the drive's firmware is the same or newer
+  std::string drive;   // --drive: a number from `list`, HA:TARGET, or the node or letter; empty: the only one
+  bool yes = false;    // no confirmation
+  bool force = false;  // also when the drive's firmware is the same or newer
   bool json = false;
   std::optional<bool> japanese;  // unset: the system's language
   bool help = false;

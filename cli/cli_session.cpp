@@ -23,9 +23,7 @@ CliSession::CliSession(const CliServices& services, Console& console)
       channel_(services.events, dialogs_),
       library_{services.libraries, dialogs_, channel_.aspi} {}
 
-CliSession::~CliSession() {
-  UnloadAspiLibrary(library_);
-}
+CliSession::~CliSession() { UnloadAspiLibrary(library_); }
 
 bool CliSession::StartBackEnd(uint32_t platformId) {
   if (platformId == platform::VER_PLATFORM_WIN32_NT) {

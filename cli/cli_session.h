@@ -44,13 +44,13 @@ struct CliServices {
 };
 
 struct DriveReport {
-  int number = 0;       // from 1, in the order of discovery
-  std::string device;   // empty under the library back-end
+  int number = 0;      // from 1, in the order of discovery
+  std::string device;  // empty under the library back-end
   int haId = 0;
   int target = 0;
-  DriveFields fields;   // as sent by the drive
+  DriveFields fields;                            // as sent by the drive
   StatusMsg verdict = StatusMsg::IncorrectFile;  // the version check's (the window's message)
-  bool flashable = false;                         // the window would enable Flash
+  bool flashable = false;                        // the window would enable Flash
 };
 
 enum class RunOutcome { Succeeded, Failed, NotStarted };
@@ -58,7 +58,7 @@ enum class RunOutcome { Succeeded, Failed, NotStarted };
 struct RunEnd {
   RunOutcome outcome = RunOutcome::NotStarted;
   std::string refusal;  // NotStarted: why
-  int request = 0;      // a request to end the program that came during the run (platform/termination_requests.h)
+  int request = 0;  // a request to end the program that came during the run (platform/termination_requests.h)
 };
 
 class CliSession {

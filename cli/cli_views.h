@@ -41,7 +41,8 @@ class StartupView final : public ContainerView, public DriveListView {
 class RunView final : public FlashView {
  public:
   // `quiet`: no lines or bar (--json), only what is kept.
-  RunView(Console& console, bool japanese, bool quiet) : console_(console), japanese_(japanese), quiet_(quiet) {}
+  RunView(Console& console, bool japanese, bool quiet)
+      : console_(console), japanese_(japanese), quiet_(quiet) {}
 
   void ShowStatus(StatusMsg code) override;
   void ShowStatusNow(StatusMsg code) override { ShowStatus(code); }

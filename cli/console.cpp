@@ -55,6 +55,7 @@ bool Console::Ask(std::string_view question) {
     Write(out_, question);
   }
   std::string answer;
-  for (int c = std::fgetc(in_); c != EOF && c != '\n'; c = std::fgetc(in_)) answer.push_back(static_cast<char>(c));
+  for (int c = std::fgetc(in_); c != EOF && c != '\n'; c = std::fgetc(in_))
+    answer.push_back(static_cast<char>(c));
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }

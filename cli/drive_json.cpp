@@ -19,10 +19,14 @@ std::string DriveLine(const DriveReport& drive) {
 const char* VerdictName(StatusMsg verdict, bool containerValid) {
   if (!containerValid) return "no-firmware";
   switch (verdict) {
-    case StatusMsg::ChangeFirmware: return "update";
-    case StatusMsg::SameVersion: return "same";
-    case StatusMsg::DriveNewer: return "newer";
-    default: return "refused";
+    case StatusMsg::ChangeFirmware:
+      return "update";
+    case StatusMsg::SameVersion:
+      return "same";
+    case StatusMsg::DriveNewer:
+      return "newer";
+    default:
+      return "refused";
   }
 }
 
@@ -38,7 +42,8 @@ std::string DriveJson(const DriveReport& drive, bool containerValid, bool japane
       // Discovery keeps only drives whose boot area carries this family tag.
       .Text("family", "R580")
       .Text("verdict", VerdictName(drive.verdict, containerValid))
-      .Number("status", containerValid ? static_cast<int>(drive.verdict) : static_cast<int>(StatusMsg::IncorrectFile))
+      .Number("status",
+              containerValid ? static_cast<int>(drive.verdict) : static_cast<int>(StatusMsg::IncorrectFile))
       .Text("message", StatusLine(containerValid ? drive.verdict : StatusMsg::IncorrectFile, japanese))
       .Bool("flashable", drive.flashable);
   return json.Done();

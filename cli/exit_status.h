@@ -4,7 +4,7 @@
 // Threads: any (constants).
 #pragma once
 
-inline constexpr int CLI_EXIT_DONE = 0;            // listed, or flashed
-inline constexpr int CLI_EXIT_FAILED = 1;          // the run failed, or the program could not start it
-inline constexpr int CLI_EXIT_USAGE = 2;           // a malformed command line
-inline constexpr int CLI_EXIT_NOTHING_TO_DO = 3;   // no drive, already current, refused, or declined
+inline constexpr int CLI_EXIT_DONE = 0;           // listed, or flashed
+inline constexpr int CLI_EXIT_FAILED = 1;         // the run failed, or the program could not start it
+inline constexpr int CLI_EXIT_USAGE = 2;          // a malformed command line
+inline constexpr int CLI_EXIT_NOTHING_TO_DO = 3;  // no drive, already current, refused, or declined

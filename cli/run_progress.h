@@ -11,9 +11,9 @@
 #include <string>
 
 struct RunPoint {
-  int stage = 1;          // 1 or 2
-  std::string command;    // the command now going: "upload 3/18", "verify", ...
-  int percent = 0;        // of the run's commands, done
+  int stage = 1;        // 1 or 2
+  std::string command;  // the command now going: "upload 3/18", "verify", ...
+  int percent = 0;      // of the run's commands, done
 };
 
 // `steps`: the upload, verify, erase and program commands completed so far.

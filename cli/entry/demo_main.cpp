@@ -31,8 +31,8 @@ constexpr const char* kProgram = "zorvex-flash-cli-demo";
 
 // The demo's options that describe the drives, each with its value; the
 // language goes to both (the system the drives' demo reports, and the texts).
-const std::set<std::string> kDriveOptions = {"--drives",  "--revision",    "--family",     "--latency-scale",
-                                             "--fail",    "--trace",       "--replay",     "--command-log",
+const std::set<std::string> kDriveOptions = {"--drives",     "--revision", "--family", "--latency-scale",
+                                             "--fail",       "--trace",    "--replay", "--command-log",
                                              "--dump-flash", "--language"};
 
 struct SplitArgs {
@@ -51,7 +51,8 @@ SplitArgs Split(const std::vector<std::string>& args) {
     const bool joined = name.size() < args[i].size();
     split.drives.push_back(args[i]);
     if (!joined && i + 1 < args.size()) split.drives.push_back(args[++i]);
-    if (name == "--language") split.cli.insert(split.cli.end(), split.drives.end() - (joined ? 1 : 2), split.drives.end());
+    if (name == "--language")
+      split.cli.insert(split.cli.end(), split.drives.end() - (joined ? 1 : 2), split.drives.end());
   }
   return split;
 }
@@ -75,8 +76,8 @@ int Run(const CliOptions& options, const demo::DemoOptions& driveOptions, Consol
   else
     entry::SetEnvironment("ZX_VIRTUAL_ASPI", demo::LibraryConfig(driveOptions));
   const auto letter = [](uint8_t index) { return std::string(1, static_cast<char>('C' + index)) + ":"; };
-  const CliServices services{system, power, *libraries, drives ? drives->Layer() : noLetters, SystemEvents(),
-                             letter, {}};
+  const CliServices services{system,         power,  *libraries, drives ? drives->Layer() : noLetters,
+                             SystemEvents(), letter, {}};
   // No run is going by then: end any wait a drive is still in before the
   // simulator stops its worker.
   const int status = RunCli(options, services, console, ZX_VERSION, [&] {

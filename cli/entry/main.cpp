@@ -29,7 +29,8 @@ int Run(const CliOptions& options, Console& console) {
   // The ASPI library is looked for beside the program first, as the window's is.
   const auto libraries = entry::MakeLibraryLoader(entry::ProgramFolder());
   const auto devices = entry::MakeDeviceLayer();
-  const CliServices services{*system, *power, *libraries, *devices, SystemEvents(), &cli_entry::DeviceName, {}};
+  const CliServices services{*system, *power, *libraries, *devices, SystemEvents(), &cli_entry::DeviceName,
+                             {}};
   return RunCli(options, services, console, ZX_VERSION);
 }
 

@@ -5,7 +5,9 @@
 namespace platform {
 
 bool IsTerminal(StandardStream stream) {
-  const int fd = stream == StandardStream::In ? STDIN_FILENO : stream == StandardStream::Out ? STDOUT_FILENO : STDERR_FILENO;
+  const int fd = stream == StandardStream::In    ? STDIN_FILENO
+                 : stream == StandardStream::Out ? STDOUT_FILENO
+                                                 : STDERR_FILENO;
   return ::isatty(fd) == 1;
 }
 

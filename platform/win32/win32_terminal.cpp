@@ -16,7 +16,11 @@ std::wstring Utf8ToUtf16(std::string_view utf8) {
   std::wstring out;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<uint8_t>(utf8[i]);
-    const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
+    const int extra = lead < 0x80           ? 0
+                      : (lead >> 5) == 0x6  ? 1
+                      : (lead >> 4) == 0xE  ? 2
+                      : (lead >> 3) == 0x1E ? 3
+                                            : -1;
     uint32_t code = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
     bool whole = extra >= 0 && i + static_cast<std::size_t>(extra) < utf8.size();
     for (int k = 1; whole && k <= extra; ++k) {

@@ -25,7 +25,8 @@ struct Outcome {
 };
 
 // `signalAfter`: SIGINT once the log has that many lines (0: none).
-Outcome Start(const QString& program, const QStringList& args, const std::string& log = {}, std::size_t signalAfter = 0) {
+Outcome Start(const QString& program, const QStringList& args, const std::string& log = {},
+              std::size_t signalAfter = 0) {
   QProcess run;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -73,9 +74,10 @@ Twin RunBoth(const QStringList& drives) {
   Twin twin;
   const QStringList common = QStringList{"--latency-scale", "0", "--language", "en"} + drives;
   twin.window = Start(ZX_DEMO_PATH, common + QStringList{"--auto-flash", "--command-log",
-                                                       QString::fromStdString(dir.File("window.log"))});
-  twin.cli = Start(ZX_CLI_DEMO_PATH, QStringList{"flash", "--yes", "--command-log",
-                                               QString::fromStdString(dir.File("cli.log"))} + common);
+                                                         QString::fromStdString(dir.File("window.log"))});
+  twin.cli = Start(
+      ZX_CLI_DEMO_PATH,
+      QStringList{"flash", "--yes", "--command-log", QString::fromStdString(dir.File("cli.log"))} + common);
   twin.windowLog = Read(dir.File("window.log"));
   twin.cliLog = Read(dir.File("cli.log"));
   return twin;
@@ -123,10 +125,11 @@ TEST(CliJsonTest, ListAndFlashGiveTheDocumentedObjects) {
 
   const Outcome same = Start(ZX_CLI_DEMO_PATH, {"flash", "--yes", "--json", "--revision", "1.0B"});
   EXPECT_EQ(same.exitCode, 3);
-  EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(same.out)).object()["outcome"], "nothing-to-flash");
+  EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(same.out)).object()["outcome"],
+            "nothing-to-flash");
 
-  const Outcome flash = Start(ZX_CLI_DEMO_PATH, {"flash", "--yes", "--json", "--latency-scale", "0", "--fail",
-                                                "program:3:05"});
+  const Outcome flash =
+      Start(ZX_CLI_DEMO_PATH, {"flash", "--yes", "--json", "--latency-scale", "0", "--fail", "program:3:05"});
   EXPECT_EQ(flash.exitCode, 1);
   const QJsonObject run = QJsonDocument::fromJson(QByteArray::fromStdString(flash.out)).object();
   EXPECT_EQ(run["outcome"].toString(), "failed");
@@ -140,9 +143,9 @@ TEST(CliSignalTest, CtrlCMidRunFinishesTheRunFirst) {
   container_test::ScratchDir dir;
   const std::string log = dir.File("cli.log");
   // After the twentieth command: inside stage one's uploads.
-  const Outcome o = Start(ZX_CLI_DEMO_PATH,
-                        {"flash", "--yes", "--latency-scale", "0.05", "--command-log", QString::fromStdString(log)},
-                        log, 20);
+  const Outcome o = Start(
+      ZX_CLI_DEMO_PATH,
+      {"flash", "--yes", "--latency-scale", "0.05", "--command-log", QString::fromStdString(log)}, log, 20);
   EXPECT_EQ(o.exitCode, 128 + SIGINT) << o.err;
   EXPECT_THAT(o.out, ::testing::HasSubstr("succeeded"));
   std::ifstream in(log);
