@@ -149,7 +149,8 @@ int FlashDrive(const CliContext& cli) {
   if (const std::string why = NotToFlash(cli, *drive); !why.empty())
     return Refuse(cli, "nothing-to-flash", why, CLI_EXIT_NOTHING_TO_DO);
   if (!cli.options.yes) {
-    if (!cli.console.InIsTerminal() || cli.options.json)
+    if (cli.options.json) return Refuse(cli, "usage", "flash --json needs --yes", CLI_EXIT_USAGE);
+    if (!cli.console.InIsTerminal())
       return Refuse(cli, "usage", "no terminal to confirm on: give --yes to flash without asking",
                     CLI_EXIT_USAGE);
     if (!Confirmed(cli, *drive))

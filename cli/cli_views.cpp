@@ -45,6 +45,7 @@ void RunView::ShowStatus(StatusMsg code) {
     if (changed) messages_.emplace_back(code, StatusLine(code, japanese_));
   }
   if (quiet_) return;
+  if (code == StatusMsg::Completed) console_.Bar("[" + std::string(30, '#') + "] 100%");
   if (changed) console_.Out(StatusLine(code, japanese_));
   if (steps >= 0) ShowProgress(steps);
 }
