@@ -24,6 +24,7 @@ constexpr const char* kProgram = "zorvex-flash-cli";
 int Run(const CliOptions& options, Console& console) {
   // Outlives the session, whose run records into it.
   const TraceSession trace(kProgram, ZX_VERSION);
+  cli_entry::SystemLoop loop;
   const auto system = entry::MakeSystemInfo();
   const auto power = cli_entry::MakeCliPower();
   // The ASPI library is looked for beside the program first, as the window's is.

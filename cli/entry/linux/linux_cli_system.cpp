@@ -1,23 +1,28 @@
+#include <QCoreApplication>
+
 #include "cli/entry/cli_system.h"
+#include "platform/linux/logind/logind_power.h"
 #include "platform/linux/sg_device_layer.h"
 
 namespace cli_entry {
 
-namespace {
-
-// logind's inhibitor speaks D-Bus, which the program reaches only through
-// the window's toolkit: without a window nothing is held, and the run says
-// so on stderr.
-class NoInhibitorPower final : public platform::PowerControl {
- public:
-  bool AdjustShutdownPrivilege(bool) override { return false; }
-  bool ExitWindowsEx(uint32_t, uint32_t) override { return false; }
-  std::unique_ptr<platform::InhibitLock> InhibitShutdown() override { return nullptr; }
+struct SystemLoop::Loop {
+  // QCoreApplication keeps references to both for its whole life.
+  int argc = 1;
+  char name[17] = "zorvex-flash-cli";
+  char* argv[2] = {name, nullptr};
+  QCoreApplication application{argc, argv};
 };
 
-}  // namespace
+SystemLoop::SystemLoop() : loop_(std::make_unique<Loop>()) {}
 
-std::unique_ptr<platform::PowerControl> MakeCliPower() { return std::make_unique<NoInhibitorPower>(); }
+SystemLoop::~SystemLoop() = default;
+
+void SystemLoop::Pump() { QCoreApplication::processEvents(); }
+
+// The window's lock: logind's on shutdown, sleep, idle, the power keys and
+// the lid, and the desktop portal's on logout where a session has one.
+std::unique_ptr<platform::PowerControl> MakeCliPower() { return std::make_unique<platform::LogindPower>(); }
 
 std::string DeviceName(uint8_t letterIndex) { return platform::SgNodePath(letterIndex); }
 
