@@ -11,11 +11,11 @@ namespace {
 // and the status.
 int Refuse(const CliContext& cli, const char* outcome, const std::string& why, int status) {
   if (cli.options.json) {
-    cli.console.Out(ProgramJson(cli.console.Program(), cli.version)
-                        .Text("outcome", outcome)
-                        .Text("message", why)
-                        .Number("exitStatus", status)
-                        .Done());
+    cli.console.OutUtf8(ProgramJson(cli.console.Program(), cli.version)
+                            .Text("outcome", outcome)
+                            .Text("message", why)
+                            .Number("exitStatus", status)
+                            .Done());
   }
   cli.console.Err(why);
   return status;
@@ -74,16 +74,16 @@ void ReportRun(const CliContext& cli, const DriveReport& drive, const RunEnd& en
   for (const auto& [code, text] : messages)
     list += (list.empty() ? "" : ",") +
             JsonObject().Number("status", static_cast<int>(code)).Text("text", text).Done();
-  cli.console.Out(ProgramJson(cli.console.Program(), cli.version)
-                      .Raw("drive", DriveJson(drive, true, cli.session.Japanese()))
-                      .Text("from", Printable(drive.fields.revision))
-                      .Text("to", cli.session.CarriedVersion())
-                      .Text("outcome", succeeded ? "succeeded" : "failed")
-                      .Text("message", last)
-                      .Raw("messages", "[" + list + "]")
-                      .Number("steps", view.Steps())
-                      .Number("exitStatus", RunStatus(end))
-                      .Done());
+  cli.console.OutUtf8(ProgramJson(cli.console.Program(), cli.version)
+                          .Raw("drive", DriveJson(drive, true, cli.session.Japanese()))
+                          .Text("from", Printable(drive.fields.revision))
+                          .Text("to", cli.session.CarriedVersion())
+                          .Text("outcome", succeeded ? "succeeded" : "failed")
+                          .Text("message", last)
+                          .Raw("messages", "[" + list + "]")
+                          .Number("steps", view.Steps())
+                          .Number("exitStatus", RunStatus(end))
+                          .Done());
 }
 
 bool Confirmed(const CliContext& cli, const DriveReport& drive) {
@@ -125,7 +125,7 @@ int ListDrives(const CliContext& cli) {
   if (cli.options.json) {
     std::string list;
     for (const DriveReport& d : drives) list += (list.empty() ? "" : ",") + DriveJson(d, valid, ja);
-    cli.console.Out(
+    cli.console.OutUtf8(
         ProgramJson(cli.console.Program(), cli.version)
             .Raw("carried",
                  JsonObject().Text("version", cli.session.CarriedVersion()).Bool("accepted", valid).Done())

@@ -83,7 +83,7 @@ std::string CliUsage(const char* program) {
          "             needed when more than one drive is found\n"
          "--yes        no confirmation (needed when standard input is not a terminal)\n"
          "--force      flash also a drive whose firmware is the same as the carried one or newer\n"
-         "--json       one JSON object on standard output, nothing else there\n"
+         "--json       one JSON object (UTF-8) on standard output, nothing else there\n"
          "--language   the texts' language (default: the system's)\n"
          "\n"
          "Exit status: 0 done; 1 the run failed or could not start; 2 bad usage; 3 nothing to\n"

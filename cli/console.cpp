@@ -10,8 +10,8 @@ Console::Console(const char* program, std::FILE* out, std::FILE* err, std::FILE*
       outTerminal_(platform::IsTerminal(platform::StandardStream::Out)),
       inTerminal_(platform::IsTerminal(platform::StandardStream::In)) {}
 
-void Console::Write(std::FILE* to, std::string_view text) {
-  const std::string shown = platform::ForConsole(text);
+void Console::Write(std::FILE* to, std::string_view text, bool converted) {
+  const std::string shown = converted ? platform::ForConsole(text) : std::string(text);
   // A reader that went away loses the line, nothing more: the run goes on.
   (void)std::fwrite(shown.data(), 1, shown.size(), to);
   (void)std::fflush(to);
@@ -28,6 +28,12 @@ void Console::Out(std::string_view line) {
   platform::LockGuard guard(lock_);
   EndBar();
   Write(out_, std::string(line) + "\n");
+}
+
+void Console::OutUtf8(std::string_view line) {
+  platform::LockGuard guard(lock_);
+  EndBar();
+  Write(out_, std::string(line) + "\n", false);
 }
 
 void Console::Err(std::string_view line) {

@@ -22,6 +22,8 @@ class Console {
   bool InIsTerminal() const { return inTerminal_; }
 
   void Out(std::string_view line);
+  // A line for programs to read (--json): UTF-8 whatever the console's code page.
+  void OutUtf8(std::string_view line);
   void Err(std::string_view line);
   // Replaces the bar on a terminal; not shown otherwise.
   void Bar(std::string_view text);
@@ -30,7 +32,8 @@ class Console {
 
  private:
   void EndBar();
-  void Write(std::FILE* to, std::string_view text);
+  // `converted`: in the console's form; otherwise the bytes as given.
+  void Write(std::FILE* to, std::string_view text, bool converted = true);
 
   const char* program_;
   std::FILE* out_;
