@@ -14,6 +14,8 @@ void SystemLoop::Pump() {}
 
 std::unique_ptr<platform::PowerControl> MakeCliPower() { return std::make_unique<platform::Win32Power>(); }
 
-std::string DeviceName(uint8_t letterIndex) { return std::string(1, static_cast<char>('C' + letterIndex)) + ":"; }
+std::string DeviceName(uint8_t letterIndex) {
+  return std::string(1, static_cast<char>('C' + letterIndex)) + ":";
+}
 
 }  // namespace cli_entry

@@ -33,8 +33,9 @@ QProcessEnvironment StandIn(const std::string& dir, const std::string& log) {
 TEST(CliSecondCopyTest, FindsTheDriveHeldAndSendsNothing) {
   container_test::ScratchDir dir;
   const QString cli = QString::fromStdString(dir.File("zorvex-flash-cli"));
-  ASSERT_EQ(QProcess::execute(ZX_PACK_PATH, {"pack", "--exe", ZX_CLI_PATH, "--output", cli, "--synthetic", "1.0B"}),
-            0);
+  ASSERT_EQ(
+      QProcess::execute(ZX_PACK_PATH, {"pack", "--exe", ZX_CLI_PATH, "--output", cli, "--synthetic", "1.0B"}),
+      0);
   const std::string log = dir.File("first.log");
   const std::string secondLog = dir.File("second.log");
   QProcess first;
