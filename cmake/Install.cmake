@@ -56,6 +56,22 @@ if(TARGET zorvex-flash)
   list(APPEND ZX_MAN_PAGES zorvex-flash zorvex-flash-demo)
   list(APPEND ZX_SPLIT_BINARIES zorvex-flash zorvex-flash-demo zx_aspi_good)
 endif()
+# The command line and its demo, which finds the same virtual library (a
+# core build without Qt has the demo alone).
+if(TARGET zorvex-flash-cli)
+  install(PROGRAMS $<TARGET_FILE:zorvex-flash-cli> DESTINATION ${CMAKE_INSTALL_BINDIR})
+  list(APPEND ZX_MAN_PAGES zorvex-flash-cli)
+  list(APPEND ZX_SPLIT_BINARIES zorvex-flash-cli)
+endif()
+if(TARGET zorvex-flash-cli-demo)
+  target_compile_definitions(zorvex-flash-cli-demo PRIVATE ZX_ASPI_INSTALLED_DIR="${ZX_DEMO_MODULE_RELATIVE}")
+  install(PROGRAMS $<TARGET_FILE:zorvex-flash-cli-demo> DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(NOT TARGET zorvex-flash)
+    install(TARGETS zx_aspi_good LIBRARY DESTINATION ${ZX_DEMO_MODULE_DIR})
+  endif()
+  list(APPEND ZX_MAN_PAGES zorvex-flash-cli-demo)
+  list(APPEND ZX_SPLIT_BINARIES zorvex-flash-cli-demo)
+endif()
 
 # Man pages and the changelog compressed as Debian ships them: gzip -9n
 # stores neither name nor time, so the files do not change between builds.
@@ -129,7 +145,9 @@ string(JOIN "\n" ZX_DESCRIPTION
   "its firmware revision with the version the utility carries and writes the"
   "new firmware through the drive's vendor SCSI commands."
   ""
-  "Includes zorvex-flash-demo, the same program in front of virtual drives,"
+  "Includes zorvex-flash-cli, the same on a console for machines without a"
+  "desktop, zorvex-flash-demo and zorvex-flash-cli-demo, the two in front of"
+  "virtual drives,"
   "zx-pack, the firmware container packer, and zx-trace, which reads the"
   "command traces attached to bug reports. Firmware images belong to the"
   "drive's maker and are not part of this package.")

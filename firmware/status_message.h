@@ -1,8 +1,7 @@
 // The numbers of the operator's status messages, named by what they tell the
 // operator. A type of their own: they are not SCSI status bytes, and the
-// compiler keeps the two apart. The texts live with the window's message
-// table; the numbers are listed here because the firmware operations choose
-// them.
+// compiler keeps the two apart. The texts are in status_texts.h; the
+// numbers are listed here because the firmware operations choose them.
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 # Checks the layer rule on every include of the production folders:
 #   platform < transport < drive < firmware < app (app/toolkit < app),
 # the emulator beside them over platform alone, the entries (app/entry) and
-# the tools on top. A folder includes its own headers and those of the
+# the tools and the command line (cli) on top. A folder includes its own headers and those of the
 # folders its line below names, by exact folder: "platform" lets in
 # platform/*.h, never platform/win32/*.h. Beyond the standard C++ headers,
 # system headers (<windows.h>, <unistd.h>, <sys/...>, ...) belong to the
@@ -48,6 +48,14 @@ rule() {
     app/entry/win32) uses="app/entry/win32 app/entry app app/toolkit emulator $core platform/win32" os=1 ;;
     app/entry/win32/resources) uses="app/entry/win32/resources" os=1 ;;
     tools) uses="tools emulator $core" ;;
+    # The command line: a front end on the core beside the window; its
+    # entries take the window entries' services and the demo's drive parts,
+    # never the window itself.
+    cli) uses="cli $core" ;;
+    cli/entry) uses="cli/entry cli app/entry emulator $core" ;;
+    # logind's inhibitor over Qt D-Bus, with the loop its answers come through.
+    cli/entry/linux) uses="cli/entry/linux cli/entry cli $core platform/linux platform/linux/logind" os=1 qt=1 ;;
+    cli/entry/win32) uses="cli/entry/win32 cli/entry cli $core platform/win32" os=1 ;;
     # The benchmarks are built on Linux only (with the window), bench/win32
     # on Windows only.
     bench) uses="bench app/entry app app/toolkit emulator $core platform/linux" os=1 qt=1 ;;
@@ -92,12 +100,12 @@ refuse() {
 # A link could show a header of one folder under the name of another.
 while IFS= read -r link; do
   refuse "$link" "nothing" "a symbolic link, which the check cannot place in a layer"
-done < <(find platform emulator transport drive firmware app tools bench -type l 2>/dev/null)
+done < <(find platform emulator transport drive firmware app cli tools bench -type l 2>/dev/null)
 
 # Every include directive (lines joined at a trailing backslash, digraph
 # spelling too) as file, line, form and name.
 includes() {
-  find platform emulator transport drive firmware app tools bench -type f -print0 2>/dev/null |
+  find platform emulator transport drive firmware app cli tools bench -type f -print0 2>/dev/null |
     xargs -0 -r grep -IlZE '^[[:space:]]*(#|%:)' -- | xargs -0 -r awk '
       FNR == 1 { joined = ""; start = 0 }
       {
@@ -147,9 +155,9 @@ while IFS=$'\t' read -r file line form name; do
   elif [[ "$standard" == *" $name "* ]]; then
     :
   elif [[ "$name" == Q* ]]; then
-    [ $qt = 1 ] || refuse "$where" "$shown" "Qt outside the Qt folders (app/toolkit/qt, platform/linux/logind, app/entry/linux)"
+    [ $qt = 1 ] || refuse "$where" "$shown" "Qt outside the Qt folders (app/toolkit/qt, platform/linux/logind, app/entry/linux, cli/entry/linux)"
   else
-    [ $os = 1 ] || refuse "$where" "$shown" "a system header outside the per-system folders (platform/<system>, app/toolkit/<back-end>, app/entry/<system>)"
+    [ $os = 1 ] || refuse "$where" "$shown" "a system header outside the per-system folders (platform/<system>, app/toolkit/<back-end>, app/entry/<system>, cli/entry/<system>)"
   fi
 done < <(includes)
 exit $status

@@ -104,6 +104,9 @@ sed '/^Non-debugging symbols:/,$d' <<<"$symbols" | grep -q 'TForm1::Button1Click
 inspection=$("$root/usr/bin/zx-pack" inspect "$root/usr/bin/zorvex-flash") ||
   fail "the packaged product's container is not accepted"
 grep -q '^carried version: 9.0T$' <<<"$inspection" || fail "the packaged product carries another firmware"
+inspection=$("$root/usr/bin/zx-pack" inspect "$root/usr/bin/zorvex-flash-cli") ||
+  fail "the packaged command line's container is not accepted"
+grep -q '^carried version: 9.0T$' <<<"$inspection" || fail "the packaged command line carries another firmware"
 "$root/usr/bin/zx-pack" --version | grep -qx "zx-pack $version" || fail "zx-pack --version"
 "$root/usr/bin/zx-trace" --version | grep -qx "zx-trace $version" || fail "zx-trace --version"
 
@@ -117,7 +120,7 @@ grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$id.metainfo.x
 for size in 16 32 48 64 128 256; do
   [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/$id.png" ] || fail "no ${size}x${size} icon"
 done
-for page in zorvex-flash zorvex-flash-demo zx-pack zx-trace; do
+for page in zorvex-flash zorvex-flash-demo zorvex-flash-cli zorvex-flash-cli-demo zx-pack zx-trace; do
   file="$root/usr/share/man/man1/$page.1.gz"
   [ -f "$file" ] || fail "no man page $page"
   warnings=$(zcat "$file" | groff -man -ww -z -Tutf8 2>&1)
@@ -137,6 +140,13 @@ LD_DEBUG=files "$root/usr/bin/zorvex-flash-demo" --family 9x --language en --lat
 grep -q 'the run succeeded' "$work/demo.out" || fail "the installed demo did not flash"
 grep 'file=.*wnaspi32.dll.*generating link map' "$work/demo.err" | grep -q "file=$root/usr/" ||
   fail "the installed demo did not load its installed virtual ASPI library"
+# The command line's demo likewise, without any display.
+LD_DEBUG=files env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/zorvex-flash-cli-demo" flash --yes --family 9x \
+  --language en --latency-scale 0 >"$work/cli-demo.out" 2>"$work/cli-demo.err" ||
+  { cat "$work/cli-demo.out" "$work/cli-demo.err" >&2; fail "the installed command-line demo's run failed"; }
+grep -q '^succeeded: drive 1 now carries 1.0B' "$work/cli-demo.out" || fail "the installed command-line demo did not flash"
+grep 'file=.*wnaspi32.dll.*generating link map' "$work/cli-demo.err" | grep -q "file=$root/usr/" ||
+  fail "the installed command-line demo did not load its installed virtual ASPI library"
 
 # A screen reader's view of the installed demo's window, in both languages.
 scripts/check-accessibility.sh "$root/usr/bin/zorvex-flash-demo"

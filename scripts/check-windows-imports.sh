@@ -105,9 +105,10 @@ case "${1:-}" in
   --files) shift; files=("$@") ;;
   *)
     build="${1:-build-win32}"
-    # What the download ships (the product), the demo and the packer the
-    # README offers, and the virtual ASPI library the demo loads.
+    # What the download ships (the product, its command line), the demos and
+    # the packer the README offers, and the virtual ASPI library the demos load.
     files=("$build/app/entry/zorvex-flash.exe" "$build/app/entry/zorvex-flash-demo.exe"
+           "$build/cli/zorvex-flash-cli.exe" "$build/cli/zorvex-flash-cli-demo.exe"
            "$build/tools/zx-pack.exe" "$build/aspi/good/wnaspi32.dll")
     ;;
 esac

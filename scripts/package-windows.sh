@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows download: for each of build-win32/ and build-win64/,
 #   dist/zorvex-flash-<version>-win32.zip / -win64.zip   zorvex-flash.exe,
-#       README.txt (English and Japanese), LICENSE.txt
+#       zorvex-flash-cli.exe (the same for a console), README.txt (English
+#       and Japanese), LICENSE.txt
 #   dist/zorvex-flash-<version>-win32-setup.exe / -win64-setup.exe
 #       an NSIS installer (data/windows/installer.nsi) of the same files,
 #       the win64 one a 64-bit program.
@@ -21,7 +22,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-packages.sh nsis zip
 if [ "${ZX_SKIP_BUILD:-0}" != "1" ]; then
-  scripts/build-windows.sh all zorvex-flash
+  scripts/build-windows.sh all zorvex-flash zorvex-flash-cli
 fi
 
 version=$(sed -n 's/^project(ZorvexFlash VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -81,19 +82,21 @@ windows_text() {
 }
 
 for arch in ${ZX_PACKAGE_ARCHS:-win32 win64}; do
-  exe="build-$arch/app/entry/zorvex-flash.exe"
   objdump=i686-w64-mingw32-objdump
   if [ "$arch" = win64 ]; then objdump=x86_64-w64-mingw32-objdump; fi
-  [ -f "$exe" ] || { echo "$exe is missing: build it first (scripts/build-windows.sh)" >&2; exit 1; }
-  check_no_debug_sections "$exe" "$objdump"
-  check_not_synthetic "$exe"
   stage="$work/zorvex-flash-$version-$arch"
   mkdir -p "$stage"
-  cp "$exe" "$stage/zorvex-flash.exe"
+  for exe in "build-$arch/app/entry/zorvex-flash.exe" "build-$arch/cli/zorvex-flash-cli.exe"; do
+    [ -f "$exe" ] || { echo "$exe is missing: build it first (scripts/build-windows.sh)" >&2; exit 1; }
+    check_no_debug_sections "$exe" "$objdump"
+    check_not_synthetic "$exe"
+    cp "$exe" "$stage/"
+  done
   windows_text data/windows/README.txt "$stage/README.txt" "$arch"
   windows_text LICENSE "$stage/LICENSE.txt" "$arch"
   # The staged copy is the one packaged: check it again.
   check_not_synthetic "$stage/zorvex-flash.exe" >/dev/null
+  check_not_synthetic "$stage/zorvex-flash-cli.exe" >/dev/null
   rm -f "$dist/zorvex-flash-$version-$arch.zip"
   (cd "$work" && zip -q -r "$dist/zorvex-flash-$version-$arch.zip" "zorvex-flash-$version-$arch")
   makensis -V2 -DVERSION="$version" -DARCH="$arch" -DSTAGE="$stage" -DICON="$PWD/data/windows/zorvex-flash.ico" \

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and starts the program: the demo on
 # virtual drives (a real drive needs the real firmware build, see README).
-# Arguments are passed to the demo, e.g. --language ja or --drives 2.
+# Arguments are passed to the demo, e.g. --language ja or --drives 2; with
+# `list` or `flash` among them the command line's demo runs instead (no
+# display needed), e.g. `flash --yes --drives 2 --drive 2`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh --release
+for arg in "$@"; do
+  case "$arg" in list | flash) exec build-release/cli/zorvex-flash-cli-demo "$@" ;; esac
+done
 demo=build-release/app/entry/zorvex-flash-demo
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   cat >&2 <<'TXT'

@@ -18,6 +18,8 @@
 #  - a logoff during a run refused, a logoff forced past the refusal taken
 #    as the end of the window, and Ctrl+C during a run deferred, each run
 #    whole;
+#  - the command line's demo: its whole run's command log equal to the
+#    window demo's on both families, list --json, Ctrl+C deferred;
 #  - planted libraries (beside the program, current directory, PATH) never
 #    loaded;
 #  - the bare product starting, rejecting its own file ("Incorrect file")
@@ -301,6 +303,39 @@ grep -q 'the flash run is over: "Flashing Completed"; ending because the session
 ctrl_c() { kill -INT "$1"; }
 interrupted_run ctrl-c 58 ctrl_c
 grep -q 'Ctrl+C during a flash run' "$out/ctrl-c.out" || fail "ctrl-c: the request was not deferred"
+
+# --- The command line's demo -----------------------------------------------
+# Its whole run sends the window demo's commands on both families (the NT
+# family's pass-through and, as Windows 98, the library beside it); --json
+# gives one object; Ctrl+C during a run waits for the run's end.
+cli_demo="$build/cli/zorvex-flash-cli-demo.exe"
+cli_logged_run() {
+  local family="$1"
+  WINEDEBUG=+loaddll timeout 120 "$WINELOADER" "$cli_demo" flash --yes --language en --latency-scale 0 \
+    --command-log "Z:$out/cli-$family.log" >"$out/cli-$family.out" 2>&1 || fail "cli-$family: the run did not succeed"
+  grep -q 'succeeded: drive 1 now carries 1.0B' "$out/cli-$family.out" || fail "cli-$family: no successful run reported"
+  cmp -s "$out/cli-$family.log" "$out/$family.log" || fail "cli-$family: the command log differs from the window demo's"
+}
+cli_logged_run nt
+grep -qi 'wnaspi32' "$out/cli-nt.out" && fail "cli-nt: the NT family loaded an ASPI library"
+wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-cli-demo.exe' /v Version /d win98 /f >/dev/null 2>&1
+cli_logged_run 9x
+wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-cli-demo.exe' /f >/dev/null 2>&1 || true
+grep -qi 'Loaded.*wnaspi32\.dll.*native' "$out/cli-9x.out" || fail "cli-9x: the wnaspi32.dll beside it was not loaded"
+timeout 60 "$WINELOADER" "$cli_demo" list --json --drives 2 >"$out/cli-list.json" 2>"$out/cli-list.err" ||
+  fail "cli-list: exit status not 0"
+grep -q '"device":"E:","adapter":1,' "$out/cli-list.json" || fail "cli-list: no second drive on E: in the object"
+"$WINELOADER" "$cli_demo" flash --yes --latency-scale 0.3 --command-log "Z:$out/cli-ctrl-c.log" \
+  >"$out/cli-ctrl-c.out" 2>&1 &
+cli_pid=$!
+cli_status=0
+wait_for_commands "$out/cli-ctrl-c.log" 20 || fail "cli-ctrl-c: the run never started"
+kill -INT "$cli_pid"
+wait "$cli_pid" || cli_status=$?
+[ "$cli_status" -eq 58 ] || fail "cli-ctrl-c: exit status $cli_status, not 58"
+grep -q 'Ctrl+C during a flash run' "$out/cli-ctrl-c.out" || fail "cli-ctrl-c: the request was not deferred"
+[ "$(grep -c . "$out/cli-ctrl-c.log")" -eq "$(grep -c . "$out/nt.log")" ] || fail "cli-ctrl-c: the run was cut short"
+# --- end of the command line's demo ----------------------------------------
 
 # Its output's reader gone from the start: every line then fails to be
 # written, and the run still goes on to its end.

@@ -6,6 +6,8 @@
 #  - the demo's whole run on the NT family (Wine reporting NT 4.0) and on
 #    the 95/98/Me family (Windows 98), without code pages 932 and 65001,
 #    each command log equal to the Linux demo's of that family;
+#  - the command line's demo's whole run on the 95/98/Me family, its
+#    command log equal to the window demo's;
 #  - the bare product starting, its window up and its message area ending on
 #    "Target drive is not found.";
 #  - zx-pack.exe packing a file that the build machine's zx-pack inspect
@@ -113,6 +115,21 @@ demo_run() {
   took "the demo's $family run ($version)" "$t0"
 }
 
+# The command line's demo on the 95/98/Me family (the one only the i686
+# build serves), Wine reporting Windows 98: its command log must equal the
+# window demo's of that family, made just before.
+cli_run() {
+  local t0
+  t0=$(date +%s)
+  wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-cli-demo.exe' /v Version /d win98 /f >/dev/null 2>&1
+  run32 zorvex-flash-cli-demo.exe "$out/cli-9x.out" "$WINELOADER" "$build/cli/zorvex-flash-cli-demo.exe" flash --yes \
+    --language en --latency-scale 0 --command-log "Z:$out/cli-9x.log" || fail "cli (win98): the run did not succeed"
+  wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-cli-demo.exe' /f >/dev/null 2>&1 || true
+  grep -q 'succeeded: drive 1 now carries 1.0B' "$out/cli-9x.out" || fail "cli (win98): no successful run reported"
+  cmp -s "$out/9x.log" "$out/cli-9x.log" || fail "cli (win98): the command log differs from the window demo's"
+  took "the command line's demo's 9x run (win98)" "$t0"
+}
+
 # The bare product: its window comes up, and with no drive its message area
 # ends on "Target drive is not found." (Wine's rich-edit trace shows each
 # text the control lays out). It then waits for the operator.
@@ -214,6 +231,7 @@ demo_run nt nt40
 wine reg add 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /v Version /d win98 /f >/dev/null 2>&1
 demo_run 9x win98
 wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /f >/dev/null 2>&1 || true
+cli_run
 unit_tests tests_platform "-ConditionVariable.*:$threaded:$skipping"
 pack_run
 wait

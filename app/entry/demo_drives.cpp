@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "app/entry/library_problems.h"
+
 namespace demo {
 
 namespace {
@@ -68,6 +70,13 @@ std::string LibraryConfig(const DemoOptions& options) {
   if (!options.replay.empty())
     text += ";replay=" + options.replay + ";replay-delays=" + (options.latencyScale > 0 ? "1" : "0");
   return text;
+}
+
+std::string FileProblem(const DemoDrives* drives) {
+  std::string problem = drives ? drives->Conclude() : std::string();
+  for (const std::string& line : TakeLibraryProblems())
+    if (problem.empty()) problem = line;
+  return problem;
 }
 
 }  // namespace demo

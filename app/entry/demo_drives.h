@@ -62,6 +62,11 @@ class DemoDrives {
   std::unique_ptr<emulator::VirtualDeviceLayer> layer_;
 };
 
+// The first problem with the files the drives wrote (command log, flash
+// dump), from the demo's own drives (none for the library family) or from
+// the virtual library; empty when there was none.
+std::string FileProblem(const DemoDrives* drives);
+
 // The virtual library's configuration text for the options.
 std::string LibraryConfig(const DemoOptions& options);
 

@@ -11,12 +11,12 @@
 #include "app/entry/demo_autopilot.h"
 #include "app/entry/demo_box_presser.h"
 #include "app/entry/demo_drives.h"
+#include "app/entry/demo_library_folder.h"
 #include "app/entry/demo_options.h"
 #include "app/entry/demo_services.h"
 #include "app/entry/display_loss.h"
 #include "app/entry/display_opening.h"
 #include "app/entry/exception_report.h"
-#include "app/entry/library_problems.h"
 #include "app/entry/system_services.h"
 #include "app/entry/trace_session.h"
 #include "app/main_window.h"
@@ -26,7 +26,6 @@
 #include "app/toolkit/dialogs.h"
 #include "emulator/virtual_device_layer.h"
 #include "platform/event.h"
-#include "platform/path_ops.h"
 #include "platform/termination_requests.h"
 #include "transport/aspi_library.h"
 #include "platform/standard_streams.h"
@@ -40,35 +39,6 @@ namespace {
 constexpr const char* kProgram = "zorvex-flash-demo";
 constexpr int kBadOptions = 2;
 constexpr int kRunNotSucceeded = 1;
-
-bool HasLibrary(const std::string& folder) {
-  return platform::PathExists(platform::JoinPath(folder, ASPI_LIBRARY_NAME));
-}
-
-// The virtual library: beside the demo (where the build puts it); else where
-// the package installs it, found from the demo's own folder. Never a fixed
-// folder: an installed demo must not load a library from a path that any
-// user could create.
-std::string LibraryFolder() {
-  const std::string own = entry::ProgramFolder();
-  if (HasLibrary(own)) return own;
-#ifdef ZX_ASPI_INSTALLED_DIR
-  const std::string installed =
-      platform::NormalPath(platform::JoinPath(own, ZX_ASPI_INSTALLED_DIR));
-  if (HasLibrary(installed)) return installed;
-#endif
-  return own;
-}
-
-// The first problem with the files the drives wrote (command log, flash
-// dump), from the demo's own drives or from the virtual library; empty
-// when there was none.
-std::string FileProblem(const demo::DemoDrives* drives) {
-  std::string problem = drives ? drives->Conclude() : std::string();
-  for (const std::string& line : demo::TakeLibraryProblems())
-    if (problem.empty()) problem = line;
-  return problem;
-}
 
 // Shows the window and runs the loop; the exit status. A request to end the
 // program that waited for the run gives the loop its own status.
@@ -88,7 +58,7 @@ int RunWindow(tk::Application& app, TForm1& form, const demo::DemoOptions& optio
 
 // The drives' files, written on the way out when the display went during a run.
 void ConcludeWithoutWindow(const demo::DemoDrives* drives) {
-  if (const std::string problem = FileProblem(drives); !problem.empty())
+  if (const std::string problem = demo::FileProblem(drives); !problem.empty())
     platform::SayLine("%s: %s", kProgram, problem.c_str());
 }
 
@@ -98,7 +68,7 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
   const auto real = entry::MakeSystemInfo();
   demo::DemoSystemInfo system(*real, options);
   demo::DemoPower power(std::cout);
-  const auto libraries = entry::MakeLibraryLoader(LibraryFolder());
+  const auto libraries = entry::MakeLibraryLoader(demo::LibraryFolder(entry::ProgramFolder()));
   tk::WindowDialogs dialogs;
   // Before the window: start-up may already raise a box.
   std::optional<demo::BoxPresser> presser;
@@ -131,7 +101,7 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
     if (drives) drives->Interrupt();
   }
   // The library family's drives went with the library, at the window's close.
-  if (const std::string problem = FileProblem(drives.get()); !problem.empty()) {
+  if (const std::string problem = demo::FileProblem(drives.get()); !problem.empty()) {
     platform::SayLine("%s: %s", kProgram, problem.c_str());
     return kRunNotSucceeded;
   }

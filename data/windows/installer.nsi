@@ -57,6 +57,7 @@ FunctionEnd
 Section "Install"
   SetOutPath "$INSTDIR"
   File "${STAGE}\zorvex-flash.exe"
+  File "${STAGE}\zorvex-flash-cli.exe"
   File "${STAGE}\README.txt"
   File "${STAGE}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -78,6 +79,7 @@ SectionEnd
 
 Section "Uninstall"
   Delete "$INSTDIR\zorvex-flash.exe"
+  Delete "$INSTDIR\zorvex-flash-cli.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"

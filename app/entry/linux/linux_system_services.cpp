@@ -3,15 +3,12 @@
 
 #include "app/entry/system_services.h"
 #include "platform/linux/linux_system_info.h"
-#include "platform/linux/logind/logind_power.h"
 #include "platform/linux/sg_device_layer.h"
 #include "platform/system_library_loader.h"
 
 namespace entry {
 
 std::unique_ptr<platform::SystemInfo> MakeSystemInfo() { return std::make_unique<platform::LinuxSystemInfo>(); }
-
-std::unique_ptr<platform::PowerControl> MakePower() { return std::make_unique<platform::LogindPower>(); }
 
 std::unique_ptr<platform::LibraryLoader> MakeLibraryLoader(std::string folder) {
   return std::make_unique<platform::SystemLibraryLoader>(std::move(folder));
