@@ -20,6 +20,7 @@
 #include "emulator/virtual_device_layer.h"
 #include "platform/event.h"
 #include "platform/termination_requests.h"
+#include "platform/standard_streams.h"
 
 #ifndef ZX_VERSION
 #error "the build gives the project's version as ZX_VERSION"
@@ -94,6 +95,8 @@ int Run(const CliOptions& options, const demo::DemoOptions& driveOptions, Consol
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything opens a file: see platform/standard_streams.h.
+  platform::ClaimStandardStreams();
   Console console(kProgram, stdout, stderr, stdin);
   const SplitArgs args = Split(std::vector<std::string>(argv + 1, argv + argc));
   const CliParse parse = ParseCliOptions(args.cli);

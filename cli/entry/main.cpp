@@ -12,6 +12,7 @@
 #include "cli/exit_status.h"
 #include "platform/event.h"
 #include "platform/termination_requests.h"
+#include "platform/standard_streams.h"
 
 #ifndef ZX_VERSION
 #error "the build gives the project's version as ZX_VERSION"
@@ -38,6 +39,8 @@ int Run(const CliOptions& options, Console& console) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything opens a file: see platform/standard_streams.h.
+  platform::ClaimStandardStreams();
   Console console(kProgram, stdout, stderr, stdin);
   const CliParse parse = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (const auto early = AnswerWithoutDrives(parse, console, CliUsage(kProgram), ZX_VERSION)) return *early;
