@@ -308,7 +308,9 @@ bool Stopped(qint64 pid) {
 }
 
 bool WaitWhileRunning(QProcess& process, const std::function<bool()>& done) {
-  while (!done() && process.state() == QProcess::Running) process.waitForFinished(10);
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && process.state() == QProcess::Running && clock.elapsed() < kRunMs) process.waitForFinished(10);
   return done();
 }
 
