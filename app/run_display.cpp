@@ -55,7 +55,7 @@ void RunDisplay::StatusChanged(bool paintNow) {
     shared_->pending.status = true;
     shared_->pending.paintNow = shared_->pending.paintNow || paintNow;
   }
-  Post();
+  Changed();
 }
 
 void RunDisplay::ButtonsDisabled() {
@@ -63,7 +63,7 @@ void RunDisplay::ButtonsDisabled() {
     platform::LockGuard guard(shared_->lock);
     shared_->pending.buttonsDisabled = true;
   }
-  Post();
+  Changed();
 }
 
 void RunDisplay::FlashEnabled(bool enabled) {
@@ -71,7 +71,7 @@ void RunDisplay::FlashEnabled(bool enabled) {
     platform::LockGuard guard(shared_->lock);
     shared_->pending.flashEnabled = enabled;
   }
-  Post();
+  Changed();
 }
 
 void RunDisplay::OwnPathShown(const std::string& path) {
@@ -79,7 +79,7 @@ void RunDisplay::OwnPathShown(const std::string& path) {
     platform::LockGuard guard(shared_->lock);
     shared_->pending.ownPath = path;
   }
-  Post();
+  Changed();
 }
 
 void RunDisplay::ProgressStopped() {
@@ -87,7 +87,7 @@ void RunDisplay::ProgressStopped() {
     platform::LockGuard guard(shared_->lock);
     shared_->pending.progressStopped = true;
   }
-  Post();
+  Changed();
 }
 
 void RunDisplay::PowerOffOffered() {
@@ -95,7 +95,15 @@ void RunDisplay::PowerOffOffered() {
     platform::LockGuard guard(shared_->lock);
     shared_->pending.powerOffOffered = true;
   }
-  Post();
+  Changed();
+}
+
+// On the window thread, at once, as a window change is; from a run, posted.
+void RunDisplay::Changed() {
+  if (tk::OnWindowThread())
+    ApplyTo(*shared_);
+  else
+    Post();
 }
 
 // One call in the queue at a time: a window that is behind gets one call

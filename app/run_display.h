@@ -11,9 +11,10 @@
 // text is the MessageBuffer as it stands then, so the message area always
 // ends with the status set last, by whichever thread.
 //
-// Threads: the requests from any thread; Apply on the window thread, which
-// calls it from the posted call and from every handler that acts on a
-// run's end, so that none of them sees the window behind the run.
+// Threads: the requests from any thread (from the window thread itself
+// they are carried out at once); Apply on the window thread, which calls it
+// from the posted call and from every handler that acts on a run's end, so
+// that none of them sees the window behind the run.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +57,7 @@ class RunDisplay {
  private:
   struct Pending;
   struct Shared;
+  void Changed();
   void Post();
   static void ApplyTo(Shared& shared);
 

@@ -35,10 +35,7 @@ void WindowView::ShowStatusNow(StatusMsg code) {
   display_.StatusChanged(true);
 }
 
-void WindowView::EnableFlash(bool enabled) {
-  if (tk::OnWindowThread()) return form_.Button1.SetEnabled(enabled);
-  display_.FlashEnabled(enabled);
-}
+void WindowView::EnableFlash(bool enabled) { display_.FlashEnabled(enabled); }
 
 void WindowView::ClearMessage() { form_.RichEdit1.SetText(""); }
 
@@ -48,25 +45,13 @@ void WindowView::ShowFamilyTag(std::string_view text) { form_.Label24.SetCaption
 
 void WindowView::ShowCarriedVersion(std::string_view text) { form_.Label12.SetCaption(text); }
 
-void WindowView::DisableButtons() {
-  display_.ButtonsDisabled();
-  if (tk::OnWindowThread()) display_.Apply();
-}
+void WindowView::DisableButtons() { display_.ButtonsDisabled(); }
 
-void WindowView::StopProgress() {
-  display_.ProgressStopped();
-  if (tk::OnWindowThread()) display_.Apply();
-}
+void WindowView::StopProgress() { display_.ProgressStopped(); }
 
-void WindowView::ShowOwnPath(const std::string& path) {
-  display_.OwnPathShown(path);
-  if (tk::OnWindowThread()) display_.Apply();
-}
+void WindowView::ShowOwnPath(const std::string& path) { display_.OwnPathShown(path); }
 
-void WindowView::OfferPowerOff() {
-  display_.PowerOffOffered();
-  if (tk::OnWindowThread()) display_.Apply();
-}
+void WindowView::OfferPowerOff() { display_.PowerOffOffered(); }
 
 void WindowView::RunOver() {
   if (tk::OnWindowThread()) return display_.Apply();
