@@ -7,7 +7,7 @@
 
 #include "firmware/container_format.h"
 #include "firmware/container_packer.h"
-#include "platform/path_ops.h"
+#include "firmware/staged_output.h"
 
 namespace {
 
@@ -110,13 +110,13 @@ std::optional<std::string> Get(const Options& options, const std::string& name) 
   return it->second;
 }
 
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::ostream& err) {
-  const auto error = WriteFileAtomically(path, [&](std::ostream& out) {
+// Writes `bytes` as the output `path`: staged only, renamed by the caller.
+std::optional<PackError> StageBytes(StagedOutput& output, const std::string& path,
+                                    const std::vector<uint8_t>& bytes) {
+  return output.Stage(path, [&](std::ostream& out) {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
   });
-  if (error) Refuse(err, error->message);
-  return !error;
 }
 
 // The container from two part images, with the images' own version
@@ -184,20 +184,22 @@ int Synth(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   if (p1.has_value() != p2.has_value()) return Usage(err, "synth needs both --part1 and --part2, or neither");
   if (!p1 && !raw) return Usage(err, "synth needs --part1/--part2 or --container to write to");
   if (auto same = SameFileAmong(Given(o, {"--part1", "--part2", "--container"}))) return Refuse(err, *same);
-  // All outputs or none: a refused synth leaves none of what it wrote behind.
-  std::vector<std::string> written;
-  const auto write = [&](const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (!WriteBytes(path, bytes, err)) return false;
-    written.push_back(path);
-    return true;
-  };
-  const bool ok = (!p1 || (write(*p1, SyntheticPartData(1, version)) && write(*p2, SyntheticPartData(2, version)))) &&
-                  (!raw || write(*raw, SyntheticContainer(version)));
-  if (!ok) {
-    // Best effort: the refusal line has been written already.
-    for (const std::string& path : written) platform::RemoveFile(path);
-    return PACK_REFUSED;
+  // All outputs or none: every one is checked, then written beside its
+  // name, before any is renamed; a failure takes only the staged files with
+  // it, and every existing output keeps its old contents.
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> outputs;
+  if (p1) {
+    outputs.emplace_back(*p1, SyntheticPartData(1, version));
+    outputs.emplace_back(*p2, SyntheticPartData(2, version));
   }
+  if (raw) outputs.emplace_back(*raw, SyntheticContainer(version));
+  for (const auto& [path, bytes] : outputs)
+    if (auto e = StagedOutput::Check(path)) return Refuse(err, *e);
+  std::vector<StagedOutput> staged(outputs.size());
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    if (auto e = StageBytes(staged[i], outputs[i].first, outputs[i].second)) return Refuse(err, *e);
+  for (StagedOutput& output : staged)
+    if (auto e = output.Commit()) return Refuse(err, *e);
   out << "wrote synthetic firmware version " << PrintableVersion(version) << "\n";
   return PACK_OK;
 }
