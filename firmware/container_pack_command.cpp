@@ -23,8 +23,9 @@ constexpr const char* USAGE =
     "any of the input files, and an existing output must be a regular file.\n"
     "Exit status: 0 done (inspect: the utility would accept the file and its\n"
     "checksums agree); 1 refused or failed, nothing written (inspect: unreadable,\n"
-    "rejected or checksum mismatch); 2 malformed command line. Every refusal is\n"
-    "one line on standard error.\n";
+    "rejected or checksum mismatch); 2 malformed command line; 3 done, but\n"
+    "standard output could not be written (a full disk, a closed pipe). Every\n"
+    "refusal is one line on standard error.\n";
 
 constexpr const char* PACK_HELP =
     "usage: zx-pack pack --exe FILE --output FILE (--part1 FILE --part2 FILE [--version V]\n"
@@ -49,7 +50,8 @@ constexpr const char* SYNTH_HELP =
     "usage: zx-pack synth --version V [--part1 FILE --part2 FILE] [--container FILE]\n"
     "Writes demonstration part images (--part1, --part2) and/or a raw container\n"
     "(--container) carrying version V; never for a real drive. All of them are\n"
-    "written, or none.\n";
+    "written, or none: each is checked and written beside its name before any\n"
+    "is renamed into place, and a failure leaves every existing one as it was.\n";
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 

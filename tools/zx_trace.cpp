@@ -4,7 +4,7 @@
 //                           the first failing command and its sense decoded
 //   zx-trace check FILE     validates the trace line by line
 // Exit status: 0 done (check: valid), 1 unreadable or invalid (one line on
-// stderr), 2 a malformed command line.
+// stderr), 2 a malformed command line, 3 done but stdout could not be written.
 #include <cstdio>
 #include <iostream>
 #include <set>
@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "emulator/trace_reader.h"
+#include "platform/removal_on_signal.h"
+#include "tools/output_status.h"
 
 namespace {
 
@@ -168,10 +170,8 @@ int Check(const std::string& path, const std::vector<TraceRecord>& records) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+// The answer to the command line, written to stdout and stderr.
+int Answer(const std::vector<std::string>& args) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::cout << Usage();
     return 0;
@@ -191,4 +191,11 @@ int main(int argc, char** argv) {
     return kFailed;
   }
   return args[0] == "summary" ? Summary(records) : Check(args[1], records);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::IgnoreClosedPipes();
+  return StatusAfterOutput(std::cout, std::cerr, "zx-trace", Answer(std::vector<std::string>(argv + 1, argv + argc)));
 }

@@ -89,4 +89,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "line 1: '}' missing"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A summary or check that cannot be written (a full disk) is no success.
+TEST(TraceBinary, OutputThatCannotBeWrittenIsStatus3) {
+  container_test::ScratchDir dir;
+  for (const char* command : {"summary", "check"}) {
+    const std::string line = "'" + ToolPath().string() + "' " + command + " '" + ZX_TRACE_DIR +
+                             "/success-nt.jsonl' >/dev/full 2>'" + dir.File("err") + "'";
+    const int status = std::system(line.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 3) << command;
+    EXPECT_NE(Slurp(dir.File("err")).find("standard output could not be written"), std::string::npos);
+  }
+}
+
 }  // namespace
