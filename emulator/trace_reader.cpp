@@ -112,14 +112,15 @@ bool ReadTraceText(const std::string& path, std::string& text, std::string& erro
     for (std::size_t i = 0; i < got; ++i) {
       lineLength = chunk[i] == '\n' ? 0 : lineLength + 1;
       if (lineLength > TRACE_LINE_LIMIT) {
-        error = path + " line " + std::to_string(line) + " is longer than " + std::to_string(TRACE_LINE_LIMIT) +
-                " bytes, the most a trace line may have";
+        error = path + " line " + std::to_string(line) + " is longer than " +
+                std::to_string(TRACE_LINE_LIMIT) + " bytes, the most a trace line may have";
         return false;
       }
       line += chunk[i] == '\n' ? 1 : 0;
     }
     if (text.size() + got > TRACE_SIZE_LIMIT) {
-      error = path + " is longer than " + std::to_string(TRACE_SIZE_LIMIT) + " bytes, the most a trace may have";
+      error =
+          path + " is longer than " + std::to_string(TRACE_SIZE_LIMIT) + " bytes, the most a trace may have";
       return false;
     }
     text.append(chunk, got);
@@ -155,8 +156,8 @@ std::vector<TraceRecord> ParseTrace(const std::string& text, const std::string& 
       }
     }
     if (const auto ms = record->Number("ms"); ms && *ms > TRACE_MS_LIMIT) {
-      error = name + " line " + std::to_string(line) + ": \"ms\" is " + std::to_string(*ms) + ", more than the " +
-              std::to_string(TRACE_MS_LIMIT) + " ms a recorded command may take";
+      error = name + " line " + std::to_string(line) + ": \"ms\" is " + std::to_string(*ms) +
+              ", more than the " + std::to_string(TRACE_MS_LIMIT) + " ms a recorded command may take";
       return {};
     }
     records.push_back(std::move(*record));

@@ -72,7 +72,8 @@ std::optional<PackError> StagedOutput::Stage(const std::string& path,
   onSignal_ = std::make_unique<platform::RemovedOnSignal>(temp_);
   std::string writeError;
   if (!platform::WriteWholeFile(temp_, contents.view(), writeError)) {
-    if (!platform::PathExists(temp_)) return Error("cannot write '" + path + "': cannot create a file in its folder");
+    if (!platform::PathExists(temp_))
+      return Error("cannot write '" + path + "': cannot create a file in its folder");
     return Error("cannot write '" + path + "': writing failed");
   }
   if (perms && !platform::SetPermissions(temp_, *perms))

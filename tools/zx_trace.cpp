@@ -117,11 +117,11 @@ bool Failed(const TraceRecord& r) {
 int Summary(const std::vector<TraceRecord>& records) {
   std::ostringstream out;
   const TraceRecord& h = records.front();
-  out << "program:     " << h.Text("program") << " " << h.Text("program_version")
-            << ", carrying firmware " << (h.Text("firmware").empty() ? "(none)" : h.Text("firmware")) << "\n"
-            << "system:      platform " << h.Text("platform_id") << " (" << h.Text("family") << "), back-end "
-            << h.Text("backend") << ", " << h.Text("adapters") << " host adapter(s), language "
-            << h.Text("language") << "\n";
+  out << "program:     " << h.Text("program") << " " << h.Text("program_version") << ", carrying firmware "
+      << (h.Text("firmware").empty() ? "(none)" : h.Text("firmware")) << "\n"
+      << "system:      platform " << h.Text("platform_id") << " (" << h.Text("family") << "), back-end "
+      << h.Text("backend") << ", " << h.Text("adapters") << " host adapter(s), language "
+      << h.Text("language") << "\n";
   std::size_t commands = 0, failures = 0;
   const TraceRecord* firstFailure = nullptr;
   std::string lastStep, lastStatus;
@@ -135,8 +135,8 @@ int Summary(const std::vector<TraceRecord>& records) {
     if (Step(r) == "INQUIRY" && received.size() >= 36 &&
         drives.insert(r.Text("ha") + ":" + r.Text("target")).second)
       out << "drive:       adapter " << r.Text("ha") << " target " << r.Text("target") << ": \""
-                << std::string(received.begin() + 8, received.begin() + 32) << "\" revision \""
-                << std::string(received.begin() + 32, received.begin() + 36) << "\"\n";
+          << std::string(received.begin() + 8, received.begin() + 32) << "\" revision \""
+          << std::string(received.begin() + 32, received.begin() + 36) << "\"\n";
     if (!Failed(r)) {
       if (Step(r) != "INQUIRY") lastStep = Step(r);
       continue;
@@ -146,13 +146,13 @@ int Summary(const std::vector<TraceRecord>& records) {
   }
   if (drives.empty()) out << "drive:       none answered INQUIRY\n";
   out << "commands:    " << commands << " sent, " << failures << " not completed\n"
-            << "got as far:  " << (lastStep.empty() ? "no drive command completed" : lastStep) << "\n"
-            << "last status: " << (lastStatus.empty() ? "(none)" : lastStatus) << "\n";
+      << "got as far:  " << (lastStep.empty() ? "no drive command completed" : lastStep) << "\n"
+      << "last status: " << (lastStatus.empty() ? "(none)" : lastStatus) << "\n";
   if (firstFailure != nullptr)
     out << "first failure: line " << firstFailure->line << ", " << Step(*firstFailure) << " (cdb "
-              << firstFailure->Text("cdb") << "): request status " << firstFailure->Text("status")
-              << ", host status " << firstFailure->Text("ha_status") << ", target status "
-              << firstFailure->Text("target_status") << "; " << Sense(*firstFailure) << "\n";
+        << firstFailure->Text("cdb") << "): request status " << firstFailure->Text("status")
+        << ", host status " << firstFailure->Text("ha_status") << ", target status "
+        << firstFailure->Text("target_status") << "; " << Sense(*firstFailure) << "\n";
   std::cout << Escaped(out.str());
   return 0;
 }
@@ -221,5 +221,6 @@ int Answer(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   platform::IgnoreClosedPipes();
-  return StatusAfterOutput(std::cout, std::cerr, "zx-trace", Answer(std::vector<std::string>(argv + 1, argv + argc)));
+  return StatusAfterOutput(std::cout, std::cerr, "zx-trace",
+                           Answer(std::vector<std::string>(argv + 1, argv + argc)));
 }

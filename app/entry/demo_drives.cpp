@@ -14,7 +14,8 @@ std::string Hex2(uint8_t value) {
   return text;
 }
 
-emulator::DriveRowOptions RowOptions(const DemoOptions& options, std::shared_ptr<const std::string> replayText) {
+emulator::DriveRowOptions RowOptions(const DemoOptions& options,
+                                     std::shared_ptr<const std::string> replayText) {
   emulator::DriveRowOptions row;
   row.drives = static_cast<uint32_t>(options.drives);
   row.revision = options.revision;

@@ -181,11 +181,12 @@ std::string TraceOutput(const DemoOptions& options) {
 // Reads the trace to replay into `files`; empty, or the refusal.
 std::string ReadReplay(const DemoOptions& options, const std::string& trace, DemoFiles& files) {
   if (!trace.empty() && platform::SameFile(options.replay, trace))
-    return "--replay: " + options.replay + " is where this run's trace goes too (--trace or " + TRACE_VARIABLE +
-           "), which would empty it; give the trace another file";
+    return "--replay: " + options.replay + " is where this run's trace goes too (--trace or " +
+           TRACE_VARIABLE + "), which would empty it; give the trace another file";
   auto text = std::make_shared<std::string>();
   std::string error;
-  if (!emulator::ReadTraceText(options.replay, *text, error) || emulator::ParseTrace(*text, options.replay, error).empty())
+  if (!emulator::ReadTraceText(options.replay, *text, error) ||
+      emulator::ParseTrace(*text, options.replay, error).empty())
     return "--replay: " + error;
   files.replayText = std::move(text);
   return {};
@@ -203,8 +204,10 @@ std::string CheckCommandLog(const DemoOptions& options, const std::string& trace
     files.commandLogHold = std::make_unique<platform::FifoHold>(log);
     if (!files.commandLogHold->HasReader())
       return "--command-log: " + log + " is a FIFO that nobody reads; start its reader first";
-  } else if (platform::KindOf(log) == platform::PathKind::SymbolicLink && behind != platform::PathKind::Device) {
-    return "--command-log: " + log + " is a symbolic link, whose target the log would empty; name the file itself";
+  } else if (platform::KindOf(log) == platform::PathKind::SymbolicLink &&
+             behind != platform::PathKind::Device) {
+    return "--command-log: " + log +
+           " is a symbolic link, whose target the log would empty; name the file itself";
   }
   return {};
 }
@@ -219,7 +222,8 @@ DemoFiles PrepareDemoFiles(const DemoOptions& options) {
   if (!options.dumpDir.empty() && !platform::IsFolder(options.dumpDir))
     files.error = "--dump-flash: " + options.dumpDir + " is not an existing folder";
   if (files.error.empty() && !options.replay.empty()) files.error = ReadReplay(options, trace, files);
-  if (files.error.empty() && !options.commandLog.empty()) files.error = CheckCommandLog(options, trace, files);
+  if (files.error.empty() && !options.commandLog.empty())
+    files.error = CheckCommandLog(options, trace, files);
   if (files.error.empty() && !options.commandLog.empty()) {
     // Appending: made when absent, never emptied here. The drives empty it
     // as they start, once nothing can refuse the command line any more.

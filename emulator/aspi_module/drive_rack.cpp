@@ -31,7 +31,8 @@ emulator::DriveRowOptions RowOptions(const ModuleConfig& config) {
   options.dumpDir = config.dumpDir;
   options.replayPath = config.replayPath;
   std::size_t length = 0;
-  const char* text = zx_ReplayTraceText != nullptr && !config.replayPath.empty() ? zx_ReplayTraceText(&length) : nullptr;
+  const char* text =
+      zx_ReplayTraceText != nullptr && !config.replayPath.empty() ? zx_ReplayTraceText(&length) : nullptr;
   if (text != nullptr) options.replayText = std::make_shared<const std::string>(text, length);
   options.replayDelays = config.replayDelays != 0;
   return options;

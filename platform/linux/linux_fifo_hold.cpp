@@ -1,7 +1,7 @@
-#include "platform/fifo_hold.h"
-
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "platform/fifo_hold.h"
 
 namespace platform {
 

@@ -226,14 +226,20 @@ INSTANTIATE_TEST_SUITE_P(
     Runs, DemoUnattendedTest,
     ::testing::Values(
         Unattended{"ReservedBoxIsAnswered",
-                   [](const auto&) { return QStringList{"--auto-flash", "--fail", "program:2:08"}; }, 1,
-                   "pressed OK on the box \"Reserved\"", nullptr},
+                   [](const auto&) {
+                     return QStringList{"--auto-flash", "--fail", "program:2:08"};
+                   },
+                   1, "pressed OK on the box \"Reserved\"", nullptr},
         Unattended{"FatalLibraryBoxIsAnswered",
-                   [](const auto&) { return QStringList{"--auto-flash", "--family", "9x"}; }, 0,
-                   "pressed OK on the box", nullptr, true},
+                   [](const auto&) {
+                     return QStringList{"--auto-flash", "--family", "9x"};
+                   },
+                   0, "pressed OK on the box", nullptr, true},
         Unattended{"CommandLogOnAFullDevice",
-                   [](const auto&) { return QStringList{"--auto-flash", "--command-log", "/dev/full"}; }, 1,
-                   "the run succeeded", "cannot write the command log /dev/full"},
+                   [](const auto&) {
+                     return QStringList{"--auto-flash", "--command-log", "/dev/full"};
+                   },
+                   1, "the run succeeded", "cannot write the command log /dev/full"},
         Unattended{"LibraryCommandLogOnAFullDevice",
                    [](const auto&) {
                      return QStringList{"--auto-flash", "--family", "9x", "--command-log", "/dev/full"};

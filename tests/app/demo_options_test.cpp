@@ -244,7 +244,8 @@ TEST(DemoReplayTest, AnUnreadableOrUnknownTraceIsRefusedBeforeTheStart) {
   o.replay = dir.File("future.jsonl");
   const std::string future = "{\"format\":\"zorvex-trace\",\"event\":\"header\",\"version\":9}\n";
   container_test::WriteBytes(o.replay, std::vector<uint8_t>(future.begin(), future.end()));
-  EXPECT_EQ(PrepareDemoFiles(o).error, "--replay: " + o.replay + ": trace format version 9 is not known here (this reads version 1)");
+  EXPECT_EQ(PrepareDemoFiles(o).error,
+            "--replay: " + o.replay + ": trace format version 9 is not known here (this reads version 1)");
 }
 
 }  // namespace

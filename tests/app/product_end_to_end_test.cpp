@@ -94,8 +94,8 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   if (c.release && release == nullptr) GTEST_SKIP() << "ZX_RELEASE_PRODUCT names no bare Release product";
   container_test::ScratchDir dir;
   const QString product = QString::fromStdString(dir.File("zorvex-flash"));
-  ASSERT_EQ(QProcess::execute(ZX_PACK_PATH, {"pack", "--exe", c.release ? release : ZX_PRODUCT_PATH, "--output",
-                                             product, "--synthetic", "1.0B"}),
+  ASSERT_EQ(QProcess::execute(ZX_PACK_PATH, {"pack", "--exe", c.release ? release : ZX_PRODUCT_PATH,
+                                             "--output", product, "--synthetic", "1.0B"}),
             0);
   const std::string log = dir.File("commands.log");
   const bool held = c.heldByUs != Held::No;

@@ -132,7 +132,8 @@ TEST_P(PackBinaryOutputLost, ExitStatusSaysSo) {
   ScratchDir dir;
   WriteBytes(dir.File("exe"), FakeExecutable(64));
   WriteBytes(dir.File("packed"), Concat(FakeExecutable(64), SyntheticContainer({'1', '0', 'B'})));
-  std::string command = Quote(PackerPath().string()) + " " + GetParam().args + " 2>" + Quote(dir.File("stderr"));
+  std::string command =
+      Quote(PackerPath().string()) + " " + GetParam().args + " 2>" + Quote(dir.File("stderr"));
   for (std::size_t at; (at = command.find('@')) != std::string::npos;) command.replace(at, 1, dir.File(""));
   int ends[2];
   ASSERT_EQ(::pipe(ends), 0);
@@ -159,10 +160,11 @@ TEST_P(PackBinaryOutputLost, ExitStatusSaysSo) {
 }
 INSTANTIATE_TEST_SUITE_P(
     FullDiskOrClosedPipe, PackBinaryOutputLost,
-    ::testing::Values(LostOutput{"PackIntoAClosedPipe", "pack --exe @exe --synthetic 1.0B --output @out", true, true},
-                      LostOutput{"PackOntoAFullDisk", "pack --exe @exe --synthetic 1.0B --output @out", false, true},
-                      LostOutput{"InspectOntoAFullDisk", "inspect @packed", false, false},
-                      LostOutput{"VersionIntoAClosedPipe", "--version", true, false}),
+    ::testing::Values(
+        LostOutput{"PackIntoAClosedPipe", "pack --exe @exe --synthetic 1.0B --output @out", true, true},
+        LostOutput{"PackOntoAFullDisk", "pack --exe @exe --synthetic 1.0B --output @out", false, true},
+        LostOutput{"InspectOntoAFullDisk", "inspect @packed", false, false},
+        LostOutput{"VersionIntoAClosedPipe", "--version", true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A file system that takes no more than 64 KiB of the output: the kernel

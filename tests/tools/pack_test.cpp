@@ -267,7 +267,8 @@ TEST_F(PackTest, ARefusedSynthLeavesNoneOfItsOutputsBehind) {
   WriteBytes(p2, {2});
   ASSERT_EQ(::mkfifo(File("fifo").c_str(), 0600), 0);
   for (const std::string& last : {File("no/raw.bin"), File("fifo")}) {
-    const PackRun late = Pack({"synth", "--version", "1.0B", "--part1", p1, "--part2", p2, "--container", last});
+    const PackRun late =
+        Pack({"synth", "--version", "1.0B", "--part1", p1, "--part2", p2, "--container", last});
     EXPECT_EQ(late.code, PACK_REFUSED);
     EXPECT_EQ(ReadBytes(p1), std::vector<uint8_t>{1});
     EXPECT_EQ(ReadBytes(p2), std::vector<uint8_t>{2});

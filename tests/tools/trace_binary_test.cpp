@@ -98,11 +98,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "line 1: '}' missing"},
         TraceAnswer{"CheckRefusesATimeBeyondTheLimit", "check", "success-nt.jsonl", "\"ms\":[0-9]+",
                     "\"ms\":4294967295", 1, nullptr, "line 2: \"ms\" is 4294967295, more than the 600000 ms"},
-        TraceAnswer{"CheckRefusesALineBeyondTheLimit", "check", "success-nt.jsonl", "\"cdb\"", kLongField.c_str(),
-                    1, nullptr, "line 2 is longer than 65536 bytes"},
-        TraceAnswer{"SummaryEscapesControlCharacters", "summary", "success-nt.jsonl", "\"program\":\"[a-z-]+\"",
-                    "\"program\":\"\x1b]0;x\x07\x9b\\\\\"", 0, "program:     \\x1b]0;x\\x07\\x9b\\x5c 1.0.0",
-                    nullptr}),
+        TraceAnswer{"CheckRefusesALineBeyondTheLimit", "check", "success-nt.jsonl", "\"cdb\"",
+                    kLongField.c_str(), 1, nullptr, "line 2 is longer than 65536 bytes"},
+        TraceAnswer{"SummaryEscapesControlCharacters", "summary", "success-nt.jsonl",
+                    "\"program\":\"[a-z-]+\"", "\"program\":\"\x1b]0;x\x07\x9b\\\\\"", 0,
+                    "program:     \\x1b]0;x\\x07\\x9b\\x5c 1.0.0", nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // `zx-trace check /dev/stdin` fed `total` bytes, `feed` over and over, through

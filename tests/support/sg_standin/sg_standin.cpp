@@ -154,26 +154,26 @@ mode_t ModeOf(int flags, va_list args) {
 
 // Each call goes on to the system's call of its own name: an open with
 // O_CREAT must never reach __open_2, which ends the process for it.
-#define ZX_INTERPOSE_OPEN(name)                                                   \
-  ZX_EXPORT int name(const char* path, int flags, ...) {                          \
-    va_list args;                                                                 \
-    va_start(args, flags);                                                        \
-    const mode_t mode = ModeOf(flags, args);                                      \
-    va_end(args);                                                                 \
-    if (const int fd = sg_standin::OpenNode(path, flags); fd != -2) return fd;    \
+#define ZX_INTERPOSE_OPEN(name)                                                       \
+  ZX_EXPORT int name(const char* path, int flags, ...) {                              \
+    va_list args;                                                                     \
+    va_start(args, flags);                                                            \
+    const mode_t mode = ModeOf(flags, args);                                          \
+    va_end(args);                                                                     \
+    if (const int fd = sg_standin::OpenNode(path, flags); fd != -2) return fd;        \
     static const auto real = sg_standin::Next<int (*)(const char*, int, ...)>(#name); \
-    return real(path, flags, mode);                                               \
+    return real(path, flags, mode);                                                   \
   }
 ZX_INTERPOSE_OPEN(open)
 ZX_INTERPOSE_OPEN(open64)
 
 // What open() becomes in a build with _FORTIFY_SOURCE (the Release
 // product) when its flags are not known at compile time.
-#define ZX_INTERPOSE_FORTIFIED_OPEN(name)                                         \
+#define ZX_INTERPOSE_FORTIFIED_OPEN(name)                                        \
   ZX_EXPORT int name(const char* path, int flags) {                              \
-    if (const int fd = sg_standin::OpenNode(path, flags); fd != -2) return fd;    \
+    if (const int fd = sg_standin::OpenNode(path, flags); fd != -2) return fd;   \
     static const auto real = sg_standin::Next<int (*)(const char*, int)>(#name); \
-    return real(path, flags);                                                     \
+    return real(path, flags);                                                    \
   }
 ZX_INTERPOSE_FORTIFIED_OPEN(__open_2)
 ZX_INTERPOSE_FORTIFIED_OPEN(__open64_2)
