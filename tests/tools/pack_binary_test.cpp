@@ -155,8 +155,9 @@ TEST_P(PackBinaryOutputLost, ExitStatusSaysSo) {
   const std::string err = Text(dir.File("stderr"));
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   EXPECT_NE(err.find("standard output could not be written"), std::string::npos) << err;
-  if (GetParam().writesOut)
+  if (GetParam().writesOut) {
     EXPECT_EQ(ReadBytes(dir.File("out")), Concat(FakeExecutable(64), SyntheticContainer({'1', '0', 'B'})));
+  }
 }
 INSTANTIATE_TEST_SUITE_P(
     FullDiskOrClosedPipe, PackBinaryOutputLost,
