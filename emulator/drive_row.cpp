@@ -102,7 +102,9 @@ DriveRow::DriveRow(DriveRowOptions options, std::string& error) : options_(std::
   }
   if (!options_.replayPath.empty()) {
     std::string replayError;
-    replay_ = ReplayScript::Load(options_.replayPath, replayError);
+    replay_ = options_.replayText
+                  ? ReplayScript::Parse(*options_.replayText, options_.replayPath, replayError)
+                  : ReplayScript::Load(options_.replayPath, replayError);
     if (!replay_ && error.empty()) error = replayError;
     if (replay_) replay_->UseRecordedDelays(options_.replayDelays);
   }

@@ -50,6 +50,9 @@ struct DriveRowOptions {
   // Not empty: each adapter's drive answers from this command trace
   // (emulator/replay_drive.h), behind the same injector and tap.
   std::string replayPath;
+  // When set: that trace's text, read already (a pipe cannot be read
+  // twice); replayPath then only names it.
+  std::shared_ptr<const std::string> replayText;
   bool replayDelays = false;  // each replayed reply takes as long as it did in the trace
 };
 

@@ -42,7 +42,14 @@ bool ReachedDrive(const TraceRecord& record) {
 }  // namespace
 
 std::unique_ptr<ReplayScript> ReplayScript::Load(const std::string& path, std::string& error) {
-  std::vector<TraceRecord> records = ReadTrace(path, error);
+  std::string text;
+  if (!ReadTraceText(path, text, error)) return nullptr;
+  return Parse(text, path, error);
+}
+
+std::unique_ptr<ReplayScript> ReplayScript::Parse(const std::string& text, const std::string& name,
+                                                  std::string& error) {
+  std::vector<TraceRecord> records = ParseTrace(text, name, error);
   if (records.empty()) return nullptr;
   return std::unique_ptr<ReplayScript>(new ReplayScript(std::move(records)));
 }

@@ -33,6 +33,9 @@ class ReplayScript {
  public:
   // The script of the trace at `path`, or nullptr with one line in `error`.
   static std::unique_ptr<ReplayScript> Load(const std::string& path, std::string& error);
+  // The same from a trace's text, read already; `name` names it in `error`.
+  static std::unique_ptr<ReplayScript> Parse(const std::string& text, const std::string& name,
+                                             std::string& error);
 
   // The reply recorded for the next command; false when the command does not
   // match (see above) or its recorded reply never came from a drive.

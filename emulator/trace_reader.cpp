@@ -1,5 +1,6 @@
 #include "emulator/trace_reader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -7,14 +8,6 @@
 namespace emulator {
 
 namespace {
-
-// One line without its line feed; false at the end of the file with nothing read.
-bool ReadLine(std::FILE* in, std::string& line) {
-  line.clear();
-  int c;
-  while ((c = std::fgetc(in)) != EOF && c != '\n') line += static_cast<char>(c);
-  return c != EOF || !line.empty();
-}
 
 class LineParser {
  public:
@@ -106,36 +99,77 @@ std::optional<TraceRecord> ParseTraceLine(const std::string& text, std::size_t l
   return record;
 }
 
-std::vector<TraceRecord> ReadTrace(const std::string& path, std::string& error) {
+bool ReadTraceText(const std::string& path, std::string& text, std::string& error) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
   if (!in) {
     error = "cannot read " + path;
-    return {};
+    return false;
   }
+  text.clear();
+  std::size_t line = 1, lineLength = 0;
+  char chunk[4096];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;) {
+    for (std::size_t i = 0; i < got; ++i) {
+      lineLength = chunk[i] == '\n' ? 0 : lineLength + 1;
+      if (lineLength > TRACE_LINE_LIMIT) {
+        error = path + " line " + std::to_string(line) + " is longer than " +
+                std::to_string(TRACE_LINE_LIMIT) + " bytes, the most a trace line may have";
+        return false;
+      }
+      line += chunk[i] == '\n' ? 1 : 0;
+    }
+    if (text.size() + got > TRACE_SIZE_LIMIT) {
+      error =
+          path + " is longer than " + std::to_string(TRACE_SIZE_LIMIT) + " bytes, the most a trace may have";
+      return false;
+    }
+    text.append(chunk, got);
+  }
+  if (std::ferror(in.get())) {
+    error = "cannot read " + path + ": reading failed";
+    return false;
+  }
+  return true;
+}
+
+std::vector<TraceRecord> ParseTrace(const std::string& text, const std::string& name, std::string& error) {
   std::vector<TraceRecord> records;
-  std::string text;
-  for (std::size_t line = 1; ReadLine(in.get(), text); ++line) {
+  std::size_t line = 1;
+  for (std::size_t at = 0; at < text.size(); ++line) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
     std::string why;
-    auto record = ParseTraceLine(text, line, why);
+    auto record = ParseTraceLine(text.substr(at, end - at), line, why);
+    at = end + 1;
     if (!record) {
-      error = path + " line " + std::to_string(line) + ": " + why;
+      error = name + " line " + std::to_string(line) + ": " + why;
       return {};
     }
     if (line == 1) {
       if (record->Text("format") != TRACE_FORMAT_NAME || record->Event() != "header") {
-        error = path + " is not a zorvex trace (its first line is no header)";
+        error = name + " is not a zorvex trace (its first line is no header)";
         return {};
       }
       if (const auto version = record->Number("version"); version != TRACE_VERSION_KNOWN) {
-        error = path + ": trace format version " + record->Text("version") +
+        error = name + ": trace format version " + record->Text("version") +
                 " is not known here (this reads version " + std::to_string(TRACE_VERSION_KNOWN) + ")";
         return {};
       }
     }
+    if (const auto ms = record->Number("ms"); ms && *ms > TRACE_MS_LIMIT) {
+      error = name + " line " + std::to_string(line) + ": \"ms\" is " + std::to_string(*ms) +
+              ", more than the " + std::to_string(TRACE_MS_LIMIT) + " ms a recorded command may take";
+      return {};
+    }
     records.push_back(std::move(*record));
   }
-  if (records.empty()) error = path + " is empty";
+  if (records.empty()) error = name + " is empty";
   return records;
+}
+
+std::vector<TraceRecord> ReadTrace(const std::string& path, std::string& error) {
+  std::string text;
+  if (!ReadTraceText(path, text, error)) return {};
+  return ParseTrace(text, path, error);
 }
 
 std::optional<std::vector<uint8_t>> FromHex(const std::string& hex) {

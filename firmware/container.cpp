@@ -54,22 +54,23 @@ void CheckContainer(platform::SystemInfo& system, ContainerInfo& info, RunState&
   info.ownPath = system.OwnExecutablePath();
   ContainerFile file(info.ownPath);
   if (!file.IsOpen()) return Reject(run, view, StatusMsg::CannotOpen);
-  // A file too short to hold a container has no fields to show; its
-  // positions would lie before the file's first byte.
-  if (file.Size() < CONTAINER_SIZE) return Reject(run, view, StatusMsg::IncorrectFile);
 
-  // A file that opens but cannot be read is as unusable as one that does
-  // not open; saying so beats showing fields that were never read.
+  // Only a file that does not open is "Cannot open the file."; one that
+  // opens but cannot be read, or is too short, is no container: "Incorrect
+  // file". The fields are shown whenever they lie inside the file, a file
+  // too short for the whole container included; positions before its
+  // first byte are never read.
   TailFields fields;
-  if (!ReadTail(file, fields)) return Reject(run, view, StatusMsg::CannotOpen);
+  if (!ReadTail(file, fields)) return Reject(run, view, StatusMsg::IncorrectFile);
   KeepFields(info, fields);
   view.ShowChecksum(ChecksumText(fields.part1Checksum));
   view.ShowFamilyTag(TextUpToZero(info.part1Tag, FAMILY_TAG_SIZE));
-  if (!TagAccepted(fields.part1Tag)) return Reject(run, view, StatusMsg::IncorrectFile);
+  if (file.Size() < CONTAINER_SIZE || !TagAccepted(fields.part1Tag))
+    return Reject(run, view, StatusMsg::IncorrectFile);
 
   view.ClearMessage();
   VersionChars version{};
-  if (!file.ReadFromEnd(PART1_VERSION_FROM_END, version)) return Reject(run, view, StatusMsg::CannotOpen);
+  if (!file.ReadFromEnd(PART1_VERSION_FROM_END, version)) return Reject(run, view, StatusMsg::IncorrectFile);
   const std::string carried = CarriedVersion(version);
   std::memcpy(info.version, carried.data(), carried.size());
   info.version[carried.size()] = '\0';

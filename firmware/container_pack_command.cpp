@@ -7,7 +7,7 @@
 
 #include "firmware/container_format.h"
 #include "firmware/container_packer.h"
-#include "platform/path_ops.h"
+#include "firmware/staged_output.h"
 
 namespace {
 
@@ -23,8 +23,9 @@ constexpr const char* USAGE =
     "any of the input files, and an existing output must be a regular file.\n"
     "Exit status: 0 done (inspect: the utility would accept the file and its\n"
     "checksums agree); 1 refused or failed, nothing written (inspect: unreadable,\n"
-    "rejected or checksum mismatch); 2 malformed command line. Every refusal is\n"
-    "one line on standard error.\n";
+    "rejected or checksum mismatch); 2 malformed command line; 3 done, but\n"
+    "standard output could not be written (a full disk, a closed pipe). Every\n"
+    "refusal is one line on standard error.\n";
 
 constexpr const char* PACK_HELP =
     "usage: zx-pack pack --exe FILE --output FILE (--part1 FILE --part2 FILE [--version V]\n"
@@ -49,7 +50,8 @@ constexpr const char* SYNTH_HELP =
     "usage: zx-pack synth --version V [--part1 FILE --part2 FILE] [--container FILE]\n"
     "Writes demonstration part images (--part1, --part2) and/or a raw container\n"
     "(--container) carrying version V; never for a real drive. All of them are\n"
-    "written, or none.\n";
+    "written, or none: each is checked and written beside its name before any\n"
+    "is renamed into place, and a failure leaves every existing one as it was.\n";
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
@@ -110,13 +112,13 @@ std::optional<std::string> Get(const Options& options, const std::string& name) 
   return it->second;
 }
 
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::ostream& err) {
-  const auto error = WriteFileAtomically(path, [&](std::ostream& out) {
+// Writes `bytes` as the output `path`: staged only, renamed by the caller.
+std::optional<PackError> StageBytes(StagedOutput& output, const std::string& path,
+                                    const std::vector<uint8_t>& bytes) {
+  return output.Stage(path, [&](std::ostream& out) {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
   });
-  if (error) Refuse(err, error->message);
-  return !error;
 }
 
 // The container from two part images, with the images' own version
@@ -184,20 +186,22 @@ int Synth(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   if (p1.has_value() != p2.has_value()) return Usage(err, "synth needs both --part1 and --part2, or neither");
   if (!p1 && !raw) return Usage(err, "synth needs --part1/--part2 or --container to write to");
   if (auto same = SameFileAmong(Given(o, {"--part1", "--part2", "--container"}))) return Refuse(err, *same);
-  // All outputs or none: a refused synth leaves none of what it wrote behind.
-  std::vector<std::string> written;
-  const auto write = [&](const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (!WriteBytes(path, bytes, err)) return false;
-    written.push_back(path);
-    return true;
-  };
-  const bool ok = (!p1 || (write(*p1, SyntheticPartData(1, version)) && write(*p2, SyntheticPartData(2, version)))) &&
-                  (!raw || write(*raw, SyntheticContainer(version)));
-  if (!ok) {
-    // Best effort: the refusal line has been written already.
-    for (const std::string& path : written) platform::RemoveFile(path);
-    return PACK_REFUSED;
+  // All outputs or none: every one is checked, then written beside its
+  // name, before any is renamed; a failure takes only the staged files with
+  // it, and every existing output keeps its old contents.
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> outputs;
+  if (p1) {
+    outputs.emplace_back(*p1, SyntheticPartData(1, version));
+    outputs.emplace_back(*p2, SyntheticPartData(2, version));
   }
+  if (raw) outputs.emplace_back(*raw, SyntheticContainer(version));
+  for (const auto& [path, bytes] : outputs)
+    if (auto e = StagedOutput::Check(path)) return Refuse(err, *e);
+  std::vector<StagedOutput> staged(outputs.size());
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    if (auto e = StageBytes(staged[i], outputs[i].first, outputs[i].second)) return Refuse(err, *e);
+  for (StagedOutput& output : staged)
+    if (auto e = output.Commit()) return Refuse(err, *e);
   out << "wrote synthetic firmware version " << PrintableVersion(version) << "\n";
   return PACK_OK;
 }

@@ -20,7 +20,8 @@
 //      missing or repeated option, options that do not go together, a
 //      value of the wrong shape), one line on `err`.
 // Nothing but help, the inspection and the line saying what was written go
-// to `out`; every refusal goes to `err`.
+// to `out`; every refusal goes to `err`. Whether `out` could be written is
+// the caller's to check (the tool exits 3 when it could not).
 // Threads: any.
 #pragma once
 

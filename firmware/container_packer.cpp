@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <span>
-#include <sstream>
 
 #include "firmware/container_file.h"
-#include "platform/file_sync.h"
+#include "firmware/staged_output.h"
 #include "platform/path_ops.h"
-#include "platform/removal_on_signal.h"
 
 namespace {
 
@@ -49,64 +47,6 @@ std::optional<PackError> ReadExact(const std::string& path, std::size_t size, co
   if (!file.ReadFromEnd(size, out)) return Error("cannot read " + what + " '" + path + "': read failed");
   return std::nullopt;
 }
-
-// An existing path that is anything but a regular file (symbolic links
-// included: renaming over one would replace the link, not its target).
-std::optional<PackError> RefuseNonRegular(const std::string& path) {
-  const char* what = "not a regular file";
-  switch (platform::KindOf(path)) {
-    case platform::PathKind::Missing:
-    case platform::PathKind::Regular:
-      return std::nullopt;
-    case platform::PathKind::Folder:
-      what = "a directory";
-      break;
-    case platform::PathKind::SymbolicLink:
-      what = "a symbolic link";
-      break;
-    case platform::PathKind::Fifo:
-      what = "a FIFO";
-      break;
-    case platform::PathKind::Socket:
-      what = "a socket";
-      break;
-    case platform::PathKind::Device:
-      what = "a device";
-      break;
-    case platform::PathKind::Other:
-      break;
-  }
-  return Error("cannot write '" + path + "': it is " + what + ", not a regular file; it is left as it is");
-}
-
-std::string TempNameNear(const std::string& target) {
-  // Not derived from the target's name, so a target whose name already has
-  // the longest length a folder allows still gets its temporary beside it.
-  return platform::JoinPath(platform::FolderOf(target), ".zx-pack-" + platform::TemporaryNameSuffix());
-}
-
-// Removes the temporary file unless it was renamed into place, also when a
-// signal ends the process while it exists.
-class TempFile {
- public:
-  explicit TempFile(std::string path) : path_(std::move(path)), onSignal_(path_) {}
-  ~TempFile() {
-    if (!committed_) platform::RemoveFile(path_);
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  const std::string& Path() const { return path_; }
-  // After the rename: the name is the output's now.
-  void Commit() {
-    committed_ = true;
-    onSignal_.Release();
-  }
-
- private:
-  std::string path_;
-  platform::RemovedOnSignal onSignal_;
-  bool committed_ = false;
-};
 
 // Copies the whole of `in`, as long as it was when opened.
 bool CopyWhole(ContainerFile& in, std::ostream& out) {
@@ -183,39 +123,9 @@ std::optional<PackError> ReadRawContainer(const std::string& path, std::vector<u
 std::optional<PackError> WriteFileAtomically(const std::string& path,
                                              const std::function<bool(std::ostream&)>& write,
                                              std::optional<uint32_t> perms) {
-  if (auto refusal = RefuseNonRegular(path)) return refusal;
-  if (platform::KindOf(path) == platform::PathKind::Regular) {
-    const std::optional<uint32_t> own = platform::PermissionsOf(path);
-    if (!own && platform::PermissionBitsExist())
-      return Error("cannot write '" + path + "': cannot read its permissions");
-    perms = own;
-  }
-  // Gathered in memory, then written in one go: the file streams are not
-  // used, whose library code needs calls newer than Windows 98 has.
-  std::ostringstream contents(std::ios::binary | std::ios::out);
-  if (!write(contents)) return Error("cannot write '" + path + "': copying its contents failed");
-  TempFile temp(TempNameNear(path));
-  std::string writeError;
-  if (!platform::WriteWholeFile(temp.Path(), contents.view(), writeError)) {
-    if (!platform::PathExists(temp.Path()))
-      return Error("cannot write '" + path + "': cannot create a file in its folder");
-    return Error("cannot write '" + path + "': writing failed");
-  }
-  if (perms && !platform::SetPermissions(temp.Path(), *perms))
-    return Error("cannot write '" + path + "': cannot set its permissions");
-  // Data first, then the name: a crash never leaves a renamed but empty file.
-  std::string syncError;
-  if (!platform::SyncFileData(temp.Path(), syncError))
-    return Error("cannot write '" + path + "': " + syncError);
-  // Checked again just before the rename, which would replace whatever is there.
-  if (auto refusal = RefuseNonRegular(path)) return refusal;
-  std::string renameError;
-  if (!platform::RenameOver(temp.Path(), path, renameError))
-    return Error("cannot write '" + path + "': " + renameError);
-  temp.Commit();
-  if (!platform::SyncFolderOf(path, syncError))
-    return Error("wrote '" + path + "' but could not make its folder entry durable: " + syncError);
-  return std::nullopt;
+  StagedOutput output;
+  if (auto error = output.Stage(path, write, perms)) return error;
+  return output.Commit();
 }
 
 std::optional<PackError> AppendContainer(const std::string& executable, const std::vector<uint8_t>& container,

@@ -23,6 +23,12 @@ namespace platform {
 
 void InstallRemovalOnSignal();
 
+// A write to a pipe or socket nobody reads any more fails (EPIPE) instead
+// of ending the process by SIGPIPE, so that a tool that did its work can
+// still say, in its exit status, that its output was lost. Call after
+// InstallRemovalOnSignal. Windows has no such signal: nothing to do.
+void IgnoreClosedPipes();
+
 // Registers `path` (made absolute or relative to a working folder that
 // never changes) until Release or destruction. A path longer than the table
 // keeps, or one more than it has room for, is simply not registered.

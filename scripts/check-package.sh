@@ -7,7 +7,9 @@
 # included), and the desktop file, the AppStream metainfo and the man pages
 # must validate. lintian and hardening-check judge the package, gdb must find
 # the product's symbols through the -dbgsym package, a screen reader's view of
-# the window is checked (scripts/check-accessibility.sh), and a second build
+# the window is checked (scripts/check-accessibility.sh), the optimised,
+# fortified product runs a flash in front of the stand-in sg driver (with the
+# plain build's test program, when scripts/test.sh has made it), and a second build
 # in another folder must give byte-identical packages.
 #   scripts/check-package.sh        (ZX_SKIP_INSTALL=1 skips apt-get)
 set -euo pipefail
@@ -147,6 +149,18 @@ LD_DEBUG=files env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/zorvex-flash-cli
 grep -q '^succeeded: drive 1 now carries 1.0B' "$work/cli-demo.out" || fail "the installed command-line demo did not flash"
 grep 'file=.*wnaspi32.dll.*generating link map' "$work/cli-demo.err" | grep -q "file=$root/usr/" ||
   fail "the installed command-line demo did not load its installed virtual ASPI library"
+
+# The optimised, fortified product (its open() is __open_2) end to end in
+# front of the stand-in sg driver: the product tests' Release case, run by
+# the test program of the plain build (scripts/test.sh makes it first).
+if [ -x build/tests/tests_app ]; then
+  ZX_RELEASE_PRODUCT="$PWD/$dir/app/entry/zorvex-flash.bare" build/tests/tests_app \
+    --gtest_filter='Faults/ProductTest.*/ReleaseBuild*' >"$work/release.out" 2>&1 &&
+    grep -q '^\[  PASSED  \] 1 test' "$work/release.out" ||
+    { cat "$work/release.out" >&2; fail "the Release product's run in front of the stand-in sg driver failed"; }
+else
+  echo "check-package: no build/tests/tests_app (scripts/test.sh makes it): the Release product's run is left out" >&2
+fi
 
 # A screen reader's view of the installed demo's window, in both languages.
 scripts/check-accessibility.sh "$root/usr/bin/zorvex-flash-demo"

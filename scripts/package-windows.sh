@@ -39,7 +39,7 @@ packer=build-win64/host/zx-pack
 if [ ! -x "$packer" ]; then
   mkdir -p "$work/host"
   c++ -std=c++20 -O1 -DZX_VERSION="\"$version\"" -I. tools/zx_pack.cpp firmware/container_format.cpp \
-    firmware/container_file.cpp firmware/container_packer.cpp firmware/container_pack_command.cpp \
+    firmware/container_file.cpp firmware/container_packer.cpp firmware/container_pack_command.cpp firmware/staged_output.cpp \
     platform/linux/linux_file_sync.cpp platform/linux/linux_read_only_file.cpp \
     platform/linux/linux_removal_on_signal.cpp platform/linux/linux_path_ops.cpp -o "$work/host/zx-pack"
   packer="$work/host/zx-pack"

@@ -4,15 +4,18 @@
 //                           the first failing command and its sense decoded
 //   zx-trace check FILE     validates the trace line by line
 // Exit status: 0 done (check: valid), 1 unreadable or invalid (one line on
-// stderr), 2 a malformed command line.
+// stderr), 2 a malformed command line, 3 done but stdout could not be written.
 #include <cstdio>
 #include <iostream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "emulator/trace_reader.h"
 #include "platform/standard_streams.h"
+#include "platform/removal_on_signal.h"
+#include "tools/output_status.h"
 
 namespace {
 
@@ -86,33 +89,55 @@ std::string Sense(const TraceRecord& r) {
   return text;
 }
 
+// `text` as printable ASCII: a trace is anyone's file, and what it carries
+// must not reach the terminal as control sequences. Every other byte, and
+// the backslash, as \xNN; line feeds stay (no field of a trace holds one,
+// as its lines end at them).
+std::string Escaped(const std::string& text) {
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 0x20 && byte < 0x7F && c != '\\') || c == '\n') {
+      shown.push_back(c);
+    } else {
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      shown += escape;
+    }
+  }
+  return shown;
+}
+
 bool Failed(const TraceRecord& r) {
   const auto status = r.Number("status");
   return status != SS_COMP && status != SS_NO_DEVICE && status != SS_INVALID_HA;
 }
 
+// Written whole at the end, through Escaped: every text in it comes from
+// the trace.
 int Summary(const std::vector<TraceRecord>& records) {
+  std::ostringstream out;
   const TraceRecord& h = records.front();
-  std::cout << "program:     " << h.Text("program") << " " << h.Text("program_version")
-            << ", carrying firmware " << (h.Text("firmware").empty() ? "(none)" : h.Text("firmware")) << "\n"
-            << "system:      platform " << h.Text("platform_id") << " (" << h.Text("family") << "), back-end "
-            << h.Text("backend") << ", " << h.Text("adapters") << " host adapter(s), language "
-            << h.Text("language") << "\n";
+  out << "program:     " << h.Text("program") << " " << h.Text("program_version") << ", carrying firmware "
+      << (h.Text("firmware").empty() ? "(none)" : h.Text("firmware")) << "\n"
+      << "system:      platform " << h.Text("platform_id") << " (" << h.Text("family") << "), back-end "
+      << h.Text("backend") << ", " << h.Text("adapters") << " host adapter(s), language "
+      << h.Text("language") << "\n";
   std::size_t commands = 0, failures = 0;
   const TraceRecord* firstFailure = nullptr;
   std::string lastStep, lastStatus;
   std::set<std::string> drives;
   for (const TraceRecord& r : records) {
     if (r.Event() == "status") lastStatus = r.Text("code") + " \"" + r.Text("text") + "\"";
-    if (r.Event() == "box") std::cout << "box:         \"" << r.Text("text") << "\"\n";
+    if (r.Event() == "box") out << "box:         \"" << r.Text("text") << "\"\n";
     if (r.Event() != "command") continue;
     ++commands;
     const std::vector<uint8_t> received = Bytes(r, "received");
     if (Step(r) == "INQUIRY" && received.size() >= 36 &&
         drives.insert(r.Text("ha") + ":" + r.Text("target")).second)
-      std::cout << "drive:       adapter " << r.Text("ha") << " target " << r.Text("target") << ": \""
-                << std::string(received.begin() + 8, received.begin() + 32) << "\" revision \""
-                << std::string(received.begin() + 32, received.begin() + 36) << "\"\n";
+      out << "drive:       adapter " << r.Text("ha") << " target " << r.Text("target") << ": \""
+          << std::string(received.begin() + 8, received.begin() + 32) << "\" revision \""
+          << std::string(received.begin() + 32, received.begin() + 36) << "\"\n";
     if (!Failed(r)) {
       if (Step(r) != "INQUIRY") lastStep = Step(r);
       continue;
@@ -120,15 +145,16 @@ int Summary(const std::vector<TraceRecord>& records) {
     ++failures;
     if (firstFailure == nullptr) firstFailure = &r;
   }
-  if (drives.empty()) std::cout << "drive:       none answered INQUIRY\n";
-  std::cout << "commands:    " << commands << " sent, " << failures << " not completed\n"
-            << "got as far:  " << (lastStep.empty() ? "no drive command completed" : lastStep) << "\n"
-            << "last status: " << (lastStatus.empty() ? "(none)" : lastStatus) << "\n";
+  if (drives.empty()) out << "drive:       none answered INQUIRY\n";
+  out << "commands:    " << commands << " sent, " << failures << " not completed\n"
+      << "got as far:  " << (lastStep.empty() ? "no drive command completed" : lastStep) << "\n"
+      << "last status: " << (lastStatus.empty() ? "(none)" : lastStatus) << "\n";
   if (firstFailure != nullptr)
-    std::cout << "first failure: line " << firstFailure->line << ", " << Step(*firstFailure) << " (cdb "
-              << firstFailure->Text("cdb") << "): request status " << firstFailure->Text("status")
-              << ", host status " << firstFailure->Text("ha_status") << ", target status "
-              << firstFailure->Text("target_status") << "; " << Sense(*firstFailure) << "\n";
+    out << "first failure: line " << firstFailure->line << ", " << Step(*firstFailure) << " (cdb "
+        << firstFailure->Text("cdb") << "): request status " << firstFailure->Text("status")
+        << ", host status " << firstFailure->Text("ha_status") << ", target status "
+        << firstFailure->Text("target_status") << "; " << Sense(*firstFailure) << "\n";
+  std::cout << Escaped(out.str());
   return 0;
 }
 
@@ -159,7 +185,7 @@ int Check(const std::string& path, const std::vector<TraceRecord>& records) {
   std::size_t commands = 0;
   for (const TraceRecord& r : records) {
     if (const std::string problem = Problem(r); !problem.empty()) {
-      std::cerr << "zx-trace: " << path << " line " << r.line << ": " << problem << "\n";
+      std::cerr << "zx-trace: " << Escaped(path + " line " + std::to_string(r.line) + ": " + problem) << "\n";
       return kFailed;
     }
     if (r.Event() == "command") ++commands;
@@ -169,11 +195,8 @@ int Check(const std::string& path, const std::vector<TraceRecord>& records) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  platform::ClaimStandardStreams();
-  const std::vector<std::string> args(argv + 1, argv + argc);
+// The answer to the command line, written to stdout and stderr.
+int Answer(const std::vector<std::string>& args) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::cout << Usage();
     return 0;
@@ -189,8 +212,17 @@ int main(int argc, char** argv) {
   std::string error;
   const std::vector<TraceRecord> records = emulator::ReadTrace(args[1], error);
   if (records.empty()) {
-    std::cerr << "zx-trace: " << error << "\n";
+    std::cerr << "zx-trace: " << Escaped(error) << "\n";
     return kFailed;
   }
   return args[0] == "summary" ? Summary(records) : Check(args[1], records);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::ClaimStandardStreams();
+  platform::IgnoreClosedPipes();
+  return StatusAfterOutput(std::cout, std::cerr, "zx-trace",
+                           Answer(std::vector<std::string>(argv + 1, argv + argc)));
 }

@@ -16,7 +16,8 @@ std::string Hex2(uint8_t value) {
   return text;
 }
 
-emulator::DriveRowOptions RowOptions(const DemoOptions& options) {
+emulator::DriveRowOptions RowOptions(const DemoOptions& options,
+                                     std::shared_ptr<const std::string> replayText) {
   emulator::DriveRowOptions row;
   row.drives = static_cast<uint32_t>(options.drives);
   row.revision = options.revision;
@@ -28,15 +29,17 @@ emulator::DriveRowOptions RowOptions(const DemoOptions& options) {
   row.logPath = options.commandLog;
   row.dumpDir = options.dumpDir;
   row.replayPath = options.replay;
+  row.replayText = std::move(replayText);
   row.replayDelays = options.latencyScale > 0;
   return row;
 }
 
 }  // namespace
 
-DemoDrives::DemoDrives(const DemoOptions& options) : layer_(std::make_unique<emulator::VirtualDeviceLayer>()) {
+DemoDrives::DemoDrives(const DemoOptions& options, std::shared_ptr<const std::string> replayText)
+    : layer_(std::make_unique<emulator::VirtualDeviceLayer>()) {
   std::string error;
-  row_ = std::make_unique<emulator::DriveRow>(RowOptions(options), error);
+  row_ = std::make_unique<emulator::DriveRow>(RowOptions(options, std::move(replayText)), error);
   if (!error.empty()) throw std::runtime_error(error);
   for (std::size_t i = 0; i < row_->Count(); ++i) {
     // Letters answer in order, so the drive on the i-th letter is host adapter i.

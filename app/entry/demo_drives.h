@@ -43,7 +43,9 @@ inline constexpr uint32_t LIBRARY_LATENCY_MS = 350;
 class DemoDrives {
  public:
   // Throws std::runtime_error when the command log cannot be created.
-  explicit DemoDrives(const DemoOptions& options);
+  // `replayText`: the trace of --replay, read already (DemoFiles); null:
+  // read from its path here.
+  explicit DemoDrives(const DemoOptions& options, std::shared_ptr<const std::string> replayText = nullptr);
   ~DemoDrives();
   DemoDrives(const DemoDrives&) = delete;
   DemoDrives& operator=(const DemoDrives&) = delete;

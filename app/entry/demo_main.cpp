@@ -17,6 +17,8 @@
 #include "app/entry/display_loss.h"
 #include "app/entry/display_opening.h"
 #include "app/entry/exception_report.h"
+#include "app/entry/library_problems.h"
+#include "app/entry/library_replay.h"
 #include "app/entry/system_services.h"
 #include "app/entry/trace_session.h"
 #include "app/main_window.h"
@@ -62,7 +64,7 @@ void ConcludeWithoutWindow(const demo::DemoDrives* drives) {
     platform::SayLine("%s: %s", kProgram, problem.c_str());
 }
 
-int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
+int RunDemo(tk::Application& app, const demo::DemoOptions& options, const demo::DemoFiles& files) {
   // Outlives the program, whose flash thread records into it.
   const TraceSession trace(kProgram, ZX_VERSION, options.trace);
   const auto real = entry::MakeSystemInfo();
@@ -75,10 +77,12 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options) {
   if (options.autoFlash) presser.emplace(std::cout);
   std::unique_ptr<demo::DemoDrives> drives;
   emulator::VirtualDeviceLayer noLetters;
-  if (system.ChosenFamily() == demo::Family::Nt)
-    drives = std::make_unique<demo::DemoDrives>(options);
-  else
+  if (system.ChosenFamily() == demo::Family::Nt) {
+    drives = std::make_unique<demo::DemoDrives>(options, files.replayText);
+  } else {
+    demo::OfferReplayToLibrary(files.replayText);
     entry::SetEnvironment("ZX_VIRTUAL_ASPI", demo::LibraryConfig(options));
+  }
 
   int status = 0;
   {
@@ -126,8 +130,10 @@ int main(int argc, char** argv) {
     std::cout << "zorvex-flash-demo " << ZX_VERSION << "\n";
     return 0;
   }
-  if (const std::string error = demo::PrepareDemoFiles(parse.options); !error.empty()) {
-    platform::SayLine("%s: %s", kProgram, error.c_str());
+  // Kept to the end: the trace to replay, read once, and a held command log.
+  const demo::DemoFiles files = demo::PrepareDemoFiles(parse.options);
+  if (!files.error.empty()) {
+    platform::SayLine("%s: %s", kProgram, files.error.c_str());
     return kBadOptions;
   }
   platform::InstallTerminationRequests(kProgram);
@@ -141,7 +147,7 @@ int main(int argc, char** argv) {
     return kRunNotSucceeded;
   }
   try {
-    return RunDemo(app, parse.options);
+    return RunDemo(app, parse.options, files);
   } catch (const std::exception& error) {
     ReportException(error);
   }

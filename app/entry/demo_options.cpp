@@ -3,12 +3,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string_view>
 
 #include "emulator/trace_reader.h"
 #include "platform/path_ops.h"
+#include "transport/command_trace.h"
 
 namespace demo {
 
@@ -167,23 +169,71 @@ DemoParse ParseDemoOptions(const std::vector<std::string>& args) {
   return parse;
 }
 
-std::string PrepareDemoFiles(const DemoOptions& options) {
+namespace {
+
+// The file this run's trace goes to: --trace, else the variable's; empty: none.
+std::string TraceOutput(const DemoOptions& options) {
+  if (!options.trace.empty()) return options.trace;
+  const char* named = std::getenv(TRACE_VARIABLE);
+  return named == nullptr ? std::string() : std::string(named);
+}
+
+// Reads the trace to replay into `files`; empty, or the refusal.
+std::string ReadReplay(const DemoOptions& options, const std::string& trace, DemoFiles& files) {
+  if (!trace.empty() && platform::SameFile(options.replay, trace))
+    return "--replay: " + options.replay + " is where this run's trace goes too (--trace or " +
+           TRACE_VARIABLE + "), which would empty it; give the trace another file";
+  auto text = std::make_shared<std::string>();
+  std::string error;
+  if (!emulator::ReadTraceText(options.replay, *text, error) ||
+      emulator::ParseTrace(*text, options.replay, error).empty())
+    return "--replay: " + error;
+  files.replayText = std::move(text);
+  return {};
+}
+
+// Touches nothing: a FIFO is only opened, without waiting, and held.
+std::string CheckCommandLog(const DemoOptions& options, const std::string& trace, DemoFiles& files) {
+  const std::string& log = options.commandLog;
+  if (!trace.empty() && platform::SameFile(log, trace))
+    return "--command-log: " + log + " is where this run's trace goes too; give the log another file";
+  if (!options.replay.empty() && platform::SameFile(log, options.replay))
+    return "--command-log: " + log + " is the trace to replay; give the log another file";
+  const platform::PathKind behind = platform::KindBehind(log);
+  if (behind == platform::PathKind::Fifo) {
+    files.commandLogHold = std::make_unique<platform::FifoHold>(log);
+    if (!files.commandLogHold->HasReader())
+      return "--command-log: " + log + " is a FIFO that nobody reads; start its reader first";
+  } else if (platform::KindOf(log) == platform::PathKind::SymbolicLink &&
+             behind != platform::PathKind::Device) {
+    return "--command-log: " + log +
+           " is a symbolic link, whose target the log would empty; name the file itself";
+  }
+  return {};
+}
+
+}  // namespace
+
+DemoFiles PrepareDemoFiles(const DemoOptions& options) {
   // Every check that touches nothing comes first, so that a refusal leaves
   // an existing command log as it was.
+  DemoFiles files;
+  const std::string trace = TraceOutput(options);
   if (!options.dumpDir.empty() && !platform::IsFolder(options.dumpDir))
-    return "--dump-flash: " + options.dumpDir + " is not an existing folder";
-  if (!options.replay.empty()) {
-    std::string error;
-    if (emulator::ReadTrace(options.replay, error).empty()) return "--replay: " + error;
-  }
-  if (!options.commandLog.empty()) {
+    files.error = "--dump-flash: " + options.dumpDir + " is not an existing folder";
+  if (files.error.empty() && !options.replay.empty()) files.error = ReadReplay(options, trace, files);
+  if (files.error.empty() && !options.commandLog.empty())
+    files.error = CheckCommandLog(options, trace, files);
+  if (files.error.empty() && !options.commandLog.empty()) {
     // Appending: made when absent, never emptied here. The drives empty it
     // as they start, once nothing can refuse the command line any more.
     std::FILE* log = std::fopen(options.commandLog.c_str(), "ab");
-    if (log == nullptr) return "--command-log: cannot create " + options.commandLog;
-    std::fclose(log);
+    if (log == nullptr)
+      files.error = "--command-log: cannot create " + options.commandLog;
+    else
+      std::fclose(log);
   }
-  return {};
+  return files;
 }
 
 std::string DemoUsage() {
@@ -198,12 +248,14 @@ std::string DemoUsage() {
          "  --fail KIND:N:SENSE    the N-th KIND command fails with sense byte 2 = SENSE (hex);\n"
          "                         KIND: flash-on flash-off upload verify erase erase-unit program read\n"
          "                         inquiry; may be given more than once; applies to every drive\n"
-         "  --command-log FILE     one line per command any virtual drive receives\n"
+         "  --command-log FILE     one line per command any virtual drive receives (not either trace,\n"
+         "                         a FIFO nobody reads or a symbolic link to a file)\n"
          "  --dump-flash DIR       at exit, DIR/unit0.bin and DIR/unit1.bin of the drive on adapter 0\n"
          "                         (both whole or neither)\n"
          "  --trace FILE           the command trace, as ZORVEX_FLASH_TRACE=FILE (docs/trace-format.md)\n"
          "  --replay FILE          the drives answer as the drives of the command trace FILE did, taking\n"
-         "                         the recorded time (none with --latency-scale 0)\n"
+         "                         the recorded time (none with --latency-scale 0); read once, so a\n"
+         "                         pipe will do; never the file this run's trace goes to\n"
          "  --auto-flash           press Flash once the window is up, then Power Off (or Exit) when the\n"
          "                         run has ended, and OK on every message box met on the way;\n"
          "                         exit status 1 unless the run succeeded\n"

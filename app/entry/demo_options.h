@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "emulator/command_kind.h"
+#include "platform/fifo_hold.h"
 
 namespace demo {
 
@@ -50,11 +52,24 @@ struct DemoParse {
 // The arguments after the program name.
 DemoParse ParseDemoOptions(const std::vector<std::string>& args);
 
-// What the files named by the options need before anything starts: the
-// dump folder exists, and then the command log can be written (made when
-// absent; an existing one keeps its lines until the drives start). One
-// line naming the problem, or empty; a refusal leaves every file as it was.
-std::string PrepareDemoFiles(const DemoOptions& options);
+// What the files named by the options need before anything starts, and
+// what of them the run keeps.
+struct DemoFiles {
+  std::string error;  // one line naming the problem; empty when all is well
+  // The trace to replay, read once (a pipe will do); null without --replay.
+  std::shared_ptr<const std::string> replayText;
+  // A command log that is a FIFO, held open from its check to the end.
+  std::unique_ptr<platform::FifoHold> commandLogHold;
+};
+
+// The dump folder exists; the trace to replay is read and sound, and is not
+// where the trace of this run goes (--trace, else the trace variable), which
+// would empty it; the command log is neither of those traces, is a FIFO
+// only with a reader (a FIFO nobody reads would hold start-up for good), is
+// no symbolic link to a file (whose target the log would empty), and can be
+// written (made when absent; an existing one keeps its lines until the
+// drives start). A refusal leaves every file as it was.
+DemoFiles PrepareDemoFiles(const DemoOptions& options);
 
 std::string DemoUsage();
 

@@ -1,5 +1,7 @@
 #include "emulator/aspi_module/drive_rack.h"
 
+#include <memory>
+
 namespace aspi_module {
 
 namespace {
@@ -16,6 +18,10 @@ class Borrowed final : public emulator::ScsiDevice {
   emulator::ScsiDevice& device_;
 };
 
+// Weak: the loading program may offer the trace to replay, read already
+// (the Linux demo, which reads it once); else the file is read here.
+extern "C" const char* zx_ReplayTraceText(std::size_t* length) __attribute__((weak));
+
 emulator::DriveRowOptions RowOptions(const ModuleConfig& config) {
   emulator::DriveRowOptions options;
   options.drives = config.drives;
@@ -24,6 +30,10 @@ emulator::DriveRowOptions RowOptions(const ModuleConfig& config) {
   options.logPath = config.logPath;
   options.dumpDir = config.dumpDir;
   options.replayPath = config.replayPath;
+  std::size_t length = 0;
+  const char* text =
+      zx_ReplayTraceText != nullptr && !config.replayPath.empty() ? zx_ReplayTraceText(&length) : nullptr;
+  if (text != nullptr) options.replayText = std::make_shared<const std::string>(text, length);
   options.replayDelays = config.replayDelays != 0;
   return options;
 }

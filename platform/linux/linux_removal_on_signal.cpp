@@ -66,6 +66,13 @@ void InstallRemovalOnSignal() {
   for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) Catch(signal, all);
 }
 
+void IgnoreClosedPipes() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGPIPE, &ignore, nullptr);
+}
+
 RemovedOnSignal::RemovedOnSignal(const std::string& path) {
   if (path.empty() || path.size() >= sizeof(Slot::path)) return;
   for (std::size_t i = 0; i < slots.size(); ++i) {

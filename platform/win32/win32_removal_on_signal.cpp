@@ -6,6 +6,8 @@ namespace platform {
 
 void InstallRemovalOnSignal() {}
 
+void IgnoreClosedPipes() {}
+
 RemovedOnSignal::RemovedOnSignal(const std::string&) {}
 
 void RemovedOnSignal::Release() { slot_ = -1; }

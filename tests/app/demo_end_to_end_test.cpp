@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "emulator/command_kind.h"
 #include "emulator/sha256.h"
@@ -209,18 +211,36 @@ QStringList DumpIntoAFullDevice(const container_test::ScratchDir& dir) {
   return {"--auto-flash", "--dump-flash", QString::fromStdString(dir.File(""))};
 }
 
+// --replay from a FIFO that a writer of the test fills once: a pipe such as
+// <(gunzip -c t.gz) cannot be read a second time.
+QStringList ReplayFromAFifo(const container_test::ScratchDir& dir, const char* family) {
+  const std::string fifo = dir.File("trace-fifo");
+  std::ifstream in(std::string(ZX_TRACE_DIR) + "/success-" + family + ".jsonl", std::ios::binary);
+  std::string trace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (::mkfifo(fifo.c_str(), 0600) != 0) return {};
+  // Blocks until the demo opens the FIFO; the process's end takes it if it never does.
+  std::thread([fifo, trace] { std::ofstream(fifo, std::ios::binary) << trace; }).detach();
+  return {"--auto-flash", "--family", family, "--replay", QString::fromStdString(fifo)};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Runs, DemoUnattendedTest,
     ::testing::Values(
         Unattended{"ReservedBoxIsAnswered",
-                   [](const auto&) { return QStringList{"--auto-flash", "--fail", "program:2:08"}; }, 1,
-                   "pressed OK on the box \"Reserved\"", nullptr},
+                   [](const auto&) {
+                     return QStringList{"--auto-flash", "--fail", "program:2:08"};
+                   },
+                   1, "pressed OK on the box \"Reserved\"", nullptr},
         Unattended{"FatalLibraryBoxIsAnswered",
-                   [](const auto&) { return QStringList{"--auto-flash", "--family", "9x"}; }, 0,
-                   "pressed OK on the box", nullptr, true},
+                   [](const auto&) {
+                     return QStringList{"--auto-flash", "--family", "9x"};
+                   },
+                   0, "pressed OK on the box", nullptr, true},
         Unattended{"CommandLogOnAFullDevice",
-                   [](const auto&) { return QStringList{"--auto-flash", "--command-log", "/dev/full"}; }, 1,
-                   "the run succeeded", "cannot write the command log /dev/full"},
+                   [](const auto&) {
+                     return QStringList{"--auto-flash", "--command-log", "/dev/full"};
+                   },
+                   1, "the run succeeded", "cannot write the command log /dev/full"},
         Unattended{"LibraryCommandLogOnAFullDevice",
                    [](const auto&) {
                      return QStringList{"--auto-flash", "--family", "9x", "--command-log", "/dev/full"};
@@ -244,7 +264,19 @@ INSTANTIATE_TEST_SUITE_P(
                      return QStringList{"--auto-flash", "--family", "9x", "--dump-flash",
                                         QString::fromStdString(dir.File(""))};
                    },
-                   1, "the run succeeded", "cannot write the flash dump", false, 0x30000}),
+                   1, "the run succeeded", "cannot write the flash dump", false, 0x30000},
+        Unattended{"ReplayFromAFifo", [](const auto& dir) { return ReplayFromAFifo(dir, "nt"); }, 0,
+                   "the run succeeded", nullptr},
+        Unattended{"LibraryReplayFromAFifo", [](const auto& dir) { return ReplayFromAFifo(dir, "9x"); }, 0,
+                   "the run succeeded", nullptr},
+        // Refused before anything starts: the trace would empty the file to replay.
+        Unattended{"ReplayOfItsOwnTraceOutput",
+                   [](const container_test::ScratchDir& dir) {
+                     std::filesystem::copy_file(ZX_TRACE_DIR "/success-nt.jsonl", dir.File("t.jsonl"));
+                     const QString trace = QString::fromStdString(dir.File("t.jsonl"));
+                     return QStringList{"--replay", trace, "--trace", trace};
+                   },
+                   2, "", "is where this run's trace goes too"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // An X server of the test's own, for a demo started with `env`: as a

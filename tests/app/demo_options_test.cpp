@@ -1,17 +1,26 @@
 // The demo's command line: what each option sets, and the values refused.
 #include "app/entry/demo_options.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 #include <ostream>
+#include <thread>
 
 #include "app/entry/demo_drives.h"
 #include "tests/firmware/container_test_files.h"
 
 namespace demo {
 namespace {
+
+std::string Slurp(const std::string& path) {
+  const auto bytes = container_test::ReadBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
 
 using emulator::CommandKind;
 
@@ -124,16 +133,16 @@ TEST(DemoFilesTest, CreatesTheLogAndRefusesAMissingFolder) {
   DemoOptions o;
   o.commandLog = dir.File("log.txt");
   o.dumpDir = dir.File("");
-  EXPECT_EQ(PrepareDemoFiles(o), "");
+  EXPECT_EQ(PrepareDemoFiles(o).error, "");
   EXPECT_TRUE(std::filesystem::exists(o.commandLog));
 
   o.dumpDir = dir.File("absent");
-  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--dump-flash"));
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("--dump-flash"));
   o.dumpDir = o.commandLog;  // a file, not a folder
-  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--dump-flash"));
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("--dump-flash"));
   o.dumpDir.clear();
   o.commandLog = dir.File("absent/log.txt");
-  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--command-log"));
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("--command-log"));
 }
 
 // A refusal leaves the command log as it was: neither emptied nor made.
@@ -142,13 +151,69 @@ TEST(DemoFilesTest, ARefusedDumpFolderLeavesTheLogAlone) {
   DemoOptions o;
   o.commandLog = dir.File("log.txt");
   o.dumpDir = dir.File("absent");
-  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--dump-flash"));
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("--dump-flash"));
   EXPECT_FALSE(std::filesystem::exists(o.commandLog));
   container_test::WriteBytes(o.commandLog, {'o', 'l', 'd', '\n'});
-  EXPECT_THAT(PrepareDemoFiles(o), ::testing::HasSubstr("--dump-flash"));
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("--dump-flash"));
   o.dumpDir = dir.File("");
-  EXPECT_EQ(PrepareDemoFiles(o), "");
+  EXPECT_EQ(PrepareDemoFiles(o).error, "");
   EXPECT_EQ(container_test::ReadBytes(o.commandLog), (std::vector<uint8_t>{'o', 'l', 'd', '\n'}));
+}
+
+// A command log that would lose a file or hold start-up is refused at once,
+// every file left as it was; a FIFO with a reader is taken and held.
+TEST(DemoFilesTest, RefusesACommandLogThatWouldLoseAFileOrWaitForAReader) {
+  container_test::ScratchDir dir;
+  const std::vector<uint8_t> kept = {'k', 'e', 'p', 't'};
+  DemoOptions o;
+  o.trace = dir.File("trace.jsonl");
+  o.commandLog = dir.File("./trace.jsonl");
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("is where this run's trace goes too"));
+  container_test::WriteBytes(dir.File("target"), kept);
+  std::filesystem::create_symlink(dir.File("target"), dir.File("link"));
+  o.commandLog = dir.File("link");
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("is a symbolic link"));
+  EXPECT_EQ(container_test::ReadBytes(dir.File("target")), kept);
+  o.commandLog = dir.File("fifo");
+  ASSERT_EQ(::mkfifo(o.commandLog.c_str(), 0600), 0);
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("a FIFO that nobody reads"));
+  const int reader = ::open(o.commandLog.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const DemoFiles files = PrepareDemoFiles(o);
+  EXPECT_EQ(files.error, "");
+  ASSERT_NE(files.commandLogHold, nullptr);
+  EXPECT_TRUE(files.commandLogHold->HasReader());
+  ::close(reader);
+}
+
+// The trace to replay is read once, and never where this run's trace goes.
+TEST(DemoReplayTest, IsReadOnceAndNeverTheTraceOutput) {
+  container_test::ScratchDir dir;
+  const std::string trace = Slurp(std::string(ZX_TRACE_DIR) + "/success-nt.jsonl");
+  container_test::WriteBytes(dir.File("t.jsonl"), std::vector<uint8_t>(trace.begin(), trace.end()));
+  DemoOptions o;
+  o.replay = dir.File("t.jsonl");
+  o.trace = dir.File("./t.jsonl");
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("is where this run's trace goes too"));
+  o.trace.clear();
+  o.commandLog = o.replay;
+  EXPECT_THAT(PrepareDemoFiles(o).error, ::testing::HasSubstr("is the trace to replay"));
+  EXPECT_EQ(Slurp(o.replay), trace);
+  o.commandLog.clear();
+  // A pipe, which has nothing left after the first read.
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  std::thread writer([&] {
+    ::write(ends[1], trace.data(), trace.size());
+    ::close(ends[1]);
+  });
+  o.replay = "/dev/fd/" + std::to_string(ends[0]);
+  const DemoFiles files = PrepareDemoFiles(o);
+  writer.join();
+  ::close(ends[0]);
+  EXPECT_EQ(files.error, "");
+  ASSERT_NE(files.replayText, nullptr);
+  EXPECT_EQ(*files.replayText, trace);
 }
 
 TEST(DemoLibraryConfigTest, CarriesEveryDriveSetting) {
@@ -175,11 +240,12 @@ TEST(DemoReplayTest, AnUnreadableOrUnknownTraceIsRefusedBeforeTheStart) {
   container_test::ScratchDir dir;
   DemoOptions o;
   o.replay = dir.File("absent.jsonl");
-  EXPECT_EQ(PrepareDemoFiles(o), "--replay: cannot read " + o.replay);
+  EXPECT_EQ(PrepareDemoFiles(o).error, "--replay: cannot read " + o.replay);
   o.replay = dir.File("future.jsonl");
   const std::string future = "{\"format\":\"zorvex-trace\",\"event\":\"header\",\"version\":9}\n";
   container_test::WriteBytes(o.replay, std::vector<uint8_t>(future.begin(), future.end()));
-  EXPECT_EQ(PrepareDemoFiles(o), "--replay: " + o.replay + ": trace format version 9 is not known here (this reads version 1)");
+  EXPECT_EQ(PrepareDemoFiles(o).error,
+            "--replay: " + o.replay + ": trace format version 9 is not known here (this reads version 1)");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The built zx-pack program end to end: the same work as in-process, through
 // its real argument handling, exit codes and output streams.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -111,6 +112,60 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"InspectHelpIsNoFile", "inspect --help", 0, "usage: zx-pack inspect FILE\n", nullptr},
         Answer{"PackHelpAfterOptions", "pack --exe @exe -h", 0, "usage: zx-pack pack --exe", nullptr},
         Answer{"SynthShortHelp", "synth -h", 0, "usage: zx-pack synth", nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Standard output that cannot take the packer's lines: a full disk, or a
+// pipe whose reader has gone before anything is written. The work is done
+// whole all the same; the status says the output was lost (3), one line on
+// stderr says why, and no SIGPIPE ends the packer.
+struct LostOutput {
+  const char* name;
+  const char* args;  // "@" stands for the scratch folder
+  bool closedPipe;   // else /dev/full
+  bool writesOut;    // the command writes the file "out"
+};
+void PrintTo(const LostOutput& c, std::ostream* os) { *os << c.name; }
+class PackBinaryOutputLost : public ::testing::TestWithParam<LostOutput> {};
+
+TEST_P(PackBinaryOutputLost, ExitStatusSaysSo) {
+  ASSERT_TRUE(fs::exists(PackerPath())) << PackerPath() << " is not built (target zx-pack)";
+  ScratchDir dir;
+  WriteBytes(dir.File("exe"), FakeExecutable(64));
+  WriteBytes(dir.File("packed"), Concat(FakeExecutable(64), SyntheticContainer({'1', '0', 'B'})));
+  std::string command =
+      Quote(PackerPath().string()) + " " + GetParam().args + " 2>" + Quote(dir.File("stderr"));
+  for (std::size_t at; (at = command.find('@')) != std::string::npos;) command.replace(at, 1, dir.File(""));
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGPIPE, SIG_DFL);
+    ::close(ends[0]);
+    const int out = GetParam().closedPipe ? ends[1] : ::open("/dev/full", O_WRONLY);
+    if (out < 0 || ::dup2(out, 1) < 0) ::_exit(126);
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(ends[0]);
+  ::close(ends[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status;
+  const std::string err = Text(dir.File("stderr"));
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(err.find("standard output could not be written"), std::string::npos) << err;
+  if (GetParam().writesOut) {
+    EXPECT_EQ(ReadBytes(dir.File("out")), Concat(FakeExecutable(64), SyntheticContainer({'1', '0', 'B'})));
+  }
+}
+INSTANTIATE_TEST_SUITE_P(
+    FullDiskOrClosedPipe, PackBinaryOutputLost,
+    ::testing::Values(
+        LostOutput{"PackIntoAClosedPipe", "pack --exe @exe --synthetic 1.0B --output @out", true, true},
+        LostOutput{"PackOntoAFullDisk", "pack --exe @exe --synthetic 1.0B --output @out", false, true},
+        LostOutput{"InspectOntoAFullDisk", "inspect @packed", false, false},
+        LostOutput{"VersionIntoAClosedPipe", "--version", true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A file system that takes no more than 64 KiB of the output: the kernel

@@ -261,11 +261,19 @@ TEST_F(PackTest, ARefusedSynthLeavesNoneOfItsOutputsBehind) {
   const PackRun run = Pack({"synth", "--version", "1.0B", "--part1", p1, "--part2", File("no/part2.bin")});
   EXPECT_EQ(run.code, PACK_REFUSED);
   EXPECT_FALSE(fs::exists(p1));
-  const PackRun late = Pack({"synth", "--version", "1.0B", "--part1", p1, "--part2", p2, "--container",
-                             File("no/raw.bin")});
-  EXPECT_EQ(late.code, PACK_REFUSED);
-  EXPECT_FALSE(fs::exists(p1));
-  EXPECT_FALSE(fs::exists(p2));
+  // Existing outputs keep their old contents when the last one fails
+  // (its folder is missing, or it is a FIFO), and no temporary is left.
+  WriteBytes(p1, {1});
+  WriteBytes(p2, {2});
+  ASSERT_EQ(::mkfifo(File("fifo").c_str(), 0600), 0);
+  for (const std::string& last : {File("no/raw.bin"), File("fifo")}) {
+    const PackRun late =
+        Pack({"synth", "--version", "1.0B", "--part1", p1, "--part2", p2, "--container", last});
+    EXPECT_EQ(late.code, PACK_REFUSED);
+    EXPECT_EQ(ReadBytes(p1), std::vector<uint8_t>{1});
+    EXPECT_EQ(ReadBytes(p2), std::vector<uint8_t>{2});
+    EXPECT_EQ(dir.Names().size(), 4u) << "a temporary file was left";  // the executable, p1, p2, fifo
+  }
 }
 
 TEST_F(PackTest, AReplacedOutputKeepsItsModeAndTheLineEscapesTheVersion) {

@@ -116,14 +116,12 @@ __attribute__((destructor)) void Conclude() {
   if (Driver* driver = TheDriver(false)) driver->Conclude();
 }
 
-int OpenAny(const char* name, const char* path, int flags, mode_t mode) {
+// The driver's descriptor (or -1) for an sg node it carries; -2 for any
+// other file, which the system's own call of the same name then opens.
+int OpenNode(const char* path, int flags) {
   if (path != nullptr && std::strncmp(path, "/dev/sg", 7) == 0)
-    if (Driver* driver = TheDriver(true)) {
-      const int fd = driver->Open(path, flags);
-      if (fd != -2) return fd;
-    }
-  static const auto realOpen = Next<int (*)(const char*, int, ...)>(name);
-  return realOpen(path, flags, mode);
+    if (Driver* driver = TheDriver(true)) return driver->Open(path, flags);
+  return -2;
 }
 
 // poll() with each of our nodes replaced by its readiness descriptor.
@@ -154,21 +152,31 @@ mode_t ModeOf(int flags, va_list args) {
 }
 }  // namespace
 
-ZX_EXPORT int open(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  const mode_t mode = ModeOf(flags, args);
-  va_end(args);
-  return sg_standin::OpenAny("open", path, flags, mode);
-}
+// Each call goes on to the system's call of its own name: an open with
+// O_CREAT must never reach __open_2, which ends the process for it.
+#define ZX_INTERPOSE_OPEN(name)                                                       \
+  ZX_EXPORT int name(const char* path, int flags, ...) {                              \
+    va_list args;                                                                     \
+    va_start(args, flags);                                                            \
+    const mode_t mode = ModeOf(flags, args);                                          \
+    va_end(args);                                                                     \
+    if (const int fd = sg_standin::OpenNode(path, flags); fd != -2) return fd;        \
+    static const auto real = sg_standin::Next<int (*)(const char*, int, ...)>(#name); \
+    return real(path, flags, mode);                                                   \
+  }
+ZX_INTERPOSE_OPEN(open)
+ZX_INTERPOSE_OPEN(open64)
 
-ZX_EXPORT int open64(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  const mode_t mode = ModeOf(flags, args);
-  va_end(args);
-  return sg_standin::OpenAny("open64", path, flags, mode);
-}
+// What open() becomes in a build with _FORTIFY_SOURCE (the Release
+// product) when its flags are not known at compile time.
+#define ZX_INTERPOSE_FORTIFIED_OPEN(name)                                        \
+  ZX_EXPORT int name(const char* path, int flags) {                              \
+    if (const int fd = sg_standin::OpenNode(path, flags); fd != -2) return fd;   \
+    static const auto real = sg_standin::Next<int (*)(const char*, int)>(#name); \
+    return real(path, flags);                                                    \
+  }
+ZX_INTERPOSE_FORTIFIED_OPEN(__open_2)
+ZX_INTERPOSE_FORTIFIED_OPEN(__open64_2)
 
 ZX_EXPORT int ioctl(int fd, unsigned long request, ...) {
   va_list args;
