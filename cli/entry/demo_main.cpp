@@ -13,6 +13,7 @@
 #include "app/entry/demo_library_folder.h"
 #include "app/entry/demo_options.h"
 #include "app/entry/demo_services.h"
+#include "app/entry/library_replay.h"
 #include "app/entry/system_services.h"
 #include "app/entry/trace_session.h"
 #include "cli/cli_program.h"
@@ -64,7 +65,8 @@ std::string Usage() {
          drives.substr(drives.find('\n') + 1);
 }
 
-int Run(const CliOptions& options, const demo::DemoOptions& driveOptions, Console& console) {
+int Run(const CliOptions& options, const demo::DemoOptions& driveOptions, const demo::DemoFiles& files,
+        Console& console) {
   const TraceSession trace(kProgram, ZX_VERSION, driveOptions.trace);
   const auto real = entry::MakeSystemInfo();
   demo::DemoSystemInfo system(*real, driveOptions);
@@ -72,10 +74,12 @@ int Run(const CliOptions& options, const demo::DemoOptions& driveOptions, Consol
   const auto libraries = entry::MakeLibraryLoader(demo::LibraryFolder(entry::ProgramFolder()));
   std::unique_ptr<demo::DemoDrives> drives;
   emulator::VirtualDeviceLayer noLetters;
-  if (system.ChosenFamily() == demo::Family::Nt)
-    drives = std::make_unique<demo::DemoDrives>(driveOptions);
-  else
+  if (system.ChosenFamily() == demo::Family::Nt) {
+    drives = std::make_unique<demo::DemoDrives>(driveOptions, files.replayText);
+  } else {
     entry::SetEnvironment("ZX_VIRTUAL_ASPI", demo::LibraryConfig(driveOptions));
+    demo::OfferReplayToLibrary(files.replayText);
+  }
   const auto letter = [](uint8_t index) { return std::string(1, static_cast<char>('C' + index)) + ":"; };
   const CliServices services{system,         power,  *libraries, drives ? drives->Layer() : noLetters,
                              SystemEvents(), letter, {}};
@@ -106,13 +110,15 @@ int main(int argc, char** argv) {
     console.Err(drives.error);
     return CLI_EXIT_USAGE;
   }
-  if (const std::string error = demo::PrepareDemoFiles(drives.options); !error.empty()) {
-    console.Err(error);
+  // Kept to the end: the trace to replay, read once, and a held command log.
+  const demo::DemoFiles files = demo::PrepareDemoFiles(drives.options);
+  if (!files.error.empty()) {
+    console.Err(files.error);
     return CLI_EXIT_USAGE;
   }
   platform::InstallTerminationRequests(kProgram);
   try {
-    return Run(parse.options, drives.options, console);
+    return Run(parse.options, drives.options, files, console);
   } catch (const std::exception& error) {
     console.Err(std::string("stopped by an internal error: ") + error.what());
   }
