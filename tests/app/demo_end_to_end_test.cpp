@@ -23,6 +23,7 @@
 #include "emulator/sha256.h"
 #include "firmware/container_format.h"
 #include "tests/firmware/container_test_files.h"
+#include "tests/support/window/x_server.h"
 
 namespace {
 
@@ -279,27 +280,6 @@ INSTANTIATE_TEST_SUITE_P(
                    2, "", "is where this run's trace goes too"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// An X server of the test's own, for a demo started with `env`: as a
-// desktop's display is, the connection is the first file the demo opens.
-// False when none can be started.
-struct XServer : QProcess {
-  ~XServer() override {
-    kill();
-    waitForFinished();
-  }
-};
-bool OnXServer(XServer& server, QProcessEnvironment& env) {
-  server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
-  if (!server.waitForStarted()) return false;
-  std::string display;
-  while (display.find('\n') == std::string::npos && server.waitForReadyRead(kRunMs))
-    display += server.readAllStandardOutput().toStdString();
-  if (display.find('\n') == std::string::npos) return false;
-  env.insert("QT_QPA_PLATFORM", "xcb");
-  env.insert("DISPLAY", QString::fromStdString(":" + display.substr(0, display.find('\n'))));
-  return true;
-}
-
 // A signal in the middle of a run, at the first command of a kind: the
 // whole run reaches the drive, then the demo ends (or stops) as asked, with
 // the run's outcome in its status and on stderr.
@@ -358,8 +338,8 @@ TEST_P(DemoSignalTest, TheWholeRunThenTheEndAskedFor) {
   QProcess tee;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
-  XServer server;
-  if (c.onX && !OnXServer(server, env)) GTEST_SKIP() << "no Xvfb here";
+  testing_support::XServer server;
+  if (c.onX && !server.Serve(env, kRunMs)) GTEST_SKIP() << "no Xvfb here";
   demo.setProcessEnvironment(env);
   // A group of its own, whose stop requests the kernel carries out; the
   // signal's disposition as the case says, whatever the test's own is.
@@ -446,9 +426,9 @@ INSTANTIATE_TEST_SUITE_P(
 // command: the run goes on without the window, which catches up once the
 // server is continued.
 TEST(DemoStoppedDisplayTest, TheRunGoesOnWhileTheXServerIsStopped) {
-  XServer server;
+  testing_support::XServer server;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  if (!OnXServer(server, env)) GTEST_SKIP() << "no Xvfb here";
+  if (!server.Serve(env, kRunMs)) GTEST_SKIP() << "no Xvfb here";
   container_test::ScratchDir dir;
   const std::string log = dir.File("commands.log");
   QProcess demo;

@@ -18,6 +18,7 @@
 
 #include "emulator/command_kind.h"
 #include "tests/firmware/container_test_files.h"
+#include "tests/support/window/x_server.h"
 
 namespace {
 
@@ -51,6 +52,8 @@ struct ProductCase {
   bool secondInstance = false;  // another copy starts and ends during the stop
   std::size_t total = 0;        // commands the drive received in all; 0: not looked at
   bool release = false;         // the Release product (ZX_RELEASE_PRODUCT) instead of this build's
+  const char* closed = "";      // on an X server, started without these standard descriptors ("02")
+  int signal = SIGTERM;         // what signalAfter sends
 };
 void PrintTo(const ProductCase& c, std::ostream* os) { *os << c.name; }
 
@@ -112,14 +115,20 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
   env.insert("ZX_SG_STANDIN_AUTOPILOT", "1");
   env.insert("ZX_SG_STANDIN", QString::fromStdString("dir=" + dir.File("") + ";log=" + log + ";" + c.config));
+  testing_support::XServer server;
+  if (*c.closed != '\0' && !server.Serve(env, kRunMs)) GTEST_SKIP() << "no Xvfb here";
   QProcess run;
   run.setProcessEnvironment(env);
+  const std::string closed = c.closed;
+  run.setChildProcessModifier([closed] {
+    for (const char fd : closed) ::close(fd - '0');
+  });
   run.start(product, {});
   ASSERT_TRUE(run.waitForStarted());
   const auto pid = static_cast<pid_t>(run.processId());
   if (c.signalAfter > 0) {
     WaitForCommands(run, log, static_cast<std::size_t>(c.signalAfter));
-    ::kill(pid, SIGTERM);
+    ::kill(pid, c.signal);
   }
   QProcess second;
   const std::string secondLog = dir.File("second.log");
@@ -161,6 +170,18 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
   }
 }
 
+// Started on a desktop's display without stderr and stdin, as `2>&- <&-`
+// leaves it: the display connection must not become stderr.
+ProductCase WithoutStandardDescriptors(const char* name, int signal, int exitCode) {
+  ProductCase c{name, "latency=100", "Flashing is Completed", CommandKind::Program, 18};
+  c.exitCode = exitCode;
+  c.signalAfter = signal != 0 ? 30 : 0;
+  c.signal = signal;
+  c.closed = "20";
+  c.total = kRunCommands;
+  return c;
+}
+
 // A sound run of the Release product, stopped mid-erase as the run goes on.
 ProductCase ReleaseBuild() {
   ProductCase c = Stopped("ReleaseBuildStoppedMidErase", CommandKind::Erase, 11, {24});
@@ -172,6 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, ProductTest,
     ::testing::Values(ProductCase{"SoundRun", "", "Flashing is Completed", CommandKind::Program, 18},
                       ReleaseBuild(),
+                      WithoutStandardDescriptors("InterruptedOnXWithoutStderrAndStdin", SIGINT, 128 + SIGINT),
+                      WithoutStandardDescriptors("OnXWithoutStderrAndStdin", 0, 0),
                       // Reached the drive, then a bus reset: final, never sent again.
                       ProductCase{"HostErrorOnAnErase", "host=erase:1:08", "Flashing Error",
                                   CommandKind::Erase, 1, nullptr, 0, true},

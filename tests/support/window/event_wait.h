@@ -1,6 +1,7 @@
 // Waiting on the window thread without blocking it: the flash thread hands
-// every control change to the window thread and waits for it, so a test that
-// waits for a run must keep the event loop turning.
+// every control change to the window thread, and its run's end waits for the
+// window to catch up, so a test that waits for a run keeps the event loop
+// turning.
 // Threads: the window thread (the test's thread).
 #pragma once
 
