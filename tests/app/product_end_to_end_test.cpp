@@ -173,7 +173,9 @@ TEST_P(ProductTest, RunsThroughItsOwnPassThroughCode) {
 // Started on a desktop's display without stderr and stdin, as `2>&- <&-`
 // leaves it: the display connection must not become stderr.
 ProductCase WithoutStandardDescriptors(const char* name, int signal, int exitCode) {
-  ProductCase c{name, "latency=100", "Flashing is Completed", CommandKind::Program, 18};
+  // After a signal the window closes as the run ends, maybe before the
+  // autopilot has read the message area: the status and the log tell.
+  ProductCase c{name, "latency=100", signal != 0 ? nullptr : "Flashing is Completed", CommandKind::Program, 18};
   c.exitCode = exitCode;
   c.signalAfter = signal != 0 ? 30 : 0;
   c.signal = signal;
