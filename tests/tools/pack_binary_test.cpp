@@ -135,19 +135,20 @@ TEST_P(PackBinaryOutputLost, ExitStatusSaysSo) {
   std::string command =
       Quote(PackerPath().string()) + " " + GetParam().args + " 2>" + Quote(dir.File("stderr"));
   for (std::size_t at; (at = command.find('@')) != std::string::npos;) command.replace(at, 1, dir.File(""));
+  // The reader goes before the packer starts (and no other process of the
+  // suite inherits it): its first write meets a pipe nobody reads.
   int ends[2];
-  ASSERT_EQ(::pipe(ends), 0);
+  ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+  ::close(ends[0]);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     ::signal(SIGPIPE, SIG_DFL);
-    ::close(ends[0]);
     const int out = GetParam().closedPipe ? ends[1] : ::open("/dev/full", O_WRONLY);
     if (out < 0 || ::dup2(out, 1) < 0) ::_exit(126);
     ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  ::close(ends[0]);
   ::close(ends[1]);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
