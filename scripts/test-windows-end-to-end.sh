@@ -193,10 +193,15 @@ wine reg delete 'HKCU\Software\Wine\AppDefaults\zorvex-flash-demo.exe' /f >/dev/
 # The classes of the program's windows made in one kind ("" or L"").
 windows_made() { sed -n "s/.*WIN_CreateWindowEx $2 L\"\([A-Za-z0-9_]*\)\".*/\1/p" "$1" | sed 's/RichEdit20[AW]/RichEdit20/' | sort; }
 # The texts drawn or laid out that hold a character outside ASCII.
+# A run's window changes reach the window without the run waiting, the
+# latest state winning: "Flashing Completed" (ファームウェア書き換え終了), set
+# just before the power-off advice, is drawn only when the window happens to
+# catch up between the two, so it is left out of the comparison.
+completed_ja='\\30d5\\30a1\\30fc\\30e0\\30a6\\30a7\\30a2\\66f8\\304d\\63db\\3048\\7d42\\4e86'
 texts_drawn() {
   { sed -n 's/.*:DrawTextExW L"\(.*\)", [0-9-]*, \[.*/\1/p' "$1"
     awk '/itemize_para before splitting/ { getline; sub(/.*L"/, ""); sub(/"$/, ""); print }' "$1"
-  } | grep '\\[0-9a-f]\{4\}' | sort -u
+  } | grep '\\[0-9a-f]\{4\}' | grep -vx "$completed_ja" | sort -u
 }
 windows_made "$out/run-ja-9x.out" '""' >"$out/windows-9x.txt"
 windows_made "$out/run-ja-nt.out" 'L""' >"$out/windows-nt.txt"
