@@ -21,16 +21,14 @@ void ShowCentred(tk::Label& label, const std::string& text) {
 
 }  // namespace
 
+// Set here, in the calling thread's order (the trace records it now);
+// shown at once on the window thread, else as the window catches up.
 void WindowView::ShowStatus(StatusMsg code) {
-  if (tk::OnWindowThread()) return ::ShowStatus(program_, form_, code);
-  // Set here, in this thread's order (the trace records it now); shown as
-  // the window catches up.
   SetStatus(program_, code);
   display_.StatusChanged(false);
 }
 
 void WindowView::ShowStatusNow(StatusMsg code) {
-  if (tk::OnWindowThread()) return ::ShowStatusNow(program_, form_, code);
   SetStatus(program_, code);
   display_.StatusChanged(true);
 }

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/removal_on_signal.h"
 #include "platform/termination_deferral.h"
 
 namespace platform {
@@ -94,10 +95,7 @@ void CarryOutStop(int sig) {
 
 void InstallTerminationRequests(const char* program) {
   SetDeferralProgramName(program);
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
+  IgnoreClosedPipes();
   // A signal ignored from the start was ignored on purpose by whoever
   // started the program (nohup, a shell's background job): it stays so.
   sigemptyset(&taken);
