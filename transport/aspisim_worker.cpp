@@ -8,18 +8,12 @@
 #include "transport/aspisim.h"
 #include "transport/aspisim_queue.h"
 #include "transport/spti_block.h"
+#include "transport/stop_polls.h"
 
 namespace {
 
 constexpr int START_ATTEMPTS = 10;
 constexpr int PASS_THROUGH_ATTEMPTS = 10;
-// A worker being stopped gets this many polls, each a wait of at most
-// 1 ms (and in the teardown a 1 ms sleep after it) ...
-constexpr uint32_t STOP_POLLS = 2000;
-// ... and no longer in all than they would take by the clock: where the
-// system's timer ticks coarsely (15.6 ms by default on Windows) each wait
-// lasts a whole tick, and 2,000 of them would last half a minute.
-constexpr uint32_t STOP_POLL_MS = 1;
 constexpr uint32_t WAIT_FOREVER = 0xFFFFFFFF;
 
 // What the worker carries out of the lock for one request. The device call
@@ -240,13 +234,12 @@ void ASPISim::StopWorker(bool sleepBetweenPolls) {
   AspiSimCompanions& companions = Companions();
   companions.stopFlag.store(1);
   events_.SetEvent(companions.wakeEvent.load());
-  bool ended = worker_ == nullptr;
-  const uint32_t allowedMs = STOP_POLLS * STOP_POLL_MS * (sleepBetweenPolls ? 2 : 1);
-  const uint32_t start = platform::TickMs();
-  for (uint32_t poll = 0; !ended && poll < STOP_POLLS && platform::TickMs() - start < allowedMs; ++poll) {
-    ended = worker_->Join(STOP_POLL_MS);
-    if (!ended && sleepBetweenPolls) platform::SleepMs(STOP_POLL_MS);
-  }
+  StopPolls limits;
+  limits.sleepBetween = sleepBetweenPolls;
+  platform::OsThread* worker = worker_.get();
+  const bool ended = worker == nullptr ||
+                     PollUntilEnded(limits, {[worker](uint32_t ms) { return worker->Join(ms); },
+                                             &platform::SleepMs, &platform::TickMs});
   {
     // From here on the old worker, should it still run, completes nothing.
     // What it was carrying will never complete, so it leaves the queue: a

@@ -9,6 +9,7 @@
 #include "tests/transport/sim_rig.h"
 #include "transport/aspisim_queue.h"
 #include "transport/execute.h"
+#include "transport/stop_polls.h"
 
 namespace {
 
@@ -306,6 +307,42 @@ TEST_F(AspiSimWorker, ManySubmittersAllGetTheirCompletions) {
     });
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(completed.load(), kThreads * kEach);
+}
+
+// A stopped worker that never ends is waited for 2 s by the clock (4 s with
+// the teardown's pauses), whatever the timer's tick makes of each 1 ms wait.
+struct CoarseTick {
+  uint32_t tickMs;
+  bool sleepBetween;
+};
+class StopPollsByTheClock : public ::testing::TestWithParam<CoarseTick> {};
+
+TEST_P(StopPollsByTheClock, KeepToTheirTimeWhateverTheTick) {
+  const CoarseTick tick = GetParam();
+  uint32_t now = 0, joins = 0;
+  // Each wait lasts at least a whole tick, as on a system with a coarse timer.
+  const auto wait = [&](uint32_t ms) { now += ((ms + tick.tickMs - 1) / tick.tickMs) * tick.tickMs; };
+  StopPolls limits;
+  limits.sleepBetween = tick.sleepBetween;
+  const bool ended = PollUntilEnded(limits, {[&](uint32_t ms) { ++joins, wait(ms); return false; }, wait,
+                                             [&] { return now; }});
+  EXPECT_FALSE(ended);
+  const uint32_t allowedMs = tick.sleepBetween ? 4000 : 2000;
+  const uint32_t perPollMs = tick.tickMs * (tick.sleepBetween ? 2 : 1);
+  EXPECT_GE(now, std::min(allowedMs, 2000 * perPollMs));
+  EXPECT_LT(now, allowedMs + perPollMs);
+  EXPECT_EQ(joins, std::min<uint32_t>(2000, (allowedMs + perPollMs - 1) / perPollMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ticks, StopPollsByTheClock,
+                         ::testing::Values(CoarseTick{1, false}, CoarseTick{1, true}, CoarseTick{16, false},
+                                           CoarseTick{16, true}, CoarseTick{1000, false}));
+
+TEST(StopPolls, AWorkerThatEndsIsNoLongerWaitedFor) {
+  uint32_t now = 0, joins = 0;
+  EXPECT_TRUE(PollUntilEnded({}, {[&](uint32_t ms) { now += ms; return ++joins == 5; },
+                                  [&](uint32_t ms) { now += ms; }, [&] { return now; }}));
+  EXPECT_EQ(joins, 5u);
 }
 
 }  // namespace
