@@ -7,6 +7,7 @@
 
 #include "platform/file_sync.h"
 #include "platform/path_ops.h"
+#include "platform/removal_on_signal.h"
 
 namespace emulator {
 
@@ -26,6 +27,7 @@ class StagedFile {
  public:
   StagedFile(const std::string& folder, const char* name) : target_(platform::JoinPath(folder, name)) {
     temp_ = platform::JoinPath(folder, "." + std::string(name) + "." + platform::TemporaryNameSuffix());
+    onSignal_ = std::make_unique<platform::RemovedOnSignal>(temp_);
   }
   ~StagedFile() {
     if (!renamed_) platform::RemoveFile(temp_);
@@ -48,12 +50,14 @@ class StagedFile {
     std::string error;
     if (!platform::RenameOver(temp_, target_, error)) return error;
     renamed_ = true;
+    onSignal_->Release();
     return {};
   }
 
  private:
   std::string target_, temp_;
   bool renamed_ = false;
+  std::unique_ptr<platform::RemovedOnSignal> onSignal_;
 };
 
 // An existing dump file is replaced only when it is a regular file: a link,

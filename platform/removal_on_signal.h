@@ -23,6 +23,12 @@ namespace platform {
 
 void InstallRemovalOnSignal();
 
+// Removes every file registered at this moment; safe inside a signal
+// handler. For a process about to end by a signal's default action that it
+// took some other way (platform/termination_requests.h waits for signals
+// on a thread of its own, where no handler runs).
+void RemoveRegisteredFiles();
+
 // A write to a pipe or socket nobody reads any more fails (EPIPE) instead
 // of ending the process by SIGPIPE, so that a tool that did its work can
 // still say, in its exit status, that its output was lost. Call after

@@ -37,8 +37,7 @@ sigset_t EndingSet() {
 
 extern "C" void RemoveThenEnd(int signal) {
   const int savedErrno = errno;
-  for (Slot& slot : slots)
-    if (slot.state.load(std::memory_order_acquire) == ARMED) ::unlink(slot.path);
+  RemoveRegisteredFiles();
   struct sigaction fallback {};
   fallback.sa_handler = SIG_DFL;
   sigemptyset(&fallback.sa_mask);
@@ -64,6 +63,11 @@ void InstallRemovalOnSignal() {
   const sigset_t all = EndingSet();
   for (const int signal : ENDING_SIGNALS) Catch(signal, all);
   for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) Catch(signal, all);
+}
+
+void RemoveRegisteredFiles() {
+  for (Slot& slot : slots)
+    if (slot.state.load(std::memory_order_acquire) == ARMED) ::unlink(slot.path);
 }
 
 void IgnoreClosedPipes() {

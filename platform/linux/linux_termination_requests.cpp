@@ -61,6 +61,9 @@ void ActAsDefault(int sig) {
     CarryOutStop(sig);
     return;
   }
+  // A temporary file being written (the demo's flash dump) must not outlive
+  // the process; nothing will rename it now.
+  RemoveRegisteredFiles();
   RaiseWithDefaultAction(sig);
   _exit(128 + sig);  // only if the default action was to go on
 }

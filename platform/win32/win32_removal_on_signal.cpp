@@ -6,6 +6,8 @@ namespace platform {
 
 void InstallRemovalOnSignal() {}
 
+void RemoveRegisteredFiles() {}
+
 void IgnoreClosedPipes() {}
 
 RemovedOnSignal::RemovedOnSignal(const std::string&) {}

@@ -15,7 +15,9 @@
 #include "firmware/container.h"
 #include "firmware/container_pack_command.h"
 #include "firmware/container_packer.h"
+#include "firmware/staged_output.h"
 #include "platform/removal_on_signal.h"
+#include "platform/termination_requests.h"
 #include "tests/firmware/container_test_files.h"
 #include "tests/support/fakes.h"
 #include "tests/support/recording_view.h"
@@ -306,31 +308,50 @@ TEST_F(PackTest, TheExecutableIsReadFromTheFileThatWasChecked) {
   EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
 }
 
-// A signal that ends the packer while its temporary file exists takes the
-// file with it, and the process still ends by that signal.
-class PackEndedBySignal : public PackTest, public ::testing::WithParamInterface<int> {};
+// A signal that ends the packer while its staged file exists takes the
+// file with it, and the process still ends by that signal: caught by a
+// handler, or taken by the thread that waits for termination requests (the
+// demo's, writing its flash dump) when no run defers it.
+struct EndingSignal {
+  int signal;
+  bool takenByTerminationRequests;
+};
+void PrintTo(const EndingSignal& e, std::ostream* os) {
+  *os << ::sigabbrev_np(e.signal) << (e.takenByTerminationRequests ? ", taken by the waiting thread" : "");
+}
+class PackEndedBySignal : public PackTest, public ::testing::WithParamInterface<EndingSignal> {};
 
 TEST_P(PackEndedBySignal, LeavesNoTemporaryFile) {
   const auto before = dir.Contents();
+  const EndingSignal ending = GetParam();
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     const rlimit core{0, 0};
     ::setrlimit(RLIMIT_CORE, &core);
-    platform::InstallRemovalOnSignal();
-    WriteFileAtomically(out, [signal = GetParam()](std::ostream& s) {
-      s << "half of it" << std::flush;
-      ::raise(signal);
-      return true;
-    });
+    if (ending.takenByTerminationRequests)
+      platform::InstallTerminationRequests("zx-pack");
+    else
+      platform::InstallRemovalOnSignal();
+    StagedOutput output;
+    if (output.Stage(out, [](std::ostream& s) { return bool(s << "half of it"); })) ::_exit(3);
+    if (!ending.takenByTerminationRequests) ::raise(ending.signal);
+    // Blocked in this thread: sent to the process, for the waiting thread.
+    ::kill(::getpid(), ending.signal);
+    for (;;) ::pause();
     ::_exit(0);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam()) << status;
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == ending.signal) << status;
   EXPECT_TRUE(dir.Contents() == before) << "a file was left behind";
 }
 INSTANTIATE_TEST_SUITE_P(Signals, PackEndedBySignal,
-                         ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGALRM));
+                         ::testing::Values(EndingSignal{SIGINT, false}, EndingSignal{SIGTERM, false},
+                                           EndingSignal{SIGHUP, false}, EndingSignal{SIGQUIT, false},
+                                           EndingSignal{SIGPIPE, false}, EndingSignal{SIGUSR1, false},
+                                           EndingSignal{SIGALRM, false}, EndingSignal{SIGINT, true},
+                                           EndingSignal{SIGTERM, true}, EndingSignal{SIGHUP, true},
+                                           EndingSignal{SIGUSR1, true}));
 
 }  // namespace
