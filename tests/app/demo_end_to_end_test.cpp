@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/entry/run_without_window.h"
 #include "emulator/command_kind.h"
 #include "emulator/sha256.h"
 #include "firmware/container_format.h"
@@ -449,6 +450,37 @@ TEST(DemoStoppedDisplayTest, TheRunGoesOnWhileTheXServerIsStopped) {
   EXPECT_EQ(demo.exitCode(), 0) << demo.readAllStandardError().toStdString();
   EXPECT_THAT(demo.readAllStandardOutput().toStdString(), ::testing::HasSubstr("the run succeeded"));
 }
+
+// The X server gone in the middle of a run: the run is finished without the
+// window, and the drives' files are still written whole, in both families
+// (the library family's drives write theirs only as the library goes).
+class DemoLostDisplayTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DemoLostDisplayTest, TheRunEndsAndTheDumpIsWritten) {
+  testing_support::XServer server;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  if (!server.Serve(env, kRunMs)) GTEST_SKIP() << "no Xvfb here";
+  container_test::ScratchDir dir;
+  const std::string log = dir.File("commands.log");
+  QProcess demo;
+  demo.setProcessEnvironment(env);
+  demo.start(ZX_DEMO_PATH, {"--latency-scale", "0.2", "--language", "en", "--family", GetParam(), "--auto-flash",
+                            "--command-log", QString::fromStdString(log), "--dump-flash",
+                            QString::fromStdString(dir.File(""))});
+  ASSERT_TRUE(demo.waitForStarted());
+  ASSERT_TRUE(WaitWhileRunning(demo, [&] { return Logged(log, emulator::CommandKind::Program) > 0; }))
+      << demo.readAllStandardError().toStdString();
+  server.kill();
+  ASSERT_TRUE(demo.waitForFinished(kRunMs));
+  const std::string err = demo.readAllStandardError().toStdString();
+  EXPECT_EQ(demo.exitCode(), kStatusAfterLossSucceeded) << err;
+  EXPECT_EQ(Logged(log, emulator::CommandKind::Program), 18);
+  EXPECT_EQ(container_test::ReadBytes(dir.File("unit0.bin")).size(), 0x80000u) << err;
+  EXPECT_EQ(container_test::ReadBytes(dir.File("unit1.bin")).size(), 0x20000u) << err;
+  for (const std::string& name : dir.Names()) EXPECT_NE(name[0], '.') << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, DemoLostDisplayTest, ::testing::Values("nt", "9x"));
 
 class DemoBadOptionTest : public ::testing::TestWithParam<std::vector<const char*>> {};
 
