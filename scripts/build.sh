@@ -17,8 +17,12 @@ case "${1:-}" in
   --release) dir="build-release"; type="Release"; options=(-DBUILD_TESTING=OFF); shift ;;
 esac
 # The core build compiles much of what the plain build does with the same
-# flags; ccache lets the second one take it from the first.
+# flags; ccache lets the second one take it from the first. Only if the
+# build folder is left out of what it compares: a debug build's objects
+# name the folder they were compiled in, which only a debugger reads, and
+# the sources are named by absolute path anyway.
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+export CCACHE_NOHASHDIR=true
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "${options[@]}" "$@" >/dev/null
 ninja -C "$dir"
