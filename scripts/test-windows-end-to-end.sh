@@ -79,7 +79,7 @@ wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemL
 find_window() {
   local window=""
   for _ in $(seq 1 100); do
-    window=$(xdotool search --name 'Zorvex Firmware Flash Utility' 2>/dev/null | head -1 || true)
+    window=$(xdotool search --name 'Zorvex Firmware Flash Utility for RT-5800B' 2>/dev/null | head -1 || true)
     [ -n "$window" ] && break
     sleep 0.2
   done

@@ -155,7 +155,7 @@ product_run() {
   for _ in $(seq 1 "$limit"); do
     awk '/itemize_para before splitting/ { getline; sub(/.*L"/, ""); sub(/"$/, ""); print }' \
       "$out/product.trace" | grep -vx '\\r' >"$texts" || true
-    [ -z "$window" ] && window=$(xdotool search --name '^Zorvex Firmware Flash Utility' 2>/dev/null | head -1 || true)
+    [ -z "$window" ] && window=$(xdotool search --name '^Zorvex Firmware Flash Utility for RT-5800B' 2>/dev/null | head -1 || true)
     if [ -n "$window" ] && [ "$(tail -n 1 "$texts")" = "Target drive is not found." ]; then break; fi
     # A 32-bit process that died leaves its 64-bit starter waiting.
     grep -q 'wine client error\|uncaught target signal' "$out/product.trace" && break

@@ -63,6 +63,7 @@ int ShownForms() { return shownForms; }
 
 void FormShownChanged(bool shown) {
   shownForms += shown ? 1 : -1;
+  if (shownForms == (shown ? 1 : 0)) ShowTaskBarWindow(shown);
   if (shownForms == 0 && looping) ::PostQuitMessage(0);
 }
 

@@ -44,14 +44,16 @@ FormWindow::FormWindow(Form& form, int clientWidth, int clientHeight) : form_(fo
   RECT outer{0, 0, Scaled(clientWidth), Scaled(clientHeight)};
   ::AdjustWindowRectEx(&outer, kStyle, TRUE, kExStyle);
   hwnd_ = MakeWindow(kExStyle, kFormClass, kStyle,
-                     {CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top}, nullptr,
-                     menuBar_, this);
+                     {CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top},
+                     TaskBarWindow(), menuBar_, this);
+  TaskBarWindow(hwnd_);
   ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
 }
 
 FormWindow::~FormWindow() {
   if (shown_) FormShownChanged(false);
   ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+  FormGone(hwnd_);
   ::DestroyWindow(hwnd_);  // the menu bar goes with it
   ::DestroyMenu(popup_);
 }
@@ -119,6 +121,12 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         Notify(*control, HIWORD(wParam));
       }
       return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+        MinimiseToTaskBar();
+        return 0;
+      }
+      return DefaultProcedure(hwnd_, message, wParam, lParam);
     case WM_QUERYENDSESSION:
       // A logoff or shutdown now would cut the drive off in the middle of
       // its firmware.

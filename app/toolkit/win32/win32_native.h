@@ -178,4 +178,12 @@ class FormWindow {
 int ShownForms();
 void FormShownChanged(bool shown);
 
+// The task bar's window (win32_task_bar_window.cpp): the owner every form
+// is made with, made with the first form, shown while any form is.
+HWND TaskBarWindow(HWND form = nullptr);
+void FormGone(HWND form);
+void ShowTaskBarWindow(bool show);
+// A form's minimise: the task bar's window goes, taking the forms with it.
+void MinimiseToTaskBar();
+
 }  // namespace tk
