@@ -8,7 +8,8 @@ Console::Console(const char* program, std::FILE* out, std::FILE* err, std::FILE*
       err_(err),
       in_(in),
       outTerminal_(platform::IsTerminal(platform::StandardStream::Out)),
-      inTerminal_(platform::IsTerminal(platform::StandardStream::In)) {}
+      inTerminal_(platform::IsTerminal(platform::StandardStream::In)),
+      errTerminal_(platform::IsTerminal(platform::StandardStream::Err)) {}
 
 void Console::Write(std::FILE* to, std::string_view text, bool converted) {
   const std::string shown = converted ? platform::ForConsole(text) : std::string(text);
@@ -55,13 +56,19 @@ void Console::Bar(std::string_view text) {
 }
 
 bool Console::Ask(std::string_view question) {
+  std::FILE* const to = !outTerminal_ && errTerminal_ ? err_ : out_;
   {
     platform::LockGuard guard(lock_);
     EndBar();
-    Write(out_, question);
+    Write(to, question);
   }
   std::string answer;
-  for (int c = std::fgetc(in_); c != EOF && c != '\n'; c = std::fgetc(in_))
-    answer.push_back(static_cast<char>(c));
+  int c = std::fgetc(in_);
+  for (; c != EOF && c != '\n'; c = std::fgetc(in_)) answer.push_back(static_cast<char>(c));
+  // Ctrl+D leaves the cursor behind the question: what follows starts a line of its own.
+  if (c == EOF) {
+    platform::LockGuard guard(lock_);
+    Write(to, "\n");
+  }
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }

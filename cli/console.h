@@ -27,7 +27,9 @@ class Console {
   void Err(std::string_view line);
   // Replaces the bar on a terminal; not shown otherwise.
   void Bar(std::string_view text);
-  // Asks on stdout; true for an answer that begins with y or Y.
+  // Asks where the operator sees it: on stdout, or on stderr when only
+  // stderr is a terminal (stdout into a file keeps the program's report
+  // alone); true for an answer that begins with y or Y.
   bool Ask(std::string_view question);
 
  private:
@@ -41,6 +43,7 @@ class Console {
   std::FILE* in_;
   bool outTerminal_;
   bool inTerminal_;
+  bool errTerminal_;
   platform::Mutex lock_;
   bool barShown_ = false;
   std::size_t barLength_ = 0;

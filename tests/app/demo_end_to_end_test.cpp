@@ -24,43 +24,27 @@
 #include "emulator/sha256.h"
 #include "firmware/container_format.h"
 #include "tests/firmware/container_test_files.h"
+#include "tests/support/program_run.h"
 #include "tests/support/window/x_server.h"
 
 namespace {
 
 constexpr int kRunMs = 60000;
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using test_process::Outcome;
 
 // `fileSizeLimit` (bytes; 0: none) stands for a file system that takes no
 // more: a write beyond it fails as on a full disk.
 Outcome RunDemo(const QStringList& args, const QString& program = ZX_DEMO_PATH, rlim_t fileSizeLimit = 0) {
-  QProcess demo;
+  test_process::Launch launch = test_process::DemoLaunch(program.toStdString(), {});
+  for (const QString& arg : args) launch.args.push_back(arg.toStdString());
   if (fileSizeLimit != 0)
-    demo.setChildProcessModifier([fileSizeLimit] {
+    launch.inChild = [fileSizeLimit] {
       const rlimit limit{fileSizeLimit, fileSizeLimit};
       ::setrlimit(RLIMIT_FSIZE, &limit);
       ::signal(SIGXFSZ, SIG_IGN);
-    });
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  env.remove("ZX_VIRTUAL_ASPI");
-  demo.setProcessEnvironment(env);
-  demo.start(program, args);
-  Outcome outcome;
-  if (!demo.waitForFinished(kRunMs) || demo.exitStatus() != QProcess::NormalExit) {
-    demo.kill();
-    demo.waitForFinished();
-    return outcome;
-  }
-  outcome.exitCode = demo.exitCode();
-  outcome.out = demo.readAllStandardOutput().toStdString();
-  outcome.err = demo.readAllStandardError().toStdString();
-  return outcome;
+    };
+  return test_process::Run(launch, kRunMs);
 }
 
 struct LogLine {
