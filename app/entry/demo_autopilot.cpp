@@ -15,7 +15,7 @@ constexpr int kPollMs = 50;
 
 }  // namespace
 
-AutoPilot::AutoPilot(TForm1& form, std::ostream& out) : form_(form), out_(out) {
+AutoPilot::AutoPilot(TForm1& form, DemoSay say) : form_(form), say_(std::move(say)) {
   poll_.SetInterval(kPollMs);
   poll_.OnTimer([this] { Poll(); });
 }
@@ -52,7 +52,7 @@ void AutoPilot::Poll() {
 void AutoPilot::Report(const char* what) {
   std::string message = tk::Utf8(form_.RichEdit1.Text());
   std::replace(message.begin(), message.end(), '\n', ' ');
-  out_ << "zorvex-flash-demo: " << what << "; the message area reads \"" << message << "\"" << std::endl;
+  say_(std::string("zorvex-flash-demo: ") + what + "; the message area reads \"" + message + "\"");
 }
 
 }  // namespace demo

@@ -4,8 +4,7 @@
 // Threads: window thread.
 #pragma once
 
-#include <ostream>
-
+#include "app/entry/demo_services.h"
 #include "app/toolkit/timer.h"
 
 class TForm1;
@@ -14,7 +13,7 @@ namespace demo {
 
 class AutoPilot {
  public:
-  AutoPilot(TForm1& form, std::ostream& out);
+  AutoPilot(TForm1& form, DemoSay say);
   // From the next pass of the event loop on.
   void Start();
   bool Succeeded() const { return succeeded_; }
@@ -25,7 +24,7 @@ class AutoPilot {
   void Report(const char* what);
 
   TForm1& form_;
-  std::ostream& out_;
+  DemoSay say_;
   tk::Timer poll_;
   bool succeeded_ = false;
 };

@@ -14,7 +14,7 @@ constexpr int kLookMs = 100;
 
 }  // namespace
 
-BoxPresser::BoxPresser(std::ostream& out) : out_(out) {
+BoxPresser::BoxPresser(DemoSay say) : say_(std::move(say)) {
   look_.SetInterval(kLookMs);
   look_.OnTimer([this] { Look(); });
   look_.SetEnabled(true);
@@ -25,7 +25,7 @@ void BoxPresser::Look() {
   if (!text) return;
   std::string line = tk::Utf8(*text);
   std::replace(line.begin(), line.end(), '\n', ' ');
-  out_ << "zorvex-flash-demo: pressed OK on the box \"" << line << "\"" << std::endl;
+  say_("zorvex-flash-demo: pressed OK on the box \"" + line + "\"");
   ++presses_;
 }
 

@@ -3,7 +3,6 @@
 // power-off that only prints a line. Options: demo_options.h (--help).
 #include <cstdio>
 #include <exception>
-#include <iostream>
 #include <memory>
 #include <optional>
 
@@ -42,13 +41,15 @@ constexpr const char* kProgram = "zorvex-flash-demo";
 constexpr int kBadOptions = 2;
 constexpr int kRunNotSucceeded = 1;
 
+void SayOnStdout(const std::string& line) { platform::WriteToStdout(line + "\n"); }
+
 // Shows the window and runs the loop; the exit status. A request to end the
 // program that waited for the run gives the loop its own status.
 int RunWindow(tk::Application& app, TForm1& form, const demo::DemoOptions& options) {
   if (form.closedDuringStartup) return options.autoFlash ? kRunNotSucceeded : 0;
   form.Show();
   std::optional<demo::AutoPilot> pilot;
-  if (options.autoFlash) pilot.emplace(form, std::cout).Start();
+  if (options.autoFlash) pilot.emplace(form, SayOnStdout).Start();
   if (const int loop = app.Run(); loop != 0) return loop;
   // The window may close between the run's end and the watch noticing it:
   // a request that waited for the run still decides the status.
@@ -69,12 +70,12 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options, const demo::
   const TraceSession trace(kProgram, ZX_VERSION, options.trace);
   const auto real = entry::MakeSystemInfo();
   demo::DemoSystemInfo system(*real, options);
-  demo::DemoPower power(std::cout);
+  demo::DemoPower power(SayOnStdout);
   const auto libraries = entry::MakeLibraryLoader(demo::LibraryFolder(entry::ProgramFolder()));
   tk::WindowDialogs dialogs;
   // Before the window: start-up may already raise a box.
   std::optional<demo::BoxPresser> presser;
-  if (options.autoFlash) presser.emplace(std::cout);
+  if (options.autoFlash) presser.emplace(SayOnStdout);
   std::unique_ptr<demo::DemoDrives> drives;
   emulator::VirtualDeviceLayer noLetters;
   if (system.ChosenFamily() == demo::Family::Nt) {
@@ -123,11 +124,11 @@ int main(int argc, char** argv) {
     return kBadOptions;
   }
   if (parse.options.help) {
-    std::cout << demo::DemoUsage();
+    platform::WriteToStdout(demo::DemoUsage());
     return 0;
   }
   if (parse.options.version) {
-    std::cout << "zorvex-flash-demo " << ZX_VERSION << "\n";
+    platform::WriteToStdout(std::string("zorvex-flash-demo ") + ZX_VERSION + "\n");
     return 0;
   }
   // Kept to the end: the trace to replay, read once, and a held command log.

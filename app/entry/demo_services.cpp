@@ -17,8 +17,8 @@ Family DemoSystemInfo::ChosenFamily() const {
 }
 
 bool DemoPower::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
-  out_ << "zorvex-flash-demo: power-off requested (flags " << flags << ", reserved " << reserved
-       << "); a real installation would shut the system down now" << std::endl;
+  say_("zorvex-flash-demo: power-off requested (flags " + std::to_string(flags) + ", reserved " +
+       std::to_string(reserved) + "); a real installation would shut the system down now");
   return true;
 }
 

@@ -6,7 +6,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <ostream>
+#include <functional>
+#include <string>
 #include <string>
 
 #include "app/entry/demo_options.h"
@@ -32,17 +33,21 @@ class DemoSystemInfo final : public platform::SystemInfo {
   uint16_t langId_;
 };
 
-// Power-off prints one line on `out` and succeeds; the shutdown privilege
+// Where the demo's own lines for the operator go, one whole line at a time
+// (the line end is added).
+using DemoSay = std::function<void(const std::string& line)>;
+
+// Power-off says one line and succeeds; the shutdown privilege
 // and the inhibitor lock do nothing.
 class DemoPower final : public platform::PowerControl {
  public:
-  explicit DemoPower(std::ostream& out) : out_(out) {}
+  explicit DemoPower(DemoSay say) : say_(std::move(say)) {}
   bool AdjustShutdownPrivilege(bool) override { return true; }
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
   std::unique_ptr<platform::InhibitLock> InhibitShutdown() override;
 
  private:
-  std::ostream& out_;
+  DemoSay say_;
 };
 
 }  // namespace demo

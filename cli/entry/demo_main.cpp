@@ -3,7 +3,6 @@
 // options (app/entry/demo_options.h) before or after the verb.
 #include <cstdio>
 #include <exception>
-#include <iostream>
 #include <memory>
 #include <set>
 #include <string>
@@ -70,7 +69,7 @@ int Run(const CliOptions& options, const demo::DemoOptions& driveOptions, const 
   const TraceSession trace(kProgram, ZX_VERSION, driveOptions.trace);
   const auto real = entry::MakeSystemInfo();
   demo::DemoSystemInfo system(*real, driveOptions);
-  demo::DemoPower power(std::cout);
+  demo::DemoPower power([&console](const std::string& line) { console.Out(line); });
   const auto libraries = entry::MakeLibraryLoader(demo::LibraryFolder(entry::ProgramFolder()));
   std::unique_ptr<demo::DemoDrives> drives;
   emulator::VirtualDeviceLayer noLetters;
