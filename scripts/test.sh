@@ -20,4 +20,8 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
-ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300
+# Under the sanitizers, not the minute of stops past the wait: its code
+# paths are the short stop cases', which run there; the plain build runs it.
+skip=()
+if [ "${1:-}" = "--sanitize" ]; then skip=(-E 'LongStopsPastTheWait'); fi
+ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300 "${skip[@]}"
