@@ -22,6 +22,11 @@ export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/t
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 # Under the sanitizers, not the minute of stops past the wait: its code
 # paths are the short stop cases', which run there; the plain build runs it.
+# Under ThreadSanitizer not the programs on an X server either, which it
+# is told to report nothing of (tests/support/window/x_server.h).
 skip=()
-if [ "${1:-}" = "--sanitize" ]; then skip=(-E 'LongStopsPastTheWait'); fi
+case "${1:-} ${2:-}" in
+  "--sanitize address") skip=(-E 'LongStopsPastTheWait') ;;
+  "--sanitize thread") skip=(-E 'LongStopsPastTheWait|OnX|DisplayFate') ;;
+esac
 ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300 "${skip[@]}"
