@@ -5,9 +5,8 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <functional>
-#include <string>
+#include <memory>
 #include <string>
 
 #include "app/entry/demo_options.h"
