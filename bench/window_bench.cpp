@@ -71,7 +71,7 @@ demo::DemoOptions Demo(int drives) {
 struct DemoProgram {
   explicit DemoProgram(platform::DeviceLayer& layer, int drives = 1)
       : system(real, Demo(drives)),
-        power(std::cout),
+        power([](const std::string& line) { std::cout << line << "\n"; }),
         program(Services{system, power, libraries, layer, SystemEvents(), dialogs}) {
     BeginStartup(program);
   }

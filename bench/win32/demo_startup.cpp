@@ -25,7 +25,7 @@ int DemoStartup(int (*report)()) {
   options.language = demo::Language::English;
   const auto real = entry::MakeSystemInfo();
   demo::DemoSystemInfo system(*real, options);
-  demo::DemoPower power(std::cout);
+  demo::DemoPower power([](const std::string& line) { std::cout << line << "\n"; });
   const auto libraries = entry::MakeLibraryLoader(entry::ProgramFolder());
   tk::WindowDialogs dialogs;
   demo::DemoDrives drives(options);
