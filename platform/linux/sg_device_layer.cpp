@@ -1,5 +1,6 @@
 #include "platform/linux/sg_device_layer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <poll.h>
@@ -14,8 +15,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "platform/adapter_bus_info.h"
+#include "platform/linux/block_node_hold.h"
 #include "platform/linux/sg_node_holder.h"
 #include "platform/thread.h"
 
@@ -50,6 +53,16 @@ class RealCalls final : public SgSystemCalls {
   void Close(int fd) override { ::close(fd); }
   int Flock(int fd, int operation) override { return ::flock(fd, operation); }
   std::string LockHolder(int fd) override { return NodeHolder(fd); }
+  std::string BlockNodeOf(const std::string& sgPath) override {
+    const std::string name = sgPath.substr(sgPath.rfind('/') + 1);
+    DIR* folder = ::opendir(("/sys/class/scsi_generic/" + name + "/device/block").c_str());
+    if (folder == nullptr) return {};
+    std::string node;
+    while (const dirent* entry = ::readdir(folder))
+      if (entry->d_name[0] != '.') node = std::string("/dev/") + entry->d_name;
+    ::closedir(folder);
+    return node;
+  }
 };
 
 // A call that reached the device but did not complete there.
@@ -110,14 +123,17 @@ uint32_t SgTimeoutMs(uint32_t seconds) {
 }
 
 // One open descriptor, closed when its last user lets go; or, with fd -1,
-// a handle's node that could not be opened again yet.
+// a handle's node that could not be opened again yet. A run's descriptor
+// holds the drive's block node too, let go after it.
 class SgDeviceLayer::Descriptor {
  public:
   Descriptor(SgSystemCalls& calls, int fd, std::string path)
       : calls_(calls), fd_(fd), path_(std::move(path)) {}
   ~Descriptor() {
     if (fd_ >= 0) calls_.Close(fd_);
+    blockNode_.reset();
   }
+  void HoldBlockNode() { blockNode_ = std::make_unique<BlockNodeHold>(calls_, path_); }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int fd() const { return fd_; }
@@ -127,6 +143,7 @@ class SgDeviceLayer::Descriptor {
   SgSystemCalls& calls_;
   const int fd_;
   const std::string path_;
+  std::unique_ptr<BlockNodeHold> blockNode_;
 };
 
 // A flock on the node's exclusive descriptor, which it keeps open. Let go,
@@ -259,6 +276,7 @@ std::unique_ptr<DeviceLock> SgDeviceLayer::LockExclusive(DeviceHandle h, std::st
     Reopen(h, path, SG_OPEN_FLAGS);
     return nullptr;
   }
+  exclusive->HoldBlockNode();
   return std::make_unique<NodeLock>(*this, h, exclusive);
 }
 

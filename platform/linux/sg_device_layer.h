@@ -60,6 +60,12 @@ class SgSystemCalls {
     (void)fd;
     return {};
   }
+  // The block node of the drive behind an sg node ("/dev/sr0"), or empty
+  // when it has none. Fakes without one keep the default.
+  virtual std::string BlockNodeOf(const std::string& sgPath) {
+    (void)sgPath;
+    return {};
+  }
 };
 
 SgSystemCalls& RealSgSystemCalls();
@@ -107,6 +113,9 @@ class SgDeviceLayer final : public DeviceLayer {
   // flock(LOCK_EX | LOCK_NB) on the node, which is then reopened with
   // SG_RUN_OPEN_FLAGS for the lock's life (and plainly again after it):
   // refused while another program holds the flock or has the node open.
+  // The drive's block node is held beside the exclusive descriptor
+  // (platform/linux/block_node_hold.h) until that descriptor closes, which
+  // is after the lock when a call given up on still uses it.
   // The lock must not outlive the layer.
   std::unique_ptr<DeviceLock> LockExclusive(DeviceHandle h, std::string& refusal) override;
   void CloseHandle(DeviceHandle h) override;

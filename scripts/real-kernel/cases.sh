@@ -75,7 +75,25 @@ await_commands() { await "[ \$(lines $1) -ge $(($2 + $3)) ] || ! kill -0 $pid 2>
 # The lines the log $1 gained beyond its first $2, into $out/$3.log.
 keep_run() { tail -n +$(($2 + 1)) "$1" > "$out/$3.log"; cp /tmp/drive.err "$out/$3.drive.err"; }
 
-same_as_demo() { cmp -s "$out/demo.log" "$out/$1.log"; }
+# A run's log as "<n> <line>" for each command the kernel sent itself, n
+# being the number of the program's commands before it (the program sends
+# nothing but the demo's commands, in the demo's order); "MISSING" if some
+# of the program's never came.
+kernel_lines() {
+  awk 'NR == FNR { want[++n] = $0; next } i < n && $0 == want[i + 1] { i++; next } { print i, $0 } END { if (i != n) print "MISSING", n - i }' \
+    "$out/demo.log" "$out/$1.log"
+}
+# The program's commands equal the demo's, line for line, and the kernel's
+# own (the checks for media events and the release of the door as the
+# program takes and lets go of the drive's block node) came only before the
+# run's first command or after its last.
+same_as_demo() {
+  local first; first=$(grep -n -m1 'cdb=cc01' "$out/demo.log" | cut -d: -f1)
+  kernel_lines "$1" | awk -v first="$first" -v n="$(lines "$out/demo.log")" \
+    '$1 == "MISSING" || ($1 >= first && $1 < n) { bad = 1 } END { exit bad }'
+}
+# For a verdict: how many commands the kernel sent itself.
+kernel_said() { echo "the kernel's own commands around the run: $(kernel_lines "$1" | wc -l)"; }
 said() { grep -q "$2" "$out/$1.out" "$out/$1.err"; }
 # Seconds since the epoch, with tenths.
 now() { date +%s.%1N; }
@@ -91,7 +109,7 @@ case_whole_flash() {
   local status=$?
   keep_run "$log" "$before" whole
   if [ "$status" = 0 ] && said whole "status Flashing is Completed" && same_as_demo whole; then
-    verdict whole-flash "pass (Flashing is Completed in $((SECONDS - start)) s; the drive's command log equals the demo's, $(lines "$out/whole.log") commands)"
+    verdict whole-flash "pass (Flashing is Completed in $((SECONDS - start)) s; the program's commands in the drive's log equal the demo's, $(lines "$out/demo.log") commands; $(kernel_said whole))"
   else
     verdict whole-flash "FAIL (exit $status; log same as the demo's: $(same_as_demo whole && echo yes || echo no))"
   fi
@@ -143,7 +161,9 @@ case_stops() {
 # The first erase never completes: the program gives up at its 50 s wait and
 # says "Flashing Error" (its window still answering: the autopilot reads it
 # and closes it); the kernel's own time-out and usb-storage's reset come
-# later; no command of the program reaches the drive after the erase.
+# later; no command of the program reaches the drive after the erase. The
+# process itself ends only after the reset: letting go of the drive's block
+# node makes the kernel release the door, behind the erase.
 case_time_out() {
   local log=/tmp/drive.log
   plug "$log" --hang erase:1 || { verdict time-out "FAIL (no /dev/sg0)"; return; }
@@ -151,6 +171,8 @@ case_time_out() {
   start_product time-out
   await_commands "$log" 24 "$before"
   local sent; sent=$(now)
+  await "grep -q 'Flashing Error' '$out/time-out.out'" 1500
+  local shown; shown=$(now)
   finish_product
   local status=$? ended; ended=$(now)
   await 'grep -q reset /tmp/drive.err' 3000
@@ -158,10 +180,11 @@ case_time_out() {
   sleep 2  # what the kernel sends after the reset reaches the log
   keep_run "$log" "$before" time-out
   local vendor_after; vendor_after=$(awk '/cdb=cb04/ { erase = NR } erase && NR > erase && /cdb=c[bc]/' "$out/time-out.log" | wc -l)
-  local steps="the program gave up and ended $(took "$sent" "$ended") s after the erase was sent; the drive saw the host's reset $(took "$sent" "$reset") s after it"
+  local steps="the program gave up and said Flashing Error $(took "$sent" "$shown") s after the erase was sent and ended $(took "$sent" "$ended") s after it; the drive saw the host's reset $(took "$sent" "$reset") s after it"
   if [ "$status" = 0 ] && said time-out "status .*Flashing Error" && grep -q reset /tmp/drive.err &&
+    awk -v t="$(took "$sent" "$shown")" 'BEGIN { exit !(t < 60) }' &&
     [ "$(grep -c 'cdb=cb04' "$out/time-out.log")" = 1 ] && [ "$vendor_after" = 0 ] &&
-    [ "$(head -24 "$out/demo.log")" = "$(head -24 "$out/time-out.log")" ]; then
+    [ "$(head -24 "$out/demo.log")" = "$(grep -E 'cdb=(12|c[bc])' "$out/time-out.log" | head -24)" ]; then
     verdict time-out "pass ($steps; nothing sent again)"
   else
     verdict time-out "FAIL (exit $status; $steps; vendor commands after the erase: $vendor_after)"
@@ -194,12 +217,16 @@ case_unplug() {
 
 # The kernel's own traffic during a run, as on a desktop: block-event polling
 # every 2 s and a program probing /dev/sr0 mid-run. The run must complete
-# with the program's commands each sent once, in the demo's order; what
-# came between them is the kernel's, listed in $out/kernel-traffic.txt.
+# with the program's commands each sent once, in the demo's order. While the
+# program holds the drive's block node the polling stops, and the probe's
+# open sends neither START STOP UNIT (a tray load) nor PREVENT ALLOW: from
+# the run's first command to the probe (several poll intervals of erases)
+# the kernel sends nothing. What came between the program's commands is
+# listed in $out/kernel-traffic.txt.
 case_kernel_traffic() {
   local log=/tmp/drive.log
   echo 2000 > /sys/module/block/parameters/events_dfl_poll_msecs
-  plug "$log" --latency erase:300 --latency program:300 || { verdict kernel-traffic "FAIL (no /dev/sg0)"; return; }
+  plug "$log" --latency erase:500 --latency program:300 || { verdict kernel-traffic "FAIL (no /dev/sg0)"; return; }
   local before; before=$(lines "$log")
   start_product kernel-traffic
   await_commands "$log" 30 "$before"
@@ -208,15 +235,16 @@ case_kernel_traffic() {
   local status=$?
   keep_run "$log" "$before" kernel-traffic
   echo 0 > /sys/module/block/parameters/events_dfl_poll_msecs
-  # The demo's lines in order; every other line is the kernel's.
-  awk 'NR == FNR { want[++n] = $0; next } i < n && $0 == want[i + 1] { i++; next } { print "between command " i " and " i + 1 ": " $0 } END { if (i != n) print "MISSING " n - i " of the program'"'"'s commands" }' \
-    "$out/demo.log" "$out/kernel-traffic.log" > "$out/kernel-traffic.txt"
-  local extra; extra=$(grep -c "^between" "$out/kernel-traffic.txt")
+  kernel_lines kernel-traffic | sed 's/^\([0-9]*\) /between command \1 and the next: /' > "$out/kernel-traffic.txt"
+  local first; first=$(grep -n -m1 'cdb=cc01' "$out/demo.log" | cut -d: -f1)
+  local early; early=$(awk -v first="$first" '$3 >= first && $3 < 24' "$out/kernel-traffic.txt" | wc -l)
+  local tray; tray=$(awk -v first="$first" -v n="$(lines "$out/demo.log")" '$3 >= first && $3 < n && / cdb=1[be]/' "$out/kernel-traffic.txt" | wc -l)
   local kinds; kinds=$(sed -n 's/.* cdb=\(..\).*/\1/p' "$out/kernel-traffic.txt" | sort | uniq -c | tr -s ' \n' ' ')
-  if [ "$status" = 0 ] && said kernel-traffic "status Flashing is Completed" && ! grep -q MISSING "$out/kernel-traffic.txt"; then
-    verdict kernel-traffic "pass (the run completed, each of its commands once, in order; $extra commands of the kernel's between them, by opcode:$kinds)"
+  if [ "$status" = 0 ] && said kernel-traffic "status Flashing is Completed" && ! grep -q MISSING "$out/kernel-traffic.txt" &&
+    [ "$early" = 0 ] && [ "$tray" = 0 ]; then
+    verdict kernel-traffic "pass (the run completed, each of its commands once, in order; no poll before the probe, no tray load or door command in the run; the kernel's commands in all, by opcode:$kinds)"
   else
-    verdict kernel-traffic "FAIL (exit $status; $(grep MISSING "$out/kernel-traffic.txt"))"
+    verdict kernel-traffic "FAIL (exit $status; $early of the kernel's commands before the probe, $tray tray or door commands in the run; $(grep MISSING "$out/kernel-traffic.txt"))"
   fi
   unplug
 }

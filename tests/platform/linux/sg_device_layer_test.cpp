@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
+#include <linux/cdrom.h>
 #include <linux/fs.h>
 #include <poll.h>
 #include <scsi/sg.h>
 #include <sys/file.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -40,15 +43,23 @@ class FakeSg final : public platform::SgSystemCalls {
   int pollError = 0, readError = 0;
   int flockError = 0;  // LOCK_EX | LOCK_NB fails with it
   std::vector<int> flocks;
+  std::string blockNode;     // behind every sg node
+  int blockOpenError = 0;    // a read-write open of it fails with this
+  int cdromOptions = 0;      // the drive's, as the CDROM_ options ioctls change them
 
   int Open(const std::string& path, int flags) override {
     opens.emplace_back(path, flags);
+    if (path == blockNode && blockOpenError != 0 && (blockOpenError != EROFS || (flags & O_ACCMODE) == O_RDWR))
+      return errno = blockOpenError, -1;
     if (exclusiveBusy && (flags & O_EXCL) != 0) return errno = EBUSY, -1;
     errno = openError;
     return openFails && (flags & O_PATH) == 0 ? -1 : 40 + static_cast<int>(opens.size());
   }
   int Ioctl(int, unsigned long request, void* arg) override {
     if (request == SG_SET_FORCE_PACK_ID) return forcedPackId = *static_cast<int*>(arg), 0;
+    const int value = static_cast<int>(reinterpret_cast<std::uintptr_t>(arg));
+    if (request == CDROM_SET_OPTIONS) return cdromOptions |= value;
+    if (request == CDROM_CLEAR_OPTIONS) return cdromOptions &= ~value;
     ios.push_back({request, {}, {}});
     return respond(request, arg);
   }
@@ -73,6 +84,7 @@ class FakeSg final : public platform::SgSystemCalls {
     return operation != LOCK_UN && flockError != 0 ? errno = flockError, -1 : 0;
   }
   std::string LockHolder(int) override { return "process 77 (other)"; }
+  std::string BlockNodeOf(const std::string& sgPath) override { return sgPath == "/dev/sg3" ? blockNode : ""; }
 
  private:
   static bool Fail(int& error) {
@@ -375,6 +387,59 @@ TEST_F(SgLayer, ARunHoldsTheNodeOpenExclusivelyAndLocked) {
   EXPECT_FALSE(layer.LockExclusive(h, refusal));
   EXPECT_EQ(refusal, "/dev/sg3 is in use by process 77 (other)");
 }
+
+struct BlockNodeCase {
+  const char* name;
+  int options;         // the drive's before the run
+  int openError;       // of the read-write open of its block node
+  int heldWith;        // the open flags that held it, or 0
+  int optionsInRun;
+};
+class SgBlockNode : public SgLayer, public ::testing::WithParamInterface<BlockNodeCase> {};
+
+// The kernel's polls and another opener's tray close or door lock would
+// reach a drive in flash mode. A call given up on keeps the hold, as it
+// keeps the exclusive descriptor: the drive may still be working on it.
+TEST_P(SgBlockNode, IsHeldQuietFromTheRunsStartUntilItsLastCallHasReturned) {
+  const BlockNodeCase& c = GetParam();
+  sg.blockNode = "/dev/sr0";
+  sg.blockOpenError = c.openError;
+  sg.cdromOptions = c.options;
+  std::string refusal;
+  auto lock = layer.LockExclusive(h, refusal);
+  ASSERT_TRUE(lock) << refusal;
+  const auto held = std::find_if(sg.opens.begin(), sg.opens.end(),
+                                 [&](const auto& open) { return open.first == "/dev/sr0" && open.second == c.heldWith; });
+  EXPECT_EQ(held != sg.opens.end(), c.heldWith != 0);
+  const int heldFd = 41 + static_cast<int>(held - sg.opens.begin());
+  EXPECT_EQ(sg.cdromOptions, c.optionsInRun);
+  int optionsDuringGivenUpCall = -1;
+  std::vector<int> closesDuringGivenUpCall;
+  sg.respond = [&](unsigned long, void*) {
+    lock.reset();
+    optionsDuringGivenUpCall = sg.cdromOptions;
+    closesDuringGivenUpCall = sg.closes;
+    return 0;
+  };
+  ASSERT_TRUE(Send());
+  EXPECT_EQ(optionsDuringGivenUpCall, c.optionsInRun);
+  EXPECT_THAT(closesDuringGivenUpCall, ::testing::Not(::testing::Contains(heldFd)));
+  EXPECT_EQ(sg.cdromOptions, c.options);
+  if (c.heldWith != 0) {
+    EXPECT_EQ(sg.closes.back(), heldFd);  // after the exclusive sg descriptor
+  }
+}
+
+constexpr int kHoldFlags = O_EXCL | O_NONBLOCK | O_CLOEXEC;
+INSTANTIATE_TEST_SUITE_P(
+    Drives, SgBlockNode,
+    ::testing::Values(
+        BlockNodeCase{"TrayAndLockOn", CDO_AUTO_CLOSE | CDO_LOCK | CDO_USE_FFLAGS, 0, O_RDWR | kHoldFlags,
+                      CDO_USE_FFLAGS},
+        BlockNodeCase{"LockAlreadyOff", CDO_AUTO_CLOSE | CDO_CHECK_TYPE, 0, O_RDWR | kHoldFlags, CDO_CHECK_TYPE},
+        BlockNodeCase{"ReadOnlyNode", CDO_LOCK, EROFS, O_RDONLY | kHoldFlags, 0},
+        BlockNodeCase{"MountedElsewhere", CDO_AUTO_CLOSE | CDO_LOCK, EBUSY, 0, CDO_AUTO_CLOSE | CDO_LOCK}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class SgTimeout : public ::testing::TestWithParam<std::pair<uint32_t, uint32_t>> {};
 
