@@ -19,6 +19,16 @@
 
 #include <string>
 
+extern "C" {
+// The table's face for the modules a program loads (the virtual ASPI
+// library stages its flash dump too): every executable exports these, a
+// module registers through them, and so one table, the one the program's
+// own ending empties, serves the whole process. The slot, or -1 when the
+// path was not registered. Windows: the modules keep to their own copy.
+int zx_RegisterRemovedOnSignal(const char* path);
+void zx_ReleaseRemovedOnSignal(int slot);
+}
+
 namespace platform {
 
 void InstallRemovalOnSignal();

@@ -77,22 +77,30 @@ void IgnoreClosedPipes() {
   ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-RemovedOnSignal::RemovedOnSignal(const std::string& path) {
-  if (path.empty() || path.size() >= sizeof(Slot::path)) return;
-  for (std::size_t i = 0; i < slots.size(); ++i) {
-    int expected = FREE;
-    if (!slots[i].state.compare_exchange_strong(expected, FILLING, std::memory_order_acq_rel)) continue;
-    std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
-    slots[i].state.store(ARMED, std::memory_order_release);
-    slot_ = static_cast<int>(i);
-    return;
-  }
-}
+RemovedOnSignal::RemovedOnSignal(const std::string& path) : slot_(zx_RegisterRemovedOnSignal(path.c_str())) {}
 
 void RemovedOnSignal::Release() {
-  if (slot_ < 0) return;
-  slots[static_cast<std::size_t>(slot_)].state.store(FREE, std::memory_order_release);
+  zx_ReleaseRemovedOnSignal(slot_);
   slot_ = -1;
 }
 
 }  // namespace platform
+
+extern "C" int zx_RegisterRemovedOnSignal(const char* path) {
+  const std::size_t length = std::strlen(path);
+  if (length == 0 || length >= sizeof(platform::Slot::path)) return -1;
+  for (std::size_t i = 0; i < platform::slots.size(); ++i) {
+    int expected = platform::FREE;
+    if (!platform::slots[i].state.compare_exchange_strong(expected, platform::FILLING, std::memory_order_acq_rel))
+      continue;
+    std::memcpy(platform::slots[i].path, path, length + 1);
+    platform::slots[i].state.store(platform::ARMED, std::memory_order_release);
+    return static_cast<int>(i);
+  }
+  return -1;
+}
+
+extern "C" void zx_ReleaseRemovedOnSignal(int slot) {
+  if (slot < 0 || static_cast<std::size_t>(slot) >= platform::slots.size()) return;
+  platform::slots[static_cast<std::size_t>(slot)].state.store(platform::FREE, std::memory_order_release);
+}

@@ -15,3 +15,7 @@ RemovedOnSignal::RemovedOnSignal(const std::string&) {}
 void RemovedOnSignal::Release() { slot_ = -1; }
 
 }  // namespace platform
+
+extern "C" int zx_RegisterRemovedOnSignal(const char*) { return -1; }
+
+extern "C" void zx_ReleaseRemovedOnSignal(int) {}
