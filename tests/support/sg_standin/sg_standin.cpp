@@ -121,6 +121,12 @@ __attribute__((destructor)) void Conclude() {
 int OpenNode(const char* path, int flags) {
   if (path != nullptr && std::strncmp(path, "/dev/sg", 7) == 0)
     if (Driver* driver = TheDriver(true)) return driver->Open(path, flags);
+  // Its drives have no block node: the machine's own optical drive, which
+  // sysfs may pair with a node number the stand-in carries, is left alone.
+  if (path != nullptr && std::strncmp(path, "/dev/sr", 7) == 0 && TheDriver(true) != nullptr) {
+    errno = ENOENT;
+    return -1;
+  }
   return -2;
 }
 
