@@ -5,8 +5,8 @@
 //
 // Opened read-write, exclusively and without waiting for a medium (as disc
 // writers do): while such an opener exists the block layer stops polling
-// the drive for media events (GET EVENT STATUS NOTIFICATION, TEST UNIT READY
-// every few seconds on a desktop), and every other exclusive opener (udev's
+// the drive for media events (GET EVENT STATUS NOTIFICATION every few
+// seconds on a desktop), and every other exclusive opener (udev's
 // cdrom_id, a burner, a mount) is refused. Then the drive's automatic tray
 // close and door lock are turned off, so that another program's plain open
 // (blkid, a file manager) sends the drive neither START STOP UNIT nor
@@ -37,8 +37,6 @@ class BlockNodeHold {
   ~BlockNodeHold();
   BlockNodeHold(const BlockNodeHold&) = delete;
   BlockNodeHold& operator=(const BlockNodeHold&) = delete;
-
-  bool Held() const { return fd_ >= 0; }
 
  private:
   SgSystemCalls& calls_;

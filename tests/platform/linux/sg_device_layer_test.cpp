@@ -43,7 +43,7 @@ class FakeSg final : public platform::SgSystemCalls {
   int pollError = 0, readError = 0;
   int flockError = 0;  // LOCK_EX | LOCK_NB fails with it
   std::vector<int> flocks;
-  std::string blockNode;     // behind every sg node
+  std::string blockNode;     // behind /dev/sg3
   int blockOpenError = 0;    // a read-write open of it fails with this
   int cdromOptions = 0;      // the drive's, as the CDROM_ options ioctls change them
 
