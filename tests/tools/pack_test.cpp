@@ -16,11 +16,14 @@
 #include "firmware/container_pack_command.h"
 #include "firmware/container_packer.h"
 #include "firmware/staged_output.h"
+#include "platform/dynamic_library.h"
 #include "platform/removal_on_signal.h"
 #include "platform/termination_requests.h"
 #include "tests/firmware/container_test_files.h"
 #include "tests/support/fakes.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/test_os.h"
+#include "transport/aspi_library.h"
 
 namespace {
 
@@ -308,20 +311,35 @@ TEST_F(PackTest, TheExecutableIsReadFromTheFileThatWasChecked) {
   EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
 }
 
-// A signal that ends the packer while its staged file exists takes the
+// A signal that ends the process while a staged file exists takes the
 // file with it, and the process still ends by that signal: caught by a
 // handler, or taken by the thread that waits for termination requests (the
-// demo's, writing its flash dump) when no run defers it.
+// demo's, writing its flash dump) when no run defers it. The virtual ASPI
+// library's dump too, though the library handles no signal: a file size
+// limit ends it by SIGXFSZ halfway through its first file.
 struct EndingSignal {
   int signal;
   bool takenByTerminationRequests;
+  bool stagedByLibrary = false;
 };
 void PrintTo(const EndingSignal& e, std::ostream* os) {
-  *os << ::sigabbrev_np(e.signal) << (e.takenByTerminationRequests ? ", taken by the waiting thread" : "");
+  *os << ::sigabbrev_np(e.signal) << (e.takenByTerminationRequests ? ", taken by the waiting thread" : "")
+      << (e.stagedByLibrary ? ", in the library's dump" : "");
 }
-class PackEndedBySignal : public PackTest, public ::testing::WithParamInterface<EndingSignal> {};
+class EndedBySignal : public PackTest, public ::testing::WithParamInterface<EndingSignal> {};
 
-TEST_P(PackEndedBySignal, LeavesNoTemporaryFile) {
+void UnloadTheLibraryWithADump(const std::string& folder) {
+  fakes::TestChannel test;
+  const auto loader = platform::MakeSystemLibraryLoader(std::string(ZX_ASPI_MODULES_DIR) + "/good");
+  AspiLibrary library{*loader, test.dialogs, test->aspi};
+  test_os::SetEnv("ZX_VIRTUAL_ASPI", "dump=" + folder);
+  LoadAspiLibrary(library);
+  const rlimit onePage{4096, 4096};
+  ::setrlimit(RLIMIT_FSIZE, &onePage);
+  UnloadAspiLibrary(library);  // writes the dump
+}
+
+TEST_P(EndedBySignal, LeavesNoTemporaryFile) {
   const auto before = dir.Contents();
   const EndingSignal ending = GetParam();
   const pid_t child = ::fork();
@@ -333,6 +351,10 @@ TEST_P(PackEndedBySignal, LeavesNoTemporaryFile) {
       platform::InstallTerminationRequests("zx-pack");
     else
       platform::InstallRemovalOnSignal();
+    if (ending.stagedByLibrary) {
+      UnloadTheLibraryWithADump(dir.File(""));
+      ::_exit(3);
+    }
     StagedOutput output;
     if (output.Stage(out, [](std::ostream& s) { return bool(s << "half of it"); })) ::_exit(3);
     if (!ending.takenByTerminationRequests) ::raise(ending.signal);
@@ -346,12 +368,12 @@ TEST_P(PackEndedBySignal, LeavesNoTemporaryFile) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == ending.signal) << status;
   EXPECT_TRUE(dir.Contents() == before) << "a file was left behind";
 }
-INSTANTIATE_TEST_SUITE_P(Signals, PackEndedBySignal,
+INSTANTIATE_TEST_SUITE_P(Signals, EndedBySignal,
                          ::testing::Values(EndingSignal{SIGINT, false}, EndingSignal{SIGTERM, false},
                                            EndingSignal{SIGHUP, false}, EndingSignal{SIGQUIT, false},
                                            EndingSignal{SIGPIPE, false}, EndingSignal{SIGUSR1, false},
                                            EndingSignal{SIGALRM, false}, EndingSignal{SIGINT, true},
                                            EndingSignal{SIGTERM, true}, EndingSignal{SIGHUP, true},
-                                           EndingSignal{SIGUSR1, true}));
+                                           EndingSignal{SIGUSR1, true}, EndingSignal{SIGXFSZ, false, true}));
 
 }  // namespace
