@@ -21,7 +21,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -71,7 +70,7 @@ demo::DemoOptions Demo(int drives) {
 struct DemoProgram {
   explicit DemoProgram(platform::DeviceLayer& layer, int drives = 1)
       : system(real, Demo(drives)),
-        power([](const std::string& line) { std::cout << line << "\n"; }),
+        power(demo::SayOnStdout),
         program(Services{system, power, libraries, layer, SystemEvents(), dialogs}) {
     BeginStartup(program);
   }

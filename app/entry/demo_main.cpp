@@ -41,15 +41,13 @@ constexpr const char* kProgram = "zorvex-flash-demo";
 constexpr int kBadOptions = 2;
 constexpr int kRunNotSucceeded = 1;
 
-void SayOnStdout(const std::string& line) { platform::WriteToStdout(line + "\n"); }
-
 // Shows the window and runs the loop; the exit status. A request to end the
 // program that waited for the run gives the loop its own status.
 int RunWindow(tk::Application& app, TForm1& form, const demo::DemoOptions& options) {
   if (form.closedDuringStartup) return options.autoFlash ? kRunNotSucceeded : 0;
   form.Show();
   std::optional<demo::AutoPilot> pilot;
-  if (options.autoFlash) pilot.emplace(form, SayOnStdout).Start();
+  if (options.autoFlash) pilot.emplace(form, demo::SayOnStdout).Start();
   if (const int loop = app.Run(); loop != 0) return loop;
   // The window may close between the run's end and the watch noticing it:
   // a request that waited for the run still decides the status.
@@ -70,12 +68,12 @@ int RunDemo(tk::Application& app, const demo::DemoOptions& options, const demo::
   const TraceSession trace(kProgram, ZX_VERSION, options.trace);
   const auto real = entry::MakeSystemInfo();
   demo::DemoSystemInfo system(*real, options);
-  demo::DemoPower power(SayOnStdout);
+  demo::DemoPower power(demo::SayOnStdout);
   const auto libraries = entry::MakeLibraryLoader(demo::LibraryFolder(entry::ProgramFolder()));
   tk::WindowDialogs dialogs;
   // Before the window: start-up may already raise a box.
   std::optional<demo::BoxPresser> presser;
-  if (options.autoFlash) presser.emplace(SayOnStdout);
+  if (options.autoFlash) presser.emplace(demo::SayOnStdout);
   std::unique_ptr<demo::DemoDrives> drives;
   emulator::VirtualDeviceLayer noLetters;
   if (system.ChosenFamily() == demo::Family::Nt) {

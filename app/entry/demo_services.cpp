@@ -1,5 +1,7 @@
 #include "app/entry/demo_services.h"
 
+#include "platform/standard_streams.h"
+
 namespace demo {
 
 DemoSystemInfo::DemoSystemInfo(platform::SystemInfo& real, const DemoOptions& options)
@@ -15,6 +17,8 @@ Family DemoSystemInfo::ChosenFamily() const {
   // As start-up decides: anything but the NT family takes the library path.
   return platformId_ == platform::VER_PLATFORM_WIN32_NT ? Family::Nt : Family::Win9x;
 }
+
+void SayOnStdout(const std::string& line) { platform::WriteToStdout(line + "\n"); }
 
 bool DemoPower::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
   say_("zorvex-flash-demo: power-off requested (flags " + std::to_string(flags) + ", reserved " +

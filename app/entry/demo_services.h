@@ -36,6 +36,9 @@ class DemoSystemInfo final : public platform::SystemInfo {
 // (the line end is added).
 using DemoSay = std::function<void(const std::string& line)>;
 
+// The window demo's: standard output, through the one writer.
+void SayOnStdout(const std::string& line);
+
 // Power-off says one line and succeeds; the shutdown privilege
 // and the inhibitor lock do nothing.
 class DemoPower final : public platform::PowerControl {

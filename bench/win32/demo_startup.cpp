@@ -3,7 +3,6 @@
 // project's own names.
 #include "bench/win32/demo_startup.h"
 
-#include <iostream>
 
 #include "app/entry/application_setup.h"
 #include "app/entry/demo_drives.h"
@@ -25,7 +24,7 @@ int DemoStartup(int (*report)()) {
   options.language = demo::Language::English;
   const auto real = entry::MakeSystemInfo();
   demo::DemoSystemInfo system(*real, options);
-  demo::DemoPower power([](const std::string& line) { std::cout << line << "\n"; });
+  demo::DemoPower power(demo::SayOnStdout);
   const auto libraries = entry::MakeLibraryLoader(entry::ProgramFolder());
   tk::WindowDialogs dialogs;
   demo::DemoDrives drives(options);
